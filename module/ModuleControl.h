@@ -1,0 +1,134 @@
+#pragma once
+// The one object through which the program talks to the attached module:
+// AT transactions, the last known module state, the job events and the
+// device-job worker. Upward calls go only through IModuleHost.
+
+#include "module/ModuleHost.h"
+#include "module/ModuleInfo.h"
+#include "module/Protocol.h"
+#include "platform/Event.h"
+#include "serial/SerialPort.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace norva {
+
+// A text shared between the UI thread and the worker.
+class GuardedText {
+public:
+    GuardedText() = default;
+    explicit GuardedText(std::string initial) : m_text(std::move(initial)) {}
+    void Set(std::string text) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_text = std::move(text);
+    }
+    std::string Get() const {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_text;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_text;
+};
+
+class CModuleControl {
+public:
+    // `host` receives job results, device rows, message boxes and banners; it
+    // must outlive the controller.
+    explicit CModuleControl(IModuleHost* host);
+    virtual ~CModuleControl();
+    CModuleControl(const CModuleControl&) = delete;
+    CModuleControl& operator=(const CModuleControl&) = delete;
+
+    // One inquiry reply token (a framed line); adds a device row when it has
+    // address, name and class of device.
+    virtual void OnInquiryResult(const std::string& line);
+
+    bool CreateJobEvents();
+    // 1 = port open and worker running, 0 = failure (m_port.LastOpenError()).
+    int OpenPort(int nPort, uint32_t baud, uint8_t stopBits, uint8_t parity);
+    // The same for a device path (command-line tools and tests).
+    int OpenPortPath(const std::string& path, uint32_t baud, uint8_t stopBits, uint8_t parity);
+    void ClosePort();
+    void StopWorker();
+    void SetLinkState(int state) { m_info.m_nLinkState.store(state); }
+    // Starts a job (or aborts/stops) by setting the slot's event; no-op for a
+    // slot whose event could not be created.
+    void SignalJob(int slot);
+
+    // Bytes taken (>= 1), 0 = nothing (time-out), -1 = stop, -2 = abort.
+    int WaitForData(uint8_t* dest, int maxCount, int timeoutMs);
+
+    // Transactions: each blocks its thread and returns a result code.
+    int Probe(int timeoutMs);
+    int CancelCommand(int timeoutMs);
+    int QueryStatus(ModuleInfo& info);
+    int Connect(int timeoutMs, const std::string& address);
+    int Disconnect(int timeoutMs);
+    int Escape(int timeoutMs);
+    int Scan();
+    int Inquiry(int timeoutMs);
+    int ReturnOnline();
+    int SetOpMode(int timeoutMs, int mode);
+    int SetUartConfig(int timeoutMs, int baud, int parity, int stopBits, int flow);
+    int SetUartConfigNoFlow(int timeoutMs, int baud, int parity, int stopBits);
+    int WriteSRegister(int timeoutMs, int reg, int value);
+    int ReadSRegister(int timeoutMs, int reg, std::string& value);
+    int Reset(int timeoutMs);
+
+    void ShowCheckingBanner();
+    void HideCheckingBanner();
+    void ShowApplyingBanner();
+    void HideApplyingBanner();
+
+    bool WorkerRunning() const { return m_bWorkerRunning.load() != 0; }
+    IModuleHost* Host() const { return m_hWndNotify; }
+    Event* JobEvent(int slot) const { return m_hJobEvents.at(slot).get(); }
+
+    // Job arguments and state; the UI thread writes a job's arguments before
+    // it signals the job's event.
+    std::atomic<int> m_nSRegNo{0};
+    GuardedText m_strSRegValue;
+    GuardedText m_strTargetAddr;
+    std::atomic<int> m_nS24Value{10};
+    std::atomic<int> m_nScanTime{300};
+    std::atomic<int> m_nScanMode{3};
+    std::atomic<int> m_nApplyMode{0};
+    // Further module settings; nothing reads or sends them.
+    std::string m_strReservedName;
+    int m_nReservedA = 0;
+    int m_nReservedB = 0;
+    std::string m_strPasskey{"7315"};
+    std::atomic<int> m_nApplyBaud{9600};
+    std::atomic<int> m_nApplyParity{0};
+    std::atomic<int> m_nApplyStopBits{0};
+    std::atomic<int> m_nApplyFlow{1};
+    std::atomic<int> m_bAwaitResetReply{1};
+    ModuleInfo m_info;
+    std::atomic<int> m_nCurOp{0};
+    CSerialPort m_port;
+    std::array<std::unique_ptr<Event>, kJobEventCount> m_hJobEvents;
+    std::mutex m_waitLock;
+
+private:
+    friend void DeviceJobThread(CModuleControl* module);
+    int StartWorker();
+
+    std::atomic<bool> m_bApplyingShown{false};
+    std::atomic<bool> m_bCheckingShown{false};
+    IModuleHost* m_hWndNotify;
+    std::thread m_pWorkerThread;
+    std::atomic<int> m_bWorkerRunning{0};
+};
+
+// The device-job worker's thread procedure; returns when EV_STOP is set.
+void DeviceJobThread(CModuleControl* module);
+
+} // namespace norva

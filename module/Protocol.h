@@ -1,0 +1,76 @@
+#pragma once
+// Result codes, job slots, job ids, operation codes and link states.
+
+namespace norva {
+
+enum ResultCode : int {
+    RC_STOPPED = -1,
+    RC_OK = 0,
+    RC_ERROR = 1,
+    RC_CONNECTED = 2,
+    RC_DISCONNECTED = 3,
+    RC_TIMEOUT = 4,
+    RC_ABORTED = 5,
+    RC_DONE = 6,
+    RC_OVERFLOW = 7,
+    RC_ERROR_AFTER_OK = 9,
+    RC_NO_VALUE = 10,
+};
+
+// Job event slots, in the worker's wait order (lowest first).
+enum JobSlot : int {
+    EV_STOP = 0, // manual-reset
+    EV_ABORT = 1,
+    EV_STATUS = 2,
+    EV_CANCEL_CMD = 3,
+    EV_CONNECT = 4,
+    EV_DISCONNECT = 5,
+    EV_ESCAPE = 6,
+    EV_SCAN = 7,
+    EV_INQUIRY = 8,
+    EV_READ_SREG = 9,
+    EV_APPLY = 10,
+    EV_RESET = 11,
+};
+inline constexpr int kJobEventCount = 12;
+
+// Job ids reported with a result; they share one number space with m_nCurOp.
+enum JobId : int {
+    JOB_CONNECT = 2,
+    JOB_DISCONNECT = 3,
+    JOB_RESET = 5,
+    JOB_ESCAPE = 8,
+    JOB_STATUS = 9,
+    JOB_CANCEL_CMD = 10,
+    JOB_SCAN = 11,
+    JOB_INQUIRY = 12,
+    JOB_READ_SREG = 20,
+    JOB_APPLY = 21,
+};
+
+// Operation codes written into m_nCurOp.
+enum OpCode : int {
+    OP_NONE = 0,
+    OP_CONNECT = 2,
+    OP_DISCONNECT = 3,
+    OP_RESET = 5,
+    OP_STATUS = 9,
+    OP_SCAN = 11,
+    OP_INQUIRY = 12,
+    OP_SET_MODE = 17,
+    OP_SET_UART = 18,
+    OP_WRITE_SREG = 19,
+    OP_APPLY_AGAIN = 21, // apply job to be run again after a disconnect
+};
+
+enum LinkState : int {
+    LINK_STANDBY = 0,
+    LINK_PENDING = 1,
+    LINK_CONNECTED = 2,
+    LINK_DISCONNECTING = 3,
+};
+
+// Name of a result code for tools and logs ("RC_OK", ...).
+const char* ResultCodeName(int code);
+
+} // namespace norva

@@ -1,0 +1,48 @@
+#include "pages/ComboValues.h"
+
+#include <QComboBox>
+#include <cstdint>
+
+namespace norva {
+
+int AddComboItem(QComboBox* box, const QString& text) {
+    int pos = box->count();
+    if (box->insertPolicy() == QComboBox::InsertAlphabetically) {
+        // Ordinal order, as a sorted list box keeps it: "COM10" before "COM2".
+        pos = 0;
+        while (pos < box->count() && box->itemText(pos).compare(text, Qt::CaseInsensitive) <= 0) {
+            ++pos;
+        }
+    }
+    box->insertItem(pos, text);
+    return pos;
+}
+
+void FillValueCombo(QComboBox* box, const char* const texts[], const int values[], int count,
+                    int current) {
+    const auto n = static_cast<uint16_t>(count);
+    for (uint16_t i = 0; i < n; ++i) {
+        const QString text = QString::fromLatin1(texts[i]);
+        const int pos = AddComboItem(box, text);
+        box->setItemData(pos, values[i]);
+        if (values[i] == current) {
+            box->setCurrentIndex(pos);
+        }
+    }
+}
+
+int GetComboValue(const QComboBox* box, const char* const texts[], const int values[], int count) {
+    if (box->currentIndex() < 0) {
+        return 0;
+    }
+    const QString selected = box->currentText();
+    const auto n = static_cast<uint16_t>(count);
+    for (uint16_t i = 0; i < n; ++i) {
+        if (selected == QString::fromLatin1(texts[i])) {
+            return values[i];
+        }
+    }
+    return 0;
+}
+
+} // namespace norva

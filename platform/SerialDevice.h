@@ -1,0 +1,77 @@
+#pragma once
+// The only place that talks termios/ioctl/flock. Everything above it sees a
+// descriptor, byte counts and errors with their OS reason.
+
+#include <cstdint>
+#include <string>
+#include <termios.h>
+
+namespace norva {
+
+// The line settings record. The owner edits BaudRate, Parity and StopBits
+// with the platform codes: parity 0 none, 1 odd, 2 even; stop bits 0 one, 2 two.
+struct LineSettings {
+    uint32_t BaudRate = 9600;
+    uint8_t ByteSize = 8;
+    uint8_t Parity = 0;
+    uint8_t StopBits = 0;
+    bool fParity = false;      // no parity checking on input
+    bool fOutxCtsFlow = false; // no hardware flow control
+    bool fOutX = false;        // no XON/XOFF
+    bool fInX = false;
+    bool fDtrDisable = true; // DTR cleared after opening
+    bool fRtsEnable = true;  // RTS set after opening
+};
+
+inline constexpr uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2;
+inline constexpr uint8_t kOneStopBit = 0, kTwoStopBits = 2;
+
+// Why an open failed: errno plus a line a user can act on.
+struct OsError {
+    int code = 0;
+    std::string reason;
+    explicit operator bool() const { return code != 0; }
+};
+
+// Pure: fills a raw-mode termios from the settings. False for a baud rate,
+// parity, stop-bit or byte-size code the device cannot take.
+bool BuildTermios(const LineSettings& settings, termios* out);
+// termios speed constant for a rate, 0 when unsupported.
+speed_t BaudToSpeed(uint32_t baud);
+uint32_t SpeedToBaud(speed_t speed);
+
+// A user-actionable explanation of an open failure of `path`.
+OsError DescribeOpenError(int err, const std::string& path);
+
+class SerialDevice {
+public:
+    SerialDevice() = default;
+    ~SerialDevice() { Close(); }
+    SerialDevice(const SerialDevice&) = delete;
+    SerialDevice& operator=(const SerialDevice&) = delete;
+
+    // Opens exclusively, raw, with the given line settings; reads the settings
+    // back and fails when baud rate or stop bits did not take.
+    bool Open(const std::string& path, const LineSettings& settings, OsError* error);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+
+    // > 0 bytes read; 0 nothing available now; -1 the device is gone (hang-up
+    // or a fatal error), with errno describing it.
+    int Read(void* dest, int max);
+    // Writes all bytes or stops at the deadline or when the device is gone;
+    // returns the count written.
+    int Write(const void* data, int length, int timeoutMs);
+    // Discards unread input and unsent output.
+    void Flush();
+
+private:
+    int m_fd = -1;
+};
+
+// Presence test used by port enumeration; never opens a device except a
+// legacy ttyS node whose sysfs type is unreadable.
+bool SerialDevicePresent(const std::string& path, bool overridden);
+
+} // namespace norva

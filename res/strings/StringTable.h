@@ -1,0 +1,44 @@
+#pragma once
+// The program's fixed user texts, English and Korean, by string id.
+
+#include <string>
+
+namespace norva {
+
+enum StringId : int {
+    IDS_RESPONSE_DISABLED = 103,
+    IDS_COMM_FAILED = 104,
+    IDS_CONNECT_TIMEOUT = 105,
+    IDS_CONNECT_FAILED = 106,
+    IDS_DISCONNECTED = 107,
+    IDS_SCAN_ERROR = 108,
+    IDS_RESET_FAILED = 110,
+    IDS_SETTING_FINISHED = 111,
+    IDS_PORT_OPEN_FAILED = 112,
+};
+
+enum class UiLanguage { English, Korean };
+
+// Picks the language from LC_ALL / LC_MESSAGES / LANG ("ko..." is Korean).
+UiLanguage LanguageFromEnvironment();
+// The language LoadString uses; the environment's until set.
+void SetUiLanguage(UiLanguage lang);
+UiLanguage GetUiLanguage();
+
+// The text of `id` in the current language; empty for an unknown id.
+std::string LoadString(int id);
+std::string LoadString(int id, UiLanguage lang);
+
+// Fixed texts that are not in the string table.
+inline constexpr const char* kFirmwareMismatchText =
+    "Firmware version does not match. Disabling H/W flow control is ineffective";
+inline constexpr const char* kCreateEventFailedText = "CreateEvent failed\r\n";
+inline constexpr const char* kInsufficientMemoryText = "Insufficient memory.";
+inline constexpr const char* kCheckingBannerText = "Checking Norva-BX... Please wait.";
+inline constexpr const char* kApplyingBannerText = "Applying Setting, Please wait.";
+
+// The apply job's failure text: the Korean prefix followed by the step text
+// chosen by the operation code that was under way.
+std::string ApplyFailureText(int curOp);
+
+} // namespace norva

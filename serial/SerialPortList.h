@@ -1,0 +1,26 @@
+#pragma once
+// The COM ports present, COM1..COM255.
+
+#include <string>
+#include <vector>
+
+namespace norva {
+
+struct SerialPortEntry {
+    std::string name;
+    std::string port;   // "COMn"
+    std::string device; // the Linux device behind it
+};
+
+class CSerialPortList {
+public:
+    void Clear();
+    bool Enumerate(); // always true
+    SerialPortEntry GetEntry(int index) const { return m_entries.at(index); }
+
+    std::vector<unsigned> m_ports;
+    int m_nCount = 0;
+    std::vector<SerialPortEntry> m_entries;
+};
+
+} // namespace norva

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test three times: plain, ASan+UBSan, TSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh
+source scripts/env.sh
+jobs=${NORVA_CTEST_JOBS:-4}
+configs=${NORVA_CONFIGS:-"plain asan tsan"}
+for cfg in $configs; do
+    echo "=== $cfg: build"
+    scripts/build.sh "$cfg"
+    echo "=== $cfg: test"
+    (cd "build/$cfg" && ctest -j "$jobs" --output-on-failure --timeout 300)
+done
