@@ -1,0 +1,211 @@
+// The device-job worker: waits on the twelve job events and runs one module
+// job at a time, reporting each result to the host without waiting for it.
+
+#include "module/ModuleControl.h"
+#include "res/strings/StringTable.h"
+
+#include <array>
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+namespace norva {
+
+namespace {
+
+constexpr int kIdleWaitMs = 500;
+constexpr int kJobPauseMs = 50;
+// A wait that keeps failing must not turn into a busy loop when the host
+// answers its message boxes at once (tools, tests).
+constexpr int kFailedWaitPauseMs = 500;
+
+class JobRunner {
+public:
+    explicit JobRunner(CModuleControl* module)
+        : m(*module), m_host(module->Host()), m_stop(module->JobEvent(EV_STOP)) {}
+
+    void Run(int slot) {
+        switch (slot) {
+        case EV_STATUS:
+            StatusJob();
+            break;
+        case EV_CANCEL_CMD:
+            Post(m.CancelCommand(5000), JOB_CANCEL_CMD);
+            break;
+        case EV_CONNECT:
+            Post(m.Connect(30000, m.m_strTargetAddr.Get()), JOB_CONNECT);
+            break;
+        case EV_DISCONNECT:
+            DisconnectJob();
+            break;
+        case EV_ESCAPE:
+            Post(m.Escape(2000), JOB_ESCAPE);
+            break;
+        case EV_SCAN:
+            Post(m.Scan(), JOB_SCAN);
+            break;
+        case EV_INQUIRY:
+            Post(m.Inquiry(-1), JOB_INQUIRY);
+            break;
+        case EV_READ_SREG: {
+            // An OK without a value line leaves the last value in place.
+            std::string value = m.m_strSRegValue.Get();
+            int r = m.ReadSRegister(2000, m.m_nSRegNo.load(), value);
+            m.m_strSRegValue.Set(value);
+            Post(r, JOB_READ_SREG);
+            break;
+        }
+        case EV_APPLY:
+            ApplyJob();
+            break;
+        case EV_RESET:
+            Post(m.Reset(5000), JOB_RESET);
+            break;
+        default:
+            break;
+        }
+    }
+
+private:
+    void Post(int code, int jobId) {
+        if (m_host != nullptr) {
+            m_host->PostJobResult(code, jobId);
+        }
+    }
+
+    void StatusJob() {
+        m.ShowCheckingBanner();
+        int r = m.QueryStatus(m.m_info);
+        m.HideCheckingBanner();
+        Post(r, JOB_STATUS);
+    }
+
+    void DisconnectJob() {
+        // Disconnect overwrites m_nCurOp, so the chained apply is decided first.
+        const bool chainedApply = m.m_nCurOp.load() == OP_APPLY_AGAIN;
+        if (m.m_info.m_nLinkState.load() == LINK_CONNECTED) {
+            m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
+            // A stop during the pause must not send "+++" to a module that is
+            // being left alone.
+            int r = SleepUnlessSet(m_stop, kJobPauseMs) ? RC_STOPPED : m.Escape(5000);
+            if (r != RC_OK) {
+                m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
+                Post(r, JOB_ESCAPE);
+                return;
+            }
+        }
+        int r = m.Disconnect(20000);
+        if (r == RC_DISCONNECTED && chainedApply) {
+            m.m_info.m_nLinkState.store(LINK_STANDBY);
+            m.SignalJob(EV_APPLY);
+            return;
+        }
+        Post(r, JOB_DISCONNECT);
+    }
+
+    void ApplyFailed(int code) {
+        m.HideApplyingBanner();
+        Post(code, JOB_APPLY);
+    }
+
+    void ApplyJob() {
+        m.ShowApplyingBanner();
+        int mode = m.SetOpMode(3000, m.m_nApplyMode.load());
+        if (mode == RC_ERROR) {
+            // A pending link refuses the mode; cancel it and go on with the
+            // UART setting without sending the mode again.
+            if (m.QueryStatus(m.m_info) != 1) {
+                ApplyFailed(RC_ERROR);
+                return;
+            }
+            if (m.m_info.m_nLinkState.load() != LINK_PENDING) {
+                ApplyFailed(RC_ERROR);
+                return;
+            }
+            int c = m.CancelCommand(3000);
+            if (c != RC_OK) {
+                ApplyFailed(c);
+                return;
+            }
+        } else if (mode != RC_OK) {
+            // The module may still be connected: the host re-checks the link
+            // and the disconnect job starts this job again.
+            m.HideApplyingBanner();
+            m.m_nCurOp.store(OP_APPLY_AGAIN);
+            Post(mode, JOB_APPLY);
+            return;
+        }
+
+        const int baud = m.m_nApplyBaud.load();
+        const int parity = m.m_nApplyParity.load();
+        const int stopBits = m.m_nApplyStopBits.load();
+        int u = m.SetUartConfig(2000, baud, parity, stopBits, m.m_nApplyFlow.load());
+        if (u == RC_STOPPED) {
+            // Stopping: no further setting is sent to the module.
+            ApplyFailed(u);
+            return;
+        }
+        if (u != RC_OK) {
+            // Older firmware knows only the form without flow control.
+            int v = m.SetUartConfigNoFlow(2000, baud, parity, stopBits);
+            if (v != RC_OK) {
+                ApplyFailed(v);
+                return;
+            }
+            if (m.m_info.m_nFlowControl.load() != 1 && m_host != nullptr) {
+                m_host->ShowMessageBox(kFirmwareMismatchText, m_stop);
+            }
+        }
+        Post(RC_DONE, JOB_APPLY);
+        m.HideApplyingBanner();
+    }
+
+    CModuleControl& m;
+    IModuleHost* m_host;
+    const Event* m_stop;
+};
+
+} // namespace
+
+void DeviceJobThread(CModuleControl* module) {
+    std::array<Event*, kJobEventCount> events{};
+    for (int i = 0; i < kJobEventCount; ++i) {
+        events[i] = module->m_hJobEvents[i].get();
+    }
+    const Event* stop = events[EV_STOP];
+    IModuleHost* host = module->m_hWndNotify;
+    JobRunner runner(module);
+
+    for (;;) {
+        int slot = WaitAny(events, kIdleWaitMs);
+        if (slot == kWaitTimeout) {
+            continue;
+        }
+        if (slot == EV_STOP) {
+            return;
+        }
+        if (slot == EV_ABORT) {
+            continue; // an abort with no transaction under way is used up
+        }
+        if (slot > EV_ABORT && slot < kJobEventCount) {
+            if (SleepUnlessSet(stop, kJobPauseMs)) {
+                return; // stopped before the job began: leave the module alone
+            }
+            runner.Run(slot);
+            continue;
+        }
+
+        const int err = errno;
+        if (host != nullptr) {
+            host->ShowMessageBox(std::system_category().message(err), stop);
+        }
+        // Without a stop event (its creation failed) StopWorker can only be
+        // seen through the running flag.
+        if (module->m_bWorkerRunning.load() == 0 || (stop != nullptr && stop->IsSet())) {
+            return;
+        }
+        SleepUnlessSet(stop, kFailedWaitPauseMs);
+    }
+}
+
+} // namespace norva
