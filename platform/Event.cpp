@@ -1,0 +1,124 @@
+#include "platform/Event.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace norva {
+
+Event::Event(Mode mode) : m_mode(mode) {
+    m_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+Event::~Event() {
+    if (m_fd >= 0) {
+        close(m_fd);
+    }
+}
+
+void Event::Set() {
+    // The counter only needs to be non-zero; repeated sets collapse into one
+    // because a read drains it whole.
+    const uint64_t one = 1;
+    ssize_t n = write(m_fd, &one, sizeof one);
+    (void)n; // EAGAIN only when the counter is near overflow: still set
+}
+
+void Event::Reset() {
+    uint64_t value = 0;
+    ssize_t n = read(m_fd, &value, sizeof value);
+    (void)n; // EAGAIN: it was not set
+}
+
+bool Event::IsSet() const {
+    pollfd p{m_fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
+}
+
+bool Event::TryTake() {
+    if (m_mode == Mode::Manual) {
+        return IsSet();
+    }
+    uint64_t value = 0;
+    return read(m_fd, &value, sizeof value) == static_cast<ssize_t>(sizeof value);
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+} // namespace
+
+int WaitAny(std::span<Event* const> events, int timeoutMs, WaitFd* extra) {
+    std::vector<pollfd> fds;
+    fds.reserve(events.size() + 1);
+    for (Event* e : events) {
+        if (e == nullptr || !e->Valid()) {
+            errno = EBADF;
+            return kWaitFailed;
+        }
+        fds.push_back({e->Fd(), POLLIN, 0});
+    }
+    if (extra != nullptr) {
+        fds.push_back({extra->fd, extra->events, 0});
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int wait = timeoutMs < 0 ? -1 : RemainingMs(deadline);
+        const int ready = poll(fds.data(), fds.size(), wait);
+        if (ready < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return kWaitFailed;
+        }
+        if (ready == 0) {
+            if (timeoutMs >= 0 && RemainingMs(deadline) == 0) {
+                return kWaitTimeout;
+            }
+            continue;
+        }
+        for (size_t i = 0; i < events.size(); ++i) {
+            if ((fds[i].revents & POLLIN) != 0 && events[i]->TryTake()) {
+                return static_cast<int>(i);
+            }
+            // Another waiter took this auto-reset event first: keep waiting.
+        }
+        if (extra != nullptr && fds.back().revents != 0) {
+            extra->revents = fds.back().revents;
+            return static_cast<int>(events.size());
+        }
+        if (timeoutMs >= 0 && RemainingMs(deadline) == 0) {
+            return kWaitTimeout;
+        }
+    }
+}
+
+bool SleepUnlessSet(const Event* stop, int ms) {
+    if (stop == nullptr || !stop->Valid()) {
+        usleep(static_cast<useconds_t>(ms) * 1000);
+        return false;
+    }
+    pollfd p{stop->Fd(), POLLIN, 0};
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const int r = poll(&p, 1, RemainingMs(deadline));
+        if (r > 0) {
+            return true;
+        }
+        if (r == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+} // namespace norva

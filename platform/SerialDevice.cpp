@@ -1,0 +1,341 @@
+#include "platform/SerialDevice.h"
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace norva {
+namespace {
+
+struct BaudEntry {
+    uint32_t baud;
+    speed_t speed;
+};
+
+constexpr BaudEntry kBauds[] = {
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+std::string BaseName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+std::string GroupOf(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        return "dialout";
+    }
+    const group* g = getgrgid(st.st_gid);
+    return g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+}
+
+OsError Fail(int err, const std::string& path) {
+    OsError e = DescribeOpenError(err, path);
+    return e;
+}
+
+} // namespace
+
+speed_t BaudToSpeed(uint32_t baud) {
+    for (const BaudEntry& e : kBauds) {
+        if (e.baud == baud) {
+            return e.speed;
+        }
+    }
+    return 0;
+}
+
+uint32_t SpeedToBaud(speed_t speed) {
+    for (const BaudEntry& e : kBauds) {
+        if (e.speed == speed) {
+            return e.baud;
+        }
+    }
+    return 0;
+}
+
+bool BuildTermios(const LineSettings& s, termios* out) {
+    const speed_t speed = BaudToSpeed(s.BaudRate);
+    if (speed == 0 || s.Parity > kEvenParity ||
+        (s.StopBits != kOneStopBit && s.StopBits != kTwoStopBits)) {
+        return false;
+    }
+    tcflag_t size = 0;
+    switch (s.ByteSize) {
+    case 5:
+        size = CS5;
+        break;
+    case 6:
+        size = CS6;
+        break;
+    case 7:
+        size = CS7;
+        break;
+    case 8:
+        size = CS8;
+        break;
+    default:
+        return false;
+    }
+    termios t{};
+    cfmakeraw(&t);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
+    t.c_cflag |= size | CLOCAL | CREAD;
+    if (s.Parity != kNoParity) {
+        t.c_cflag |= PARENB;
+        if (s.Parity == kOddParity) {
+            t.c_cflag |= PARODD;
+        }
+    }
+    if (s.StopBits == kTwoStopBits) {
+        t.c_cflag |= CSTOPB;
+    }
+    if (s.fOutxCtsFlow) {
+        t.c_cflag |= CRTSCTS;
+    }
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+    if (s.fParity) {
+        t.c_iflag |= INPCK;
+    }
+    if (s.fOutX) {
+        t.c_iflag |= IXON;
+    }
+    if (s.fInX) {
+        t.c_iflag |= IXOFF;
+    }
+    // A read with nothing queued returns EAGAIN (non-blocking descriptor) and
+    // a read of 0 bytes means hang-up.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    *out = t;
+    return true;
+}
+
+OsError DescribeOpenError(int err, const std::string& path) {
+    OsError e;
+    e.code = err;
+    const std::string os = std::strerror(err);
+    switch (err) {
+    case EACCES:
+    case EPERM:
+        e.reason = os + ": add your user to the group that owns the device (" + GroupOf(path) +
+                   ") and log in again";
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        e.reason = path + " is in use by another program";
+        if (StartsWith(BaseName(path), "ttyACM")) {
+            e.reason += " (ModemManager probes ttyACM devices: exclude it with a udev rule "
+                        "setting ENV{ID_MM_DEVICE_IGNORE}=\"1\")";
+        }
+        break;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        e.reason = path + ": device not present";
+        break;
+    default:
+        e.reason = path + ": " + os;
+        break;
+    }
+    return e;
+}
+
+bool SerialDevice::Open(const std::string& path, const LineSettings& settings, OsError* error) {
+    Close();
+    OsError dummy;
+    OsError& err = error != nullptr ? *error : dummy;
+    err = OsError{};
+    termios wanted{};
+    if (!BuildTermios(settings, &wanted)) {
+        err.code = EINVAL;
+        err.reason =
+            "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")";
+        return false;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        err = Fail(errno, path);
+        return false;
+    }
+    // flock first: TIOCEXCL alone does not stop a privileged second opener,
+    // and the lock also tells other well-behaved programs the port is taken.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        err = Fail(errno == EWOULDBLOCK ? EBUSY : errno, path);
+        ::close(fd);
+        return false;
+    }
+    if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
+        err = Fail(errno, path);
+        flock(fd, LOCK_UN);
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    termios actual{};
+    if (tcsetattr(fd, TCSANOW, &wanted) != 0 || tcgetattr(fd, &actual) != 0) {
+        err = Fail(errno, path);
+        Close();
+        return false;
+    }
+    if (cfgetospeed(&actual) != cfgetospeed(&wanted) ||
+        (actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
+        err.code = EINVAL;
+        err.reason = path + ": the device did not take the baud rate or stop bits";
+        Close();
+        return false;
+    }
+    // DTR low, RTS high; pseudo-terminals have no modem lines and say so.
+    int dtr = TIOCM_DTR;
+    int rts = TIOCM_RTS;
+    if ((ioctl(fd, TIOCMBIC, &dtr) != 0 && errno != ENOTTY && errno != EINVAL) ||
+        (ioctl(fd, TIOCMBIS, &rts) != 0 && errno != ENOTTY && errno != EINVAL)) {
+        err = Fail(errno, path);
+        Close();
+        return false;
+    }
+    tcflush(fd, TCIOFLUSH);
+    return true;
+}
+
+void SerialDevice::Close() {
+    if (m_fd < 0) {
+        return;
+    }
+    // Exclusive mode can outlive the descriptor on some drivers and lock out
+    // the next opener, so drop it explicitly before closing.
+    ioctl(m_fd, TIOCNXCL);
+    flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+int SerialDevice::Read(void* dest, int max) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::read(m_fd, dest, static_cast<size_t>(max));
+        if (n > 0) {
+            return static_cast<int>(n);
+        }
+        if (n == 0) {
+            errno = ENODEV; // end of file on a tty: the other side hung up
+            return -1;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN) {
+            return 0;
+        }
+        return -1;
+    }
+}
+
+int SerialDevice::Write(const void* data, int length, int timeoutMs) {
+    if (m_fd < 0 || length <= 0) {
+        return 0;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    int done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(m_fd, bytes + done, static_cast<size_t>(length - done));
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            break; // the device is gone
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            break;
+        }
+        pollfd p{m_fd, POLLOUT, 0};
+        const int r = poll(&p, 1, static_cast<int>(left));
+        if (r < 0 && errno != EINTR) {
+            break;
+        }
+        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
+            (p.revents & POLLOUT) == 0) {
+            break;
+        }
+    }
+    return done;
+}
+
+void SerialDevice::Flush() {
+    if (m_fd >= 0) {
+        tcflush(m_fd, TCIOFLUSH);
+    }
+}
+
+bool SerialDevicePresent(const std::string& path, bool overridden) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    if (overridden) {
+        return true;
+    }
+    const std::string name = BaseName(path);
+    const std::string sys = "/sys/class/tty/" + name;
+    if (StartsWith(name, "rfcomm")) {
+        // Bound rfcomm ports are virtual ttys; opening one would start a
+        // Bluetooth connection, so its sysfs entry is all we look at.
+        return access(sys.c_str(), F_OK) == 0;
+    }
+    char real[PATH_MAX];
+    if (access((sys + "/device").c_str(), F_OK) != 0 || realpath(sys.c_str(), real) == nullptr ||
+        std::strstr(real, "/virtual/") != nullptr) {
+        return false;
+    }
+    if (!StartsWith(name, "ttyS")) {
+        return true;
+    }
+    // The 8250 driver registers ports that have no UART behind them.
+    std::ifstream typeFile(sys + "/type");
+    int type = -1;
+    if (typeFile >> type) {
+        return type != PORT_UNKNOWN;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    serial_struct info{};
+    const bool known = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
+    ::close(fd);
+    return known;
+}
+
+} // namespace norva
