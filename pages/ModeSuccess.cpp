@@ -1,0 +1,46 @@
+#include "pages/ModeSuccess.h"
+
+#include "pages/PageCommon.h"
+#include "wizard/Messages.h"
+
+#include <QVBoxLayout>
+
+namespace norva {
+
+CModeSuccess::CModeSuccess(QWidget* parent)
+    : CPropertyPage(IDD, QStringLiteral("Norva-BX Wizard - Step 9 of 9"), parent) {
+    setObjectName(QStringLiteral("modeSuccessPage"));
+    m_textConfigured =
+        MakeText(QStringLiteral("Auto-connection mode has been successfully configured."),
+                 QStringLiteral("autoConnectionConfiguredText"), this);
+    SetControlId(m_textConfigured, 1021);
+    auto* paired = MakeText(QStringLiteral("Now Norva-BX01 and Norva-BX02 are paired, and will be "
+                                           "connected always, even after repowered."),
+                            QStringLiteral("pairedText"), this);
+    auto* switchOff = MakeText(
+        QStringLiteral("Please switch off both Norva-BXs and switch them on at the same time, then "
+                       "both units will be connected automatically."),
+        QStringLiteral("switchOffText"), this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(21, 36, 12, 12);
+    layout->addWidget(m_textConfigured);
+    layout->addSpacing(8);
+    layout->addWidget(paired);
+    layout->addSpacing(8);
+    layout->addWidget(switchOff);
+    layout->addStretch(1);
+}
+
+bool CModeSuccess::OnInitDialog() {
+    m_fontBold = MakeBoldFont(font());
+    m_textConfigured->setFont(m_fontBold);
+    return true;
+}
+
+bool CModeSuccess::OnSetActive() {
+    PostWizButtons(PSWIZB_FINISH);
+    return CPropertyPage::OnSetActive();
+}
+
+} // namespace norva

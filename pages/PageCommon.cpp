@@ -1,0 +1,52 @@
+#include "pages/PageCommon.h"
+
+#include <QFrame>
+#include <QPixmap>
+#include <QVariant>
+
+namespace norva {
+
+void SetControlId(QWidget* widget, int id) {
+    widget->setProperty(kControlIdProperty, id);
+}
+
+int ControlId(const QWidget* widget) {
+    const QVariant id = widget->property(kControlIdProperty);
+    return id.isValid() ? id.toInt() : 0;
+}
+
+QFont MakeBoldFont(const QFont& base) {
+    QFont font = base;
+    font.setBold(true);
+    return font;
+}
+
+QLabel* MakeText(const QString& text, const QString& objectName, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(objectName);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QLabel* MakePicture(const char* path, const QString& objectName, const QString& accessibleName,
+                    QWidget* parent) {
+    auto* picture = new QLabel(parent);
+    picture->setObjectName(objectName);
+    picture->setPixmap(QPixmap(QString::fromLatin1(path)));
+    picture->setAccessibleName(accessibleName);
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return picture;
+}
+
+QFrame* MakeVerticalLine(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setObjectName(QStringLiteral("verticalLine"));
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setAccessibleName(QStringLiteral("Separator"));
+    return line;
+}
+
+} // namespace norva

@@ -1,0 +1,39 @@
+#include "pages/Success.h"
+
+#include "pages/PageCommon.h"
+#include "wizard/Messages.h"
+
+#include <QVBoxLayout>
+
+namespace norva {
+
+CSuccess::CSuccess(QWidget* parent)
+    : CPropertyPage(IDD, QStringLiteral("Norva-BX Wizard - Step 6 of 9"), parent) {
+    setObjectName(QStringLiteral("successPage"));
+    m_textSuccess = MakeText(QStringLiteral("Successful Connection!"),
+                             QStringLiteral("successfulConnectionText"), this);
+    SetControlId(m_textSuccess, 1021);
+    auto* leds = MakeText(QStringLiteral("Status LEDs of both Norva-BX01 and Norva-BX02 are in "
+                                         "Green color (not blinking)"),
+                          QStringLiteral("statusLedsText"), this);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 40, 18, 12);
+    layout->addWidget(m_textSuccess);
+    layout->addSpacing(4);
+    layout->addWidget(leds);
+    layout->addStretch(1);
+}
+
+bool CSuccess::OnInitDialog() {
+    m_fontBold = MakeBoldFont(font());
+    m_textSuccess->setFont(m_fontBold);
+    return true;
+}
+
+bool CSuccess::OnSetActive() {
+    PostWizButtons(PSWIZB_NEXT);
+    return CPropertyPage::OnSetActive();
+}
+
+} // namespace norva
