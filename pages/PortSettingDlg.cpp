@@ -1,0 +1,195 @@
+#include "pages/PortSettingDlg.h"
+
+#include "pages/ComboValues.h"
+#include "pages/PageCommon.h"
+#include "serial/SerialPortList.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <functional>
+
+namespace norva {
+namespace {
+
+// "COM%d": the capital letters, then a decimal number (sign and leading
+// blanks allowed, as the C reading takes them); what follows is ignored.
+int ReadComNumber(const QString& text) {
+    if (!text.startsWith(QLatin1String("COM"))) {
+        return 0;
+    }
+    const QByteArray rest = text.mid(3).toLatin1();
+    const char* begin = rest.constData();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(begin, &end, 10);
+    // No number, or one no port can have.
+    if (end == begin || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+        return 0;
+    }
+    return static_cast<int>(value);
+}
+
+// Enter on the OK button stores; Enter anywhere else is the framework's
+// OK, which closes the dialog without storing (the template has no default
+// button). Watched on every control, since an editable box would take the key.
+class EnterKeyFilter : public QObject {
+public:
+    EnterKeyFilter(QDialog* dialog, QPushButton* ok, std::function<void()> store)
+        : QObject(dialog), m_dialog(dialog), m_ok(ok), m_store(std::move(store)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return QObject::eventFilter(watched, event);
+        }
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) {
+            return QObject::eventFilter(watched, event);
+        }
+        if (m_dialog->focusWidget() == m_ok) {
+            m_store();
+        } else {
+            m_dialog->accept();
+        }
+        return true;
+    }
+
+private:
+    QDialog* m_dialog;
+    QPushButton* m_ok;
+    std::function<void()> m_store;
+};
+
+// Qt selects the first item of a filled box by itself; a stored value that
+// matches no entry must show as no selection.
+void FillValueBox(QComboBox* box, const char* const texts[], const int values[], int count,
+                  int current) {
+    FillValueCombo(box, texts, values, count, current);
+    if (box->findData(current) < 0) {
+        box->setCurrentIndex(-1);
+    }
+}
+
+} // namespace
+
+CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Application Setting"));
+    setObjectName(QStringLiteral("CPortSettingDlg"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* intro = new QLabel(this);
+    intro->setObjectName(QStringLiteral("introText"));
+    SetControlId(intro, 1024);
+    intro->setAlignment(Qt::AlignCenter);
+    intro->setWordWrap(true);
+
+    m_cbBaudRate = new QComboBox(this);
+    m_cbBaudRate->setObjectName(QStringLiteral("baudRateBox"));
+    SetControlId(m_cbBaudRate, 1000);
+    m_cbParity = new QComboBox(this);
+    m_cbParity->setObjectName(QStringLiteral("parityBox"));
+    SetControlId(m_cbParity, 1001);
+    m_cbStopBits = new QComboBox(this);
+    m_cbStopBits->setObjectName(QStringLiteral("stopBitsBox"));
+    SetControlId(m_cbStopBits, 1002);
+    m_okButton = new QPushButton(QStringLiteral("OK"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    SetControlId(m_okButton, 1020);
+    // Not the default button: Enter elsewhere closes without storing.
+    m_okButton->setAutoDefault(false);
+    m_okButton->setDefault(false);
+    m_cbPort = new QComboBox(this);
+    m_cbPort->setObjectName(QStringLiteral("portBox"));
+    SetControlId(m_cbPort, 1022);
+    m_cbPort->setEditable(true);
+    // The port list is kept sorted, so COM10 comes before COM2.
+    m_cbPort->setInsertPolicy(QComboBox::InsertAlphabetically);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(QStringLiteral("Serial Port"), this), 0, 0);
+    grid->addWidget(m_cbPort, 0, 1);
+    grid->addWidget(new QLabel(QStringLiteral("BaudRate"), this), 1, 0);
+    grid->addWidget(m_cbBaudRate, 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Parity"), this), 2, 0);
+    grid->addWidget(m_cbParity, 2, 1);
+    grid->addWidget(new QLabel(QStringLiteral("StopBit"), this), 3, 0);
+    grid->addWidget(m_cbStopBits, 3, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addLayout(grid);
+    layout->addWidget(m_okButton, 0, Qt::AlignHCenter);
+
+    // Template order: the baud box is the first tab stop, the port box last.
+    setTabOrder(m_cbBaudRate, m_cbParity);
+    setTabOrder(m_cbParity, m_cbStopBits);
+    setTabOrder(m_cbStopBits, m_okButton);
+    setTabOrder(m_okButton, m_cbPort);
+
+    connect(m_okButton, &QPushButton::clicked, this, &CPortSettingDlg::OnOkButton);
+
+    auto* filter = new EnterKeyFilter(this, m_okButton, [this] { OnOkButton(); });
+    installEventFilter(filter);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->installEventFilter(filter);
+    }
+}
+
+int CPortSettingDlg::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void CPortSettingDlg::OnInitDialog() {
+    if (auto* intro = findChild<QLabel*>(QStringLiteral("introText"))) {
+        intro->setText(QStringLiteral("Config serial option to communicate with Norva-BX."));
+    }
+    m_cbPort->clear();
+    m_cbBaudRate->clear();
+    m_cbParity->clear();
+    m_cbStopBits->clear();
+
+    CSerialPortList ports;
+    ports.Enumerate();
+    int selected = -1;
+    for (int i = 0; i < ports.m_nCount; ++i) {
+        const SerialPortEntry entry = ports.GetEntry(i);
+        QString text = QString::fromStdString(entry.port);
+        if (!entry.device.empty()) {
+            text += QStringLiteral(" (%1)").arg(QString::fromStdString(entry.device));
+        }
+        const int pos = AddComboItem(m_cbPort, text);
+        if (selected >= pos) {
+            ++selected;
+        }
+        const int number = ReadComNumber(text);
+        m_cbPort->setItemData(pos, number);
+        if (number == m_nPort) {
+            selected = pos;
+        }
+    }
+    m_cbPort->setCurrentIndex(selected);
+    if (selected < 0) {
+        m_cbPort->setEditText(QString());
+    }
+
+    FillValueBox(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount, m_nBaudRate);
+    FillValueBox(m_cbParity, kParityTexts, kParityValues, kParityCount, m_nParity);
+    FillValueBox(m_cbStopBits, kStopBitTexts, kStopBitValues, kStopBitCount, m_nStopBits);
+    m_cbBaudRate->setFocus();
+}
+
+void CPortSettingDlg::OnOkButton() {
+    m_nPort = ReadComNumber(m_cbPort->currentText());
+    m_nBaudRate = GetComboValue(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount);
+    m_nParity = GetComboValue(m_cbParity, kParityTexts, kParityValues, kParityCount);
+    m_nStopBits = GetComboValue(m_cbStopBits, kStopBitTexts, kStopBitValues, kStopBitCount);
+    accept();
+}
+
+} // namespace norva

@@ -1,0 +1,227 @@
+// The sheet's decision table for finished module jobs: which page comes
+// next, what the user is told and which job runs after.
+
+#include "module/ModuleControl.h"
+#include "pages/Connection.h"
+#include "pages/First.h"
+#include "pages/Mode.h"
+#include "pages/ModeSuccess.h"
+#include "pages/Scan.h"
+#include "pages/ScanWait.h"
+#include "pages/Search.h"
+#include "res/strings/StringTable.h"
+#include "wizard/MessageService.h"
+#include "wizard/Messages.h"
+#include "wizard/SerialSheet.h"
+
+#include <QThread>
+
+namespace norva {
+namespace {
+
+// A message box runs a nested event loop; the sheet may close inside it.
+bool Say(const CSerialSheet& sheet, const std::string& text) {
+    ShowMessage(text);
+    return !sheet.Destroyed() && sheet.Module() != nullptr;
+}
+
+} // namespace
+
+void CSerialSheet::AdvanceAfterJob(int code) {
+    CPropertyPage* active = GetActivePage();
+    if (active == m_pageFirst && code == JOB_STATUS) {
+        SetActivePage(m_pageScan);
+    } else if (active == m_pageScan && code == JOB_SCAN) {
+        SetActivePage(m_pageScanWait);
+    } else if (active == m_pageScanWait && code == JOB_STATUS) {
+        SetActivePage(m_pageSearch);
+    }
+}
+
+int CSerialSheet::OnJobResult(int code, int jobId) {
+    if (m_bDestroyed || !m_pModule) {
+        return 0;
+    }
+    CModuleControl& module = *m_pModule;
+    CConnectingDlg& connecting = m_pageConnection->m_connectingDlg;
+
+    switch (jobId) {
+    case JOB_CONNECT:
+        if (code == RC_STOPPED) {
+            break;
+        }
+        if (code == RC_ABORTED) {
+            module.SignalJob(EV_CANCEL_CMD);
+        } else if (code == RC_CONNECTED) {
+            module.SetLinkState(LINK_CONNECTED);
+            m_pageConnection->OnConnected();
+            OnPageNext(m_pageConnection);
+        } else if (code == RC_ERROR_AFTER_OK || code == RC_TIMEOUT) {
+            // A time-out means nothing is under way any more: the dialog must
+            // not keep spinning until the user cancels an attempt long over.
+            connecting.EndDialog(2);
+            if (!Say(*this, LoadString(IDS_CONNECT_TIMEOUT))) {
+                return 0;
+            }
+            module.SignalJob(EV_STATUS);
+        } else if (code == RC_ERROR || code == RC_OVERFLOW) {
+            // An overflowing reply ended the attempt just the same.
+            connecting.EndDialog(3);
+            if (!Say(*this, LoadString(IDS_CONNECT_FAILED))) {
+                return 0;
+            }
+            module.SignalJob(EV_STATUS);
+        } else {
+            module.SignalJob(EV_STATUS);
+        }
+        break;
+
+    case JOB_DISCONNECT:
+        if (code == RC_DISCONNECTED) {
+            if (!Say(*this, LoadString(IDS_DISCONNECTED))) {
+                return 0;
+            }
+            module.SetLinkState(LINK_STANDBY);
+            module.SignalJob(module.m_nCurOp.load() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
+        } else if (code == RC_TIMEOUT) {
+            module.SignalJob(EV_STATUS);
+        }
+        break;
+
+    case JOB_RESET:
+        if (code == RC_ERROR) {
+            if (!Say(*this, LoadString(IDS_RESET_FAILED))) {
+                return 0;
+            }
+            module.SignalJob(EV_STATUS);
+        } else if (code == RC_OK || code == RC_DONE) {
+            if (!Say(*this, LoadString(IDS_SETTING_FINISHED))) {
+                return 0;
+            }
+            module.ClosePort();
+        }
+        break;
+
+    case JOB_ESCAPE:
+        if (code != RC_STOPPED && code != RC_OK) {
+            module.SignalJob(EV_STATUS);
+        }
+        break;
+
+    case JOB_STATUS: {
+        if (code == RC_STOPPED) {
+            break;
+        }
+        // The query reports 1 for a status read. A time-out, abort or
+        // overflow read nothing either: the fields are stale, and moving on
+        // from them could leave the wrong module unchecked.
+        if (code == 0 || code == RC_TIMEOUT || code == RC_ABORTED || code == RC_OVERFLOW) {
+            module.SetLinkState(LINK_DISCONNECTING);
+            if (!Say(*this, LoadString(IDS_COMM_FAILED))) {
+                return 0;
+            }
+            module.ClosePort();
+            PostWizardButtons(PSWIZB_NEXT);
+            break;
+        }
+        const int link = module.m_info.m_nLinkState.load();
+        if (link == LINK_CONNECTED) {
+            module.ReturnOnline();
+            QThread::msleep(100);
+            module.SignalJob(EV_DISCONNECT);
+        } else if (link == LINK_PENDING) {
+            module.m_nCurOp.store(OP_STATUS);
+            module.SignalJob(EV_CANCEL_CMD);
+        } else {
+            const int op = module.m_nCurOp.load();
+            if (op == OP_SCAN || op == OP_INQUIRY) {
+                module.m_nCurOp.store(OP_NONE);
+            }
+            if (link == LINK_STANDBY) {
+                if (module.m_info.m_nOpMode.load() != 0) {
+                    // The worker is idle after a status job; its result does
+                    // not matter, the apply steps set the mode again.
+                    module.SetOpMode(3000, 0);
+                }
+                AdvanceAfterJob(JOB_STATUS);
+            }
+        }
+        break;
+    }
+
+    case JOB_CANCEL_CMD: {
+        if (code == RC_STOPPED) {
+            break;
+        }
+        if (code != RC_OK) {
+            module.SignalJob(EV_STATUS);
+            break;
+        }
+        const int op = module.m_nCurOp.load();
+        if (op != OP_INQUIRY && op != OP_SCAN && op != OP_CONNECT && op != OP_STATUS) {
+            break;
+        }
+        module.SetLinkState(LINK_STANDBY);
+        module.m_nCurOp.store(OP_NONE);
+        if (op == OP_INQUIRY) {
+            m_pageConnection->EndSearchDisplay();
+        } else if (op == OP_CONNECT) {
+            m_pageConnection->EnableConnectButtons();
+        } else if (op == OP_STATUS) {
+            AdvanceAfterJob(JOB_STATUS);
+        }
+        break;
+    }
+
+    case JOB_SCAN:
+        if (code == RC_ABORTED) {
+            module.SignalJob(EV_CANCEL_CMD);
+        } else if (code == RC_OK) {
+            AdvanceAfterJob(JOB_SCAN);
+        } else if (code == RC_ERROR) {
+            if (!Say(*this, LoadString(IDS_SCAN_ERROR))) {
+                return 0;
+            }
+            module.SignalJob(EV_STATUS);
+        }
+        break;
+
+    case JOB_INQUIRY:
+        if (code == RC_STOPPED) {
+            break;
+        }
+        if (code == RC_ABORTED) {
+            module.SignalJob(EV_CANCEL_CMD);
+        } else if (code != RC_DONE) {
+            module.SignalJob(EV_STATUS);
+        }
+        if (GetActivePage() == m_pageConnection) {
+            m_pageConnection->EndSearchDisplay();
+        }
+        break;
+
+    case JOB_APPLY:
+        if (code == RC_DONE) {
+            if (GetActivePage() == m_pageMode) {
+                SetActivePage(m_pageMode1);
+            } else if (GetActivePage() == m_pageMode1) {
+                SetActivePage(m_pageModeSuccess);
+            }
+        } else if (code == RC_TIMEOUT) {
+            module.m_nCurOp.store(OP_APPLY_AGAIN);
+            module.SignalJob(EV_STATUS);
+        } else if (code != RC_OK) {
+            if (!Say(*this, ApplyFailureText(module.m_nCurOp.load()))) {
+                return 0;
+            }
+            PostWizardButtons(PSWIZB_NEXT);
+        }
+        break;
+
+    default:
+        break;
+    }
+    return 0;
+}
+
+} // namespace norva

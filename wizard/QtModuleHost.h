@@ -1,0 +1,50 @@
+#pragma once
+// The controller's host in Qt: everything the worker asks for is carried to
+// the UI thread; nothing reaches the sheet once it has detached.
+
+#include "module/ModuleHost.h"
+
+#include <QObject>
+#include <QPointer>
+#include <mutex>
+
+namespace norva {
+
+class CSerialSheet;
+class CWaitDlg;
+
+class CQtModuleHost : public QObject, public IModuleHost {
+    Q_OBJECT
+public:
+    // Created on the UI thread; must outlive the controller it serves.
+    explicit CQtModuleHost(CSerialSheet* sheet);
+    ~CQtModuleHost() override;
+
+    // UI thread: from now on results, rows and boxes are dropped and the
+    // banners are gone.
+    void Detach();
+
+    void PostJobResult(int code, int jobId) override;
+    void AddDeviceRow(const std::string& address, const std::string& name,
+                      const std::string& classOfDevice) override;
+    void ShowMessageBox(const std::string& text, const Event* stop) override;
+    void ShowBanner(Banner which) override;
+    void HideBanner(Banner which) override;
+
+    // UI thread: the banner window now shown, or null.
+    CWaitDlg* BannerWindow(Banner which) const;
+
+private:
+    bool OnUiThread() const;
+    // UI thread only.
+    void CreateBanner(Banner which);
+    void DestroyBanner(Banner which);
+    CSerialSheet* Sheet() const;
+
+    mutable std::mutex m_lock;
+    QPointer<CSerialSheet> m_sheet;
+    QPointer<CWaitDlg> m_checking;
+    QPointer<CWaitDlg> m_applying;
+};
+
+} // namespace norva

@@ -1,0 +1,137 @@
+#pragma once
+// The nine-step wizard: owns the pages, the two setting dialogs and, from its
+// initialisation until it closes, the module controller.
+
+#include "pages/PortSettingDlg.h"
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class QPushButton;
+class QStackedWidget;
+
+namespace norva {
+
+class CModuleControl;
+class CPropertyPage;
+class CQtModuleHost;
+class CConnection;
+class CFirst;
+class CMode;
+class CMode1;
+class CModeSuccess;
+class CScan;
+class CScanWait;
+class CSearch;
+class CSuccess;
+
+class CSerialSheet : public QDialog {
+    Q_OBJECT
+public:
+    // The application passes "Configuration", no parent and page 0.
+    explicit CSerialSheet(const QString& caption, QWidget* parent = nullptr, int selectPage = 0);
+    ~CSerialSheet() override;
+
+    // The sheet that pages reach as the application's main window.
+    static CSerialSheet* MainSheet();
+
+    void SetWizardMode() { m_bWizardMode = true; }
+    // Initialises (once) and runs the sheet modally.
+    int DoModal();
+    // Activates every page once from the last to the first, then creates the
+    // controller. Runs at the first show; later calls do nothing.
+    bool OnInitDialog();
+    // Stops the worker, closes the port, deletes the controller. After it the
+    // sheet counts as gone: late notifications are dropped.
+    void OnDestroy();
+    bool Destroyed() const { return m_bDestroyed; }
+
+    CModuleControl* Module() const { return m_pModule.get(); }
+    CQtModuleHost* Host() const { return m_pHost.get(); }
+
+    // Property-sheet mechanics.
+    int GetPageCount() const { return static_cast<int>(m_pages.size()); }
+    CPropertyPage* GetPage(int index) const;
+    int GetPageIndex(const CPropertyPage* page) const;
+    CPropertyPage* GetActivePage() const;
+    int GetActiveIndex() const;
+    bool SetActivePage(CPropertyPage* page);
+    bool SetActivePage(int index);
+    // The wizard-button flags last applied (PSWIZB_*).
+    int WizardButtons() const { return m_nWizButtons; }
+    QPushButton* BackButton() const { return m_backButton; }
+    QPushButton* NextButton() const { return m_nextButton; }
+    QPushButton* FinishButton() const { return m_finishButton; }
+    QPushButton* CancelButton() const { return m_cancelButton; }
+    // What the buttons do: the page's hook decides, the sheet moves.
+    void PressBack();
+    void PressNext();
+    void PressFinish();
+
+    CFirst* FirstPage() const { return m_pageFirst; }
+    CScan* ScanPage() const { return m_pageScan; }
+    CScanWait* ScanWaitPage() const { return m_pageScanWait; }
+    CSearch* SearchPage() const { return m_pageSearch; }
+    CConnection* ConnectionPage() const { return m_pageConnection; }
+    CSuccess* SuccessPage() const { return m_pageSuccess; }
+    CMode* ModePage() const { return m_pageMode; }
+    CMode1* Mode1Page() const { return m_pageMode1; }
+    CModeSuccess* ModeSuccessPage() const { return m_pageModeSuccess; }
+
+    // Message handlers (public so that tests can drive them directly).
+    int OnJobResult(int code, int jobId);
+    void AdvanceAfterJob(int code);
+    int OnPageNext(CPropertyPage* page);
+    int OnSearchControl(int start, CPropertyPage* page);
+    int OnConnectControl(int connect, CPropertyPage* page);
+
+    // The settings for talking to unit 1 and unit 2.
+    CPortSettingDlg m_unit1Setting;
+    CPortSettingDlg m_unit2Setting;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void AddPage(CPropertyPage* page);
+    void ApplyWizardButtons(int flags);
+    // ClosePort + OpenPort with a unit's settings; reports a failure.
+    bool ReopenFor(const CPortSettingDlg& setting, bool closeFirst);
+    void ReportOpenFailure();
+    void PostWizardButtons(int flags);
+
+    // The host outlives the controller: declared first, destroyed last.
+    std::unique_ptr<CQtModuleHost> m_pHost;
+    std::unique_ptr<CModuleControl> m_pModule;
+
+    CConnection* m_pageConnection = nullptr;
+    CFirst* m_pageFirst = nullptr;
+    CMode* m_pageMode = nullptr;
+    CMode1* m_pageMode1 = nullptr;
+    CModeSuccess* m_pageModeSuccess = nullptr;
+    CScan* m_pageScan = nullptr;
+    CScanWait* m_pageScanWait = nullptr;
+    CSearch* m_pageSearch = nullptr;
+    CSuccess* m_pageSuccess = nullptr;
+
+    std::vector<CPropertyPage*> m_pages;
+    QStackedWidget* m_stack = nullptr;
+    QPushButton* m_backButton = nullptr;
+    QPushButton* m_nextButton = nullptr;
+    QPushButton* m_finishButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    QString m_strCaption;
+    int m_nStartPage = 0;
+    int m_nWizButtons = 0;
+    bool m_bWizardMode = false;
+    bool m_bInitialized = false;
+    bool m_bDestroyed = false;
+};
+
+} // namespace norva
