@@ -1,0 +1,199 @@
+// norvactl as a user runs it: a child process against simulated modules and
+// scripted peers on real pseudo-terminals.
+
+#include "ToolProcess.h"
+#include "sim/Simulator.h"
+#include "support/ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+namespace norva {
+namespace {
+
+using test::Chunk;
+using test::ScriptedPeer;
+using test::ToolProcess;
+using test::ToolRun;
+
+// Generous: these catch hangs of the child, not its speed.
+constexpr int kRunMs = 60000;
+constexpr int kWaitMs = 10000;
+
+ToolRun Norvactl(std::vector<std::string> args, std::vector<std::string> env = {}) {
+    args.insert(args.begin(), NORVACTL_PATH);
+    ToolProcess p(args, env);
+    EXPECT_TRUE(p.Started());
+    return p.Finish(kRunMs);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(NorvactlCommandLine, BadInputGivesUsageStatusAndOneLineReason) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"status"},                                          // no port
+        {"status", "--port", "COM1", "--device", "/dev/x"},  // both
+        {"status", "--device", "/dev/x", "--baud", "12345"}, // not a rate
+        {"status", "--device", "/dev/x", "--parity", "mark"},
+        {"status", "--device", "/dev/x", "--stop", "3"},
+        {"connect", "--device", "/dev/x", "12:34"},
+        {"set-mode", "--device", "/dev/x", "7"},
+        {"set-uart", "--device", "/dev/x", "9600", "none"},
+        {"apply", "--device", "/dev/x", "--mode", "1"}, // UART values missing
+        {"status", "--device", "/dev/x", "--mode", "1"},
+    };
+    for (const auto& args : cases) {
+        const ToolRun run = Norvactl(args);
+        std::string line;
+        for (const auto& a : args) {
+            line += a + " ";
+        }
+        EXPECT_EQ(run.exitCode, 2) << line;
+        EXPECT_TRUE(run.out.empty()) << line;
+        EXPECT_EQ(run.err.rfind("norvactl: ", 0), 0u) << line << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << line << run.err;
+    }
+}
+
+TEST(NorvactlCommandLine, HelpListsEveryCommand) {
+    const ToolRun run = Norvactl({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    for (const char* cmd :
+         {"ports", "status", "probe", "escape", "cancel", "scan", "inquiry", "connect",
+          "disconnect", "set-mode", "set-uart", "apply", "read-sreg", "write-sreg", "reset"}) {
+        EXPECT_TRUE(Contains(run.out, std::string("\n  ") + cmd + " ")) << cmd;
+    }
+    const ToolRun apply = Norvactl({"apply", "--help"});
+    EXPECT_EQ(apply.exitCode, 0);
+    EXPECT_TRUE(Contains(apply.out, "--mode N --baud RATE"));
+}
+
+TEST(NorvactlPort, OpenFailureSaysWhyAndExitsThree) {
+    const ToolRun run = Norvactl({"status", "--device", "/nonexistent/ttyNorva0"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(Contains(run.err, "Serial port open failed. ")) << run.err;
+    EXPECT_GT(run.err.size(), std::string("norvactl: Serial port open failed. \n").size());
+
+    const ToolRun json = Norvactl({"status", "--json", "--device", "/nonexistent/ttyNorva0"});
+    EXPECT_EQ(json.exitCode, 3);
+    EXPECT_TRUE(Contains(json.out, "\"ok\":false")) << json.out;
+    EXPECT_TRUE(Contains(json.out, "Serial port open failed.")) << json.out;
+}
+
+TEST(NorvactlPort, PortsListsMappedDevicesAndComNumbersOpenThem) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    const std::string env = "NORVAWIZARD_COM201=" + peer.Path();
+    const ToolRun ports = Norvactl({"ports"}, {env});
+    EXPECT_EQ(ports.exitCode, 0);
+    EXPECT_TRUE(Contains(ports.out, "COM201 (" + peer.Path() + ")\n")) << ports.out;
+
+    peer.Answer("AT\r", {"\r\nOK\r\n"});
+    const ToolRun probe = Norvactl({"probe", "--port", "COM201"}, {env});
+    EXPECT_EQ(probe.exitCode, 0) << probe.err;
+    EXPECT_TRUE(Contains(probe.out, "result: RC_OK (0)")) << probe.out;
+}
+
+TEST(NorvactlModule, SilentModuleGetsTheSerialSettingsHint) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    const ToolRun run = Norvactl({"probe", "--device", peer.Path(), "--baud", "115200"});
+    EXPECT_EQ(run.exitCode, 4);
+    EXPECT_TRUE(Contains(run.out, "RC_TIMEOUT")) << run.out;
+    EXPECT_TRUE(Contains(run.err, "UART setting")) << run.err;
+}
+
+TEST(NorvactlModule, ReadSRegisterPrintsTheValue) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.Answer("ATS24?\r", {"\r\n10\r\n\r\nOK\r\n"});
+    const ToolRun run = Norvactl({"read-sreg", "--device", peer.Path(), "24"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, "S24: 10\n")) << run.out;
+
+    peer.Answer("ATS24?\r", {"\r\nOK\r\n"});
+    const ToolRun none = Norvactl({"read-sreg", "--json", "--device", peer.Path(), "24"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(Contains(none.out, "\"result_name\":\"RC_NO_VALUE\"")) << none.out;
+}
+
+// Ctrl-C must not leave the module searching: the inquiry is aborted and
+// cancelled before the tool ends.
+TEST(NorvactlModule, InterruptDuringInquiryAbortsAndCancels) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.Answer("ATS24=10\r", {"\r\nOK\r\n"});
+    peer.Answer("AT+BTCANCEL\r", {"\r\nOK\r\n"});
+    ToolProcess p({NORVACTL_PATH, "inquiry", "--device", peer.Path()});
+    ASSERT_TRUE(p.Started());
+    ASSERT_TRUE(peer.WaitForReceived("AT+BTINQ?\r", kWaitMs));
+    p.Signal(SIGINT);
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_TRUE(Contains(run.out, "RC_ABORTED")) << run.out;
+    EXPECT_EQ(peer.Commands(),
+              (std::vector<std::string>{"ATS24=10\r", "AT+BTINQ?\r", "AT+BTCANCEL\r"}));
+}
+
+TEST(NorvactlModule, InquiryTimeLimitEndsTheSearchLikeCancelSearch) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    peer.Answer("ATS24=10\r", {"\r\nOK\r\n"});
+    peer.Answer("AT+BTINQ?\r", {"\r\n0012A1000009,Desk \"lamp\",240404\r\n"});
+    peer.Answer("AT+BTCANCEL\r", {"\r\nOK\r\n"});
+    const ToolRun run =
+        Norvactl({"inquiry", "--json", "--device", peer.Path(), "--timeout", "700"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, "\"devices\":[{\"address\":\"0012A1000009\",\"name\":\"Desk "
+                                  "\\\"lamp\\\"\",\"class\":\"240404\"}]"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.out, "\"time_limit_reached\":true")) << run.out;
+    EXPECT_EQ(peer.Commands().back(), "AT+BTCANCEL\r");
+}
+
+// The whole pairing, one norvactl run per step, the way the wizard walks it:
+// unit 1 scans, unit 2 searches and dials it, then both store their modes
+// (unit 2 while still connected: the apply chain hangs up first).
+TEST(NorvactlPairing, WholePairingRunEndsWithAutoConnectVerdict) {
+    sim::SimOptions options;
+    sim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(&error)) << error;
+    const std::string unit1 = simulator.DevicePath(1);
+    const std::string unit2 = simulator.DevicePath(2);
+    const std::string address1 = simulator.Snapshot(1).address;
+
+    auto step = [](const std::vector<std::string>& args, const std::string& expect) {
+        const ToolRun run = Norvactl(args);
+        EXPECT_EQ(run.exitCode, 0) << args[0] << "\n" << run.out << run.err;
+        EXPECT_TRUE(Contains(run.out, expect)) << args[0] << "\n" << run.out;
+        return run;
+    };
+    step({"status", "--device", unit1}, "link: standby");
+    step({"scan", "--device", unit1}, "result: RC_OK (0)");
+    step({"status", "--device", unit2}, "result: STATUS_READ (1)");
+    const ToolRun found = step({"inquiry", "--device", unit2}, "result: RC_DONE (6)");
+    EXPECT_TRUE(Contains(found.out, "device: " + address1)) << found.out;
+    step({"connect", "--device", unit2, address1}, "result: RC_CONNECTED (2)");
+    step({"apply", "--device", unit2, "--mode", "1", "--baud", "9600", "--parity", "none", "--stop",
+          "1"},
+         "result: RC_DONE (6)");
+    step({"apply", "--device", unit1, "--mode", "2", "--baud", "9600", "--parity", "none", "--stop",
+          "1"},
+         "result: RC_DONE (6)");
+
+    const sim::Verdict verdict = simulator.GetVerdict();
+    EXPECT_TRUE(verdict.wouldAutoConnect) << verdict.Describe();
+    EXPECT_TRUE(Contains(verdict.Describe(), "would auto-connect")) << verdict.Describe();
+    simulator.Stop();
+}
+
+} // namespace
+} // namespace norva

@@ -1,0 +1,381 @@
+// The device-job worker against a scripted module on a real pseudo-terminal:
+// which job runs when, what each job sends, which notifications it posts and
+// how it stops.
+
+#include "module/ModuleControl.h"
+#include "res/strings/StringTable.h"
+#include "support/RecordingHost.h"
+#include "support/ScriptedPeer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace norva {
+namespace {
+
+using test::Chunk;
+using test::JobResult;
+using test::RecordingHost;
+using test::ScriptedPeer;
+using Clock = std::chrono::steady_clock;
+
+const char* const kOk = "\r\nOK\r\n";
+const char* const kError = "\r\nERROR\r\n";
+const char* const kStatusLine = "\r\n0012A1000001,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n";
+const char* const kPendingLine = "\r\n0012A1000001,Norva-BX01,MODE0,PENDING,0,0,HWFC\r\n";
+
+// Bounds that only catch hangs; the work itself takes a fraction of them.
+constexpr int kResultMs = 10000;
+constexpr auto kPromptly = std::chrono::seconds(2);
+
+// Records, with each result, whether the applying banner was up when it came.
+class OrderHost : public RecordingHost {
+public:
+    using RecordingHost::RecordingHost;
+    void PostJobResult(int code, int jobId) override {
+        {
+            std::lock_guard<std::mutex> lock(m_orderLock);
+            m_applyingAtPost.push_back(BannerShown(Banner::Applying));
+        }
+        RecordingHost::PostJobResult(code, jobId);
+    }
+    std::vector<bool> ApplyingAtPost() const {
+        std::lock_guard<std::mutex> lock(m_orderLock);
+        return m_applyingAtPost;
+    }
+
+private:
+    mutable std::mutex m_orderLock;
+    std::vector<bool> m_applyingAtPost;
+};
+
+class WorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(peer.Ok());
+        ASSERT_EQ(module.OpenPortPath(peer.Path(), 9600, 0, 0), 1);
+        ASSERT_TRUE(module.WorkerRunning());
+    }
+    void TearDown() override { module.ClosePort(); }
+
+    void AnswerStatus(const char* line = kStatusLine) {
+        peer.Answer("AT\r", {kOk});
+        peer.Answer("AT+BTINFO?\r", {Chunk(std::string(line) + kOk)});
+    }
+    // A cancel job that stays busy until `release` is set, so that later
+    // signals are all pending when the worker looks again.
+    void StartBusyCancel(std::atomic<bool>& release) {
+        peer.Answer("AT+BTCANCEL\r", {Chunk(kOk, 0, [&release] { return release.load(); })});
+        module.SignalJob(EV_CANCEL_CMD);
+        ASSERT_TRUE(peer.WaitForCommands(1, kResultMs));
+    }
+    std::vector<JobResult> WaitResults(size_t n) {
+        EXPECT_TRUE(host.WaitForResults(n, kResultMs));
+        return host.Results();
+    }
+    void SetApplyValues(int mode) {
+        module.m_nApplyMode = mode;
+        module.m_nApplyBaud = 9600;
+        module.m_nApplyParity = 0;
+        module.m_nApplyStopBits = 0;
+        module.m_nApplyFlow = 1;
+    }
+
+    ScriptedPeer peer;
+    OrderHost host;
+    CModuleControl module{&host};
+};
+
+TEST_F(WorkerTest, LowestSignalledSlotRunsFirstAndEachJobRunsOnce) {
+    std::atomic<bool> release{false};
+    StartBusyCancel(release);
+    AnswerStatus();
+    peer.Answer("ATS24=10\r", {kOk});
+    peer.Answer("AT+BTINQ?\r", {kOk});
+    module.SignalJob(EV_INQUIRY);
+    module.SignalJob(EV_STATUS);
+    module.SignalJob(EV_STATUS); // no count: still one status job
+    release = true;
+
+    EXPECT_EQ(
+        WaitResults(3),
+        (std::vector<JobResult>{{RC_OK, JOB_CANCEL_CMD}, {1, JOB_STATUS}, {RC_DONE, JOB_INQUIRY}}));
+    EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"AT+BTCANCEL\r", "AT\r", "AT+BTINFO?\r",
+                                                         "ATS24=10\r", "AT+BTINQ?\r"}));
+    // The status job ran between the checking banner's show and hide.
+    EXPECT_EQ(host.Banners(), (std::vector<test::BannerChange>{{Banner::Checking, true},
+                                                               {Banner::Checking, false}}));
+    EXPECT_EQ(module.m_info.Address(), "0012A1000001");
+}
+
+TEST_F(WorkerTest, StopWinsOverAJobSignalledWithIt) {
+    std::atomic<bool> release{false};
+    StartBusyCancel(release);
+    module.SignalJob(EV_STATUS);
+    const auto start = Clock::now();
+    module.StopWorker();
+    EXPECT_LT(Clock::now() - start, kPromptly);
+    EXPECT_FALSE(module.WorkerRunning());
+
+    // The job under way ends stopped; the status job never starts.
+    EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_STOPPED, JOB_CANCEL_CMD}}));
+    EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"AT+BTCANCEL\r"}));
+    EXPECT_TRUE(host.Banners().empty());
+}
+
+TEST_F(WorkerTest, AbortWhileIdleIsUsedUpAndSparesTheNextJob) {
+    module.SignalJob(EV_ABORT);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (module.JobEvent(EV_ABORT)->IsSet() && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_FALSE(module.JobEvent(EV_ABORT)->IsSet());
+    EXPECT_TRUE(host.Results().empty());
+
+    peer.Answer("AT+BTCANCEL\r", {kOk});
+    module.SignalJob(EV_CANCEL_CMD);
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_OK, JOB_CANCEL_CMD}}));
+}
+
+TEST_F(WorkerTest, EachSlotRunsItsOperationAndReportsItsJobId) {
+    module.m_strTargetAddr.Set("0012A1000002");
+    module.m_nScanMode = 3;
+    module.m_nScanTime = 30;
+    module.m_nSRegNo = 10;
+    peer.Answer("ATD0012A1000002\r", {Chunk(std::string(kOk) + "\r\nCONNECT 0012A1000002\r\n")});
+    peer.Answer("+++\r", {kOk});
+    peer.Answer("AT+BTSCAN,3,30\r", {kOk});
+    peer.Answer("ATS10?\r", {Chunk(std::string("\r\n1\r\n") + kOk)});
+    peer.Answer("ATZ\r", {kOk});
+
+    const std::vector<std::pair<int, JobResult>> cases = {
+        {EV_CONNECT, {RC_CONNECTED, JOB_CONNECT}},
+        {EV_ESCAPE, {RC_OK, JOB_ESCAPE}},
+        {EV_SCAN, {RC_OK, JOB_SCAN}},
+        {EV_READ_SREG, {RC_OK, JOB_READ_SREG}},
+        {EV_RESET, {RC_OK, JOB_RESET}},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        module.SignalJob(cases[i].first);
+        ASSERT_TRUE(host.WaitForResults(i + 1, kResultMs)) << "slot " << cases[i].first;
+        EXPECT_EQ(host.Results().back(), cases[i].second) << "slot " << cases[i].first;
+    }
+    EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"ATD0012A1000002\r", "+++\r",
+                                                         "AT+BTSCAN,3,30\r", "ATS10?\r", "ATZ\r"}));
+    EXPECT_EQ(module.m_strSRegValue.Get(), "1");
+}
+
+TEST_F(WorkerTest, DisconnectOfAConnectedLinkEscapesThenHangsUp) {
+    module.SetLinkState(LINK_CONNECTED);
+    peer.Answer("+++\r", {kOk});
+    peer.Answer("ATH\r", {Chunk(std::string(kOk) + "\r\nDISCONNECT\r\n")});
+    module.SignalJob(EV_DISCONNECT);
+
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DISCONNECTED, JOB_DISCONNECT}}));
+    EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r", "ATH\r"}));
+    // Left for the host to set: the job itself only marks the link as going.
+    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_DISCONNECTING);
+}
+
+TEST_F(WorkerTest, DisconnectAfterAFailedApplyRunsApplyAgainWithoutNotifying) {
+    module.SetLinkState(LINK_CONNECTED);
+    module.m_nCurOp = OP_APPLY_AGAIN;
+    SetApplyValues(1);
+    peer.Answer("+++\r", {kOk});
+    peer.Answer("ATH\r", {Chunk(std::string(kOk) + "\r\nDISCONNECT\r\n")});
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kOk});
+    module.SignalJob(EV_DISCONNECT);
+
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
+    EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r", "ATH\r", "AT+BTMODE,1\r",
+                                                         "AT+UARTCONFIG,9600,N,1,1\r"}));
+    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_STANDBY);
+}
+
+TEST_F(WorkerTest, FailedEscapeReportsTheEscapeJobAndLeavesTheLinkDisconnecting) {
+    module.SetLinkState(LINK_CONNECTED);
+    module.m_nCurOp = OP_APPLY_AGAIN;
+    peer.Answer("+++\r", {kError});
+    module.SignalJob(EV_DISCONNECT);
+
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_ESCAPE}}));
+    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_DISCONNECTING);
+    // No hang-up follows a failed escape.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r"}));
+}
+
+TEST_F(WorkerTest, ApplyStoresModeThenUartAndHidesTheBannerAfterSuccess) {
+    SetApplyValues(2);
+    module.m_nApplyBaud = 115200;
+    module.m_nApplyParity = 2;
+    module.m_nApplyStopBits = 2;
+    module.m_nApplyFlow = 0;
+    peer.Answer("AT+BTMODE,2\r", {kOk});
+    peer.Answer("AT+UARTCONFIG,115200,E,2,0\r", {kOk});
+    module.SignalJob(EV_APPLY);
+
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
+    ASSERT_TRUE(peer.WaitForCommands(2, kResultMs));
+    EXPECT_EQ(host.ApplyingAtPost(), std::vector<bool>{true});
+    EXPECT_TRUE(host.MessageBoxTexts().empty());
+    // The banner goes away right after the notification.
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (host.BannerShown(Banner::Applying) && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(host.Banners(), (std::vector<test::BannerChange>{{Banner::Applying, true},
+                                                               {Banner::Applying, false}}));
+}
+
+TEST_F(WorkerTest, ApplyFallsBackToTheShortUartFormOnOldFirmware) {
+    struct Case {
+        int flowControl;
+        bool firmwareMessage;
+    };
+    // Only a module that reported "NoFC" gets the firmware message.
+    for (const Case c : {Case{0, true}, Case{1, false}}) {
+        SCOPED_TRACE(c.flowControl);
+        host.Clear();
+        peer.ClearReceived();
+        module.m_info.m_nFlowControl = c.flowControl;
+        SetApplyValues(1);
+        peer.Answer("AT+BTMODE,1\r", {kOk});
+        peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
+        peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
+        module.SignalJob(EV_APPLY);
+
+        EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
+        EXPECT_EQ(peer.Commands(),
+                  (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r",
+                                            "AT+UARTCONFIG,9600,N,1\r"}));
+        if (c.firmwareMessage) {
+            EXPECT_EQ(host.MessageBoxTexts(), std::vector<std::string>{kFirmwareMismatchText});
+        } else {
+            EXPECT_TRUE(host.MessageBoxTexts().empty());
+        }
+    }
+}
+
+TEST_F(WorkerTest, ApplyFailureHidesTheBannerBeforeNotifying) {
+    SetApplyValues(1);
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
+    peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kError});
+    module.SignalJob(EV_APPLY);
+
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
+    EXPECT_EQ(host.ApplyingAtPost(), std::vector<bool>{false});
+}
+
+TEST_F(WorkerTest, ApplyOnAPendingModuleCancelsAndGoesOnWithoutResendingTheMode) {
+    SetApplyValues(1);
+    peer.Answer("AT+BTMODE,1\r", {kError});
+    AnswerStatus(kPendingLine);
+    peer.Answer("AT+BTCANCEL\r", {kOk});
+    peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kOk});
+    module.SignalJob(EV_APPLY);
+
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
+    EXPECT_EQ(peer.Commands(),
+              (std::vector<std::string>{"AT+BTMODE,1\r", "AT\r", "AT+BTINFO?\r", "AT+BTCANCEL\r",
+                                        "AT+UARTCONFIG,9600,N,1,1\r"}));
+}
+
+TEST_F(WorkerTest, ApplyRefusedOutsidePendingReportsErrorNotTheStatusCode) {
+    SetApplyValues(1);
+    // Mode refused on an idle module: the status reads fine but shows no
+    // pending link to cancel.
+    peer.Answer("AT+BTMODE,1\r", {kError});
+    AnswerStatus();
+    module.SignalJob(EV_APPLY);
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
+
+    // Mode refused and the status query fails.
+    host.Clear();
+    peer.Answer("AT+BTMODE,1\r", {kError});
+    peer.Answer("AT\r", {kOk});
+    peer.Answer("AT+BTINFO?\r", {kError});
+    module.SignalJob(EV_APPLY);
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
+    EXPECT_EQ(host.ApplyingAtPost().back(), false);
+}
+
+TEST_F(WorkerTest, ApplyWithoutAnswerMarksItForRunningAgain) {
+    SetApplyValues(1);
+    module.m_nCurOp = OP_NONE;
+    // The mode command is not answered (a module in data mode hears nothing).
+    module.SignalJob(EV_APPLY);
+    ASSERT_TRUE(host.WaitForResults(1, kResultMs));
+    EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_TIMEOUT, JOB_APPLY}}));
+    EXPECT_EQ(module.m_nCurOp.load(), OP_APPLY_AGAIN);
+    EXPECT_FALSE(host.BannerShown(Banner::Applying));
+}
+
+TEST_F(WorkerTest, StopDuringAnInquiryWithoutTimeLimitReturnsPromptly) {
+    peer.Answer("ATS24=10\r", {kOk});
+    module.SignalJob(EV_INQUIRY);
+    ASSERT_TRUE(peer.WaitForReceived("AT+BTINQ?\r", kResultMs));
+
+    const auto start = Clock::now();
+    module.StopWorker();
+    EXPECT_LT(Clock::now() - start, kPromptly);
+    EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_STOPPED, JOB_INQUIRY}}));
+}
+
+TEST_F(WorkerTest, StopWhileAMessageBoxIsUpReturnsPromptly) {
+    host.SetBoxMode(RecordingHost::BoxMode::Block);
+    module.m_info.m_nFlowControl = 0;
+    SetApplyValues(1);
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
+    peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
+    module.SignalJob(EV_APPLY);
+    ASSERT_TRUE(host.WaitForOpenMessageBox(kResultMs));
+    // The box holds the job: nothing is reported while it is up.
+    EXPECT_TRUE(host.Results().empty());
+    EXPECT_TRUE(host.BannerShown(Banner::Applying));
+
+    const auto start = Clock::now();
+    module.StopWorker();
+    EXPECT_LT(Clock::now() - start, kPromptly);
+    ASSERT_EQ(host.MessageBoxes().size(), 1u);
+    EXPECT_TRUE(host.MessageBoxes()[0].endedByStop);
+    EXPECT_FALSE(host.BannerShown(Banner::Applying));
+}
+
+TEST_F(WorkerTest, TheWorkerRunsAgainAfterThePortIsReopened) {
+    module.ClosePort();
+    ASSERT_EQ(module.OpenPortPath(peer.Path(), 9600, 0, 0), 1);
+    peer.Answer("AT+BTCANCEL\r", {kOk});
+    module.SignalJob(EV_CANCEL_CMD);
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_OK, JOB_CANCEL_CMD}}));
+}
+
+// A job event that could not be created makes every wait fail: the worker
+// shows the system's text for it and keeps going until it is stopped.
+TEST(WorkerWaitFailure, ShowsTheSystemErrorTextAndStillStops) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    RecordingHost host;
+    CModuleControl module(&host);
+    module.m_hJobEvents[EV_RESET].reset();
+    ASSERT_EQ(module.OpenPortPath(peer.Path(), 9600, 0, 0), 1);
+
+    ASSERT_TRUE(host.WaitForMessageBoxes(2, kResultMs));
+    EXPECT_EQ(host.MessageBoxTexts()[0], std::strerror(EBADF));
+    const auto start = Clock::now();
+    module.StopWorker();
+    EXPECT_LT(Clock::now() - start, kPromptly);
+    module.ClosePort();
+}
+
+} // namespace
+} // namespace norva

@@ -1,0 +1,60 @@
+#pragma once
+// The command-line host of the module controller: job results are queued for
+// the main thread, device rows are printed as they arrive, message boxes go to
+// stderr and are answered at once.
+
+#include "module/ModuleHost.h"
+#include "platform/Event.h"
+
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norva::tools {
+
+struct DeviceRow {
+    std::string address;
+    std::string name;
+    std::string classOfDevice;
+};
+
+struct JobResult {
+    int code = 0;
+    int jobId = 0;
+};
+
+class ToolHost : public IModuleHost {
+public:
+    // `printRows`: print each device row to stdout when it arrives;
+    // `showBanners`: print the wait banners to stderr.
+    ToolHost(bool printRows, bool showBanners);
+
+    void PostJobResult(int code, int jobId) override;
+    void AddDeviceRow(const std::string& address, const std::string& name,
+                      const std::string& classOfDevice) override;
+    void ShowMessageBox(const std::string& text, const Event* stop) override;
+    void ShowBanner(Banner which) override;
+    void HideBanner(Banner which) override;
+
+    // Set while results wait in the queue.
+    Event* ResultEvent() { return &m_resultEvent; }
+    std::optional<JobResult> TakeResult();
+    std::vector<DeviceRow> Rows() const;
+    std::vector<std::string> Messages() const;
+
+private:
+    const bool m_printRows;
+    const bool m_showBanners;
+    Event m_resultEvent{Event::Mode::Manual};
+    mutable std::mutex m_lock;
+    std::deque<JobResult> m_results;
+    std::vector<DeviceRow> m_rows;
+    std::vector<std::string> m_messages;
+};
+
+// Text without the line breaks a message box would show.
+std::string OneLine(const std::string& text);
+
+} // namespace norva::tools
