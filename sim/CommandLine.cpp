@@ -1,0 +1,428 @@
+#include "sim/CommandLine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <functional>
+#include <sstream>
+
+namespace norva::sim {
+
+namespace {
+
+bool ToInt(const std::string& text, int lo, int hi, int* value) {
+    int v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || v < lo || v > hi) {
+        return false;
+    }
+    *value = v;
+    return true;
+}
+
+bool ParseUart(const std::string& text, UartSetting* uart) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ',');) {
+        parts.push_back(part);
+    }
+    UartSetting u = *uart;
+    static const int kBauds[] = {1200,  2400,   4800,   9600,   19200, 38400,
+                                 57600, 115200, 230400, 460800, 921600};
+    if (parts.size() < 3 || parts.size() > 4 || !ToInt(parts[0], 1, 1000000, &u.baud) ||
+        std::find(std::begin(kBauds), std::end(kBauds), u.baud) == std::end(kBauds) ||
+        parts[1].size() != 1 || std::string("NEO").find(parts[1][0]) == std::string::npos ||
+        !ToInt(parts[2], 1, 2, &u.stopBits)) {
+        return false;
+    }
+    u.parity = parts[1][0];
+    if (parts.size() == 4) {
+        int flow = 0;
+        if (!ToInt(parts[3], 0, 1, &flow)) {
+            return false;
+        }
+        u.flow = flow != 0;
+    }
+    *uart = u;
+    return true;
+}
+
+bool IsHexAddress(const std::string& text) {
+    return text.size() == 12 &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+// A unit option applied to the units it names; returns an error text or "".
+using UnitSetter = std::function<std::string(UnitOptions&, const std::string&)>;
+
+struct UnitOption {
+    const char* name;
+    bool takesValue;
+    UnitSetter set;
+};
+
+std::string Flag(bool UnitOptions::*field, UnitOptions& u) {
+    u.*field = true;
+    return {};
+}
+
+const std::vector<UnitOption>& UnitOptionTable() {
+    static const std::vector<UnitOption> table = {
+        {"old-firmware", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::oldFirmware, u); }},
+        {"responses-off", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::responsesOff, u); }},
+        {"start-pending", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::startPending, u); }},
+        {"start-connected", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::startConnected, u); }},
+        {"silent", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::silent, u); }},
+        {"echo", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::echo, u); }},
+        {"noise", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::noise, u); }},
+        {"start-mode", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ToInt(v, 0, 3, &u.startMode) ? "" : "needs a mode 0 to 3";
+         }},
+        {"chunk", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             size_t colon = v.find(':');
+             int bytes = 0;
+             int gap = 0;
+             if (colon == std::string::npos || !ToInt(v.substr(0, colon), 1, 4096, &bytes) ||
+                 !ToInt(v.substr(colon + 1), 0, 60000, &gap)) {
+                 return "needs BYTES:MS, for example 3:20";
+             }
+             u.chunkBytes = bytes;
+             u.chunkGapMs = gap;
+             return {};
+         }},
+        {"neighbours", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ToInt(v, 0, 200, &u.neighbours) ? "" : "needs a count 0 to 200";
+         }},
+        {"reply-delay", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ToInt(v, 0, 600000, &u.replyDelayMs) ? "" : "needs milliseconds";
+         }},
+        {"address", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             if (!IsHexAddress(v)) {
+                 return "needs 12 hex digits";
+             }
+             u.address = v;
+             return {};
+         }},
+        {"name", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             if (v.empty() || v.size() > 64 || v.find_first_of("\r\n") != std::string::npos) {
+                 return "needs 1 to 64 characters on one line";
+             }
+             u.name = v;
+             return {};
+         }},
+        {"uart", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ParseUart(v, &u.uart) ? ""
+                                          : "needs BAUD,PARITY,STOPBITS[,FLOW], e.g. 9600,N,1,1";
+         }},
+        {"flags", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             if (v.size() != 3 || v[1] != ',' || (v[0] != '0' && v[0] != '1') ||
+                 (v[2] != '0' && v[2] != '1')) {
+                 return "needs F5,F6 with each 0 or 1";
+             }
+             u.flag5 = v[0] == '1';
+             u.flag6 = v[2] == '1';
+             return {};
+         }},
+    };
+    return table;
+}
+
+bool TimingOption(const std::string& name, int SimTiming::** field) {
+    static const std::pair<const char*, int SimTiming::*> kTiming[] = {
+        {"inquiry-ms", &SimTiming::inquiryMs},          {"connect-ms", &SimTiming::connectMs},
+        {"connect-fail-ms", &SimTiming::connectFailMs}, {"restart-ms", &SimTiming::restartMs},
+        {"escape-guard-ms", &SimTiming::escapeGuardMs},
+    };
+    for (const auto& [n, f] : kTiming) {
+        if (name == n) {
+            *field = f;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string SnapshotText(const Simulator& sim, int unit) {
+    UnitSnapshot s = sim.Snapshot(unit);
+    std::ostringstream out;
+    out << "unit " << unit << " " << s.name << " (" << s.address << "): mode " << s.mode << ", "
+        << LinkStateText(s.link) << (s.dataMode ? " in data mode" : " in command mode")
+        << (s.restarting ? ", restarting" : "") << ", S10=" << s.s10 << ", S24=" << s.s24
+        << ", UART stored " << DescribeUart(s.stored) << " (in effect " << DescribeUart(s.active)
+        << "), peer " << (s.peer.empty() ? "none" : s.peer) << ", " << s.commands
+        << " commands, last \"" << s.lastCommand << "\"\n";
+    return out.str();
+}
+
+} // namespace
+
+std::string UsageText() {
+    return R"(Usage:
+  norva-sim [options] [-- command [arguments...]]
+  norva-sim verdict|power-cycle|status|quit|attach N --control SOCKET
+
+Simulates two Norva-BX Bluetooth serial modules, each on a pseudo-terminal, and prints
+the device paths and the NORVAWIZARD_COM<n>=<path> lines a wizard or tool needs.
+With "-- command", runs the command with those variables exported and stops when it
+ends, exiting with its status.
+
+Port options:
+  --one-port            one pty (COM1) for both units; unit 1 is attached first
+  --follow              one port, switched automatically: after unit 1 accepts
+                        AT+BTSCAN the next open finds unit 2; after unit 2 accepts
+                        AT+UARTCONFIG the next open finds unit 1 (implies --one-port)
+  --no-line-check       answer whatever baud rate and stop bits the computer uses
+  --trace FILE          write a JSON-lines trace of all bytes and events to FILE
+  --control SOCKET      accept control requests on this unix socket
+  --inquiry-ms MS       whole inquiry (default 1500)
+  --connect-ms MS       ATD: from OK to CONNECT (default 300)
+  --connect-fail-ms MS  ATD: from OK to ERROR when nobody answers (default 2000)
+  --restart-ms MS       ATZ: restart time before OK (default 150)
+  --escape-guard-ms MS  "+++" without CR counts after this much silence (default 500)
+
+Unit options (as written they apply to both units; prefix with --unit1- or --unit2-
+for one unit, for example --unit2-old-firmware or --unit1-chunk 3:20):
+  --old-firmware        6-field status line; 4-argument AT+UARTCONFIG gives ERROR
+  --responses-off       start with S10=0: no OK/ERROR lines
+  --start-pending       start discoverable and connectable (as after AT+BTSCAN,3,0)
+  --start-connected     start linked with the other unit, both in data mode
+  --start-mode N        start in operation mode N (0-3)
+  --silent              hear and answer nothing, like an unpowered unit
+  --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
+  --echo                send each command line back unframed before its reply
+  --noise               lone CR/LF before reply lines, unframed junk after results
+  --neighbours K        an inquiry also finds K other devices (the first one has a
+                        comma in its name)
+  --reply-delay MS      wait MS milliseconds before each reply
+  --address HEX12       the unit's address (default 00A0961B2C01 / 00A0961B2C02)
+  --name TEXT           the unit's name (default Norva-BX01 / Norva-BX02)
+  --uart B,P,S[,F]      stored UART setting, e.g. 115200,E,2,0 (default 9600,N,1,1)
+  --flags F5,F6         the fifth and sixth status fields (default 0,0)
+
+Control requests (on the socket, or typed on standard input when no command runs):
+  verdict      each unit's stored mode, UART and remembered peer, and whether the
+               pair would auto-connect after a power cycle (client exit status:
+               0 paired, 3 not paired)
+  power-cycle  restart both units; a paired couple connects
+  attach N     one-port mode: the next open of the port finds unit N
+  status       state of both units and of the port
+  quit         stop the simulator
+  help         this list
+)";
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, std::string* error) {
+    CommandLine cl;
+    auto fail = [error](const std::string& why) {
+        *error = why;
+        return false;
+    };
+    size_t i = 0;
+    static const char* const kRequests[] = {"verdict", "power-cycle", "status",
+                                            "quit",    "attach",      "help"};
+    if (!args.empty()) {
+        for (const char* r : kRequests) {
+            if (args[0] == r && args[0] != "help") {
+                cl.mode = CommandLine::Mode::Client;
+                cl.request = args[0];
+                i = 1;
+                if (args[0] == "attach") {
+                    int unit = 0;
+                    if (args.size() < 2 || !ToInt(args[1], 1, 2, &unit)) {
+                        return fail("attach needs a unit, 1 or 2");
+                    }
+                    cl.request += " " + args[1];
+                    i = 2;
+                }
+            }
+        }
+    }
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string* v) {
+            if (i + 1 >= args.size()) {
+                return false;
+            }
+            *v = args[++i];
+            return true;
+        };
+        if (a == "--") {
+            if (cl.mode == CommandLine::Mode::Client) {
+                return fail("a control request runs no command");
+            }
+            cl.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+            if (cl.command.empty()) {
+                return fail("\"--\" must be followed by a command");
+            }
+            break;
+        }
+        if (a == "-h" || a == "--help" || a == "help") {
+            cl.mode = CommandLine::Mode::Help;
+            *out = cl;
+            return true;
+        }
+        if (a == "--one-port") {
+            cl.sim.onePort = true;
+            continue;
+        }
+        if (a == "--follow") {
+            cl.sim.follow = true;
+            cl.sim.onePort = true;
+            continue;
+        }
+        if (a == "--no-line-check") {
+            cl.sim.checkLineSettings = false;
+            continue;
+        }
+        if (a == "--trace" || a == "--control") {
+            std::string v;
+            if (!value(&v) || v.empty()) {
+                return fail(a + " needs a file name");
+            }
+            (a == "--trace" ? cl.sim.tracePath : cl.controlPath) = v;
+            continue;
+        }
+        if (a.compare(0, 2, "--") != 0) {
+            return fail("unexpected argument \"" + a + "\" (see --help)");
+        }
+        std::string name = a.substr(2);
+        int SimTiming::*timingField = nullptr;
+        if (TimingOption(name, &timingField)) {
+            std::string v;
+            if (!value(&v) || !ToInt(v, 0, 600000, &(cl.sim.timing.*timingField))) {
+                return fail(a + " needs milliseconds");
+            }
+            continue;
+        }
+        int first = 0;
+        int last = 1;
+        if (name.compare(0, 6, "unit1-") == 0) {
+            last = 0;
+            name = name.substr(6);
+        } else if (name.compare(0, 6, "unit2-") == 0) {
+            first = 1;
+            name = name.substr(6);
+        }
+        const UnitOption* option = nullptr;
+        for (const UnitOption& o : UnitOptionTable()) {
+            if (name == o.name) {
+                option = &o;
+            }
+        }
+        if (!option) {
+            return fail("unknown option " + a + " (see --help)");
+        }
+        std::string v;
+        if (option->takesValue && !value(&v)) {
+            return fail(a + " needs a value");
+        }
+        for (int u = first; u <= last; ++u) {
+            std::string why = option->set(cl.sim.unit[u], v);
+            if (!why.empty()) {
+                return fail(a + " " + why);
+            }
+        }
+    }
+    if (cl.mode == CommandLine::Mode::Client && cl.controlPath.empty()) {
+        return fail(cl.request + " needs --control SOCKET");
+    }
+    if (IsHexAddress(cl.sim.unit[0].address) && IsHexAddress(cl.sim.unit[1].address)) {
+        std::string a = cl.sim.unit[0].address;
+        std::string b = cl.sim.unit[1].address;
+        for (auto* s : {&a, &b}) {
+            for (char& c : *s) {
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
+        }
+        if (a == b) {
+            return fail("the two units need different addresses");
+        }
+    }
+    *out = cl;
+    return true;
+}
+
+std::vector<std::string> ComAssignments(const Simulator& sim) {
+    std::vector<std::string> lines;
+    lines.push_back("NORVAWIZARD_COM1=" + sim.DevicePath(1));
+    if (!sim.Options().onePort) {
+        lines.push_back("NORVAWIZARD_COM2=" + sim.DevicePath(2));
+    }
+    return lines;
+}
+
+std::string HandleControlRequest(Simulator& sim, const std::string& request, bool* quit) {
+    std::istringstream in(request);
+    std::string word;
+    in >> word;
+    if (word == "verdict") {
+        Verdict v = sim.GetVerdict();
+        return std::string(v.wouldAutoConnect ? "paired\n" : "not-paired\n") + v.Describe();
+    }
+    if (word == "power-cycle") {
+        sim.PowerCycle();
+        return "ok\nboth units restarted\n";
+    }
+    if (word == "attach") {
+        int unit = 0;
+        std::string arg;
+        in >> arg;
+        if (!ToInt(arg, 1, 2, &unit)) {
+            return "error: attach needs a unit, 1 or 2\n";
+        }
+        if (!sim.Options().onePort) {
+            return "error: attach works in one-port mode only\n";
+        }
+        sim.Attach(unit);
+        return "ok\nthe next open of the port finds unit " + std::to_string(unit) + "\n";
+    }
+    if (word == "status") {
+        std::string text = "ok\n" + SnapshotText(sim, 1) + SnapshotText(sim, 2);
+        if (sim.Options().onePort) {
+            text += "port " + sim.DevicePath(1) + ": unit " + std::to_string(sim.Attached()) +
+                    " attached, the next open finds unit " + std::to_string(sim.NextAttached()) +
+                    "\n";
+        } else {
+            text += "unit 1 on " + sim.DevicePath(1) + ", unit 2 on " + sim.DevicePath(2) + "\n";
+        }
+        return text;
+    }
+    if (word == "quit") {
+        *quit = true;
+        return "ok\nstopping\n";
+    }
+    if (word == "help") {
+        return "ok\nverdict, power-cycle, attach N, status, quit, help\n";
+    }
+    if (word.empty()) {
+        return "error: empty request\n";
+    }
+    return "error: unknown request \"" + word + "\" (try help)\n";
+}
+
+int ExitStatusOfAnswer(const std::string& answer) {
+    if (answer.compare(0, 3, "ok\n") == 0 || answer.compare(0, 7, "paired\n") == 0) {
+        return 0;
+    }
+    if (answer.compare(0, 11, "not-paired\n") == 0) {
+        return 3;
+    }
+    return 1;
+}
+
+} // namespace norva::sim

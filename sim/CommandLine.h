@@ -1,0 +1,35 @@
+// Command line and control requests of the norva-sim program.
+#pragma once
+
+#include "sim/Simulator.h"
+
+#include <string>
+#include <vector>
+
+namespace norva::sim {
+
+struct CommandLine {
+    enum class Mode { Run, Client, Help };
+    Mode mode = Mode::Run;
+    SimOptions sim;
+    std::string controlPath;          // --control SOCKET
+    std::vector<std::string> command; // after "--": run with the NORVAWIZARD_COM<n> variables
+    std::string request;              // client mode: the control request, e.g. "attach 2"
+};
+
+bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, std::string* error);
+std::string UsageText();
+
+// The NORVAWIZARD_COM<n>=<path> assignments for a running simulator, unit 1 as COM1 and, in
+// two-port mode, unit 2 as COM2.
+std::vector<std::string> ComAssignments(const Simulator& sim);
+
+// One control request ("verdict", "power-cycle", "attach N", "status", "quit", "help").
+// The answer's first line is "ok", "paired", "not-paired" or "error: <why>"; the rest is text
+// for a person.
+std::string HandleControlRequest(Simulator& sim, const std::string& request, bool* quit);
+
+// Exit status a client reports for an answer: 0 ok or paired, 3 not paired, 1 error.
+int ExitStatusOfAnswer(const std::string& answer);
+
+} // namespace norva::sim

@@ -1,0 +1,679 @@
+#include "sim/Simulator.h"
+
+#include "sim/Engine.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace norva::sim {
+
+using detail::Clock;
+using detail::Engine;
+using detail::EngineEvent;
+using detail::TimePoint;
+
+namespace {
+
+// Without inotify the only sign of an open is the master's hang-up clearing; look this often.
+constexpr auto kHangupRecheck = std::chrono::milliseconds(100);
+// The computer may stop reading; do not hoard its unread output for ever.
+constexpr size_t kMaxUnwritten = 64 * 1024;
+
+struct SpeedEntry {
+    speed_t code;
+    int baud;
+};
+constexpr SpeedEntry kSpeeds[] = {
+    {B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
+    {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+    {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+};
+
+int BaudOf(speed_t code) {
+    for (const auto& e : kSpeeds) {
+        if (e.code == code) {
+            return e.baud;
+        }
+    }
+    return 0;
+}
+
+speed_t CodeOf(int baud) {
+    for (const auto& e : kSpeeds) {
+        if (e.baud == baud) {
+            return e.code;
+        }
+    }
+    return B9600;
+}
+
+// Bytes go out as Latin-1 code points so that every byte survives the round trip.
+std::string JsonString(std::string_view bytes) {
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20 || c >= 0x7f) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+const char* EventName(EngineEvent e) {
+    switch (e) {
+    case EngineEvent::ScanAccepted:
+        return "scan accepted";
+    case EngineEvent::UartStored:
+        return "UART stored";
+    case EngineEvent::Connected:
+        return "connected";
+    case EngineEvent::Disconnected:
+        return "disconnected";
+    case EngineEvent::Restarted:
+        return "restarted";
+    }
+    return "";
+}
+
+} // namespace
+
+class Simulator::Impl {
+public:
+    explicit Impl(SimOptions options) : m_opt(std::move(options)) {
+        if (m_opt.follow) {
+            m_opt.onePort = true;
+        }
+        m_t0 = Clock::now();
+        m_engine = std::make_unique<Engine>(
+            m_opt, [this](int unit, std::string_view bytes) { Deliver(unit, bytes); },
+            [this](int unit, EngineEvent e) { OnEngineEvent(unit, e); }, m_t0);
+    }
+
+    ~Impl() { Stop(); }
+
+    bool Start(std::string* error);
+    void Stop();
+
+    std::string DevicePath(int unit) const {
+        std::lock_guard lock(m_mu);
+        int p = m_portCount == 1 ? 0 : unit - 1;
+        if (p < 0 || p >= m_portCount) {
+            return {};
+        }
+        return m_ports[p].path;
+    }
+
+    void Attach(int unit) {
+        if (unit != 1 && unit != 2) {
+            return;
+        }
+        std::lock_guard lock(m_mu);
+        if (m_opt.onePort) {
+            SetNext(unit, "attach");
+        }
+    }
+
+    int Attached() const {
+        std::lock_guard lock(m_mu);
+        return m_attached;
+    }
+
+    int NextAttached() const {
+        std::lock_guard lock(m_mu);
+        return m_next;
+    }
+
+    Verdict GetVerdict() const {
+        std::lock_guard lock(m_mu);
+        return m_engine->GetVerdict();
+    }
+
+    void PowerCycle() {
+        std::lock_guard lock(m_mu);
+        TraceEvent(0, "power cycle");
+        m_engine->PowerCycle(Clock::now());
+        Wake();
+    }
+
+    UnitSnapshot Snapshot(int unit) const {
+        std::lock_guard lock(m_mu);
+        return m_engine->Snapshot(unit == 2 ? 2 : 1);
+    }
+
+    const SimOptions& Options() const { return m_opt; }
+
+private:
+    struct Port {
+        int master = -1;
+        std::string path;
+        int watch = -1; // inotify watch of the slave; -1: rely on hang-up polling
+        int opens = 0;  // open file descriptions of the slave, as inotify counted them
+        bool open = false;
+        std::string unwritten;
+        TimePoint nextHangupCheck;
+    };
+
+    void Loop();
+    void ReadInotify(TimePoint now);
+    void ReadMaster(int p, TimePoint now);
+    void Opened(int p, TimePoint now);
+    void Closed(int p, TimePoint now);
+    void Deliver(int unit, std::string_view bytes);
+    void Flush(int p);
+    bool LineHeard(int p, int unit, std::string* why) const;
+    int PortOfUnit(int unit) const;
+    int UnitOfPort(int p) const { return m_opt.onePort ? m_attached : p + 1; }
+    void SetNext(int unit, const char* why);
+    void OnEngineEvent(int unit, EngineEvent e);
+    void Wake() const;
+    void CloseAll();
+
+    void TraceBytes(int unit, const char* dir, std::string_view bytes,
+                    const std::string& note = {});
+    void TraceEvent(int unit, const std::string& what);
+    void TraceLine(const std::string& body);
+
+    SimOptions m_opt;
+    mutable std::mutex m_mu;
+    std::unique_ptr<Engine> m_engine;
+    Port m_ports[2];
+    int m_portCount = 0;
+    int m_attached = 1;
+    int m_next = 1;
+    int m_wake = -1;
+    int m_inotify = -1;
+    bool m_stop = false;
+    bool m_started = false;
+    std::thread m_thread;
+    std::FILE* m_trace = nullptr;
+    TimePoint m_t0;
+};
+
+bool Simulator::Impl::Start(std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error) {
+            *error = what;
+        }
+        CloseAll();
+        return false;
+    };
+    std::lock_guard lock(m_mu);
+    if (m_started) {
+        return fail("the simulator was already started");
+    }
+    m_started = true;
+    if (!m_opt.tracePath.empty()) {
+        m_trace = std::fopen(m_opt.tracePath.c_str(), "w");
+        if (!m_trace) {
+            return fail("cannot write trace file " + m_opt.tracePath + ": " + std::strerror(errno));
+        }
+    }
+    m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wake < 0) {
+        return fail(std::string("eventfd: ") + std::strerror(errno));
+    }
+    m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    m_portCount = m_opt.onePort ? 1 : 2;
+    for (int p = 0; p < m_portCount; ++p) {
+        Port& port = m_ports[p];
+        // Raw from the start, at the unit's own setting: a line discipline that echoed would
+        // feed the unit its own replies as commands.
+        termios tio{};
+        cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        const UartSetting& uart = m_opt.unit[p].uart;
+        if (uart.stopBits == 2) {
+            tio.c_cflag |= CSTOPB;
+        }
+        cfsetispeed(&tio, CodeOf(uart.baud));
+        cfsetospeed(&tio, CodeOf(uart.baud));
+        int master = -1;
+        int slave = -1;
+        char name[128] = {};
+        if (openpty(&master, &slave, name, &tio, nullptr) != 0) {
+            return fail(std::string("openpty: ") + std::strerror(errno));
+        }
+        // The slave is the computer's end; holding it would hide the computer's closes.
+        close(slave);
+        port.master = master;
+        port.path = name;
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        fcntl(master, F_SETFD, FD_CLOEXEC);
+        if (m_inotify >= 0) {
+            port.watch = inotify_add_watch(m_inotify, name, IN_OPEN | IN_CLOSE);
+        }
+        port.nextHangupCheck = Clock::now();
+    }
+    m_stop = false;
+    m_thread = std::thread([this] { Loop(); });
+    TraceEvent(0, "started");
+    return true;
+}
+
+void Simulator::Impl::Stop() {
+    {
+        std::lock_guard lock(m_mu);
+        m_stop = true;
+        Wake();
+    }
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+    std::lock_guard lock(m_mu);
+    // Closing the masters hangs up whoever still holds a slave, as unplugging would.
+    CloseAll();
+}
+
+void Simulator::Impl::CloseAll() {
+    for (Port& port : m_ports) {
+        if (port.master >= 0) {
+            close(port.master);
+            port.master = -1;
+        }
+    }
+    if (m_inotify >= 0) {
+        close(m_inotify);
+        m_inotify = -1;
+    }
+    if (m_wake >= 0) {
+        close(m_wake);
+        m_wake = -1;
+    }
+    if (m_trace) {
+        std::fclose(m_trace);
+        m_trace = nullptr;
+    }
+}
+
+void Simulator::Impl::Wake() const {
+    if (m_wake >= 0) {
+        std::uint64_t one = 1;
+        ssize_t n = write(m_wake, &one, sizeof one);
+        (void)n; // a full counter already wakes the loop
+    }
+}
+
+void Simulator::Impl::Loop() {
+    std::unique_lock lock(m_mu);
+    while (!m_stop) {
+        TimePoint now = Clock::now();
+        m_engine->Advance(now);
+        for (int p = 0; p < m_portCount; ++p) {
+            Flush(p);
+        }
+
+        std::vector<pollfd> fds;
+        std::vector<int> portOf;
+        fds.push_back({m_wake, POLLIN, 0});
+        portOf.push_back(-1);
+        if (m_inotify >= 0) {
+            fds.push_back({m_inotify, POLLIN, 0});
+            portOf.push_back(-1);
+        }
+        TimePoint deadline = m_engine->NextDeadline();
+        for (int p = 0; p < m_portCount; ++p) {
+            Port& port = m_ports[p];
+            if (port.open) {
+                short events = POLLIN;
+                if (!port.unwritten.empty()) {
+                    events |= POLLOUT;
+                }
+                fds.push_back({port.master, events, 0});
+                portOf.push_back(p);
+            } else if (port.watch < 0) {
+                // A hung-up master polls readable for ever; look again later instead.
+                deadline = std::min(deadline, port.nextHangupCheck);
+            }
+        }
+        int timeout = -1;
+        if (deadline != TimePoint::max()) {
+            auto wait = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+            timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+        }
+
+        lock.unlock();
+        int ready = poll(fds.data(), static_cast<nfds_t>(fds.size()), timeout);
+        lock.lock();
+        if (m_stop) {
+            break;
+        }
+        now = Clock::now();
+        if (ready > 0 && (fds[0].revents & POLLIN)) {
+            std::uint64_t count = 0;
+            ssize_t n = read(m_wake, &count, sizeof count);
+            (void)n;
+        }
+        // Opens and closes are queued before the bytes that follow them, so they go first.
+        ReadInotify(now);
+        for (size_t i = 0; ready > 0 && i < fds.size(); ++i) {
+            int p = portOf[i];
+            if (p < 0 || !m_ports[p].open) {
+                continue;
+            }
+            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
+                ReadMaster(p, now);
+            }
+            if ((fds[i].revents & POLLOUT) && m_ports[p].open) {
+                Flush(p);
+            }
+        }
+        for (int p = 0; p < m_portCount; ++p) {
+            Port& port = m_ports[p];
+            if (port.watch < 0 && !port.open && now >= port.nextHangupCheck) {
+                pollfd pfd{port.master, POLLIN, 0};
+                if (poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP)) {
+                    Opened(p, now);
+                } else {
+                    port.nextHangupCheck = now + kHangupRecheck;
+                }
+            }
+        }
+    }
+}
+
+void Simulator::Impl::ReadInotify(TimePoint now) {
+    if (m_inotify < 0) {
+        return;
+    }
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        ssize_t n = read(m_inotify, buf, sizeof buf);
+        if (n <= 0) {
+            return;
+        }
+        for (ssize_t off = 0; off < n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
+            off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+            for (int p = 0; p < m_portCount; ++p) {
+                Port& port = m_ports[p];
+                if (port.watch < 0) {
+                    continue;
+                }
+                if (ev->mask & IN_Q_OVERFLOW) {
+                    // Counts are lost; the hang-up state tells whether anyone holds the slave.
+                    pollfd pfd{port.master, POLLIN, 0};
+                    bool held = poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP);
+                    port.opens = held ? 1 : 0;
+                    if (held && !port.open) {
+                        Opened(p, now);
+                    } else if (!held && port.open) {
+                        Closed(p, now);
+                    }
+                    continue;
+                }
+                if (ev->wd != port.watch) {
+                    continue;
+                }
+                if (ev->mask & IN_OPEN) {
+                    if (port.opens++ == 0 && !port.open) {
+                        Opened(p, now);
+                    }
+                } else if (ev->mask & IN_CLOSE) {
+                    port.opens = std::max(0, port.opens - 1);
+                    if (port.opens == 0 && port.open) {
+                        Closed(p, now);
+                    }
+                }
+            }
+        }
+    }
+}
+
+void Simulator::Impl::ReadMaster(int p, TimePoint now) {
+    Port& port = m_ports[p];
+    char buf[1024];
+    for (;;) {
+        ssize_t n = read(port.master, buf, sizeof buf);
+        if (n > 0) {
+            int unit = UnitOfPort(p);
+            std::string why;
+            if (m_opt.checkLineSettings && !LineHeard(p, unit, &why)) {
+                TraceBytes(unit, "unheard", std::string_view(buf, n), why);
+                continue;
+            }
+            TraceBytes(unit, "in", std::string_view(buf, n));
+            m_engine->Feed(unit, std::string_view(buf, n), now);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN) {
+            return;
+        }
+        // EIO: nobody holds the slave any more.
+        if (port.open) {
+            port.opens = 0;
+            Closed(p, now);
+        }
+        return;
+    }
+}
+
+void Simulator::Impl::Opened(int p, TimePoint) {
+    Port& port = m_ports[p];
+    port.open = true;
+    port.unwritten.clear();
+    if (m_opt.onePort && m_next != m_attached) {
+        m_attached = m_next;
+        TraceEvent(m_attached, "attached");
+    }
+    TraceEvent(UnitOfPort(p), "port opened");
+}
+
+void Simulator::Impl::Closed(int p, TimePoint now) {
+    Port& port = m_ports[p];
+    port.open = false;
+    // What the computer wrote just before closing is still readable and the unit heard it, but
+    // once the slave is open again the bytes may be the next session's, which go to the unit
+    // attached at that open.
+    pollfd pfd{port.master, POLLIN, 0};
+    bool hungUp = poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLHUP);
+    char buf[1024];
+    while (hungUp) {
+        ssize_t n = read(port.master, buf, sizeof buf);
+        if (n > 0) {
+            int unit = UnitOfPort(p);
+            std::string why;
+            if (m_opt.checkLineSettings && !LineHeard(p, unit, &why)) {
+                TraceBytes(unit, "unheard", std::string_view(buf, n), why);
+            } else {
+                TraceBytes(unit, "in", std::string_view(buf, n));
+                m_engine->Feed(unit, std::string_view(buf, n), now);
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        break;
+    }
+    port.unwritten.clear();
+    port.nextHangupCheck = now + kHangupRecheck;
+    if (m_opt.onePort && m_next != m_attached) {
+        m_attached = m_next;
+        TraceEvent(m_attached, "attached");
+    }
+    TraceEvent(UnitOfPort(p), "port closed");
+}
+
+int Simulator::Impl::PortOfUnit(int unit) const {
+    if (m_opt.onePort) {
+        return unit == m_attached ? 0 : -1;
+    }
+    return unit - 1;
+}
+
+bool Simulator::Impl::LineHeard(int p, int unit, std::string* why) const {
+    termios tio{};
+    if (tcgetattr(m_ports[p].master, &tio) != 0) {
+        return true;
+    }
+    // A pseudo-terminal keeps 8 data bits and no parity, so only baud and stop bits can differ.
+    int baud = BaudOf(cfgetospeed(&tio));
+    int stopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
+    const UartSetting& uart = m_engine->ActiveUart(unit);
+    if (baud == uart.baud && stopBits == uart.stopBits) {
+        return true;
+    }
+    *why = "line " + std::to_string(baud) + "/" + std::to_string(stopBits) + ", unit listens at " +
+           std::to_string(uart.baud) + "/" + std::to_string(uart.stopBits);
+    return false;
+}
+
+void Simulator::Impl::Deliver(int unit, std::string_view bytes) {
+    int p = PortOfUnit(unit);
+    if (p < 0 || !m_ports[p].open) {
+        TraceBytes(unit, "lost", bytes, p < 0 ? "unit not attached" : "port closed");
+        return;
+    }
+    std::string why;
+    if (m_opt.checkLineSettings && !LineHeard(p, unit, &why)) {
+        TraceBytes(unit, "lost", bytes, why);
+        return;
+    }
+    Port& port = m_ports[p];
+    if (port.unwritten.size() + bytes.size() > kMaxUnwritten) {
+        TraceBytes(unit, "lost", bytes, "computer not reading");
+        return;
+    }
+    TraceBytes(unit, "out", bytes);
+    port.unwritten.append(bytes);
+    Flush(p);
+}
+
+void Simulator::Impl::Flush(int p) {
+    Port& port = m_ports[p];
+    while (!port.unwritten.empty()) {
+        ssize_t n = write(port.master, port.unwritten.data(), port.unwritten.size());
+        if (n > 0) {
+            port.unwritten.erase(0, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN) {
+            port.unwritten.clear();
+        }
+        return;
+    }
+}
+
+void Simulator::Impl::SetNext(int unit, const char* why) {
+    m_next = unit;
+    TraceEvent(unit, std::string("next open finds this unit (") + why + ")");
+    if (!m_ports[0].open) {
+        m_attached = unit;
+    }
+}
+
+void Simulator::Impl::OnEngineEvent(int unit, EngineEvent e) {
+    TraceEvent(unit, EventName(e));
+    if (!m_opt.follow) {
+        return;
+    }
+    if (unit == 1 && e == EngineEvent::ScanAccepted) {
+        SetNext(2, "follow: unit 1 scans");
+    } else if (unit == 2 && e == EngineEvent::UartStored) {
+        SetNext(1, "follow: unit 2 stored its settings");
+    }
+}
+
+void Simulator::Impl::TraceLine(const std::string& body) {
+    if (!m_trace) {
+        return;
+    }
+    double t = std::chrono::duration<double>(Clock::now() - m_t0).count();
+    std::fprintf(m_trace, "{\"t\":%.6f,%s}\n", t, body.c_str());
+    std::fflush(m_trace);
+}
+
+void Simulator::Impl::TraceBytes(int unit, const char* dir, std::string_view bytes,
+                                 const std::string& note) {
+    if (!m_trace) {
+        return;
+    }
+    std::string body = "\"unit\":" + std::to_string(unit) + ",\"dir\":\"" + dir +
+                       "\",\"bytes\":" + JsonString(bytes);
+    if (!note.empty()) {
+        body += ",\"note\":" + JsonString(note);
+    }
+    TraceLine(body);
+}
+
+void Simulator::Impl::TraceEvent(int unit, const std::string& what) {
+    if (!m_trace) {
+        return;
+    }
+    TraceLine("\"unit\":" + std::to_string(unit) + ",\"event\":" + JsonString(what));
+}
+
+Simulator::Simulator(SimOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {}
+Simulator::~Simulator() = default;
+bool Simulator::Start(std::string* error) {
+    return m_impl->Start(error);
+}
+void Simulator::Stop() {
+    m_impl->Stop();
+}
+std::string Simulator::DevicePath(int unit) const {
+    return m_impl->DevicePath(unit);
+}
+void Simulator::Attach(int unit) {
+    m_impl->Attach(unit);
+}
+int Simulator::Attached() const {
+    return m_impl->Attached();
+}
+int Simulator::NextAttached() const {
+    return m_impl->NextAttached();
+}
+Verdict Simulator::GetVerdict() const {
+    return m_impl->GetVerdict();
+}
+void Simulator::PowerCycle() {
+    m_impl->PowerCycle();
+}
+UnitSnapshot Simulator::Snapshot(int unit) const {
+    return m_impl->Snapshot(unit);
+}
+const SimOptions& Simulator::Options() const {
+    return m_impl->Options();
+}
+
+} // namespace norva::sim

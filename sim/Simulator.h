@@ -1,0 +1,132 @@
+// norva-sim: a pair of simulated Norva-BX modules, each reachable through a pseudo-terminal,
+// so that the unchanged wizard and tools can open them like hardware.
+//
+// Deliberately independent of norva_core: the simulator plays the other side of the wire, and a
+// shared bug would otherwise hide on both sides of it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace norva::sim {
+
+// The module's UART, as stored with "AT+UARTCONFIG" and put into effect by a restart.
+struct UartSetting {
+    int baud = 9600;
+    char parity = 'N'; // 'N', 'E' or 'O'
+    int stopBits = 1;  // 1 or 2
+    bool flow = true;  // hardware flow control
+};
+
+bool operator==(const UartSetting& a, const UartSetting& b);
+std::string DescribeUart(const UartSetting& uart); // "9600,N,1,HWFC"
+
+enum class LinkState { Standby, Pending, Connected };
+const char* LinkStateText(LinkState state); // "STANDBY", "PENDING", "CONNECT"
+
+// Initial state and injected faults of one unit.
+struct UnitOptions {
+    std::string address; // 12 hex digits; empty: the unit's default
+    std::string name;    // empty: "Norva-BX01" / "Norva-BX02"
+    UartSetting uart;    // stored and in effect at start
+    int startMode = 0;   // operation mode 0-3
+    bool flag5 = false;  // the fifth and sixth status fields
+    bool flag6 = false;
+
+    bool oldFirmware = false;    // 6-field status line; 4-argument UARTCONFIG answered with ERROR
+    bool responsesOff = false;   // S10 = 0 at start: no OK/ERROR lines
+    bool startPending = false;   // discoverable and connectable, no time limit
+    bool startConnected = false; // linked with the other unit, in data mode (applies to both)
+    bool silent = false;         // hears and says nothing, as if unpowered
+    int chunkBytes = 0;          // > 0: replies leave in pieces of this many bytes ...
+    int chunkGapMs = 0;          // ... this far apart
+    bool echo = false;           // each command line comes back unframed before its reply
+    bool noise = false;          // lone CR/LF before reply lines, unframed junk after results
+    int neighbours = 0;   // other devices an inquiry finds; the first has a comma in its name
+    int replyDelayMs = 0; // pause before each reply
+};
+
+// How long the radio takes. Short by default so that tests stay fast.
+struct SimTiming {
+    int inquiryMs = 1500;     // whole inquiry, results spread over it
+    int connectMs = 300;      // "ATD": OK to CONNECT
+    int connectFailMs = 2000; // "ATD": OK to ERROR when nobody answers
+    int restartMs = 150;      // "ATZ": restart before the unit answers again
+    int escapeGuardMs = 500;  // "+++" with no CR is taken after this much silence
+};
+
+struct SimOptions {
+    bool onePort = false;          // one pty; the attached unit is switched
+    bool follow = false;           // one port, switched automatically (implies onePort)
+    bool checkLineSettings = true; // a unit hears nothing when baud/stop bits differ from its UART
+    UnitOptions unit[2];           // unit[0] is unit 1
+    std::string tracePath;         // JSON-lines trace; empty: none
+    SimTiming timing;
+};
+
+struct UnitVerdict {
+    std::string address;
+    std::string name;
+    int mode = 0;
+    UartSetting uart; // stored
+    std::string peer; // remembered peer address; empty: none
+    int peerUnit = 0; // 1 or 2 when the peer is the other simulated unit, else 0
+};
+
+struct Verdict {
+    UnitVerdict unit[2];
+    bool wouldAutoConnect = false;
+    std::string Describe() const;
+};
+
+struct UnitSnapshot {
+    std::string address;
+    std::string name;
+    int mode = 0;
+    LinkState link = LinkState::Standby;
+    bool dataMode = false;
+    bool restarting = false;
+    int s10 = 1;
+    int s24 = 10;
+    UartSetting stored;
+    UartSetting active; // the setting the unit listens at until its next restart
+    std::string peer;
+    bool flag5 = false;
+    bool flag6 = false;
+    int commands = 0;        // command lines handled
+    std::string lastCommand; // the last one, without its CR
+    int restarts = 0;
+};
+
+class Simulator {
+public:
+    explicit Simulator(SimOptions options);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    bool Start(std::string* error);
+    void Stop();
+
+    // Unit 1 or 2. In one-port mode both return the one pty path.
+    std::string DevicePath(int unit) const;
+
+    // One-port mode: the unit that the next open of the port finds (at once when nobody has the
+    // port open). Ignored in two-port mode.
+    void Attach(int unit);
+    int Attached() const;     // the unit on the line now
+    int NextAttached() const; // the unit the next open finds
+
+    Verdict GetVerdict() const;
+    // Restarts both units: stored settings take effect and a paired couple connects.
+    void PowerCycle();
+    UnitSnapshot Snapshot(int unit) const;
+
+    const SimOptions& Options() const;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace norva::sim

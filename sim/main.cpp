@@ -1,0 +1,344 @@
+// norva-sim: runs the simulated module pair until stopped, or around one command.
+#include "sim/CommandLine.h"
+#include "sim/Simulator.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace norva::sim;
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int sig) {
+    int saved = errno;
+    unsigned char b = static_cast<unsigned char>(sig);
+    ssize_t n = write(g_signalPipe[1], &b, 1);
+    (void)n;
+    errno = saved;
+}
+
+bool SocketAddress(const std::string& path, sockaddr_un* addr, std::string* error) {
+    *addr = {};
+    addr->sun_family = AF_UNIX;
+    if (path.size() >= sizeof addr->sun_path) {
+        *error = "control socket path too long: " + path;
+        return false;
+    }
+    std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void PrintAnswer(const std::string& answer) {
+    size_t nl = answer.find('\n');
+    std::string status = answer.substr(0, nl);
+    std::string body = nl == std::string::npos ? "" : answer.substr(nl + 1);
+    if (status.compare(0, 6, "error:") == 0) {
+        std::fprintf(stderr, "norva-sim: %s\n", status.c_str() + 7);
+    }
+    std::fputs(body.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+int RunClient(const CommandLine& cl) {
+    sockaddr_un addr;
+    std::string error;
+    if (!SocketAddress(cl.controlPath, &addr, &error)) {
+        std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
+        return 2;
+    }
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        std::fprintf(stderr, "norva-sim: cannot reach the simulator at %s: %s\n",
+                     cl.controlPath.c_str(), std::strerror(errno));
+        if (fd >= 0) {
+            close(fd);
+        }
+        return 2;
+    }
+    WriteAll(fd, cl.request + "\n");
+    shutdown(fd, SHUT_WR);
+    std::string answer;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        answer.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    if (answer.empty()) {
+        std::fprintf(stderr, "norva-sim: no answer from %s\n", cl.controlPath.c_str());
+        return 2;
+    }
+    PrintAnswer(answer);
+    return ExitStatusOfAnswer(answer);
+}
+
+// A request is one short line; a client that sends nothing must not hold up the simulator.
+std::string ReadRequest(int fd) {
+    timeval tv{2, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    std::string line;
+    char c = 0;
+    while (line.size() < 256) {
+        ssize_t n = read(fd, &c, 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0 || c == '\n') {
+            break;
+        }
+        line += c;
+    }
+    return line;
+}
+
+int ListenOn(const std::string& path, std::string* error) {
+    sockaddr_un addr;
+    if (!SocketAddress(path, &addr, error)) {
+        return -1;
+    }
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode)) {
+            *error = path + " exists and is not a socket";
+            return -1;
+        }
+        // A socket left by an earlier run that nobody answers on any more.
+        int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bool alive =
+            probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        if (probe >= 0) {
+            close(probe);
+        }
+        if (alive) {
+            *error = "another simulator answers on " + path;
+            return -1;
+        }
+        unlink(path.c_str());
+    }
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(fd, 8) != 0) {
+        *error = "cannot listen on " + path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            close(fd);
+        }
+        return -1;
+    }
+    return fd;
+}
+
+pid_t StartChild(const CommandLine& cl, const std::vector<std::string>& env) {
+    pid_t pid = fork();
+    if (pid != 0) {
+        return pid;
+    }
+    for (const std::string& assignment : env) {
+        size_t eq = assignment.find('=');
+        setenv(assignment.substr(0, eq).c_str(), assignment.substr(eq + 1).c_str(), 1);
+    }
+    signal(SIGPIPE, SIG_DFL);
+    std::vector<char*> argv;
+    for (const std::string& a : cl.command) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    std::fprintf(stderr, "norva-sim: cannot run %s: %s\n", argv[0], std::strerror(errno));
+    _exit(127);
+}
+
+int Run(const CommandLine& cl) {
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::perror("norva-sim: pipe");
+        return 1;
+    }
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+    sigaction(SIGCHLD, &sa, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    Simulator sim(cl.sim);
+    std::string error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
+        return 1;
+    }
+    int listenFd = -1;
+    if (!cl.controlPath.empty()) {
+        listenFd = ListenOn(cl.controlPath, &error);
+        if (listenFd < 0) {
+            std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    Verdict v = sim.GetVerdict();
+    if (cl.sim.onePort) {
+        std::printf("# units 1 %s (%s) and 2 %s (%s) share one port, unit 1 attached first%s: %s\n",
+                    v.unit[0].name.c_str(), v.unit[0].address.c_str(), v.unit[1].name.c_str(),
+                    v.unit[1].address.c_str(), cl.sim.follow ? " (follow mode)" : "",
+                    sim.DevicePath(1).c_str());
+    } else {
+        for (int u = 1; u <= 2; ++u) {
+            std::printf("# unit %d %s (%s): %s\n", u, v.unit[u - 1].name.c_str(),
+                        v.unit[u - 1].address.c_str(), sim.DevicePath(u).c_str());
+        }
+    }
+    std::vector<std::string> env = ComAssignments(sim);
+    for (const std::string& line : env) {
+        std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+
+    pid_t child = cl.command.empty() ? -1 : StartChild(cl, env);
+    if (!cl.command.empty() && child < 0) {
+        std::perror("norva-sim: fork");
+        return 1;
+    }
+    bool readStdin = cl.command.empty();
+    std::string stdinLine;
+    int exitStatus = 0;
+    bool quit = false;
+    while (!quit) {
+        std::vector<pollfd> fds;
+        fds.push_back({g_signalPipe[0], POLLIN, 0});
+        if (listenFd >= 0) {
+            fds.push_back({listenFd, POLLIN, 0});
+        }
+        if (readStdin) {
+            fds.push_back({STDIN_FILENO, POLLIN, 0});
+        }
+        if (poll(fds.data(), static_cast<nfds_t>(fds.size()), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::perror("norva-sim: poll");
+            exitStatus = 1;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            unsigned char sig = 0;
+            while (read(g_signalPipe[0], &sig, 1) == 1) {
+                if (sig == SIGCHLD) {
+                    int status = 0;
+                    if (child > 0 && waitpid(child, &status, WNOHANG) == child) {
+                        child = -1;
+                        exitStatus =
+                            WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                        quit = true;
+                    }
+                } else {
+                    quit = true;
+                    exitStatus = 128 + sig;
+                }
+            }
+        }
+        for (size_t i = 1; i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP))) {
+                continue;
+            }
+            if (fds[i].fd == listenFd) {
+                int client = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) {
+                    bool stop = false;
+                    WriteAll(client, HandleControlRequest(sim, ReadRequest(client), &stop));
+                    close(client);
+                    quit = quit || stop;
+                }
+            } else if (fds[i].fd == STDIN_FILENO) {
+                char buf[512];
+                ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
+                if (n <= 0) {
+                    readStdin = false; // no console: run on until a signal or a quit request
+                    continue;
+                }
+                stdinLine.append(buf, static_cast<size_t>(n));
+                size_t nl;
+                while ((nl = stdinLine.find('\n')) != std::string::npos) {
+                    std::string request = stdinLine.substr(0, nl);
+                    stdinLine.erase(0, nl + 1);
+                    if (request.find_first_not_of(" \t\r") == std::string::npos) {
+                        continue;
+                    }
+                    bool stop = false;
+                    PrintAnswer(HandleControlRequest(sim, request, &stop));
+                    quit = quit || stop;
+                }
+            }
+        }
+    }
+    if (child > 0) {
+        kill(child, SIGTERM);
+        int status = 0;
+        waitpid(child, &status, 0);
+    }
+    if (listenFd >= 0) {
+        close(listenFd);
+        unlink(cl.controlPath.c_str());
+    }
+    std::fprintf(stderr, "norva-sim: %s", sim.GetVerdict().Describe().c_str());
+    sim.Stop();
+    return exitStatus;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    CommandLine cl;
+    std::string error;
+    if (!ParseCommandLine(args, &cl, &error)) {
+        std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
+        return 2;
+    }
+    switch (cl.mode) {
+    case CommandLine::Mode::Help:
+        std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    case CommandLine::Mode::Client:
+        return RunClient(cl);
+    case CommandLine::Mode::Run:
+        break;
+    }
+    return Run(cl);
+}
