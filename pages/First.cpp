@@ -8,7 +8,6 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -32,7 +31,7 @@ CFirst::CFirst(QWidget* parent)
     m_picture = new CTransparentStatic(this);
     m_picture->setObjectName(QStringLiteral("unit2Picture"));
     SetControlId(m_picture, 1036);
-    m_picture->setPixmap(QPixmap(QString::fromLatin1(kPaleModuleBitmapPath)));
+    m_picture->setPixmap(LoadPicture(kPaleModuleBitmapPath));
     m_picture->setAccessibleName(QStringLiteral("Norva-BX02"));
     auto* unit2Name = new QLabel(QStringLiteral("Norva-BX02"), this);
     unit2Name->setObjectName(QStringLiteral("unit2NameText"));
@@ -43,10 +42,11 @@ CFirst::CFirst(QWidget* parent)
     pictures->addWidget(unit1Picture, 1, 1, Qt::AlignHCenter);
     pictures->addWidget(unit1Name, 2, 0, 1, 2, Qt::AlignHCenter);
     pictures->setRowMinimumHeight(3, 16);
+    pictures->setRowStretch(3, 1);
     pictures->addWidget(unit2Number, 4, 0, Qt::AlignTop);
     pictures->addWidget(m_picture, 4, 1, Qt::AlignHCenter);
     pictures->addWidget(unit2Name, 5, 0, 1, 2, Qt::AlignHCenter);
-    pictures->setRowStretch(6, 1);
+    pictures->setRowStretch(6, 2);
 
     auto* prepare = MakeText(QStringLiteral("Please prepare 2EA of Norva-BXs to get paired.\n"
                                             "1st unit: Norva-BX01, 2nd unit: Norva-BX02.\n\n"
@@ -67,9 +67,11 @@ CFirst::CFirst(QWidget* parent)
     connect(m_btnWizardSetting, &QPushButton::clicked, this, &CFirst::OnWizardSetting);
 
     auto* texts = new QVBoxLayout;
+    texts->addSpacing(12);
     texts->addWidget(prepare);
-    texts->addSpacing(8);
+    texts->addStretch(1);
     texts->addWidget(uartSetting);
+    texts->addSpacing(8);
     texts->addWidget(defaultUart);
     texts->addStretch(1);
     texts->addWidget(m_btnWizardSetting, 0, Qt::AlignRight);

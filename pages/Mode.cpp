@@ -178,9 +178,11 @@ CMode::CMode(QWidget* parent) : CModePageBase(kModeTemplate, parent) {
     layout->setContentsMargins(12, 12, 12, 12);
     layout->addWidget(m_textHeading);
     layout->addWidget(twoUnits);
-    layout->addWidget(group);
-    layout->addWidget(confirm);
     layout->addStretch(1);
+    layout->addWidget(group);
+    layout->addStretch(1);
+    layout->addWidget(confirm);
+    layout->addStretch(2);
 }
 
 CPortSettingDlg* CMode::InitialSetting() const {
@@ -208,9 +210,11 @@ CMode1::CMode1(QWidget* parent) : CModePageBase(kMode1Template, parent) {
     layout->setContentsMargins(12, 12, 12, 12);
     layout->addWidget(jobsFinished);
     layout->addWidget(m_textHeading);
-    layout->addWidget(group);
-    layout->addWidget(confirm);
     layout->addStretch(1);
+    layout->addWidget(group);
+    layout->addStretch(1);
+    layout->addWidget(confirm);
+    layout->addStretch(2);
 }
 
 CPortSettingDlg* CMode1::InitialSetting() const {

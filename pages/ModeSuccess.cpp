@@ -23,13 +23,14 @@ CModeSuccess::CModeSuccess(QWidget* parent)
         QStringLiteral("switchOffText"), this);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(21, 36, 12, 12);
+    layout->setContentsMargins(21, 12, 12, 12);
+    layout->addStretch(1);
     layout->addWidget(m_textConfigured);
     layout->addSpacing(8);
     layout->addWidget(paired);
     layout->addSpacing(8);
     layout->addWidget(switchOff);
-    layout->addStretch(1);
+    layout->addStretch(3);
 }
 
 bool CModeSuccess::OnInitDialog() {

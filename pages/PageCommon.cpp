@@ -1,5 +1,7 @@
 #include "pages/PageCommon.h"
 
+#include "wizard/MessageService.h"
+
 #include <QFrame>
 #include <QPixmap>
 #include <QVariant>
@@ -21,6 +23,11 @@ QFont MakeBoldFont(const QFont& base) {
     return font;
 }
 
+QPixmap LoadPicture(const char* path) {
+    InitResources();
+    return QPixmap(QString::fromLatin1(path));
+}
+
 QLabel* MakeText(const QString& text, const QString& objectName, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(objectName);
@@ -34,7 +41,7 @@ QLabel* MakePicture(const char* path, const QString& objectName, const QString& 
                     QWidget* parent) {
     auto* picture = new QLabel(parent);
     picture->setObjectName(objectName);
-    picture->setPixmap(QPixmap(QString::fromLatin1(path)));
+    picture->setPixmap(LoadPicture(path));
     picture->setAccessibleName(accessibleName);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return picture;

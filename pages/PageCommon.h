@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QLabel>
+#include <QPixmap>
 #include <QString>
 
 class QFrame;
@@ -26,6 +27,9 @@ int ControlId(const QWidget* widget);
 
 // The pages' emphasis: the system face, bold, at the size of `base`.
 QFont MakeBoldFont(const QFont& base);
+
+// A picture of the program's resources (registered on first use).
+QPixmap LoadPicture(const char* path);
 
 // A word-wrapped instruction text.
 QLabel* MakeText(const QString& text, const QString& objectName, QWidget* parent);

@@ -24,14 +24,15 @@ CScan::CScan(QWidget* parent)
                                QStringLiteral("pressNextText"), this);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 12);
+    layout->setContentsMargins(24, 12, 24, 12);
+    layout->addStretch(1);
     layout->addWidget(m_checkConfirm);
     layout->addSpacing(8);
     auto* indented = new QVBoxLayout;
     indented->setContentsMargins(8, 0, 0, 0);
     indented->addWidget(pressNext);
     layout->addLayout(indented);
-    layout->addStretch(1);
+    layout->addStretch(3);
 }
 
 bool CScan::OnInitDialog() {

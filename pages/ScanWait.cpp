@@ -8,7 +8,6 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -24,7 +23,7 @@ CScanWait::CScanWait(QWidget* parent)
     m_picture = new CTransparentStatic(this);
     m_picture->setObjectName(QStringLiteral("unit1Picture"));
     SetControlId(m_picture, 1037);
-    m_picture->setPixmap(QPixmap(QString::fromLatin1(kPaleModuleBitmapPath)));
+    m_picture->setPixmap(LoadPicture(kPaleModuleBitmapPath));
     m_picture->setAccessibleName(QStringLiteral("Norva-BX01"));
     auto* unit1Name = new QLabel(QStringLiteral("Norva-BX1"), this);
     unit1Name->setObjectName(QStringLiteral("unit1NameText"));
@@ -42,11 +41,12 @@ CScanWait::CScanWait(QWidget* parent)
     pictures->addWidget(m_picture, 0, 1, Qt::AlignHCenter);
     pictures->addWidget(unit1Name, 1, 0, 1, 2, Qt::AlignHCenter);
     pictures->setRowMinimumHeight(2, 16);
+    pictures->setRowStretch(2, 1);
     pictures->addWidget(unit2Number, 3, 0, Qt::AlignTop);
     pictures->addWidget(connector, 3, 1, Qt::AlignHCenter);
     pictures->addWidget(unit2Picture, 4, 1, Qt::AlignHCenter);
     pictures->addWidget(unit2Name, 5, 0, 1, 2, Qt::AlignHCenter);
-    pictures->setRowStretch(6, 1);
+    pictures->setRowStretch(6, 2);
 
     auto* ledBlinking =
         MakeText(QStringLiteral("Make sure Status LED of Norva-BX01is blinking in Green color."),
@@ -69,9 +69,13 @@ CScanWait::CScanWait(QWidget* parent)
     connect(m_btnWizardSetting, &QPushButton::clicked, this, &CScanWait::OnWizardSetting);
 
     auto* texts = new QVBoxLayout;
+    texts->addSpacing(12);
     texts->addWidget(ledBlinking);
+    texts->addSpacing(4);
     texts->addWidget(m_textLeaveUnit1);
+    texts->addStretch(1);
     texts->addWidget(connectUnit2);
+    texts->addSpacing(4);
     texts->addWidget(pressButton);
     texts->addStretch(1);
     texts->addWidget(m_btnWizardSetting, 0, Qt::AlignRight);

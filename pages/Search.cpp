@@ -21,13 +21,14 @@ CSearch::CSearch(QWidget* parent)
                                QStringLiteral("pressNextText"), this);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(16, 36, 16, 12);
+    layout->setContentsMargins(16, 12, 16, 12);
+    layout->addStretch(1);
     layout->addWidget(m_checkConfirm);
     auto* indented = new QVBoxLayout;
     indented->setContentsMargins(12, 0, 0, 0);
     indented->addWidget(pressNext);
     layout->addLayout(indented);
-    layout->addStretch(1);
+    layout->addStretch(3);
 }
 
 bool CSearch::OnInitDialog() {

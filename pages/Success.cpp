@@ -18,11 +18,12 @@ CSuccess::CSuccess(QWidget* parent)
                           QStringLiteral("statusLedsText"), this);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(18, 40, 18, 12);
+    layout->setContentsMargins(18, 12, 18, 12);
+    layout->addStretch(1);
     layout->addWidget(m_textSuccess);
     layout->addSpacing(4);
     layout->addWidget(leds);
-    layout->addStretch(1);
+    layout->addStretch(3);
 }
 
 bool CSuccess::OnInitDialog() {
