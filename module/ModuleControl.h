@@ -48,7 +48,8 @@ public:
     CModuleControl& operator=(const CModuleControl&) = delete;
 
     // One inquiry reply token (a framed line); adds a device row when it has
-    // address, name and class of device.
+    // address, name and class of device. Runs on the worker: a subclass that
+    // overrides it must ClosePort() in its own destructor.
     virtual void OnInquiryResult(const std::string& line);
 
     bool CreateJobEvents();
@@ -89,6 +90,8 @@ public:
     void HideApplyingBanner();
 
     bool WorkerRunning() const { return m_bWorkerRunning.load() != 0; }
+    // Reply bytes taken by all waits so far (tests pin chunk boundaries to it).
+    uint64_t BytesTaken() const { return m_nBytesTaken.load(); }
     IModuleHost* Host() const { return m_hWndNotify; }
     Event* JobEvent(int slot) const { return m_hJobEvents.at(slot).get(); }
 
@@ -120,12 +123,15 @@ public:
 private:
     friend void DeviceJobThread(CModuleControl* module);
     int StartWorker();
+    int AfterOpen();
+    void ApplyLineSettings(uint32_t baud, uint8_t stopBits, uint8_t parity);
 
     std::atomic<bool> m_bApplyingShown{false};
     std::atomic<bool> m_bCheckingShown{false};
     IModuleHost* m_hWndNotify;
     std::thread m_pWorkerThread;
     std::atomic<int> m_bWorkerRunning{0};
+    std::atomic<uint64_t> m_nBytesTaken{0};
 };
 
 // The device-job worker's thread procedure; returns when EV_STOP is set.

@@ -1,0 +1,99 @@
+#pragma once
+// Every command text, reply text, per-wait count, reply limit, time-out and
+// pause of the module protocol, in one place.
+
+#include <string_view>
+
+namespace norva::catalogue {
+
+// Replies, matched against whole tokens (CONNECT also as a prefix).
+inline constexpr std::string_view kReplyOk = "\r\nOK\r\n";
+inline constexpr std::string_view kReplyError = "\r\nERROR\r\n";
+inline constexpr std::string_view kReplyConnect = "\r\nCONNECT\r\n";
+inline constexpr std::string_view kReplyConnectPrefix = "\r\nCONNECT ";
+inline constexpr std::string_view kReplyDisconnect = "\r\nDISCONNECT\r\n";
+
+inline constexpr int kNoLimit = -1;
+
+struct Command {
+    // The command, or its printf format when it takes arguments. Always a
+    // literal: module or user text only ever goes in as an argument.
+    const char* text;
+    // Most bytes one wait takes from the receive buffer.
+    int perWait;
+    // A reply held past this many bytes without a terminal line overflows.
+    int limit;
+    // Bytes the accumulation holds; a reply that does not fit overflows.
+    int accumulation;
+};
+
+// A limited reply needs room for what the limit allows plus one more wait.
+constexpr Command Limited(const char* text, int perWait, int limit) {
+    return {text, perWait, limit, limit + perWait};
+}
+constexpr Command Unlimited(const char* text, int perWait, int accumulation) {
+    return {text, perWait, kNoLimit, accumulation};
+}
+
+// Substring skeleton: `limit` is the most bytes received in total.
+inline constexpr Command kProbe = {"AT\r", 30, 30, 64};
+inline constexpr Command kCancelCommand = {"AT+BTCANCEL\r", 30, 30, 64};
+
+inline constexpr Command kQueryStatus = Unlimited("AT+BTINFO?\r", 127, 256);
+inline constexpr Command kConnect = Limited("ATD%s\r", 31, 32);
+inline constexpr Command kDisconnect = Limited("ATH\r", 31, 32);
+inline constexpr Command kEscape = Unlimited("+++\r", 30, 64);
+inline constexpr Command kScan = Limited("AT+BTSCAN,%d,%d\r", 31, 32);
+inline constexpr Command kInquiry = Unlimited("AT+BTINQ?\r", 127, 128);
+inline constexpr Command kReturnOnline = {"ATO\r", 0, 0, 0}; // written, never awaited
+inline constexpr Command kSetOpMode = Limited("AT+BTMODE,%d\r", 31, 32);
+inline constexpr Command kSetUartConfig = Limited("AT+UARTCONFIG,%d,%c,%d,%d\r", 31, 32);
+inline constexpr Command kSetUartConfigNoFlow = Limited("AT+UARTCONFIG,%d,%c,%d\r", 31, 32);
+inline constexpr Command kWriteSRegister = Limited("ATS%d=%d\r", 31, 32);
+inline constexpr Command kReadSRegister = Limited("ATS%d?\r", 31, 32);
+inline constexpr Command kReset = Limited("ATZ\r", 31, 32);
+
+inline constexpr int kMaxAccumulation = 256;
+
+// The status query's token copy: longer tokens end the query.
+inline constexpr int kStatusWorkText = 128;
+// Address and name as stored in ModuleInfo (without their terminators).
+inline constexpr int kAddressChars = 12;
+inline constexpr int kNameChars = 255;
+// The status line's address follows the line's CR LF.
+inline constexpr int kAddressSkip = 2;
+
+// The status query's own steps: every wait of it, whatever the caller.
+inline constexpr int kQueryStepTimeoutMs = 2000;
+inline constexpr int kQueryPauseMs = 500;
+inline constexpr int kResponseRegister = 10; // S10: response messages on/off
+inline constexpr int kResponseOn = 1;
+inline constexpr const char* kResponseOffValue = "0";
+
+// The inquiry first writes S24 (from m_nS24Value).
+inline constexpr int kInquiryRegister = 24;
+inline constexpr int kInquirySRegTimeoutMs = 3000;
+
+// Scan: each wait lasts the scan time plus this; a scan time of 0 waits
+// without limit.
+inline constexpr int kScanExtraMs = 5000;
+inline constexpr int kScanMsPerSecond = 1000;
+
+inline constexpr int kEscapePauseMs = 50; // before "+++\r"
+inline constexpr int kBannerPauseMs = 50; // after showing the checking banner
+
+// Time-outs the callers pass (the worker's jobs and the sheet).
+inline constexpr int kCancelJobTimeoutMs = 5000;
+inline constexpr int kConnectJobTimeoutMs = 30000;
+inline constexpr int kDisconnectEscapeTimeoutMs = 5000;
+inline constexpr int kDisconnectTimeoutMs = 20000;
+inline constexpr int kEscapeJobTimeoutMs = 2000;
+inline constexpr int kInquiryJobTimeoutMs = -1;
+inline constexpr int kReadSRegJobTimeoutMs = 2000;
+inline constexpr int kApplyModeTimeoutMs = 3000;
+inline constexpr int kApplyCancelTimeoutMs = 3000;
+inline constexpr int kApplyUartTimeoutMs = 2000;
+inline constexpr int kResetJobTimeoutMs = 5000;
+inline constexpr int kSheetSetModeTimeoutMs = 3000;
+
+} // namespace norva::catalogue

@@ -1,0 +1,163 @@
+#include "module/ReplyParser.h"
+
+#include "module/Catalogue.h"
+#include "module/Protocol.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace norva {
+
+namespace {
+constexpr uint8_t kCR = '\r';
+constexpr uint8_t kLF = '\n';
+
+const uint8_t* FindCR(const uint8_t* from, const uint8_t* to) {
+    for (const uint8_t* p = from; p <= to; ++p) {
+        if (*p == kCR) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+} // namespace
+
+const uint8_t* NextToken(const uint8_t* start, const uint8_t* last) {
+    if (start == nullptr || last == nullptr || last <= start) {
+        return nullptr;
+    }
+    if (*start == kCR) {
+        if (last - start < 4) {
+            return nullptr;
+        }
+        if (start[1] != kLF) {
+            return start + 1;
+        }
+        // The byte at `last` is never taken as the closing CR: its LF may
+        // still be on the way.
+        const uint8_t* q = FindCR(start + 2, last - 1);
+        if (q == nullptr) {
+            return nullptr;
+        }
+        return q[1] == kLF ? q + 2 : start + 1;
+    }
+    if (*start == kLF) {
+        return start + 1;
+    }
+    const uint8_t* q = FindCR(start, last - 1);
+    return q == nullptr ? nullptr : q + 1;
+}
+
+StatusLine ParseStatusLine(std::string_view token) {
+    // A run of commas is one separator: empty fields vanish.
+    std::vector<std::string_view> fields;
+    size_t pos = 0;
+    while (pos < token.size() && fields.size() < 7) {
+        const size_t comma = token.find(',', pos);
+        const size_t end = comma == std::string_view::npos ? token.size() : comma;
+        if (end > pos) {
+            fields.push_back(token.substr(pos, end - pos));
+        }
+        pos = end + 1;
+    }
+
+    StatusLine line;
+    auto fail = [&] {
+        line.outcome = StatusLineOutcome::Failed;
+        return line;
+    };
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view f = fields[i];
+        switch (i) {
+        case 0:
+            if (f.size() > catalogue::kAddressSkip) {
+                line.address =
+                    std::string(f.substr(catalogue::kAddressSkip, catalogue::kAddressChars));
+            }
+            break;
+        case 1:
+            line.name = std::string(f.substr(0, catalogue::kNameChars));
+            break;
+        case 2: {
+            constexpr std::array<std::string_view, 4> modes = {"MODE0", "MODE1", "MODE2", "MODE3"};
+            const auto it = std::find(modes.begin(), modes.end(), f);
+            if (it == modes.end()) {
+                return fail();
+            }
+            line.opMode = static_cast<int>(it - modes.begin());
+            break;
+        }
+        case 3:
+            if (f == "STANDBY" || f == "IDLE") {
+                line.linkState = LINK_STANDBY;
+            } else if (f == "PENDING") {
+                line.linkState = LINK_PENDING;
+            } else if (f == "CONNECT") {
+                line.linkState = LINK_CONNECTED;
+            } else {
+                return fail();
+            }
+            break;
+        case 4:
+            if (f != "0" && f != "1") {
+                return fail();
+            }
+            line.flag5 = f[0] - '0';
+            break;
+        case 5:
+            // Without a flow-control field this one carries the line's CR LF.
+            if (f[0] != '0' && f[0] != '1') {
+                return fail();
+            }
+            line.flag6 = f[0] - '0';
+            break;
+        case 6:
+            if (f.substr(0, 4) == "NoFC") {
+                line.flowControl = 0;
+            } else if (f.substr(0, 4) == "HWFC") {
+                line.flowControl = 1;
+            } else {
+                return fail();
+            }
+            break;
+        }
+        line.fieldsStored = static_cast<int>(i) + 1;
+    }
+    if (fields.size() == 7) {
+        line.outcome = StatusLineOutcome::SevenFields;
+    } else if (fields.size() == 6) {
+        line.flowControl = 1;
+        line.outcome = StatusLineOutcome::SixFields;
+    }
+    return line;
+}
+
+std::optional<InquiryRow> ParseInquiryLine(std::string_view token) {
+    const size_t first = token.find_first_not_of("\r\n");
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string_view rest = token.substr(first);
+    const size_t c1 = rest.find(',');
+    if (c1 == std::string_view::npos) {
+        return std::nullopt;
+    }
+    InquiryRow row;
+    row.address = std::string(rest.substr(0, c1));
+    rest.remove_prefix(c1 + 1);
+    const size_t c2 = rest.find(',');
+    if (c2 == std::string_view::npos) {
+        return std::nullopt;
+    }
+    row.name = std::string(rest.substr(0, c2));
+    rest.remove_prefix(c2 + 1);
+    const size_t crlf = rest.find("\r\n");
+    if (crlf == std::string_view::npos) {
+        return std::nullopt;
+    }
+    row.classOfDevice = std::string(rest.substr(0, crlf));
+    return row;
+}
+
+} // namespace norva

@@ -1,0 +1,74 @@
+#pragma once
+// The reply splitter and the parsers of the status and inquiry lines. Pure
+// functions over untrusted bytes: no port, no thread, no allocation limits
+// beyond the caller's buffer.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace norva {
+
+// The held bytes run from `start` to `last` inclusive. Returns the position
+// just after the next token (framed line, unframed line ending with CR, lone
+// CR or LF), or nullptr when the token is not complete yet.
+const uint8_t* NextToken(const uint8_t* start, const uint8_t* last);
+
+inline std::string_view AsText(const uint8_t* data, size_t length) {
+    return {reinterpret_cast<const char*>(data), length};
+}
+
+// Takes tokens from the front of `data` while NextToken finds one, skipping
+// 1-byte tokens and handing every longer one to `onToken`, which returns
+// false to stop the scan. Returns the count of bytes consumed.
+template <class OnToken> size_t ScanTokens(const uint8_t* data, size_t held, OnToken&& onToken) {
+    size_t pos = 0;
+    while (pos < held) {
+        const uint8_t* end = NextToken(data + pos, data + held - 1);
+        if (end == nullptr) {
+            break;
+        }
+        const size_t start = pos;
+        pos = static_cast<size_t>(end - data);
+        if (pos - start > 1 && !onToken(AsText(data + start, pos - start))) {
+            break;
+        }
+    }
+    return pos;
+}
+
+enum class StatusLineOutcome {
+    Failed,      // a field matched none of its texts, or fewer than 6 fields
+    SixFields,   // no flow-control field: the status is complete
+    SevenFields, // flow control read: the OK line ends the query
+};
+
+// What one status line yields. Fields are stored in order; `fieldsStored`
+// says how many of the seven were taken before the outcome.
+struct StatusLine {
+    StatusLineOutcome outcome = StatusLineOutcome::Failed;
+    int fieldsStored = 0;
+    std::string address; // at most 12 bytes
+    std::string name;    // at most 255 bytes
+    int opMode = 0;
+    int linkState = 0;
+    int flag5 = 0;
+    int flag6 = 0;
+    int flowControl = 1; // 1 also when the line has no flow-control field
+};
+
+StatusLine ParseStatusLine(std::string_view token);
+
+struct InquiryRow {
+    std::string address;
+    std::string name;
+    std::string classOfDevice;
+};
+
+// One inquiry result token; nothing when it has fewer than two commas or no
+// CR LF after the second.
+std::optional<InquiryRow> ParseInquiryLine(std::string_view token);
+
+} // namespace norva

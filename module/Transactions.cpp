@@ -1,0 +1,397 @@
+// The module transactions: command texts and reply handling per command. The
+// shared skeletons are in Transaction.h.
+
+#include "module/Catalogue.h"
+#include "module/ModuleControl.h"
+#include "module/ReplyParser.h"
+#include "module/Transaction.h"
+#include "res/strings/StringTable.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string_view>
+
+namespace norva {
+
+namespace cat = catalogue;
+using detail::kGoOn;
+
+namespace detail {
+
+std::string FormatCommand(const char* format, ...) {
+    char text[128];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (n < 0) {
+        return {};
+    }
+    if (static_cast<size_t>(n) < sizeof text) {
+        return std::string(text, static_cast<size_t>(n));
+    }
+    // Only an address of unusual length gets here.
+    std::string big(static_cast<size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(big.data(), big.size(), format, args);
+    va_end(args);
+    big.resize(static_cast<size_t>(n));
+    return big;
+}
+
+void FlushReceive(CSerialPort& port) {
+    if (port.m_hDataEvent) {
+        port.m_hDataEvent->Reset();
+    }
+    port.m_rxBuffer.Clear();
+}
+
+bool SendCommand(CSerialPort& port, std::string_view text) {
+    return port.Write(text.data(), static_cast<int>(text.size())) == text.size();
+}
+
+int OkOrError(std::string_view token) {
+    if (token == cat::kReplyError) {
+        return RC_ERROR;
+    }
+    if (token == cat::kReplyOk) {
+        return RC_OK;
+    }
+    return kGoOn;
+}
+
+} // namespace detail
+
+namespace {
+
+// The substring skeleton: the whole reply so far is searched for OK, then
+// ERROR, wherever they stand.
+int SubstringTransaction(CModuleControl& m, const cat::Command& cmd, int timeoutMs) {
+    detail::FlushReceive(m.m_port);
+    if (!detail::SendCommand(m.m_port, cmd.text)) {
+        return RC_ERROR;
+    }
+    uint8_t text[64];
+    static_assert(sizeof text >= 30);
+    int received = 0;
+    for (;;) {
+        uint8_t scratch[64];
+        const int got = m.WaitForData(scratch, cmd.perWait, timeoutMs);
+        if (got <= 0) {
+            return detail::WaitOutcome(got);
+        }
+        received += got;
+        if (received > cmd.limit || received > static_cast<int>(sizeof text)) {
+            return RC_OVERFLOW;
+        }
+        std::memcpy(text + received - got, scratch, static_cast<size_t>(got));
+        const std::string_view reply = AsText(text, static_cast<size_t>(received));
+        if (reply.find(cat::kReplyOk) != std::string_view::npos) {
+            return RC_OK;
+        }
+        if (reply.find(cat::kReplyError) != std::string_view::npos) {
+            return RC_ERROR;
+        }
+    }
+}
+
+// The plain line transaction: flush, send, then OK 0 / ERROR 1.
+int PlainLineTransaction(CModuleControl& m, const cat::Command& cmd, const std::string& text,
+                         int timeoutMs) {
+    detail::FlushReceive(m.m_port);
+    if (!detail::SendCommand(m.m_port, text)) {
+        return RC_ERROR;
+    }
+    return detail::AwaitLines(m, cmd, timeoutMs, detail::OkOrError);
+}
+
+char ParityLetter(int parity) {
+    return parity == kEvenParity ? 'E' : 'N';
+}
+
+int StopBitsDigit(int stopBits) {
+    return stopBits == kTwoStopBits ? 2 : 1;
+}
+
+int ClampMs(long long ms) {
+    if (ms < 0) {
+        return 0;
+    }
+    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+} // namespace
+
+int CModuleControl::Probe(int timeoutMs) {
+    return SubstringTransaction(*this, cat::kProbe, timeoutMs);
+}
+
+int CModuleControl::CancelCommand(int timeoutMs) {
+    return SubstringTransaction(*this, cat::kCancelCommand, timeoutMs);
+}
+
+int CModuleControl::SetOpMode(int timeoutMs, int mode) {
+    m_nCurOp.store(OP_SET_MODE);
+    return PlainLineTransaction(*this, cat::kSetOpMode,
+                                detail::FormatCommand(cat::kSetOpMode.text, mode), timeoutMs);
+}
+
+int CModuleControl::SetUartConfig(int timeoutMs, int baud, int parity, int stopBits, int flow) {
+    m_nCurOp.store(OP_SET_UART);
+    return PlainLineTransaction(*this, cat::kSetUartConfig,
+                                detail::FormatCommand(cat::kSetUartConfig.text, baud,
+                                                      ParityLetter(parity), StopBitsDigit(stopBits),
+                                                      flow != 0 ? 1 : 0),
+                                timeoutMs);
+}
+
+int CModuleControl::SetUartConfigNoFlow(int timeoutMs, int baud, int parity, int stopBits) {
+    m_nCurOp.store(OP_SET_UART);
+    return PlainLineTransaction(*this, cat::kSetUartConfigNoFlow,
+                                detail::FormatCommand(cat::kSetUartConfigNoFlow.text, baud,
+                                                      ParityLetter(parity),
+                                                      StopBitsDigit(stopBits)),
+                                timeoutMs);
+}
+
+int CModuleControl::WriteSRegister(int timeoutMs, int reg, int value) {
+    m_nCurOp.store(OP_WRITE_SREG);
+    return PlainLineTransaction(*this, cat::kWriteSRegister,
+                                detail::FormatCommand(cat::kWriteSRegister.text, reg, value),
+                                timeoutMs);
+}
+
+int CModuleControl::ReadSRegister(int timeoutMs, int reg, std::string& value) {
+    detail::FlushReceive(m_port);
+    if (!detail::SendCommand(m_port, detail::FormatCommand(cat::kReadSRegister.text, reg))) {
+        return RC_ERROR;
+    }
+    bool valueSeen = false;
+    return detail::AwaitLines(
+        *this, cat::kReadSRegister, timeoutMs, RC_OVERFLOW,
+        [&](std::string_view token) {
+            if (token == cat::kReplyError) {
+                return static_cast<int>(RC_ERROR);
+            }
+            if (token == cat::kReplyOk) {
+                return valueSeen ? static_cast<int>(RC_OK) : static_cast<int>(RC_NO_VALUE);
+            }
+            const size_t first = token.find_first_not_of(" \t\r\n");
+            if (first == std::string_view::npos) {
+                value.clear();
+            } else {
+                const size_t last = token.find_last_not_of(" \t\r\n");
+                value.assign(token.substr(first, last - first + 1));
+            }
+            valueSeen = true;
+            return kGoOn;
+        },
+        // A value line is enough: the OK after it is not waited for.
+        [&] { return valueSeen ? static_cast<int>(RC_OK) : kGoOn; });
+}
+
+int CModuleControl::Reset(int timeoutMs) {
+    m_nCurOp.store(OP_RESET);
+    detail::FlushReceive(m_port);
+    if (!detail::SendCommand(m_port, cat::kReset.text)) {
+        return RC_ERROR;
+    }
+    // At another baud rate the module's answer could not be read anyway.
+    if (static_cast<long long>(m_port.GetDCB()->BaudRate) != m_nApplyBaud.load() ||
+        m_bAwaitResetReply.load() == 0) {
+        return RC_DONE;
+    }
+    return detail::AwaitLines(*this, cat::kReset, timeoutMs, detail::OkOrError);
+}
+
+int CModuleControl::Connect(int timeoutMs, const std::string& address) {
+    m_nCurOp.store(OP_CONNECT);
+    detail::FlushReceive(m_port);
+    if (!detail::SendCommand(m_port, detail::FormatCommand(cat::kConnect.text, address.c_str()))) {
+        return RC_ERROR;
+    }
+    bool okSeen = false;
+    return detail::AwaitLines(*this, cat::kConnect, timeoutMs, [&](std::string_view token) {
+        if (token == cat::kReplyError) {
+            return okSeen ? static_cast<int>(RC_ERROR_AFTER_OK) : static_cast<int>(RC_ERROR);
+        }
+        if (token == cat::kReplyOk) {
+            okSeen = true;
+            return kGoOn;
+        }
+        if (token.starts_with(cat::kReplyConnectPrefix) || token == cat::kReplyConnect) {
+            return static_cast<int>(RC_CONNECTED);
+        }
+        return kGoOn;
+    });
+}
+
+int CModuleControl::Disconnect(int timeoutMs) {
+    m_nCurOp.store(OP_DISCONNECT);
+    detail::FlushReceive(m_port);
+    if (!detail::SendCommand(m_port, cat::kDisconnect.text)) {
+        return RC_ERROR;
+    }
+    // The OK of "ATH" comes before the hang-up; only DISCONNECT ends it.
+    return detail::AwaitLines(*this, cat::kDisconnect, timeoutMs, [](std::string_view token) {
+        if (token == cat::kReplyError) {
+            return static_cast<int>(RC_ERROR);
+        }
+        if (token == cat::kReplyDisconnect) {
+            return static_cast<int>(RC_DISCONNECTED);
+        }
+        return kGoOn;
+    });
+}
+
+int CModuleControl::Escape(int timeoutMs) {
+    Event* const data = m_port.m_hDataEvent.get();
+    if (data == nullptr) {
+        return RC_OVERFLOW;
+    }
+    data->Reset();
+    m_port.m_rxBuffer.Clear();
+    // The module only takes "+++" after a quiet spell on the line.
+    SleepUnlessSet(JobEvent(EV_STOP), cat::kEscapePauseMs);
+    if (!detail::SendCommand(m_port, cat::kEscape.text)) {
+        return RC_ERROR;
+    }
+    return detail::AwaitLines(*this, cat::kEscape, timeoutMs, detail::OkOrError);
+}
+
+int CModuleControl::Scan() {
+    const int scanTime = m_nScanTime.load();
+    detail::FlushReceive(m_port);
+    if (!detail::SendCommand(
+            m_port, detail::FormatCommand(cat::kScan.text, m_nScanMode.load(), scanTime))) {
+        return RC_ERROR;
+    }
+    const int timeoutMs =
+        scanTime == 0
+            ? -1
+            : ClampMs(static_cast<long long>(scanTime) * cat::kScanMsPerSecond + cat::kScanExtraMs);
+    return detail::AwaitLines(*this, cat::kScan, timeoutMs, detail::OkOrError);
+}
+
+int CModuleControl::Inquiry(int timeoutMs) {
+    const int r =
+        WriteSRegister(cat::kInquirySRegTimeoutMs, cat::kInquiryRegister, m_nS24Value.load());
+    if (r != RC_OK) {
+        return r;
+    }
+    m_nCurOp.store(OP_INQUIRY);
+    // The S-register write has just emptied the buffer: what it left after
+    // its OK may already be the start of the device list.
+    if (!detail::SendCommand(m_port, cat::kInquiry.text)) {
+        return RC_ERROR;
+    }
+    return detail::AwaitLines(*this, cat::kInquiry, timeoutMs, [&](std::string_view token) {
+        if (token == cat::kReplyOk) {
+            return static_cast<int>(RC_DONE);
+        }
+        OnInquiryResult(std::string(token));
+        return kGoOn;
+    });
+}
+
+int CModuleControl::ReturnOnline() {
+    return static_cast<int>(m_port.Write(cat::kReturnOnline.text,
+                                         static_cast<int>(std::strlen(cat::kReturnOnline.text))));
+}
+
+int CModuleControl::QueryStatus(ModuleInfo& info) {
+    const Event* stop = JobEvent(EV_STOP);
+    int r = Probe(cat::kQueryStepTimeoutMs);
+    switch (r) {
+    case RC_OK:
+        break;
+    case RC_ERROR:
+        SleepUnlessSet(stop, cat::kQueryPauseMs);
+        if (Probe(cat::kQueryStepTimeoutMs) != RC_OK) {
+            return 0;
+        }
+        break;
+    case RC_TIMEOUT: {
+        // No answer: the module may be in data mode, or mute.
+        SleepUnlessSet(stop, cat::kQueryPauseMs);
+        if (Escape(cat::kQueryStepTimeoutMs) == RC_OK) {
+            break;
+        }
+        std::string value;
+        if (ReadSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, value) != RC_OK) {
+            return 0;
+        }
+        if (value == cat::kResponseOffValue) {
+            if (m_hWndNotify != nullptr) {
+                m_hWndNotify->ShowMessageBox(LoadString(IDS_RESPONSE_DISABLED), stop);
+            }
+            WriteSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, cat::kResponseOn);
+        }
+        break;
+    }
+    case RC_STOPPED:
+        return RC_STOPPED;
+    default:
+        return 0;
+    }
+
+    SleepUnlessSet(stop, cat::kQueryPauseMs);
+    Event* const data = m_port.m_hDataEvent.get();
+    if (data == nullptr) {
+        return RC_OVERFLOW;
+    }
+    data->Reset();
+    m_port.m_rxBuffer.Clear();
+    if (!detail::SendCommand(m_port, cat::kQueryStatus.text)) {
+        return 0;
+    }
+
+    bool flowSeen = false;
+    return detail::AwaitLines(
+        *this, cat::kQueryStatus, cat::kQueryStepTimeoutMs, 0,
+        [&](std::string_view token) {
+            if (token.size() >= cat::kStatusWorkText) {
+                return 0; // does not fit the work text
+            }
+            if (flowSeen && token.starts_with(cat::kReplyOk)) {
+                return 1;
+            }
+            if (token.starts_with(cat::kReplyError)) {
+                return 0;
+            }
+            const StatusLine line = ParseStatusLine(token);
+            if (line.fieldsStored >= 1) {
+                info.SetAddress(line.address.data(), line.address.size());
+            }
+            if (line.fieldsStored >= 2) {
+                info.SetName(line.name.data(), line.name.size());
+            }
+            if (line.fieldsStored >= 3) {
+                info.m_nOpMode.store(line.opMode);
+            }
+            if (line.fieldsStored >= 4) {
+                info.m_nLinkState.store(line.linkState);
+            }
+            if (line.fieldsStored >= 5) {
+                info.m_nInfoFlag5.store(line.flag5);
+            }
+            if (line.fieldsStored >= 6) {
+                info.m_nInfoFlag6.store(line.flag6);
+            }
+            switch (line.outcome) {
+            case StatusLineOutcome::SevenFields:
+                info.m_nFlowControl.store(line.flowControl);
+                flowSeen = true;
+                return kGoOn;
+            case StatusLineOutcome::SixFields:
+                info.m_nFlowControl.store(1);
+                return 1;
+            case StatusLineOutcome::Failed:
+                break;
+            }
+            return 0;
+        },
+        [] { return kGoOn; });
+}
+
+} // namespace norva

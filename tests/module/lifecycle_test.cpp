@@ -1,0 +1,106 @@
+// Opening, stopping, aborting and closing around transactions.
+
+#include "ModuleFixture.h"
+
+#include <future>
+
+namespace norva::test {
+namespace {
+
+using Lifecycle = ModuleOnPty;
+
+TEST_F(Lifecycle, AbortEndsOnlyTheTransactionThatWaits) {
+    WithoutWorker();
+    auto waiting = std::async(std::launch::async, [&] { return module.SetOpMode(-1, 1); });
+    ASSERT_TRUE(peer.WaitForCommands(1, kReplyMs));
+    module.SignalJob(EV_ABORT);
+    ASSERT_EQ(std::future_status::ready, waiting.wait_for(std::chrono::seconds(5)));
+    EXPECT_EQ(RC_ABORTED, waiting.get());
+    // Used up by that wait: the next transaction is not touched by it.
+    EXPECT_FALSE(module.JobEvent(EV_ABORT)->IsSet());
+    peer.Answer("AT+BTMODE,1\r", {{kOk, 50}});
+    EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
+}
+
+TEST_F(Lifecycle, StopEndsTheWaitUnderWayAndEveryLaterOne) {
+    WithoutWorker();
+    auto waiting = std::async(std::launch::async, [&] { return module.Disconnect(-1); });
+    ASSERT_TRUE(peer.WaitForCommands(1, kReplyMs));
+    module.SignalJob(EV_STOP);
+    ASSERT_EQ(std::future_status::ready, waiting.wait_for(std::chrono::seconds(5)));
+    EXPECT_EQ(RC_STOPPED, waiting.get());
+
+    // Left set: each of these would otherwise wait without limit for an
+    // answer that never comes.
+    peer.SetResponder([](const std::string&) { return std::vector<Chunk>{}; });
+    std::string value;
+    EXPECT_EQ(RC_STOPPED, module.Probe(-1));
+    EXPECT_EQ(RC_STOPPED, module.CancelCommand(-1));
+    EXPECT_EQ(RC_STOPPED, module.SetOpMode(-1, 0));
+    EXPECT_EQ(RC_STOPPED, module.ReadSRegister(-1, 10, value));
+    EXPECT_EQ(RC_STOPPED, module.Inquiry(-1));
+    EXPECT_EQ(RC_STOPPED, module.Escape(-1));
+    EXPECT_EQ(RC_STOPPED, module.Connect(-1, "001122334455"));
+    EXPECT_EQ(RC_STOPPED, module.QueryStatus(module.m_info));
+}
+
+TEST_F(Lifecycle, ClosePortEndsAJobThatWaitsWithoutLimit) {
+    peer.Answer("ATS24=10\r", {kOk});
+    module.SignalJob(EV_INQUIRY);
+    ASSERT_TRUE(peer.WaitForCommands(2, kReplyMs));
+    module.ClosePort();
+    EXPECT_FALSE(module.WorkerRunning());
+    EXPECT_EQ((std::vector<JobResult>{{RC_STOPPED, JOB_INQUIRY}}), host.Results());
+}
+
+TEST_F(Lifecycle, ClosePortThenOpenPortWorksAgain) {
+    module.ClosePort();
+    EXPECT_EQ(RC_ERROR, module.SetOpMode(kReplyMs, 0)); // nothing to write to
+    EXPECT_EQ(RC_OVERFLOW, module.Escape(kReplyMs));    // no data event
+
+    ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0));
+    EXPECT_TRUE(module.WorkerRunning());
+    EXPECT_FALSE(module.JobEvent(EV_STOP)->IsSet());
+    peer.Answer("AT+BTMODE,0\r", {kOk});
+    EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 0));
+    // And the fresh worker runs jobs.
+    peer.Answer("AT+BTCANCEL\r", {kOk});
+    module.SignalJob(EV_CANCEL_CMD);
+    ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
+    EXPECT_EQ((JobResult{RC_OK, JOB_CANCEL_CMD}), host.Results()[0]);
+}
+
+TEST_F(Lifecycle, OpenFailureLeavesNoWorker) {
+    module.ClosePort();
+    EXPECT_EQ(0, module.OpenPortPath("/dev/norva-no-such-port", 9600, 0, 0));
+    EXPECT_FALSE(module.WorkerRunning());
+    EXPECT_NE(0, module.m_port.LastOpenError().code);
+    // A busy port: the controller's own open holds it.
+    ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0));
+    CModuleControl second(&host);
+    EXPECT_EQ(0, second.OpenPortPath(peer.Path(), 9600, 0, 0));
+    EXPECT_FALSE(second.WorkerRunning());
+}
+
+TEST(Banners, EachIsShownOnceAndHiddenOnceAndNoneOutlivesTheController) {
+    RecordingHost host;
+    {
+        CModuleControl module(&host);
+        module.ShowCheckingBanner();
+        module.ShowCheckingBanner();
+        module.HideCheckingBanner();
+        module.HideCheckingBanner();
+        module.ShowApplyingBanner();
+        module.ShowCheckingBanner();
+    }
+    EXPECT_EQ((std::vector<BannerChange>{{Banner::Checking, true},
+                                         {Banner::Checking, false},
+                                         {Banner::Applying, true},
+                                         {Banner::Checking, true},
+                                         {Banner::Checking, false},
+                                         {Banner::Applying, false}}),
+              host.Banners());
+}
+
+} // namespace
+} // namespace norva::test

@@ -1,0 +1,84 @@
+// Whatever the module sends: NUL and 8-bit bytes, endless lines, floods.
+// Nothing may crash, write past a buffer, or wait past its time-out.
+
+#include "ModuleFixture.h"
+
+#include <cstring>
+
+namespace norva::test {
+namespace {
+
+using UntrustedReply = ModuleOnPty;
+
+std::string NoCrBytes(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<char>(i % 256);
+        s[i] = b == '\r' ? 'x' : b;
+    }
+    return s;
+}
+
+TEST_F(UntrustedReply, NulAndEightBitLinesAreDroppedLikeAnyOther) {
+    peer.Answer("AT+BTMODE,1\r", {"\r\n\0\xff\x80\r\n"s + kOk});
+    EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
+    peer.Answer("AT\r", {"\0\0\xfe"s + kOk});
+    EXPECT_EQ(RC_OK, module.Probe(kReplyMs));
+}
+
+TEST_F(UntrustedReply, StatusFieldsWithOddBytesAreStoredBounded) {
+    peer.Answer("AT\r", {kOk});
+    peer.Answer("AT+BTINFO?\r",
+                {"\r\n\xff\xfe\0ABCDEFGHIJKLMN,N\xe4me\0x,MODE0,IDLE,0,0,HWFC\r\n"s + kOk});
+    EXPECT_EQ(1, module.QueryStatus(module.m_info));
+    const ModuleInfoData d = module.m_info.Snapshot();
+    EXPECT_EQ(0, std::memcmp(d.m_szAddress, "\xff\xfe\0ABCDEFGHI\0", 13));
+    EXPECT_EQ(0, std::memcmp(d.m_szName, "N\xe4me\0x\0", 7));
+}
+
+TEST_F(UntrustedReply, StatusTokenLongerThanTheWorkTextIsNotRead) {
+    peer.Answer("AT\r", {kOk});
+    peer.Answer("AT+BTINFO?\r",
+                {"\r\n001122334455," + Repeat('n', 120) + ",MODE0,IDLE,0,0,HWFC\r\n" + kOk});
+    module.m_info.SetName("old", 3);
+    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ("old", module.m_info.Name());
+}
+
+TEST_F(UntrustedReply, StatusReplyThatNeverEndsALineIsNotRead) {
+    peer.Answer("AT\r", {kOk});
+    peer.Answer("AT+BTINFO?\r", {"\r\n" + NoCrBytes(400)});
+    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+}
+
+TEST_F(UntrustedReply, EndlessLinesOverflowTheUnlimitedTransactions) {
+    peer.Answer("ATS24=10\r", {kOk});
+    peer.Answer("AT+BTINQ?\r", {"\r\n" + NoCrBytes(200)});
+    EXPECT_EQ(RC_OVERFLOW, module.Inquiry(-1));
+    peer.Answer("+++\r", {NoCrBytes(70)});
+    EXPECT_EQ(RC_OVERFLOW, module.Escape(-1));
+    // A complete inquiry line longer than the accumulation fares the same.
+    peer.Answer("ATS24=10\r", {kOk});
+    peer.Answer("AT+BTINQ?\r", {"\r\n001122334455," + Repeat('n', 120) + ",001F00\r\n" + kOk});
+    EXPECT_EQ(RC_OVERFLOW, module.Inquiry(-1));
+    EXPECT_TRUE(host.Rows().empty());
+}
+
+TEST_F(UntrustedReply, FloodEndsTheTransactionAndTheNextOneWorks) {
+    peer.Answer("ATS24=10\r", {kOk});
+    peer.Answer("AT+BTINQ?\r", {NoCrBytes(64 * 1024)});
+    EXPECT_EQ(RC_OVERFLOW, module.Inquiry(-1));
+    ASSERT_TRUE(peer.WaitWritten(20000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // let the tail drain
+
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
+}
+
+TEST_F(UntrustedReply, StreamOfLoneLineFeedsEndsByTimeOutOnceItStops) {
+    peer.Answer("AT+BTMODE,1\r", {Repeat('\n', 8 * 1024)});
+    EXPECT_EQ(RC_TIMEOUT, module.SetOpMode(kShortMs, 1));
+}
+
+} // namespace
+} // namespace norva::test
