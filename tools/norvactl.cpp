@@ -192,7 +192,9 @@ private:
     int SimpleJob(int slot, int jobId);
     int Direct();
 
-    int Finish(int jobId, int code, bool ok, const std::string& data = {});
+    // `jsonData` joins the JSON object, `text` follows the result line.
+    int Finish(int jobId, int code, bool ok, const std::string& jsonData = {},
+               const std::string& text = {});
     void PrintStatus(std::string& json);
     int Fail(int exitCode, const std::string& reason);
 
@@ -302,14 +304,15 @@ void Session::PrintStatus(std::string& json) {
 }
 
 // Prints the result line (or object) and turns it into the exit status.
-int Session::Finish(int jobId, int code, bool ok, const std::string& data) {
+int Session::Finish(int jobId, int code, bool ok, const std::string& jsonData,
+                    const std::string& text) {
     const std::string name = ResultName(jobId, code);
     if (m_opt.json) {
         std::string json = "{\"command\":" + Quote(m_opt.command) +
                            (jobId > 0 ? ",\"job\":" + std::to_string(jobId) : std::string()) +
                            ",\"result\":" + std::to_string(code) +
                            ",\"result_name\":" + Quote(name) +
-                           ",\"ok\":" + (ok ? "true" : "false") + data;
+                           ",\"ok\":" + (ok ? "true" : "false") + jsonData;
         if (m_opt.command == "status" && (code == 1 || code == RC_TIMEOUT)) {
             PrintStatus(json);
         }
@@ -327,7 +330,7 @@ int Session::Finish(int jobId, int code, bool ok, const std::string& data) {
         json += "}";
         std::printf("%s\n", json.c_str());
     } else {
-        std::printf("result: %s (%d)\n", name.c_str(), code);
+        std::printf("result: %s (%d)\n%s", name.c_str(), code, text.c_str());
         if (m_opt.command == "status" && (code == 1 || code == RC_TIMEOUT)) {
             std::string unused;
             PrintStatus(unused);
@@ -370,6 +373,7 @@ int Session::SimpleJob(int slot, int jobId) {
     }
     bool ok = false;
     std::string data;
+    std::string text;
     switch (jobId) {
     case JOB_CONNECT:
         ok = r->code == RC_CONNECTED;
@@ -383,7 +387,7 @@ int Session::SimpleJob(int slot, int jobId) {
         if (ok && m_opt.json) {
             data = ",\"register\":" + m_opt.args[0] + ",\"value\":" + Quote(value);
         } else if (ok) {
-            std::printf("S%s: %s\n", m_opt.args[0].c_str(), value.c_str());
+            text = "S" + m_opt.args[0] + ": " + value + "\n";
         }
         break;
     }
@@ -394,7 +398,7 @@ int Session::SimpleJob(int slot, int jobId) {
     if (r->code == RC_ABORTED && (jobId == JOB_CONNECT || jobId == JOB_SCAN)) {
         CancelAfterAbort();
     }
-    return Finish(jobId, r->code, ok, data);
+    return Finish(jobId, r->code, ok, data, text);
 }
 
 int Session::Inquiry() {
@@ -406,10 +410,9 @@ int Session::Inquiry() {
         const bool cancelled = CancelAfterAbort();
         if (m_limitReached && !Interrupted()) {
             // The search was ended by --timeout, as the user asked.
-            if (!m_opt.json) {
-                std::printf("search stopped after %d ms\n", m_opt.inquiryTimeoutMs);
-            }
-            return Finish(JOB_INQUIRY, r->code, cancelled, ",\"time_limit_reached\":true");
+            return Finish(JOB_INQUIRY, r->code, cancelled, ",\"time_limit_reached\":true",
+                          "search stopped after " + std::to_string(m_opt.inquiryTimeoutMs) +
+                              " ms\n");
         }
     }
     return Finish(JOB_INQUIRY, r->code, r->code == RC_DONE);
