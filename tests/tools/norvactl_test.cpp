@@ -192,6 +192,12 @@ TEST(NorvactlPairing, WholePairingRunEndsWithAutoConnectVerdict) {
     const sim::Verdict verdict = simulator.GetVerdict();
     EXPECT_TRUE(verdict.wouldAutoConnect) << verdict.Describe();
     EXPECT_TRUE(Contains(verdict.Describe(), "would auto-connect")) << verdict.Describe();
+
+    // Powered again, the pair links up by itself; disconnect finds the link
+    // through a status read, returns it online, escapes and hangs up.
+    simulator.PowerCycle();
+    step({"disconnect", "--device", unit2}, "result: RC_DISCONNECTED (3)");
+    step({"disconnect", "--device", unit2}, "not connected (link: standby)");
     simulator.Stop();
 }
 
