@@ -294,6 +294,10 @@ void Simulator::Impl::Stop() {
         m_thread.join();
     }
     std::lock_guard lock(m_mu);
+    if (m_started) {
+        // Opens and closes that happened before the stop belong in the trace.
+        ReadInotify(Clock::now());
+    }
     // Closing the masters hangs up whoever still holds a slave, as unplugging would.
     CloseAll();
 }
