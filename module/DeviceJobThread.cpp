@@ -140,8 +140,8 @@ private:
         const int parity = m.m_nApplyParity.load();
         const int stopBits = m.m_nApplyStopBits.load();
         int u = m.SetUartConfig(2000, baud, parity, stopBits, m.m_nApplyFlow.load());
-        if (u == RC_STOPPED) {
-            // Stopping: no further setting is sent to the module.
+        if (u == RC_STOPPED || u == RC_ABORTED) {
+            // Stopped or aborted: no further setting is sent to the module.
             ApplyFailed(u);
             return;
         }

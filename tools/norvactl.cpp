@@ -135,6 +135,9 @@ public:
     }
 
     int Count() const { return m_count.load(); }
+    // While set, an interrupted direct transaction gets its abort again and
+    // again until it ends.
+    void RepeatAbort(bool on) { m_repeatAbort.store(on); }
     // Auto-reset: set on every signal.
     Event* Notice() { return &m_notice; }
 
@@ -143,9 +146,18 @@ private:
         std::array<Event*, 1> events{&m_quit};
         WaitFd extra{m_fd, POLLIN, 0};
         for (;;) {
-            int r = WaitAny(events, -1, &extra);
+            const bool repeat = m_count.load() == 1 && m_repeatAbort.load();
+            int r = WaitAny(events, repeat ? kAbortRepeatMs : -1, &extra);
             if (r == 0 || r == kWaitFailed) {
                 return;
+            }
+            if (r == kWaitTimeout) {
+                // The idle worker may have taken the abort meant for the
+                // direct transaction; the transaction's own wait takes this one.
+                if (m_repeatAbort.load()) {
+                    module->SignalJob(EV_ABORT);
+                }
+                continue;
             }
             signalfd_siginfo info{};
             while (read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
@@ -165,6 +177,7 @@ private:
     Event m_quit{Event::Mode::Manual};
     Event m_notice{Event::Mode::Auto};
     std::atomic<int> m_count{0};
+    std::atomic<bool> m_repeatAbort{false};
     std::thread m_thread;
 };
 
@@ -491,6 +504,7 @@ int Session::Apply() {
 int Session::Direct() {
     const std::string& cmd = m_opt.command;
     int code = RC_ERROR;
+    m_signals.RepeatAbort(true);
     if (cmd == "probe") {
         code = m_module.Probe(2000);
     } else if (cmd == "set-mode") {
@@ -503,9 +517,7 @@ int Session::Direct() {
     } else if (cmd == "write-sreg") {
         code = m_module.WriteSRegister(2000, std::stoi(m_opt.args[0]), std::stoi(m_opt.args[1]));
     }
-    if (Interrupted() && code != RC_OK) {
-        return kExitInterrupted;
-    }
+    m_signals.RepeatAbort(false);
     return Finish(0, code, code == RC_OK);
 }
 

@@ -142,6 +142,20 @@ TEST(NorvactlModule, InterruptDuringInquiryAbortsAndCancels) {
               (std::vector<std::string>{"ATS24=10\r", "AT+BTINQ?\r", "AT+BTCANCEL\r"}));
 }
 
+// A command without a job runs on the tool's main thread while the worker
+// idles; Ctrl-C still reaches its wait.
+TEST(NorvactlModule, InterruptDuringADirectCommandAbortsIt) {
+    ScriptedPeer peer;
+    ASSERT_TRUE(peer.Ok());
+    ToolProcess p({NORVACTL_PATH, "set-mode", "--device", peer.Path(), "1"});
+    ASSERT_TRUE(p.Started());
+    ASSERT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", kWaitMs));
+    p.Signal(SIGINT);
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_TRUE(Contains(run.out, "result: RC_ABORTED (5)")) << run.out;
+}
+
 TEST(NorvactlModule, InquiryTimeLimitEndsTheSearchLikeCancelSearch) {
     ScriptedPeer peer;
     ASSERT_TRUE(peer.Ok());

@@ -264,6 +264,29 @@ TEST_F(WorkerTest, ApplyFallsBackToTheShortUartFormOnOldFirmware) {
     }
 }
 
+// An abort or a stop ends the apply job where it is: the short UART form is
+// not sent after them.
+TEST_F(WorkerTest, ApplyInterruptedAtTheUartStepSendsNothingMore) {
+    SetApplyValues(1);
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    module.SignalJob(EV_APPLY);
+    ASSERT_TRUE(peer.WaitForReceived("AT+UARTCONFIG,9600,N,1,1\r", kResultMs));
+    module.SignalJob(EV_ABORT);
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ABORTED, JOB_APPLY}}));
+    EXPECT_EQ(peer.Commands(),
+              (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r"}));
+
+    host.Clear();
+    peer.ClearReceived();
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    module.SignalJob(EV_APPLY);
+    ASSERT_TRUE(peer.WaitForReceived("AT+UARTCONFIG,9600,N,1,1\r", kResultMs));
+    module.StopWorker();
+    EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_STOPPED, JOB_APPLY}}));
+    EXPECT_EQ(peer.Commands(),
+              (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r"}));
+}
+
 TEST_F(WorkerTest, ApplyFailureHidesTheBannerBeforeNotifying) {
     SetApplyValues(1);
     peer.Answer("AT+BTMODE,1\r", {kOk});
