@@ -33,7 +33,7 @@ const CommandSpec kCommands[] = {
      0,
      "",
      {"--mode", "--time"},
-     "make the module discoverable and connectable (scan job; --mode 3, --time 3000 s)"},
+     "make the module discoverable and connectable (scan job)"},
     {"inquiry",
      0,
      "",
@@ -383,7 +383,7 @@ std::string GeneralUsage() {
         if (c.argNames[0] != '\0') {
             head += std::string(" ") + c.argNames;
         }
-        head.resize(std::max<size_t>(head.size() + 1, 28), ' ');
+        head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
         s += head + c.summary + "\n";
     }
     s += "\n"
@@ -411,7 +411,10 @@ std::string CommandUsage(const std::string& command) {
         return GeneralUsage();
     }
     std::string s = std::string("Usage: norvactl ") + c->name;
-    if (IsModuleCommand(command)) {
+    if (command == "apply") {
+        s += " (--port COMn | --device PATH) [--port-baud RATE] [--port-parity P] "
+             "[--port-stop S]";
+    } else if (IsModuleCommand(command)) {
         s += " (--port COMn | --device PATH) [--baud RATE] [--parity P] [--stop S]";
     }
     if (c->argNames[0] != '\0') {
@@ -426,11 +429,16 @@ std::string CommandUsage(const std::string& command) {
     } else if (command == "apply") {
         s += " --mode N --baud RATE --parity P --stop S [--no-flow]";
     }
-    s += std::string("\n\n") + c->summary + ".\n";
+    std::string summary = c->summary;
+    summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+    s += "\n\n" + summary + ".\n";
     if (command == "apply") {
         s += "\nAfter 'apply', --baud, --parity and --stop are the module's new UART setting;\n"
              "the port's own settings go before the command or as --port-baud,\n"
              "--port-parity and --port-stop.\n";
+    } else if (command == "scan") {
+        s += "\n--mode M is the scan mode (default 3), --time S the seconds the module stays\n"
+             "discoverable (default 3000, 0 = no limit), as the wizard sends them.\n";
     } else if (command == "inquiry") {
         s += "\n--timeout ends the search after MS milliseconds the way the wizard's\n"
              "Cancel Search does (abort, then \"AT+BTCANCEL\").\n";
