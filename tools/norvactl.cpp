@@ -113,6 +113,10 @@ public:
         pthread_sigmask(SIG_BLOCK, &set, nullptr);
         std::signal(SIGPIPE, SIG_IGN);
         m_fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+        if (m_fd < 0) {
+            // Without the watcher, Ctrl-C at least still ends the program.
+            pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+        }
     }
     ~SignalWatcher() {
         Stop();
@@ -467,6 +471,9 @@ int Session::Apply() {
     m_module.m_nApplyParity.store(m_opt.applyParity);
     m_module.m_nApplyStopBits.store(m_opt.applyStopBits);
     m_module.m_nApplyFlow.store(m_opt.noFlow ? 0 : 1);
+    // No status has been read in this run: flow control counts as not
+    // reported until a status job says otherwise.
+    m_module.m_info.m_nFlowControl.store(1);
     std::optional<JobResult> r = RunJob(EV_APPLY, {JOB_APPLY});
     if (!r) {
         return kExitInterrupted;

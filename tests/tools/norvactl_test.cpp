@@ -172,6 +172,27 @@ TEST(NorvactlModule, InquiryTimeLimitEndsTheSearchLikeCancelSearch) {
     EXPECT_EQ(peer.Commands().back(), "AT+BTCANCEL\r");
 }
 
+// Old firmware refuses the 4-argument UART command; apply falls back to the
+// 3-argument form, and as the module reports no flow control there is no
+// firmware note.
+TEST(NorvactlPairing, ApplyOnOldFirmwareFallsBackToTheShortUartForm) {
+    sim::SimOptions options;
+    options.unit[0].oldFirmware = true;
+    sim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(&error)) << error;
+
+    const ToolRun run = Norvactl({"apply", "--device", simulator.DevicePath(1), "--mode", "2",
+                                  "--baud", "19200", "--parity", "even", "--stop", "2"});
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "result: RC_DONE (6)")) << run.out;
+    EXPECT_FALSE(Contains(run.err, "Firmware version")) << run.err;
+    const sim::UnitSnapshot unit = simulator.Snapshot(1);
+    EXPECT_EQ(unit.mode, 2);
+    EXPECT_EQ(sim::DescribeUart(unit.stored), "19200,E,2,HWFC");
+    simulator.Stop();
+}
+
 // The whole pairing, one norvactl run per step, the way the wizard walks it:
 // unit 1 scans, unit 2 searches and dials it, then both store their modes
 // (unit 2 while still connected: the apply chain hangs up first).
