@@ -246,7 +246,9 @@ bool Simulator::Impl::Start(std::string* error) {
     if (m_wake < 0) {
         return fail(std::string("eventfd: ") + std::strerror(errno));
     }
-    m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_opt.notifyOpens) {
+        m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
     m_portCount = m_opt.onePort ? 1 : 2;
     for (int p = 0; p < m_portCount; ++p) {
         Port& port = m_ports[p];

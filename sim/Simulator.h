@@ -62,6 +62,9 @@ struct SimOptions {
     UnitOptions unit[2];           // unit[0] is unit 1
     std::string tracePath;         // JSON-lines trace; empty: none
     SimTiming timing;
+    // Learn of the computer's opens and closes through inotify. Off, the simulator polls the
+    // master's hang-up state every 100 ms, the fall-back for systems without inotify.
+    bool notifyOpens = true;
 };
 
 struct UnitVerdict {

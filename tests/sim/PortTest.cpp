@@ -208,3 +208,32 @@ TEST(Port, StopHangsUpTheComputersSide) {
 
 } // namespace
 } // namespace norva::sim::test
+
+namespace norva::sim::test {
+namespace {
+
+TEST(Port, WithoutInotifyReopensAreFoundByTheHangupAndIdleStaysCheap) {
+    SimOptions o = FastOptions();
+    o.notifyOpens = false;
+    o.onePort = true;
+    Simulator sim(o);
+    ASSERT_TRUE(sim.Start(nullptr));
+    PtyClient port;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(port.Open(sim.DevicePath(1)));
+        // The open shows within one recheck period; what came before waits in the pty.
+        EXPECT_EQ(port.Command("AT"), kOk) << i;
+        EXPECT_EQ(NameOnLine(port), i == 2 ? "Norva-BX02" : "Norva-BX01") << i;
+        port.Close();
+        if (i == 1) {
+            sim.Attach(2);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    double before = CpuSeconds();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(CpuSeconds() - before, 0.2);
+}
+
+} // namespace
+} // namespace norva::sim::test
