@@ -28,6 +28,16 @@ QPixmap LoadPicture(const char* path) {
     return QPixmap(QString::fromLatin1(path));
 }
 
+QIcon LoadAppIcon() {
+    InitResources();
+    QIcon icon;
+    for (const char* path : {":/icons/128-16.png", ":/icons/128-32.png", ":/icons/128-48.png",
+                             kAppIconPath, ":/icons/128-256.png"}) {
+        icon.addFile(QString::fromLatin1(path));
+    }
+    return icon;
+}
+
 QLabel* MakeText(const QString& text, const QString& objectName, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(objectName);

@@ -3,6 +3,7 @@
 // on the widgets, and the labelled pictures of the units.
 
 #include <QFont>
+#include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QString>
@@ -30,6 +31,10 @@ QFont MakeBoldFont(const QFont& base);
 
 // A picture of the program's resources (registered on first use).
 QPixmap LoadPicture(const char* path);
+
+// The application icon 128 in every size the resources hold, for the windows'
+// title bars and task switchers.
+QIcon LoadAppIcon();
 
 // A word-wrapped instruction text.
 QLabel* MakeText(const QString& text, const QString& objectName, QWidget* parent);

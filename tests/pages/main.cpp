@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.isEmpty() || platform == "offscreen") {
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" NORVA_TEST_SCREEN_CONFIG);
     }
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);

@@ -3,6 +3,7 @@
 
 #include "pages/PageCommon.h"
 
+#include <QIcon>
 #include <QImage>
 #include <QImageReader>
 #include <QMovie>
@@ -18,6 +19,16 @@ TEST(Resources, IconsAreThirtyTwoSquare) {
         EXPECT_EQ(image.size(), QSize(32, 32)) << path;
     }
     EXPECT_FALSE(QImage(QString::fromLatin1(kAppIconPath)).isNull());
+}
+
+TEST(Resources, AppIconComesInSmallAndLargeSizes) {
+    const QIcon icon = LoadAppIcon();
+    ASSERT_FALSE(icon.isNull());
+    const QList<QSize> sizes = icon.availableSizes();
+    for (const QSize size :
+         {QSize(16, 16), QSize(32, 32), QSize(48, 48), QSize(128, 128), QSize(256, 256)}) {
+        EXPECT_TRUE(sizes.contains(size)) << size.width();
+    }
 }
 
 TEST(Resources, PaleModuleIsATwentyFourBitPictureOnPureWhite) {
