@@ -93,6 +93,8 @@ CConnection::CConnection(QWidget* parent)
 
 bool CConnection::OnInitDialog() {
     m_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_font.setStyleHint(QFont::Monospace);
+    m_font.setFixedPitch(true);
     m_font.setPointSizeF(9.5);
     m_list->setFont(m_font);
     for (int i = 0; i < 3; ++i) {

@@ -48,7 +48,7 @@ public:
     // Ends a running dialog from outside (1 connected, 2 timed out, 3 failed).
     void EndDialog(int code);
     // True while its modal run is under way.
-    bool IsOpen() const { return m_bOpen; }
+    bool IsOpen() const { return m_bOpen && isVisible(); }
 
     QPushButton* m_cancelButton = nullptr; // 1012
     CAnimationWidget* m_animate = nullptr; // 1013

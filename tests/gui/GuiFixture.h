@@ -1,0 +1,93 @@
+#pragma once
+// Shared pieces of the GUI tests: a message-box service that records and
+// answers at once, event pumping, and a sheet built the way start-up does.
+
+#include "module/ModuleControl.h"
+#include "support/ScriptedPeer.h"
+#include "wizard/MessageService.h"
+#include "wizard/Messages.h"
+#include "wizard/SerialSheet.h"
+
+#include <QString>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace norva::test {
+
+struct ShownBox {
+    QString text;
+    QString informative;
+    bool onUiThread = false;
+};
+
+class RecordingMessages : public CMessageService {
+public:
+    void Show(const QString& text, const QString& informative) override;
+    std::vector<QString> Texts() const;
+    size_t Count() const;
+    ShownBox At(size_t i) const;
+    void Clear();
+    // Runs inside Show, on the UI thread, before it returns.
+    std::function<void(const ShownBox&)> onShow;
+
+private:
+    mutable std::mutex m_lock;
+    std::vector<ShownBox> m_boxes;
+};
+
+// Delivers posted events (and runs due timers) for about `ms`.
+void Pump(int ms = 0);
+// Pumps until `done` holds or `timeoutMs` passes; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_old;
+};
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    RecordingMessages messages;
+};
+
+class SheetTest : public GuiTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CSerialSheet& S() { return *sheet; }
+    CModuleControl& M() { return *sheet->Module(); }
+    void ResetEvents();
+    std::set<int> Signalled() const;
+    // A job result as the worker delivers it.
+    void Inject(int code, int jobId);
+    void Show(CPropertyPage* page);
+    // Opens the controller's port on `peer` and stops the worker, so that the
+    // events a test looks at stay as the sheet left them.
+    void OpenIdlePort(ScriptedPeer& peer);
+
+    std::unique_ptr<CSerialSheet> sheet;
+};
+
+// COM numbers the tests map to their own devices.
+inline constexpr int kTestCom1 = 201;
+inline constexpr int kTestCom2 = 202;
+std::string ComVariable(int n);
+
+} // namespace norva::test

@@ -1,0 +1,271 @@
+// "Application Setting": the sorted, editable port box filled from the
+// ports present, the three value boxes, and the rule that only its own OK
+// button stores anything.
+
+#include "GuiFixture.h"
+#include "pages/PortSettingDlg.h"
+
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+
+namespace norva::test {
+namespace {
+
+class PortSettingTest : public GuiTest {
+protected:
+    // COM1, COM2 and COM10 are our own pseudo-terminals; nothing else
+    // answers to those numbers.
+    void PresentPorts(std::initializer_list<int> numbers) {
+        for (int n : {1, 2, 10}) {
+            std::string path = "/nonexistent/norva-tty";
+            for (int wanted : numbers) {
+                if (wanted == n) {
+                    peers.push_back(std::make_unique<ScriptedPeer>());
+                    path = peers.back()->Path();
+                }
+            }
+            env.push_back(std::make_unique<ScopedEnv>(ComVariable(n).c_str(), path));
+        }
+    }
+
+    // Runs the dialog modally; `inside` runs in its modal loop and must
+    // close it.
+    int Run(CPortSettingDlg& dlg, const std::function<void()>& inside) {
+        QTimer::singleShot(0, &dlg, inside);
+        return dlg.DoModal();
+    }
+
+    static int IndexOf(const QComboBox* box, const QString& prefix) {
+        for (int i = 0; i < box->count(); ++i) {
+            if (box->itemText(i).startsWith(prefix + QLatin1Char(' ')) ||
+                box->itemText(i) == prefix) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    static void Choose(QComboBox* box, const QString& text) {
+        box->setCurrentIndex(box->findText(text));
+    }
+
+    std::vector<std::unique_ptr<ScriptedPeer>> peers;
+    std::vector<std::unique_ptr<ScopedEnv>> env;
+};
+
+TEST_F(PortSettingTest, FirstShowingWithComOnePreselectsTheDefaults) {
+    PresentPorts({1});
+    CPortSettingDlg dlg;
+    QString port, baud, parity, stop;
+    QWidget* focus = nullptr;
+    const int result = Run(dlg, [&] {
+        port = dlg.m_cbPort->currentText();
+        baud = dlg.m_cbBaudRate->currentText();
+        parity = dlg.m_cbParity->currentText();
+        stop = dlg.m_cbStopBits->currentText();
+        focus = dlg.focusWidget();
+        dlg.m_okButton->click();
+    });
+    EXPECT_EQ(result, QDialog::Accepted);
+    EXPECT_TRUE(port.startsWith(QStringLiteral("COM1"))) << port.toStdString();
+    EXPECT_EQ(baud, QStringLiteral("9600"));
+    EXPECT_EQ(parity, QStringLiteral("None"));
+    EXPECT_EQ(stop, QStringLiteral("1"));
+    EXPECT_EQ(focus, dlg.m_cbBaudRate);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Application Setting"));
+    EXPECT_EQ(dlg.m_nPort, 1);
+    EXPECT_EQ(dlg.m_nBaudRate, 9600);
+    EXPECT_EQ(dlg.m_nParity, 0);
+    EXPECT_EQ(dlg.m_nStopBits, 0);
+}
+
+TEST_F(PortSettingTest, WithoutComOneThePortFieldIsEmptyAndOkStoresZero) {
+    PresentPorts({2});
+    CPortSettingDlg dlg;
+    QString port;
+    Run(dlg, [&] {
+        port = dlg.m_cbPort->currentText();
+        dlg.m_okButton->click();
+    });
+    EXPECT_TRUE(port.isEmpty()) << port.toStdString();
+    EXPECT_EQ(dlg.m_nPort, 0);
+}
+
+TEST_F(PortSettingTest, PortsSortAsTextAndTheStoredOneIsSelected) {
+    PresentPorts({1, 2, 10});
+    CPortSettingDlg dlg;
+    dlg.m_nPort = 2;
+    int com1 = -1, com2 = -1, com10 = -1, current = -1;
+    QVariant data2;
+    Run(dlg, [&] {
+        com1 = IndexOf(dlg.m_cbPort, QStringLiteral("COM1"));
+        com2 = IndexOf(dlg.m_cbPort, QStringLiteral("COM2"));
+        com10 = IndexOf(dlg.m_cbPort, QStringLiteral("COM10"));
+        current = dlg.m_cbPort->currentIndex();
+        data2 = dlg.m_cbPort->itemData(com2);
+        dlg.m_okButton->click();
+    });
+    ASSERT_GE(com1, 0);
+    ASSERT_GE(com2, 0);
+    ASSERT_GE(com10, 0);
+    EXPECT_LT(com1, com10);
+    EXPECT_LT(com10, com2);
+    EXPECT_EQ(current, com2);
+    EXPECT_EQ(data2.toInt(), 2);
+    EXPECT_EQ(dlg.m_nPort, 2);
+}
+
+TEST_F(PortSettingTest, TypedPortNames) {
+    PresentPorts({1});
+    struct Row {
+        const char* typed;
+        int port;
+    };
+    for (const Row& row :
+         {Row{"COM7", 7}, Row{"com7", 0}, Row{"COM7 (/dev/ttyUSB3)", 7}, Row{"COM", 0},
+          Row{"COMx", 0}, Row{"", 0}, Row{"COM255", 255}, Row{"COM99999999999999999999", 0}}) {
+        CPortSettingDlg dlg;
+        Run(dlg, [&] {
+            dlg.m_cbPort->setEditText(QString::fromLatin1(row.typed));
+            dlg.m_okButton->click();
+        });
+        EXPECT_EQ(dlg.m_nPort, row.port) << row.typed;
+    }
+}
+
+TEST_F(PortSettingTest, ValueBoxesStoreTheirCodes) {
+    PresentPorts({1});
+    CPortSettingDlg dlg;
+    QStringList bauds;
+    Run(dlg, [&] {
+        for (int i = 0; i < dlg.m_cbBaudRate->count(); ++i) {
+            bauds << dlg.m_cbBaudRate->itemText(i);
+        }
+        Choose(dlg.m_cbBaudRate, QStringLiteral("115200"));
+        Choose(dlg.m_cbParity, QStringLiteral("Odd"));
+        Choose(dlg.m_cbStopBits, QStringLiteral("2"));
+        dlg.m_okButton->click();
+    });
+    EXPECT_EQ(bauds, (QStringList{"1200", "2400", "4800", "9600", "19200", "38400", "57600",
+                                  "115200", "230400"}));
+    EXPECT_EQ(dlg.m_nBaudRate, 115200);
+    EXPECT_EQ(dlg.m_nParity, 1);
+    EXPECT_EQ(dlg.m_nStopBits, 2);
+    // The next showing starts from them.
+    QString parity;
+    Run(dlg, [&] {
+        parity = dlg.m_cbParity->currentText();
+        Choose(dlg.m_cbParity, QStringLiteral("Even"));
+        dlg.m_okButton->click();
+    });
+    EXPECT_EQ(parity, QStringLiteral("Odd"));
+    EXPECT_EQ(dlg.m_nParity, 2);
+}
+
+TEST_F(PortSettingTest, OnlyTheOkButtonStores) {
+    PresentPorts({1, 2});
+    CPortSettingDlg dlg;
+    auto change = [&] {
+        Choose(dlg.m_cbBaudRate, QStringLiteral("57600"));
+        Choose(dlg.m_cbParity, QStringLiteral("Even"));
+        dlg.m_cbPort->setCurrentIndex(IndexOf(dlg.m_cbPort, QStringLiteral("COM2")));
+    };
+    // Esc.
+    Run(dlg, [&] {
+        change();
+        QTest::keyClick(dlg.m_cbParity, Qt::Key_Escape);
+    });
+    // Enter while a value box has the focus.
+    Run(dlg, [&] {
+        change();
+        dlg.m_cbStopBits->setFocus();
+        QTest::keyClick(dlg.m_cbStopBits, Qt::Key_Return);
+    });
+    EXPECT_FALSE(dlg.isVisible());
+    // Enter in the port field.
+    Run(dlg, [&] {
+        change();
+        dlg.m_cbPort->setFocus();
+        dlg.m_cbPort->setEditText(QStringLiteral("COM9"));
+        QTest::keyClick(dlg.m_cbPort, Qt::Key_Enter);
+    });
+    EXPECT_FALSE(dlg.isVisible());
+    // The close box.
+    Run(dlg, [&] {
+        change();
+        dlg.close();
+    });
+    EXPECT_EQ(dlg.m_nPort, 1);
+    EXPECT_EQ(dlg.m_nBaudRate, 9600);
+    EXPECT_EQ(dlg.m_nParity, 0);
+    EXPECT_EQ(dlg.m_nStopBits, 0);
+
+    // The next showing preselects the old values; Enter on OK stores.
+    QString baud;
+    Run(dlg, [&] {
+        baud = dlg.m_cbBaudRate->currentText();
+        change();
+        dlg.m_okButton->setFocus();
+        QTest::keyClick(dlg.m_okButton, Qt::Key_Return);
+    });
+    EXPECT_EQ(baud, QStringLiteral("9600"));
+    EXPECT_EQ(dlg.m_nPort, 2);
+    EXPECT_EQ(dlg.m_nBaudRate, 57600);
+    EXPECT_EQ(dlg.m_nParity, 2);
+}
+
+TEST_F(PortSettingTest, AStoredValueOutsideTheTableShowsNoSelection) {
+    PresentPorts({1});
+    CPortSettingDlg dlg;
+    dlg.m_nBaudRate = 0;
+    int index = 0;
+    Run(dlg, [&] {
+        index = dlg.m_cbBaudRate->currentIndex();
+        dlg.m_okButton->click();
+    });
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(dlg.m_nBaudRate, 0);
+}
+
+TEST_F(PortSettingTest, EveryShowingEnumeratesAgain) {
+    PresentPorts({1});
+    CPortSettingDlg dlg;
+    int before = -1, after = -1;
+    Run(dlg, [&] {
+        before = IndexOf(dlg.m_cbPort, QStringLiteral("COM2"));
+        dlg.reject();
+    });
+    ScriptedPeer plugged;
+    ScopedEnv com2(ComVariable(2).c_str(), plugged.Path());
+    Run(dlg, [&] {
+        after = IndexOf(dlg.m_cbPort, QStringLiteral("COM2"));
+        dlg.reject();
+    });
+    EXPECT_EQ(before, -1);
+    EXPECT_GE(after, 0);
+}
+
+TEST_F(PortSettingTest, TheSheetsTwoInstancesAreIndependent) {
+    PresentPorts({1, 2});
+    CSerialSheet sheet(QStringLiteral("Configuration"));
+    Run(sheet.m_unit1Setting, [&] {
+        Choose(sheet.m_unit1Setting.m_cbBaudRate, QStringLiteral("38400"));
+        sheet.m_unit1Setting.m_okButton->click();
+    });
+    Run(sheet.m_unit2Setting, [&] {
+        sheet.m_unit2Setting.m_cbPort->setCurrentIndex(
+            IndexOf(sheet.m_unit2Setting.m_cbPort, QStringLiteral("COM2")));
+        Choose(sheet.m_unit2Setting.m_cbStopBits, QStringLiteral("2"));
+        sheet.m_unit2Setting.m_okButton->click();
+    });
+    EXPECT_EQ(sheet.m_unit1Setting.m_nBaudRate, 38400);
+    EXPECT_EQ(sheet.m_unit1Setting.m_nPort, 1);
+    EXPECT_EQ(sheet.m_unit1Setting.m_nStopBits, 0);
+    EXPECT_EQ(sheet.m_unit2Setting.m_nBaudRate, 9600);
+    EXPECT_EQ(sheet.m_unit2Setting.m_nPort, 2);
+    EXPECT_EQ(sheet.m_unit2Setting.m_nStopBits, 2);
+}
+
+} // namespace
+} // namespace norva::test

@@ -1,0 +1,335 @@
+// The sheet's mechanics: page order and captions, the wizard buttons as the
+// posted flags leave them, Back/Next/Finish, and what each page's Next makes
+// the sheet do.
+
+#include "GuiFixture.h"
+#include "pages/Connection.h"
+#include "pages/First.h"
+#include "pages/Mode.h"
+#include "pages/ModeSuccess.h"
+#include "pages/Scan.h"
+#include "pages/ScanWait.h"
+#include "pages/Search.h"
+#include "pages/Success.h"
+#include "res/strings/StringTable.h"
+#include "wizard/QtModuleHost.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+
+namespace norva::test {
+namespace {
+
+using Slots = std::set<int>;
+
+QString Caption(int step) {
+    return QStringLiteral("Norva-BX Wizard - Step %1 of 9").arg(step);
+}
+
+// Back, Next, Finish as the user sees them: enabled and shown.
+struct ButtonState {
+    bool back;
+    bool next;
+    bool finish;
+    bool operator==(const ButtonState&) const = default;
+};
+
+ButtonState Buttons(const CSerialSheet& s) {
+    return {s.BackButton()->isEnabled(),
+            s.NextButton()->isVisibleTo(&s) && s.NextButton()->isEnabled(),
+            s.FinishButton()->isVisibleTo(&s) && s.FinishButton()->isEnabled()};
+}
+
+std::ostream& operator<<(std::ostream& os, const ButtonState& b) {
+    return os << "back=" << b.back << " next=" << b.next << " finish=" << b.finish;
+}
+
+class SheetMechanics : public SheetTest {};
+
+TEST_F(SheetMechanics, PagesInStepOrderWithTheirCaptions) {
+    ASSERT_EQ(S().GetPageCount(), 9);
+    const std::vector<CPropertyPage*> expected = {
+        S().FirstPage(),  S().ScanPage(),       S().ScanWaitPage(),
+        S().SearchPage(), S().ConnectionPage(), S().SuccessPage(),
+        S().ModePage(),   S().Mode1Page(),      S().ModeSuccessPage()};
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(S().GetPage(i), expected[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(S().GetPage(i)->Caption(), Caption(i + 1));
+        EXPECT_TRUE(S().GetPage(i)->Initialized()) << "page " << i << " not initialised";
+    }
+    EXPECT_EQ(S().GetPage(9), nullptr);
+    EXPECT_EQ(S().GetPageIndex(nullptr), -1);
+}
+
+TEST_F(SheetMechanics, StartsOnStepOneWithNextOnlyAndNoPortOpen) {
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+    EXPECT_EQ(S().windowTitle(), Caption(1));
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(Buttons(S()), (ButtonState{false, true, false}));
+    EXPECT_TRUE(S().CancelButton()->isEnabled());
+    EXPECT_FALSE(S().windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_FALSE(M().WorkerRunning());
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST_F(SheetMechanics, ButtonsAfterEachActivation) {
+    // What each page's activation leaves; the search page posts nothing of
+    // its own, so it keeps what was there.
+    const std::vector<ButtonState> expected = {
+        {false, true, false}, {true, false, false}, {false, true, false},
+        {true, false, false}, {true, false, false}, {false, true, false},
+        {true, false, false}, {true, false, false}, {false, false, true}};
+    for (int i = 0; i < 9; ++i) {
+        Show(S().GetPage(i));
+        EXPECT_EQ(S().windowTitle(), Caption(i + 1));
+        EXPECT_EQ(Buttons(S()), expected[static_cast<size_t>(i)]) << "step " << i + 1;
+    }
+}
+
+TEST_F(SheetMechanics, ButtonFlagsTakeEffectOnlyWhenDelivered) {
+    PostSheetMessage(sheet.get(), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_NEXT);
+    EXPECT_EQ(Buttons(S()), (ButtonState{false, true, false}));
+    Pump();
+    EXPECT_EQ(Buttons(S()), (ButtonState{true, true, false}));
+    PostSheetMessage(sheet.get(), PSM_SETWIZBUTTONS, 0, 0);
+    Pump();
+    EXPECT_EQ(Buttons(S()), (ButtonState{false, false, false}));
+    PostSheetMessage(sheet.get(), PSM_SETWIZBUTTONS, 0, PSWIZB_BACK | PSWIZB_FINISH);
+    Pump();
+    EXPECT_EQ(Buttons(S()), (ButtonState{true, false, true}));
+    EXPECT_FALSE(S().NextButton()->isVisibleTo(sheet.get()));
+}
+
+TEST_F(SheetMechanics, BackGoesToThePreviousPageInOrder) {
+    Show(S().ScanPage());
+    S().BackButton()->click();
+    Pump();
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+    Show(S().SearchPage());
+    S().BackButton()->click();
+    Pump();
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanWaitPage()));
+    EXPECT_EQ(Buttons(S()), (ButtonState{false, true, false}));
+}
+
+TEST_F(SheetMechanics, NextThatReturnsMinusOneKeepsThePage) {
+    Show(S().ConnectionPage());
+    S().PressNext();
+    Pump();
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ConnectionPage()));
+    // Step 6 has no hook of its own: the sheet goes on to step 7.
+    Show(S().SuccessPage());
+    S().NextButton()->click();
+    Pump();
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ModePage()));
+}
+
+TEST_F(SheetMechanics, FinishClosesAndTearsDown) {
+    Show(S().ModeSuccessPage());
+    S().FinishButton()->click();
+    Pump();
+    EXPECT_EQ(S().result(), QDialog::Accepted);
+    EXPECT_TRUE(S().Destroyed());
+    EXPECT_EQ(S().Module(), nullptr);
+}
+
+TEST_F(SheetMechanics, CancelClosesWithoutTouchingAPort) {
+    S().CancelButton()->click();
+    Pump();
+    EXPECT_EQ(S().result(), QDialog::Rejected);
+    EXPECT_EQ(S().Module(), nullptr);
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST_F(SheetMechanics, SetActivePageRefusesStrangers) {
+    CConnection stranger;
+    EXPECT_FALSE(S().SetActivePage(&stranger));
+    EXPECT_FALSE(S().SetActivePage(12));
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+}
+
+// --- What Next on each page makes the sheet do ----------------------------
+
+class SheetPageNext : public SheetTest {
+protected:
+    void SetUp() override {
+        SheetTest::SetUp();
+        ResetEvents();
+    }
+    void Next(CPropertyPage* page) {
+        SendSheetMessage(sheet.get(), WM_PAGE_NEXT, 0, reinterpret_cast<qintptr>(page));
+        Pump();
+    }
+};
+
+TEST_F(SheetPageNext, StepOneWithAPortThatCannotOpenReportsWhy) {
+    ScopedEnv env(ComVariable(kTestCom1).c_str(), "/nonexistent/norva-tty");
+    S().m_unit1Setting.m_nPort = kTestCom1;
+    S().NextButton()->click();
+    Pump();
+    ASSERT_EQ(messages.Count(), 1u);
+    EXPECT_EQ(messages.At(0).text, QStringLiteral("Serial port open failed."));
+    EXPECT_FALSE(messages.At(0).informative.isEmpty());
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+    EXPECT_EQ(Signalled(), Slots{});
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+}
+
+TEST_F(SheetPageNext, PortZeroIsRefusedToo) {
+    S().m_unit1Setting.m_nPort = 0;
+    Next(S().FirstPage());
+    ASSERT_EQ(messages.Count(), 1u);
+    EXPECT_EQ(messages.At(0).text, QStringLiteral("Serial port open failed."));
+    EXPECT_EQ(Signalled(), Slots{});
+}
+
+TEST_F(SheetPageNext, StepOneOpensUnitOneAndStartsTheStatusJob) {
+    ScriptedPeer peer;
+    ScopedEnv env(ComVariable(kTestCom1).c_str(), peer.Path());
+    S().m_unit1Setting.m_nPort = kTestCom1;
+    Next(S().FirstPage());
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    EXPECT_EQ(M().m_port.m_nPort, kTestCom1);
+    EXPECT_TRUE(M().WorkerRunning());
+    // The worker took the status job: its first command is the probe.
+    EXPECT_TRUE(peer.WaitForReceived("AT\r", 5000));
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST_F(SheetPageNext, StepTwoStartsTheScanWithItsArguments) {
+    M().m_nScanMode.store(0);
+    M().m_nScanTime.store(0);
+    Next(S().ScanPage());
+    EXPECT_EQ(M().m_nScanMode.load(), 3);
+    EXPECT_EQ(M().m_nScanTime.load(), 3000);
+    EXPECT_EQ(Signalled(), Slots{EV_SCAN});
+}
+
+TEST_F(SheetPageNext, StepFourShowsTheSearchAtOnceAndStartsTheInquiry) {
+    Show(S().SearchPage());
+    Next(S().SearchPage());
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ConnectionPage()));
+    EXPECT_EQ(S().ConnectionPage()->m_bSearching, 1);
+    EXPECT_EQ(S().WizardButtons(), 0);
+    EXPECT_EQ(Signalled(), Slots{EV_INQUIRY});
+    S().ConnectionPage()->EndSearchDisplay();
+}
+
+TEST_F(SheetPageNext, StepFiveShowsStepSix) {
+    Show(S().ConnectionPage());
+    Next(S().ConnectionPage());
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
+}
+
+TEST_F(SheetPageNext, StepSevenKeepsAnOpenPortAndCopiesTheValues) {
+    ScriptedPeer peer;
+    OpenIdlePort(peer);
+    CMode* mode = S().ModePage();
+    mode->m_nBaudRate = 57600;
+    mode->m_nParity = 1;
+    mode->m_nStopBits = 2;
+    mode->m_bFlowControl = 0;
+    Next(mode);
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    EXPECT_FALSE(M().WorkerRunning()) << "the port was reopened";
+    EXPECT_EQ(M().m_nApplyMode.load(), 1);
+    EXPECT_EQ(M().m_nApplyBaud.load(), 57600);
+    EXPECT_EQ(M().m_nApplyParity.load(), 1);
+    EXPECT_EQ(M().m_nApplyStopBits.load(), 2);
+    EXPECT_EQ(M().m_nApplyFlow.load(), 0);
+    EXPECT_EQ(Signalled(), Slots{EV_APPLY});
+}
+
+TEST_F(SheetPageNext, StepSevenOpensUnitTwoWhenThePortIsClosed) {
+    ScriptedPeer peer;
+    ScopedEnv env(ComVariable(kTestCom2).c_str(), peer.Path());
+    S().m_unit2Setting.m_nPort = kTestCom2;
+    S().m_unit1Setting.m_nPort = 0;
+    S().ModePage()->m_nBaudRate = 9600;
+    Next(S().ModePage());
+    EXPECT_EQ(M().m_port.m_nPort, kTestCom2);
+    EXPECT_EQ(M().m_nApplyMode.load(), 1);
+    // The worker runs the apply job: the mode command goes out first.
+    EXPECT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", 5000));
+}
+
+TEST_F(SheetPageNext, StepSevenOpenFailureStartsNothing) {
+    S().m_unit2Setting.m_nPort = 0;
+    Next(S().ModePage());
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{QStringLiteral("Serial port open failed.")});
+    EXPECT_EQ(Signalled(), Slots{});
+}
+
+TEST_F(SheetPageNext, StepEightAlwaysReopensForUnitOne) {
+    ScriptedPeer unit2;
+    ScriptedPeer unit1;
+    ScopedEnv env(ComVariable(kTestCom1).c_str(), unit1.Path());
+    OpenIdlePort(unit2);
+    S().m_unit1Setting.m_nPort = kTestCom1;
+    S().Mode1Page()->m_nBaudRate = 19200;
+    S().Mode1Page()->m_bFlowControl = 1;
+    Next(S().Mode1Page());
+    EXPECT_EQ(M().m_port.m_nPort, kTestCom1);
+    EXPECT_EQ(M().m_nApplyMode.load(), 2);
+    EXPECT_EQ(M().m_nApplyBaud.load(), 19200);
+    EXPECT_EQ(M().m_nApplyFlow.load(), 1);
+    EXPECT_TRUE(unit1.WaitForReceived("AT+BTMODE,2\r", 5000));
+    EXPECT_TRUE(unit2.Commands().empty());
+}
+
+TEST_F(SheetPageNext, UnknownPagesAreIgnored) {
+    CConnection stranger;
+    Next(&stranger);
+    Next(nullptr);
+    Next(S().SuccessPage());
+    EXPECT_EQ(Signalled(), Slots{});
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+}
+
+TEST_F(SheetPageNext, SearchAndConnectControlOnAnotherPageOnlyTouchTheButton) {
+    CConnection* page = S().ConnectionPage();
+    page->m_btnSearch->setEnabled(false);
+    SendSheetMessage(sheet.get(), WM_SEARCH_CONTROL, 1, reinterpret_cast<qintptr>(page));
+    EXPECT_TRUE(page->m_btnSearch->isEnabled());
+    SendSheetMessage(sheet.get(), WM_CONNECT_CONTROL, 1, reinterpret_cast<qintptr>(page));
+    EXPECT_FALSE(page->m_btnSearch->isEnabled());
+    EXPECT_EQ(Signalled(), Slots{});
+    EXPECT_EQ(page->m_bSearching, 0);
+}
+
+TEST_F(SheetPageNext, SearchAndConnectControlOnTheSearchPage) {
+    CConnection* page = S().ConnectionPage();
+    Show(page);
+    SendSheetMessage(sheet.get(), WM_SEARCH_CONTROL, 1, reinterpret_cast<qintptr>(page));
+    EXPECT_EQ(page->m_bSearching, 1);
+    EXPECT_EQ(Signalled(), Slots{EV_INQUIRY});
+    ResetEvents();
+    SendSheetMessage(sheet.get(), WM_SEARCH_CONTROL, 0, reinterpret_cast<qintptr>(page));
+    EXPECT_EQ(page->m_bSearching, 0);
+    EXPECT_EQ(Signalled(), Slots{EV_ABORT});
+    ResetEvents();
+    SendSheetMessage(sheet.get(), WM_CONNECT_CONTROL, 1, reinterpret_cast<qintptr>(page));
+    EXPECT_EQ(Signalled(), Slots{EV_CONNECT});
+    ResetEvents();
+    SendSheetMessage(sheet.get(), WM_CONNECT_CONTROL, 0, reinterpret_cast<qintptr>(page));
+    EXPECT_EQ(Signalled(), Slots{EV_ABORT});
+}
+
+TEST_F(SheetPageNext, ClosingStopsTheWorkerAndClosesThePort) {
+    ScriptedPeer peer;
+    ScopedEnv env(ComVariable(kTestCom1).c_str(), peer.Path());
+    S().m_unit1Setting.m_nPort = kTestCom1;
+    Next(S().FirstPage());
+    ASSERT_TRUE(M().WorkerRunning());
+    S().reject();
+    EXPECT_EQ(S().Module(), nullptr);
+    Pump(50);
+    // Whatever the stopped worker posted is dropped.
+    EXPECT_EQ(messages.Count(), 0u);
+    EXPECT_EQ(S().Host()->BannerWindow(Banner::Checking), nullptr);
+}
+
+} // namespace
+} // namespace norva::test

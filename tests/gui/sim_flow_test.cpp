@@ -1,0 +1,199 @@
+// The wizard against simulated modules on pseudo-terminals: real sheet, real
+// worker, real serial port; only the message boxes are answered by the test.
+
+#include "GuiFixture.h"
+#include "pages/Connection.h"
+#include "pages/Scan.h"
+#include "pages/ScanWait.h"
+#include "pages/Search.h"
+#include "pages/Success.h"
+#include "res/strings/StringTable.h"
+#include "sim/Simulator.h"
+#include "wizard/QtModuleHost.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace norva::test {
+namespace {
+
+#ifdef NORVA_SANITIZED_BUILD
+constexpr int kSlowdown = 3;
+#else
+constexpr int kSlowdown = 1;
+#endif
+// A status query of a module that never answers takes about 9 s.
+constexpr int kJobMs = 30000;
+
+class SimFlowTest : public SheetTest {
+protected:
+    void StartSim(const std::function<void(sim::SimOptions&)>& adjust = {}) {
+        sim::SimOptions options;
+        if (adjust) {
+            adjust(options);
+        }
+        simulator = std::make_unique<sim::Simulator>(options);
+        std::string error;
+        ASSERT_TRUE(simulator->Start(&error)) << error;
+        com1 =
+            std::make_unique<ScopedEnv>(ComVariable(kTestCom1).c_str(), simulator->DevicePath(1));
+        com2 =
+            std::make_unique<ScopedEnv>(ComVariable(kTestCom2).c_str(), simulator->DevicePath(2));
+        S().m_unit1Setting.m_nPort = kTestCom1;
+        S().m_unit2Setting.m_nPort = kTestCom2;
+    }
+
+    void TearDown() override {
+        SheetTest::TearDown();
+        if (simulator) {
+            simulator->Stop();
+        }
+    }
+
+    bool WaitForPage(CPropertyPage* page, int ms = kJobMs) {
+        return PumpUntil(
+            [&] {
+                sawChecking = sawChecking || S().Host()->BannerWindow(Banner::Checking) != nullptr;
+                return S().GetActivePage() == page;
+            },
+            ms * kSlowdown);
+    }
+    bool WaitForMessages(size_t count, int ms = kJobMs) {
+        return PumpUntil([&] { return messages.Count() >= count; }, ms * kSlowdown);
+    }
+
+    // Steps 1 to 4 as the user goes through them.
+    void ThroughStepFour() {
+        S().NextButton()->click();
+        ASSERT_TRUE(WaitForPage(S().ScanPage()));
+        S().PressNext();
+        ASSERT_TRUE(WaitForPage(S().ScanWaitPage()));
+        S().PressNext();
+        ASSERT_TRUE(WaitForPage(S().SearchPage()));
+        S().PressNext();
+        ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ConnectionPage()));
+    }
+
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<ScopedEnv> com1;
+    std::unique_ptr<ScopedEnv> com2;
+    bool sawChecking = false;
+};
+
+QString Text(int id) {
+    return QString::fromStdString(LoadString(id));
+}
+
+TEST_F(SimFlowTest, StepOneWithAnIdleModuleMovesOn) {
+    StartSim();
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    EXPECT_TRUE(sawChecking) << "no Checking banner while the status was read";
+    EXPECT_EQ(messages.Count(), 0u);
+    EXPECT_EQ(M().m_info.Address(), simulator->Snapshot(1).address);
+    EXPECT_EQ(M().m_info.Name(), "Norva-BX01");
+}
+
+TEST_F(SimFlowTest, StepOneSetsAModuleInAnotherModeBackToZero) {
+    StartSim([](sim::SimOptions& o) { o.unit[0].startMode = 2; });
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    EXPECT_EQ(simulator->Snapshot(1).mode, 0);
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST_F(SimFlowTest, StepOneWithAPendingModuleCancelsFirst) {
+    StartSim([](sim::SimOptions& o) { o.unit[0].startPending = true; });
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    EXPECT_EQ(simulator->Snapshot(1).link, sim::LinkState::Standby);
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST_F(SimFlowTest, StepOneWithAConnectedModuleHangsUpFirst) {
+    StartSim([](sim::SimOptions& o) { o.unit[0].startConnected = true; });
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_DISCONNECTED)});
+    EXPECT_EQ(simulator->Snapshot(1).link, sim::LinkState::Standby);
+}
+
+TEST_F(SimFlowTest, StepOneWithASilentModuleReportsAndOffersARetry) {
+    StartSim([](sim::SimOptions& o) { o.unit[0].silent = true; });
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForMessages(1));
+    Pump();
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
+}
+
+TEST_F(SimFlowTest, StepOneAtTheWrongBaudRateFailsUntilTheSettingMatches) {
+    StartSim([](sim::SimOptions& o) { o.unit[0].uart.baud = 115200; });
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForMessages(1));
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
+    Pump();
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+
+    S().m_unit1Setting.m_nBaudRate = 115200;
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    EXPECT_EQ(messages.Count(), 1u);
+}
+
+TEST_F(SimFlowTest, SearchFindsUnitOneAndConnects) {
+    StartSim();
+    ThroughStepFour();
+    CConnection* page = S().ConnectionPage();
+    const QString unit1 = QString::fromStdString(simulator->Snapshot(1).address);
+    ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
+    EXPECT_EQ(page->m_btnSearch->text(), QStringLiteral("Search"));
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_BACK);
+    int row = -1;
+    for (int i = 0; i < page->m_list->rowCount(); ++i) {
+        if (page->m_list->item(i, 0)->text().compare(unit1, Qt::CaseInsensitive) == 0) {
+            row = i;
+        }
+    }
+    ASSERT_GE(row, 0) << "unit 1 not in the list";
+    EXPECT_EQ(page->m_list->item(row, 1)->text(), QStringLiteral("Norva-BX01"));
+    page->m_list->selectRow(row);
+    ASSERT_TRUE(page->m_btnConnect->isEnabled());
+
+    // A hang must not block the test run: give up through the dialog's Cancel.
+    QTimer::singleShot(kJobMs * kSlowdown, page, [page] {
+        if (page->m_connectingDlg.IsOpen()) {
+            page->m_connectingDlg.m_cancelButton->click();
+        }
+    });
+    page->m_btnConnect->click();
+    EXPECT_EQ(page->m_connectingDlg.result(), 1);
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
+    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_CONNECTED);
+    EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Connected);
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+TEST_F(SimFlowTest, ClosingTheWizardDuringAnInquiryReturnsWithinASecond) {
+    StartSim([](sim::SimOptions& o) { o.timing.inquiryMs = 120000; });
+    ThroughStepFour();
+    // Let the inquiry get under way on the module.
+    ASSERT_TRUE(PumpUntil([&] { return simulator->Snapshot(2).lastCommand == "AT+BTINQ?"; },
+                          10000 * kSlowdown));
+    QElapsedTimer timer;
+    timer.start();
+    S().reject();
+    const qint64 elapsed = timer.elapsed();
+    EXPECT_LT(elapsed, 1000 * kSlowdown);
+    EXPECT_EQ(S().Module(), nullptr);
+    Pump(20);
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
+} // namespace
+} // namespace norva::test
