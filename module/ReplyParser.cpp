@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace norva {
@@ -47,6 +48,25 @@ const uint8_t* NextToken(const uint8_t* start, const uint8_t* last) {
     }
     const uint8_t* q = FindCR(start, last - 1);
     return q == nullptr ? nullptr : q + 1;
+}
+
+bool LineAccumulator::Commit(int n) {
+    if (n > 0) {
+        m_held += n < m_capacity - m_held ? n : m_capacity - m_held;
+    }
+    return m_limit == kNoLimit || m_held <= m_limit;
+}
+
+void LineAccumulator::Drop(size_t consumed) {
+    if (consumed == 0) {
+        return;
+    }
+    const size_t held = static_cast<size_t>(m_held);
+    if (consumed > held) {
+        consumed = held;
+    }
+    std::memmove(m_data, m_data + consumed, held - consumed);
+    m_held = static_cast<int>(held - consumed);
 }
 
 StatusLine ParseStatusLine(std::string_view token) {

@@ -39,6 +39,55 @@ template <class OnToken> size_t ScanTokens(const uint8_t* data, size_t held, OnT
     return pos;
 }
 
+// The line skeleton's accumulation: each wait appends at Tail(), the scan
+// takes tokens off the front, and the unconsumed rest moves to the front.
+// Never holds more than its capacity.
+class LineAccumulator {
+public:
+    static constexpr int kMaxCapacity = 256;
+    static constexpr int kNoLimit = -1;
+
+    // `limit`: more bytes held than this is an overflow (kNoLimit: only a
+    // full accumulation is).
+    LineAccumulator(int capacity, int limit)
+        : m_capacity(capacity < kMaxCapacity ? capacity : kMaxCapacity), m_limit(limit) {}
+
+    // Bytes the next wait may take: at most `perWait`, and only what fits.
+    int Room(int perWait) const {
+        const int room = m_capacity - m_held;
+        return room < perWait ? room : perWait;
+    }
+    uint8_t* Tail() { return m_data + m_held; }
+    // Counts `n` bytes written at Tail(); false when the reply outgrew the
+    // limit.
+    bool Commit(int n);
+    // Hands each token of more than one byte to `onToken` (false stops the
+    // scan), then keeps only the unconsumed bytes. Returns false when
+    // stopped.
+    template <class OnToken> bool Scan(OnToken&& onToken) {
+        bool stopped = false;
+        const size_t consumed =
+            ScanTokens(m_data, static_cast<size_t>(m_held), [&](std::string_view token) {
+                stopped = !onToken(token);
+                return !stopped;
+            });
+        if (!stopped) {
+            Drop(consumed);
+        }
+        return !stopped;
+    }
+    int Held() const { return m_held; }
+    const uint8_t* Data() const { return m_data; }
+
+private:
+    void Drop(size_t consumed);
+
+    uint8_t m_data[kMaxCapacity];
+    int m_capacity;
+    int m_limit;
+    int m_held = 0;
+};
+
 enum class StatusLineOutcome {
     Failed,      // a field matched none of its texts, or fewer than 6 fields
     SixFields,   // no flow-control field: the status is complete

@@ -45,39 +45,29 @@ bool SendCommand(CSerialPort& port, std::string_view text);
 template <class OnToken, class AfterScan>
 int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, int timeoutMs, int overflowResult,
                OnToken&& onToken, AfterScan&& afterScan) {
-    static_assert(catalogue::kMaxAccumulation >= 63);
-    uint8_t acc[catalogue::kMaxAccumulation];
-    const int capacity = cmd.accumulation < catalogue::kMaxAccumulation
-                             ? cmd.accumulation
-                             : catalogue::kMaxAccumulation;
-    int held = 0;
+    static_assert(catalogue::kMaxAccumulation <= LineAccumulator::kMaxCapacity);
+    static_assert(catalogue::kNoLimit == LineAccumulator::kNoLimit);
+    LineAccumulator acc(cmd.accumulation, cmd.limit);
     for (;;) {
         // Take no more than fits: what is left waits in the receive buffer.
-        const int room = capacity - held;
+        const int room = acc.Room(cmd.perWait);
         if (room <= 0) {
             return overflowResult;
         }
-        const int got =
-            m.WaitForData(acc + held, room < cmd.perWait ? room : cmd.perWait, timeoutMs);
+        const int got = m.WaitForData(acc.Tail(), room, timeoutMs);
         if (got <= 0) {
             return WaitOutcome(got);
         }
-        held += got;
-        if (cmd.limit != catalogue::kNoLimit && held > cmd.limit) {
+        if (!acc.Commit(got)) {
             return RC_OVERFLOW;
         }
         int result = kGoOn;
-        const size_t consumed =
-            ScanTokens(acc, static_cast<size_t>(held), [&](std::string_view token) {
-                result = onToken(token);
-                return result == kGoOn;
-            });
+        acc.Scan([&](std::string_view token) {
+            result = onToken(token);
+            return result == kGoOn;
+        });
         if (result != kGoOn) {
             return result;
-        }
-        if (consumed > 0) {
-            std::memmove(acc, acc + consumed, static_cast<size_t>(held) - consumed);
-            held -= static_cast<int>(consumed);
         }
         const int after = afterScan();
         if (after != kGoOn) {

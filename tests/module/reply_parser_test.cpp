@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 #include <vector>
 
@@ -103,6 +105,37 @@ TEST(ReplySplitter, NothingHeldOrOneByteHeldGivesNoToken) {
     const uint8_t cr = '\r';
     EXPECT_EQ(nullptr, NextToken(&cr, &cr));
     EXPECT_EQ(0u, ScanTokens(&cr, 0, [](std::string_view) { return true; }));
+}
+
+TEST(LineAccumulator, KeepsTheUnconsumedTailAndNeverTakesMoreThanFits) {
+    LineAccumulator acc(8, LineAccumulator::kNoLimit);
+    auto put = [&](const std::string& bytes) {
+        if (bytes.size() > static_cast<size_t>(acc.Room(127))) {
+            ADD_FAILURE() << "no room for " << bytes.size() << " bytes";
+            return false;
+        }
+        std::memcpy(acc.Tail(), bytes.data(), bytes.size());
+        return acc.Commit(static_cast<int>(bytes.size()));
+    };
+    std::vector<std::string> seen;
+    auto record = [&](std::string_view t) {
+        seen.emplace_back(t);
+        return true;
+    };
+    EXPECT_TRUE(put("AB\r\r\nO"));
+    EXPECT_TRUE(acc.Scan(record));
+    EXPECT_EQ(Tokens{"AB\r"}, seen);
+    EXPECT_EQ("\r\nO", std::string(AsText(acc.Data(), static_cast<size_t>(acc.Held()))));
+    EXPECT_EQ(5, acc.Room(127));
+    EXPECT_TRUE(put("KKKKK"));
+    EXPECT_TRUE(acc.Scan(record));
+    EXPECT_EQ(0, acc.Room(127)); // full without a token: the caller overflows
+
+    LineAccumulator limited(63, 32);
+    EXPECT_EQ(31, limited.Room(31));
+    EXPECT_TRUE(limited.Commit(31));
+    EXPECT_TRUE(limited.Commit(1));
+    EXPECT_FALSE(limited.Commit(1));
 }
 
 // Status line ----------------------------------------------------------
