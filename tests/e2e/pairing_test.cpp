@@ -65,6 +65,18 @@ protected:
         }
     }
 
+    // With NORVA_SCREENSHOT_DIR set, the README's pictures of every step are
+    // taken from this run.
+    void Shot(int step) {
+        const QString dir = qEnvironmentVariable("NORVA_SCREENSHOT_DIR");
+        if (dir.isEmpty()) {
+            return;
+        }
+        Pump(50);
+        const QString file = QStringLiteral("%1/step%2.png").arg(dir).arg(step);
+        EXPECT_TRUE(S().grab().save(file)) << file.toStdString();
+    }
+
     bool WaitForPage(CPropertyPage* page) {
         return PumpUntil([&] { return S().GetActivePage() == page; }, kStepMs * kSlowdown);
     }
@@ -89,19 +101,24 @@ protected:
 
     // Steps 1 to 9 as a user clicks through them.
     void PairBothUnits(const UartChoice& unit2, const UartChoice& unit1) {
+        S().show();
+        Shot(1);
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().ScanPage()));
 
         S().ScanPage()->m_checkConfirm->click();
         Pump();
+        Shot(2);
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().ScanWaitPage()));
+        Shot(3);
 
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().SearchPage()));
 
         S().SearchPage()->m_checkConfirm->click();
         Pump();
+        Shot(4);
         S().NextButton()->click();
         CConnection* search = S().ConnectionPage();
         ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(search));
@@ -123,9 +140,11 @@ protected:
         Pump();
         ASSERT_EQ(search->m_editAddress->text().trimmed(), unit1Address);
         ASSERT_TRUE(search->m_btnConnect->isEnabled());
+        Shot(5);
         // Connect runs the modal Connecting dialog; the connection ends it.
         QTimer::singleShot(0, search->m_btnConnect, &QPushButton::click);
         ASSERT_TRUE(WaitForPage(S().SuccessPage()));
+        Shot(6);
 
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().ModePage()));
@@ -133,14 +152,17 @@ protected:
         // escape and hang up first, and then runs again on its own.
         EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Connected);
         ASSERT_NO_FATAL_FAILURE(ChooseUart(S().ModePage(), unit2));
+        Shot(7);
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().Mode1Page()));
 
         ASSERT_NO_FATAL_FAILURE(ChooseUart(S().Mode1Page(), unit1));
+        Shot(8);
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().ModeSuccessPage()));
 
         ASSERT_TRUE(S().FinishButton()->isEnabled());
+        Shot(9);
         S().FinishButton()->click();
         ASSERT_TRUE(PumpUntil([&] { return !S().isVisible() || S().Destroyed(); }, 5000));
     }
