@@ -68,8 +68,9 @@ TEST_F(UntrustedReply, FloodEndsTheTransactionAndTheNextOneWorks) {
     peer.Answer("ATS24=10\r", {kOk});
     peer.Answer("AT+BTINQ?\r", {NoCrBytes(64 * 1024)});
     EXPECT_EQ(RC_OVERFLOW, module.Inquiry(-1));
-    ASSERT_TRUE(peer.WaitWritten(20000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // let the tail drain
+    // The flood's tail must not run into the next reply.
+    ASSERT_TRUE(peer.WaitDrained(20000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
     peer.Answer("AT+BTMODE,1\r", {kOk});
     EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));

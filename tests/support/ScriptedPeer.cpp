@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -91,6 +92,23 @@ bool ScriptedPeer::WaitWritten(int timeoutMs) const {
     std::unique_lock<std::mutex> lock(m_lock);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                               [&] { return m_queue.empty() && !m_writing; });
+}
+
+bool ScriptedPeer::WaitDrained(int timeoutMs) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (!WaitWritten(timeoutMs)) {
+        return false;
+    }
+    for (;;) {
+        int pending = 0;
+        if (ioctl(m_slave, FIONREAD, &pending) != 0 || pending == 0) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 void ScriptedPeer::Answer(const std::string& command, std::vector<Chunk> reply, int times) {

@@ -56,6 +56,9 @@ public:
     void Send(const std::string& bytes) { Play({Chunk(bytes)}); }
     // True once everything queued so far has been written.
     bool WaitWritten(int timeoutMs) const;
+    // True once everything queued has been written and the other side has
+    // read it all from the pty.
+    bool WaitDrained(int timeoutMs) const;
 
     // The first rule whose command equals a received command line and that
     // has uses left plays its reply. times < 0: no limit.
