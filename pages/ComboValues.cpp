@@ -21,13 +21,20 @@ int AddComboItem(QComboBox* box, const QString& text) {
 void FillValueCombo(QComboBox* box, const char* const texts[], const int values[], int count,
                     int current) {
     const auto n = static_cast<uint16_t>(count);
+    bool matched = false;
     for (uint16_t i = 0; i < n; ++i) {
         const QString text = QString::fromLatin1(texts[i]);
         const int pos = AddComboItem(box, text);
         box->setItemData(pos, values[i]);
         if (values[i] == current) {
             box->setCurrentIndex(pos);
+            matched = true;
         }
+    }
+    // Qt selects the first item added; an unknown value must show no choice,
+    // or it would silently turn into the first entry's value.
+    if (!matched) {
+        box->setCurrentIndex(-1);
     }
 }
 
