@@ -518,7 +518,7 @@ void Engine::Inquiry(int unit, TimePoint) {
                         o.activity == Activity::Scan && (o.scanMode & 1) != 0;
     for (int k = 1; k <= u.opt.neighbours; ++k) {
         char addr[13];
-        std::snprintf(addr, sizeof addr, "00A0960000%02X", k & 0xFF);
+        (void)std::snprintf(addr, sizeof addr, "00A0960000%02X", k & 0xFF);
         std::string name = k == 1 ? "Printer, 2nd floor" : "Neighbour-" + std::to_string(k);
         found.push_back(std::string(addr) + "," + name + "," + kClasses[k % 4]);
         if (k == 1 && otherVisible) {

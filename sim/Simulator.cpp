@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -83,7 +84,7 @@ std::string JsonString(std::string_view bytes) {
         default:
             if (c < 0x20 || c >= 0x7f) {
                 char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                (void)std::snprintf(buf, sizeof buf, "\\u%04x", c);
                 out += buf;
             } else {
                 out += static_cast<char>(c);
@@ -91,6 +92,11 @@ std::string JsonString(std::string_view bytes) {
         }
     }
     return out + "\"";
+}
+
+// strerror is not thread-safe, and Start may run on any thread.
+std::string ErrnoText() {
+    return std::error_code(errno, std::generic_category()).message();
 }
 
 const char* EventName(EngineEvent e) {
@@ -239,12 +245,12 @@ bool Simulator::Impl::Start(std::string* error) {
     if (!m_opt.tracePath.empty()) {
         m_trace = std::fopen(m_opt.tracePath.c_str(), "w");
         if (!m_trace) {
-            return fail("cannot write trace file " + m_opt.tracePath + ": " + std::strerror(errno));
+            return fail("cannot write trace file " + m_opt.tracePath + ": " + ErrnoText());
         }
     }
     m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wake < 0) {
-        return fail(std::string("eventfd: ") + std::strerror(errno));
+        return fail(std::string("eventfd: ") + ErrnoText());
     }
     if (m_opt.notifyOpens) {
         m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -267,7 +273,7 @@ bool Simulator::Impl::Start(std::string* error) {
         int slave = -1;
         char name[128] = {};
         if (openpty(&master, &slave, name, &tio, nullptr) != 0) {
-            return fail(std::string("openpty: ") + std::strerror(errno));
+            return fail(std::string("openpty: ") + ErrnoText());
         }
         // The slave is the computer's end; holding it would hide the computer's closes.
         close(slave);
@@ -320,7 +326,7 @@ void Simulator::Impl::CloseAll() {
         m_wake = -1;
     }
     if (m_trace) {
-        std::fclose(m_trace);
+        (void)std::fclose(m_trace);
         m_trace = nullptr;
     }
 }
@@ -337,6 +343,7 @@ void Simulator::Impl::Loop() {
     std::unique_lock lock(m_mu);
     while (!m_stop) {
         TimePoint now = Clock::now();
+        ReadInotify(now);
         m_engine->Advance(now);
         for (int p = 0; p < m_portCount; ++p) {
             Flush(p);
@@ -573,6 +580,12 @@ void Simulator::Impl::Deliver(int unit, std::string_view bytes) {
         return;
     }
     Port& port = m_ports[p];
+    // A close not yet seen: bytes written now would wait in the pty for the next opener.
+    pollfd pfd{port.master, POLLOUT, 0};
+    if (poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLHUP)) {
+        TraceBytes(unit, "lost", bytes, "port closed");
+        return;
+    }
     if (port.unwritten.size() + bytes.size() > kMaxUnwritten) {
         TraceBytes(unit, "lost", bytes, "computer not reading");
         return;
@@ -625,8 +638,8 @@ void Simulator::Impl::TraceLine(const std::string& body) {
         return;
     }
     double t = std::chrono::duration<double>(Clock::now() - m_t0).count();
-    std::fprintf(m_trace, "{\"t\":%.6f,%s}\n", t, body.c_str());
-    std::fflush(m_trace);
+    (void)std::fprintf(m_trace, "{\"t\":%.6f,%s}\n", t, body.c_str());
+    (void)std::fflush(m_trace);
 }
 
 void Simulator::Impl::TraceBytes(int unit, const char* dir, std::string_view bytes,
