@@ -7,10 +7,12 @@
 #include "wizard/Messages.h"
 #include "wizard/ProgressDialogs.h"
 #include "wizard/SerialSheet.h"
+#include "wizard/ThreadHandoff.h"
 
 #include <QCoreApplication>
 #include <QThread>
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace norva {
@@ -27,7 +29,36 @@ struct Completion {
     std::shared_ptr<Event> done;
 };
 
+// A call carried from the worker to the UI thread through the host's queue.
+class HostCall : public QEvent {
+public:
+    explicit HostCall(std::function<void()> call) : QEvent(Type()), m_call(std::move(call)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    void Run() { m_call(); }
+
+private:
+    std::function<void()> m_call;
+};
+
 } // namespace
+
+void CQtModuleHost::Queue(std::function<void()> call) {
+    auto* event = new HostCall(std::move(call));
+    MarkPublished();
+    QCoreApplication::postEvent(this, event);
+}
+
+bool CQtModuleHost::event(QEvent* event) {
+    MarkReceived();
+    if (event->type() == HostCall::Type()) {
+        static_cast<HostCall*>(event)->Run();
+        return true;
+    }
+    return QObject::event(event);
+}
 
 CQtModuleHost::CQtModuleHost(CSerialSheet* sheet) : m_sheet(sheet) {}
 
@@ -56,7 +87,9 @@ void CQtModuleHost::Detach() {
 void CQtModuleHost::PostJobResult(int code, int jobId) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_sheet.isNull()) {
-        PostSheetMessage(m_sheet.data(), WM_JOB_RESULT, code, jobId);
+        auto* event = new SheetEvent(WM_JOB_RESULT, code, jobId);
+        MarkPublished();
+        QCoreApplication::postEvent(m_sheet.data(), event);
     }
 }
 
@@ -78,7 +111,7 @@ void CQtModuleHost::AddDeviceRow(const std::string& address, const std::string& 
     // arrive in the order the worker produced them.
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_sheet.isNull()) {
-        QMetaObject::invokeMethod(this, add, Qt::QueuedConnection);
+        Queue(add);
     }
 }
 
@@ -94,14 +127,11 @@ void CQtModuleHost::ShowMessageBox(const std::string& text, const Event* stop) {
         auto completion = std::make_shared<Completion>(done);
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_sheet.isNull()) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, text, completion] {
-                    if (Sheet() != nullptr) {
-                        ShowMessage(text);
-                    }
-                },
-                Qt::QueuedConnection);
+            Queue([this, text, completion] {
+                if (Sheet() != nullptr) {
+                    ShowMessage(text);
+                }
+            });
         }
     }
     if (!done->Valid()) {
@@ -119,8 +149,7 @@ void CQtModuleHost::ShowBanner(Banner which) {
     }
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_sheet.isNull()) {
-        QMetaObject::invokeMethod(
-            this, [this, which] { CreateBanner(which); }, Qt::QueuedConnection);
+        Queue([this, which] { CreateBanner(which); });
     }
 }
 
@@ -130,8 +159,7 @@ void CQtModuleHost::HideBanner(Banner which) {
         return;
     }
     // Queued even after a detach: a banner created just before must not stay.
-    QMetaObject::invokeMethod(
-        this, [this, which] { DestroyBanner(which); }, Qt::QueuedConnection);
+    Queue([this, which] { DestroyBanner(which); });
 }
 
 CWaitDlg* CQtModuleHost::BannerWindow(Banner which) const {

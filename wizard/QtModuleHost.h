@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <mutex>
 
 namespace norva {
@@ -34,7 +35,12 @@ public:
     // UI thread: the banner window now shown, or null.
     CWaitDlg* BannerWindow(Banner which) const;
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    // Runs `call` on the UI thread, after everything queued before it.
+    void Queue(std::function<void()> call);
     bool OnUiThread() const;
     // UI thread only.
     void CreateBanner(Banner which);

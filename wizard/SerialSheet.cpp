@@ -13,6 +13,7 @@
 #include "wizard/MessageService.h"
 #include "wizard/Messages.h"
 #include "wizard/QtModuleHost.h"
+#include "wizard/ThreadHandoff.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -260,6 +261,8 @@ void CSerialSheet::PostWizardButtons(int flags) {
 }
 
 bool CSerialSheet::event(QEvent* event) {
+    // Results come from the worker through Qt's queue.
+    MarkReceived();
     const int type = static_cast<int>(event->type());
     switch (type) {
     case WM_JOB_RESULT:

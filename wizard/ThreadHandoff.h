@@ -1,0 +1,38 @@
+#pragma once
+// Qt's event queue hands a posted event from the worker to the UI thread
+// under its own mutex, inside an uninstrumented library, so ThreadSanitizer
+// does not see that edge and reports the event's contents as raced. These
+// mark it: the poster publishes after building the event, the UI thread
+// receives before it reads one. Both are no-ops outside ThreadSanitizer.
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define NORVA_TSAN 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define NORVA_TSAN 1
+#endif
+
+#ifdef NORVA_TSAN
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+#endif
+
+namespace norva {
+
+#ifdef NORVA_TSAN
+// One token for the UI thread's queue, as Qt has one lock for it.
+inline char g_uiQueueToken;
+inline void MarkPublished() {
+    __tsan_release(&g_uiQueueToken);
+}
+inline void MarkReceived() {
+    __tsan_acquire(&g_uiQueueToken);
+}
+#else
+inline void MarkPublished() {}
+inline void MarkReceived() {}
+#endif
+
+} // namespace norva
