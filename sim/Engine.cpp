@@ -360,7 +360,7 @@ void Engine::HandleLine(int unit, const std::string& line, TimePoint now) {
             if (U(unit).restartGen != gen) {
                 return;
             }
-            Restart(unit, t);
+            Restart(unit);
             Result(unit, true, t);
             AutoConnect(t);
         });
@@ -630,7 +630,7 @@ void Engine::CancelActivity(int unit) {
     u.scanMode = 0;
 }
 
-void Engine::Restart(int unit, TimePoint now) {
+void Engine::Restart(int unit) {
     Unit& u = U(unit);
     CancelActivity(unit);
     ++u.restartGen;
@@ -641,7 +641,6 @@ void Engine::Restart(int unit, TimePoint now) {
     u.plusRun = 0;
     u.line.clear();
     u.lineOverflow = false;
-    u.outFree = u.replyAt = now;
     ++u.restarts;
     if (u.mode == 2 && IsAddress(u.peer)) {
         // Mode 2 waits for its remembered peer from power-up on.
@@ -676,7 +675,8 @@ void Engine::PowerCycle(TimePoint now) {
     for (int unit : {1, 2}) {
         Unit& u = U(unit);
         u.link = LinkState::Standby; // both lose power: nobody announces the lost link
-        Restart(unit, now);
+        u.outFree = u.replyAt = now;
+        Restart(unit);
     }
     AutoConnect(now);
 }

@@ -101,7 +101,7 @@ private:
     void Establish(int dialer, int target, TimePoint now);
     void Unlink(int unit, bool tellThisUnit, TimePoint now);
     void CancelActivity(int unit);
-    void Restart(int unit, TimePoint now);
+    void Restart(int unit);
     void AutoConnect(TimePoint now);
     bool Paired() const;
 

@@ -106,7 +106,8 @@ TEST(Pairing, TwoPortsWholeConversationEndsPairedAndPowerCycleConnects) {
         return sim.Snapshot(1).link == LinkState::Connected &&
                sim.Snapshot(2).link == LinkState::Connected;
     }));
-    EXPECT_EQ(com1.ReadUntil("\r\n", 2000).size() > 0, true);
+    const std::string announced = std::string("\r\nCONNECT ") + kUnit2 + "\r\n";
+    EXPECT_EQ(com1.ReadUntil(announced, 2000), announced);
     EXPECT_EQ(sim.Snapshot(2).active, (UartSetting{115200, 'E', 2, false}));
     EXPECT_TRUE(sim.Snapshot(1).dataMode);
 }

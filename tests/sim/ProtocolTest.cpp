@@ -26,8 +26,8 @@ protected:
         std::string r =
             com2.Command(std::string("ATD") + kUnit1, "CONNECT " + std::string(kUnit1) + "\r\n");
         ASSERT_EQ(r, std::string(kOk) + "\r\nCONNECT " + kUnit1 + "\r\n");
-        ASSERT_EQ(com1.ReadUntil("\r\n", 2000) + com1.ReadUntil("\r\n", 2000),
-                  std::string("\r\nCONNECT ") + kUnit2 + "\r\n");
+        const std::string announced = std::string("\r\nCONNECT ") + kUnit2 + "\r\n";
+        ASSERT_EQ(com1.ReadUntil(announced, 2000), announced);
     }
 
     std::unique_ptr<Simulator> sim;
@@ -111,11 +111,23 @@ TEST_F(Protocol, DialFailsOnBadAddressesAndUnreachableDevices) {
     EXPECT_EQ(com2.Command(std::string("ATD") + kUnit1, std::string(kOk) + kError),
               std::string(kOk) + kError);
     EXPECT_EQ(sim->Snapshot(2).link, LinkState::Standby);
-    // A cancelled dial says nothing more.
+    EXPECT_EQ(sim->Snapshot(2).peer, "");
+}
+
+TEST_F(Protocol, CancelledDialAndInquiryEndWithoutFurtherReplies) {
+    SimOptions o = FastOptions();
+    o.timing.connectFailMs = 3000; // long enough that only the cancel can end them
+    o.timing.inquiryMs = 3000;
+    o.unit[0].startPending = true;
+    Begin(o);
     EXPECT_EQ(com2.Command("ATD0011223344AA"), kOk);
     EXPECT_EQ(com2.Command("AT+BTCANCEL"), kOk);
-    EXPECT_EQ(com2.ReadFor(600), "");
-    EXPECT_EQ(sim->Snapshot(2).peer, "");
+    com2.Send("AT+BTINQ?\r");
+    EXPECT_EQ(com2.ReadUntil("001F00\r\n", 2500),
+              std::string("\r\n") + kUnit1 + ",Norva-BX01,001F00\r\n");
+    EXPECT_EQ(com2.Command("AT+BTCANCEL"), kOk);
+    EXPECT_EQ(com2.ReadFor(300), "");
+    EXPECT_EQ(sim->Snapshot(2).link, LinkState::Standby);
 }
 
 TEST_F(Protocol, InquiryFindsOnlyADiscoverableUnit) {
@@ -126,10 +138,6 @@ TEST_F(Protocol, InquiryFindsOnlyADiscoverableUnit) {
     EXPECT_EQ(com1.Command("AT+BTSCAN,1,0"), kOk);
     EXPECT_EQ(com2.Command("AT+BTINQ?"),
               std::string("\r\n") + kUnit1 + ",Norva-BX01,001F00\r\n" + kOk);
-    // A cancelled inquiry ends without its own OK.
-    com2.Send("AT+BTINQ?\r");
-    EXPECT_EQ(com2.Command("AT+BTCANCEL"), kOk);
-    EXPECT_EQ(com2.ReadFor(600), "");
 }
 
 TEST_F(Protocol, DataModeCarriesBytesBothWaysAndEscapes) {
