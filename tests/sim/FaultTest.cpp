@@ -2,7 +2,10 @@
 #include "SimTestUtil.h"
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -98,7 +101,8 @@ TEST(Faults, SilentUnitHearsAndSaysNothing) {
 }
 
 TEST(Faults, ChunkedRepliesLeaveInPieces) {
-    const std::string trace = ::testing::TempDir() + "sim_chunk_trace.jsonl";
+    const std::string trace =
+        ::testing::TempDir() + "sim_chunk_trace_" + std::to_string(getpid()) + ".jsonl";
     SimOptions o = FastOptions();
     o.unit[0].chunkBytes = 4;
     o.unit[0].chunkGapMs = 20;
@@ -110,6 +114,7 @@ TEST(Faults, ChunkedRepliesLeaveInPieces) {
     EXPECT_EQ(rig.com2.Command("AT"), kOk);
     rig.sim.Stop();
     std::ifstream in(trace);
+    std::remove(trace.c_str());
     int unit1Out = 0;
     int unit2Out = 0;
     for (std::string line; std::getline(in, line);) {

@@ -1,9 +1,11 @@
 // The pseudo-terminal side: who is on the line at each open, line settings, reopening, idling.
 #include "SimTestUtil.h"
 
+#include <cstdio>
 #include <fstream>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -159,7 +161,8 @@ TEST(Port, IdleSimulatorUsesNoCpuWhileThePortsAreClosed) {
 }
 
 TEST(Port, TraceRecordsBytesBothWaysAsJsonLines) {
-    const std::string trace = ::testing::TempDir() + "sim_port_trace.jsonl";
+    const std::string trace =
+        ::testing::TempDir() + "sim_port_trace_" + std::to_string(getpid()) + ".jsonl";
     SimOptions o = FastOptions();
     o.tracePath = trace;
     o.onePort = true;
@@ -171,6 +174,7 @@ TEST(Port, TraceRecordsBytesBothWaysAsJsonLines) {
     port.Close();
     sim.Stop();
     std::ifstream in(trace);
+    std::remove(trace.c_str());
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(all.find("\"unit\":1,\"dir\":\"in\",\"bytes\":\"AT\\r\"}"), std::string::npos) << all;
     EXPECT_NE(all.find("\"unit\":1,\"dir\":\"out\",\"bytes\":\"\\r\\nOK\\r\\n\"}"),
