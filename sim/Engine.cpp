@@ -265,15 +265,21 @@ size_t Engine::DataBytes(int unit, std::string_view bytes, TimePoint now) {
             } else {
                 ++u.plusRun;
             }
-            if (u.plusRun == 3) {
-                std::uint64_t gen = ++u.escapeGen;
-                At(now + Ms(m_options.timing.escapeGuardMs), [this, unit, gen](TimePoint t) {
-                    Unit& v = U(unit);
-                    if (v.escapeGen == gen && v.plusRun == 3 && v.dataMode) {
-                        Escape(unit, t);
-                    }
-                });
-            }
+            // Silence after "+++" escapes; silence after fewer pluses lets them through as data.
+            std::uint64_t gen = ++u.escapeGen;
+            At(now + Ms(m_options.timing.escapeGuardMs), [this, unit, gen](TimePoint t) {
+                Unit& v = U(unit);
+                if (v.escapeGen != gen || !v.dataMode || v.plusRun == 0) {
+                    return;
+                }
+                if (v.plusRun == 3) {
+                    Escape(unit, t);
+                    return;
+                }
+                std::string held(static_cast<size_t>(v.plusRun), '+');
+                v.plusRun = 0;
+                Forward(unit, std::move(held), t);
+            });
             continue;
         }
         if (c == '\r' && u.plusRun == 3) {
@@ -286,12 +292,16 @@ size_t Engine::DataBytes(int unit, std::string_view bytes, TimePoint now) {
         u.plusRun = 0;
         ++u.escapeGen;
     }
-    int o = Other(unit);
-    if (!forward.empty() && u.link == LinkState::Connected && U(o).link == LinkState::Connected &&
-        U(o).dataMode) {
-        Raw(o, std::move(forward), now);
-    }
+    Forward(unit, std::move(forward), now);
     return used;
+}
+
+void Engine::Forward(int unit, std::string bytes, TimePoint now) {
+    int o = Other(unit);
+    if (!bytes.empty() && U(unit).link == LinkState::Connected &&
+        U(o).link == LinkState::Connected && U(o).dataMode) {
+        Raw(o, std::move(bytes), now);
+    }
 }
 
 void Engine::Escape(int unit, TimePoint now) {

@@ -89,6 +89,7 @@ private:
     size_t DataBytes(int unit, std::string_view bytes, TimePoint now);
     void HandleLine(int unit, const std::string& line, TimePoint now);
     void Escape(int unit, TimePoint now);
+    void Forward(int unit, std::string bytes, TimePoint now);
 
     void Dial(int unit, const std::string& address, TimePoint now);
     void Inquiry(int unit, TimePoint now);

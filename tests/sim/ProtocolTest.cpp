@@ -150,6 +150,9 @@ TEST_F(Protocol, DataModeCarriesBytesBothWaysAndEscapes) {
     EXPECT_EQ(com1.ReadUntil("\xff", 2000), payload);
     com1.Send("reply");
     EXPECT_EQ(com2.ReadUntil("reply", 2000), "reply");
+    // Pluses that turn out not to be an escape go through after the guard time.
+    com2.Send("++");
+    EXPECT_EQ(com1.ReadUntil("++", 3000), "++");
 
     // "+++" and silence escapes as well as "+++\r".
     com2.Send("+++");
