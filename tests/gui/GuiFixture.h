@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,3 +92,8 @@ inline constexpr int kTestCom2 = 202;
 std::string ComVariable(int n);
 
 } // namespace norva::test
+
+// Readable failure output for texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}

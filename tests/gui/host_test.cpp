@@ -8,10 +8,14 @@
 #include "wizard/ProgressDialogs.h"
 #include "wizard/QtModuleHost.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -207,6 +211,34 @@ TEST_F(HostTest, CallsFromTheUiThreadRunDirectly) {
     EXPECT_NE(H().BannerWindow(Banner::Applying), nullptr);
     H().HideBanner(Banner::Applying);
     EXPECT_EQ(H().BannerWindow(Banner::Applying), nullptr);
+}
+
+} // namespace
+} // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+// The real boxes, not the recorder: OK only, the program's name as title.
+TEST(DefaultMessageService, OkOnlyWithTheProgramNameAndTheReason) {
+    QCoreApplication::setApplicationName(QStringLiteral("NorvaWizard"));
+    QString title, text, informative;
+    QMessageBox::StandardButtons buttons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        informative = box->informativeText();
+        buttons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    CMessageService().Show(QStringLiteral("Device setting finished.\r\nNow rebooting."),
+                           QStringLiteral("Permission denied"));
+    EXPECT_EQ(title, QStringLiteral("NorvaWizard"));
+    EXPECT_EQ(text, QStringLiteral("Device setting finished.\nNow rebooting."));
+    EXPECT_EQ(informative, QStringLiteral("Permission denied"));
+    EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include "GuiFixture.h"
 #include "pages/Connection.h"
+#include "pages/Mode.h"
+#include "pages/ModeSuccess.h"
 #include "pages/Scan.h"
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
@@ -193,6 +195,46 @@ TEST_F(SimFlowTest, ClosingTheWizardDuringAnInquiryReturnsWithinASecond) {
     EXPECT_EQ(S().Module(), nullptr);
     Pump(20);
     EXPECT_EQ(messages.Count(), 0u);
+}
+
+} // namespace
+} // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST_F(SimFlowTest, AllNineStepsPairTheUnits) {
+    StartSim();
+    ThroughStepFour();
+    CConnection* page = S().ConnectionPage();
+    ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
+    page->m_editAddress->setText(QString::fromStdString(simulator->Snapshot(1).address));
+    QTimer::singleShot(kJobMs * kSlowdown, page, [page] {
+        if (page->m_connectingDlg.IsOpen()) {
+            page->m_connectingDlg.m_cancelButton->click();
+        }
+    });
+    page->m_btnConnect->click();
+    ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
+
+    S().PressNext();
+    ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ModePage()));
+    // Unit 2 is still connected: the apply runs into data mode, the link is
+    // checked and hung up, and the worker runs the apply again by itself,
+    // without a word to the user.
+    S().PressNext();
+    ASSERT_TRUE(WaitForPage(S().Mode1Page(), 2 * kJobMs));
+    EXPECT_EQ(messages.Count(), 0u);
+    EXPECT_EQ(simulator->Snapshot(2).mode, 1);
+
+    S().PressNext();
+    ASSERT_TRUE(WaitForPage(S().ModeSuccessPage()));
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_FINISH);
+    EXPECT_EQ(simulator->Snapshot(1).mode, 2);
+    EXPECT_TRUE(simulator->GetVerdict().wouldAutoConnect) << simulator->GetVerdict().Describe();
+
+    S().FinishButton()->click();
+    EXPECT_EQ(S().Module(), nullptr);
 }
 
 } // namespace
