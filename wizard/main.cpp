@@ -1,6 +1,7 @@
 // Starts straight into the wizard and ends when it closes. Nothing is read
 // from or written to disk; no serial port is touched before step 1's Next.
 
+#include "pages/PageCommon.h"
 #include "res/strings/StringTable.h"
 #include "wizard/MessageService.h"
 #include "wizard/SerialSheet.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("TALMERO2"));
     QCoreApplication::setApplicationName(QStringLiteral("NorvaWizard"));
     norva::InitResources();
+    QApplication::setWindowIcon(norva::LoadAppIcon());
 
     const QLocale locale = QLocale::system();
     norva::SetUiLanguage(locale.language() == QLocale::Korean ? norva::UiLanguage::Korean
