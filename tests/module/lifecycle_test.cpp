@@ -2,7 +2,14 @@
 
 #include "ModuleFixture.h"
 
+#include "res/strings/StringTable.h"
+
+#include <algorithm>
+#include <fcntl.h>
 #include <future>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace norva::test {
 namespace {
@@ -80,6 +87,46 @@ TEST_F(Lifecycle, OpenFailureLeavesNoWorker) {
     CModuleControl second(&host);
     EXPECT_EQ(0, second.OpenPortPath(peer.Path(), 9600, 0, 0));
     EXPECT_FALSE(second.WorkerRunning());
+}
+
+// Descriptors run out while the job events are made: the user is told once,
+// the slots from the failing one on stay empty, and signalling them is
+// harmless.
+TEST(JobEvents, CreationFailureStopsAtTheFailingSlot) {
+    RecordingHost host; // holds a descriptor of its own
+    // New descriptors take the lowest free number: fill every hole below the
+    // highest one in use, then allow exactly three more.
+    int highest = -1;
+    for (int fd = 0; fd < 4096; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) {
+            highest = fd;
+        }
+    }
+    std::vector<int> fillers;
+    for (int fd = 0; fd < highest; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1) {
+            fillers.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
+        }
+    }
+    constexpr int creatable = 3;
+    rlimit saved{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_NOFILE, &saved));
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(highest + 1 + 3);
+
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &tight));
+    auto module = std::make_unique<CModuleControl>(&host);
+    ASSERT_EQ(0, setrlimit(RLIMIT_NOFILE, &saved));
+
+    EXPECT_EQ(std::vector<std::string>{kCreateEventFailedText}, host.MessageBoxTexts());
+    for (int slot = 0; slot < kJobEventCount; ++slot) {
+        EXPECT_EQ(slot < creatable, module->JobEvent(slot) != nullptr) << "slot " << slot;
+    }
+    module->SignalJob(kJobEventCount - 1);
+    module.reset();
+    for (int fd : fillers) {
+        close(fd);
+    }
 }
 
 TEST(Banners, EachIsShownOnceAndHiddenOnceAndNoneOutlivesTheController) {
