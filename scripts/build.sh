@@ -15,4 +15,4 @@ export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true CCACHE_SLOPPINESS=time_macros
 cmake -S . -B "build/$cfg" -G Ninja -Wno-dev \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$cxx" \
     -DNORVA_SANITIZE="$san" -DNORVA_BUILD_FUZZ="$fuzz" -DNORVA_BUILD_BENCH="$bench" >/dev/null
-cmake --build "build/$cfg" -j "$(nproc)" -k 0
+cmake --build "build/$cfg" -j "$(nproc)" -- -k 0
