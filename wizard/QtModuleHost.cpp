@@ -166,6 +166,10 @@ CWaitDlg* CQtModuleHost::BannerWindow(Banner which) const {
     return which == Banner::Checking ? m_checking.data() : m_applying.data();
 }
 
+int CQtModuleHost::BannersCreated(Banner which) const {
+    return which == Banner::Checking ? m_nCheckingCreated : m_nApplyingCreated;
+}
+
 void CQtModuleHost::CreateBanner(Banner which) {
     CSerialSheet* sheet = Sheet();
     if (sheet == nullptr) {
@@ -175,6 +179,7 @@ void CQtModuleHost::CreateBanner(Banner which) {
     if (!slot.isNull()) {
         return;
     }
+    ++(which == Banner::Checking ? m_nCheckingCreated : m_nApplyingCreated);
     if (which == Banner::Checking) {
         slot = new CWaitDlg(QString::fromLatin1(kCheckingBannerText), 218, 17, sheet);
     } else {

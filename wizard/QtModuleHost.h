@@ -34,6 +34,8 @@ public:
 
     // UI thread: the banner window now shown, or null.
     CWaitDlg* BannerWindow(Banner which) const;
+    // UI thread: how many banner windows of this kind were created so far.
+    int BannersCreated(Banner which) const;
 
 protected:
     bool event(QEvent* event) override;
@@ -51,6 +53,8 @@ private:
     QPointer<CSerialSheet> m_sheet;
     QPointer<CWaitDlg> m_checking;
     QPointer<CWaitDlg> m_applying;
+    int m_nCheckingCreated = 0;
+    int m_nApplyingCreated = 0;
 };
 
 } // namespace norva

@@ -2,13 +2,11 @@
 // from or written to disk; no serial port is touched before step 1's Next.
 
 #include "pages/PageCommon.h"
-#include "res/strings/StringTable.h"
 #include "wizard/MessageService.h"
 #include "wizard/SerialSheet.h"
+#include "wizard/StartUp.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTranslator>
 
 int main(int argc, char* argv[]) {
@@ -19,12 +17,9 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(norva::LoadAppIcon());
 
     const QLocale locale = QLocale::system();
-    norva::SetUiLanguage(locale.language() == QLocale::Korean ? norva::UiLanguage::Korean
-                                                              : norva::UiLanguage::English);
-    // Qt's own texts (standard buttons) in the user's language, when installed.
+    norva::SetUiLanguage(norva::LanguageForLocale(locale));
     QTranslator qtTranslator;
-    if (qtTranslator.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (norva::LoadQtTranslations(locale, qtTranslator)) {
         QCoreApplication::installTranslator(&qtTranslator);
     }
 

@@ -7,6 +7,7 @@
 #include "platform/Event.h"
 #include "wizard/ProgressDialogs.h"
 #include "wizard/QtModuleHost.h"
+#include "wizard/StartUp.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -16,6 +17,7 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -164,6 +166,7 @@ TEST_F(HostTest, CheckingBannerIsAFramelessWindowCentredOnTheSheet) {
     again.join();
     Pump();
     EXPECT_EQ(H().BannerWindow(Banner::Checking), banner);
+    EXPECT_EQ(H().BannersCreated(Banner::Checking), 1);
 
     std::thread hide([this] { H().HideBanner(Banner::Checking); });
     hide.join();
@@ -239,6 +242,27 @@ TEST(DefaultMessageService, OkOnlyWithTheProgramNameAndTheReason) {
     EXPECT_EQ(text, QStringLiteral("Device setting finished.\nNow rebooting."));
     EXPECT_EQ(informative, QStringLiteral("Permission denied"));
     EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+} // namespace
+} // namespace norva::test
+
+namespace norva::test {
+namespace {
+
+TEST(StartUp, KoreanLocaleGetsKoreanTextsAndQtsOwn) {
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea);
+    EXPECT_EQ(LanguageForLocale(korean), UiLanguage::Korean);
+    EXPECT_EQ(LanguageForLocale(QLocale(QLocale::English, QLocale::UnitedStates)),
+              UiLanguage::English);
+    EXPECT_EQ(LanguageForLocale(QLocale(QLocale::German, QLocale::Germany)), UiLanguage::English);
+    QTranslator translator;
+    if (!LoadQtTranslations(korean, translator)) {
+        GTEST_SKIP() << "Qt's Korean translations are not installed";
+    }
+    EXPECT_FALSE(translator.isEmpty());
+    EXPECT_EQ(LoadString(IDS_PORT_OPEN_FAILED, LanguageForLocale(korean)),
+              "시리얼 포트 열기 실패.");
 }
 
 } // namespace
