@@ -139,7 +139,11 @@ bool CSerialSheet::OnInitDialog() {
     if (m_nStartPage > 0 && m_nStartPage < GetPageCount()) {
         SetActivePage(m_nStartPage);
     }
-    m_pModule.reset(new (std::nothrow) CModuleControl(m_pHost.get()));
+    try {
+        m_pModule = std::make_unique<CModuleControl>(m_pHost.get());
+    } catch (const std::bad_alloc&) {
+        m_pModule.reset();
+    }
     if (!m_pModule) {
         ShowMessage(QString::fromLatin1(kInsufficientMemoryText));
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);

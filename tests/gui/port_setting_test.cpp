@@ -5,6 +5,7 @@
 #include "GuiFixture.h"
 #include "pages/PortSettingDlg.h"
 
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -212,6 +213,26 @@ TEST_F(PortSettingTest, OnlyTheOkButtonStores) {
     EXPECT_EQ(baud, QStringLiteral("9600"));
     EXPECT_EQ(dlg.m_nPort, 2);
     EXPECT_EQ(dlg.m_nBaudRate, 57600);
+    EXPECT_EQ(dlg.m_nParity, 2);
+}
+
+TEST_F(PortSettingTest, EnterInAnOpenListPicksTheItemAndKeepsTheDialog) {
+    PresentPorts({1});
+    CPortSettingDlg dlg;
+    bool openAfterEnter = false;
+    QString picked;
+    Run(dlg, [&] {
+        dlg.m_cbParity->setFocus();
+        dlg.m_cbParity->showPopup();
+        QWidget* popup = dlg.m_cbParity->view();
+        QTest::keyClick(popup, Qt::Key_Down);
+        QTest::keyClick(popup, Qt::Key_Return);
+        openAfterEnter = dlg.isVisible();
+        picked = dlg.m_cbParity->currentText();
+        dlg.m_okButton->click();
+    });
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(picked, QStringLiteral("Even"));
     EXPECT_EQ(dlg.m_nParity, 2);
 }
 
