@@ -189,6 +189,21 @@ TEST_F(ConnectionTest, ConnectStoresTheAddressAndCancelAbortsTheAttempt) {
     EXPECT_FALSE(page->m_btnSearch->isEnabled());
 }
 
+TEST_F(ConnectionTest, ClosingTheSheetDuringAConnectAttempt) {
+    page->EndSearchDisplay();
+    Pump();
+    QTimer::singleShot(0, page, [&] {
+        Pump();
+        S().reject();
+    });
+    page->m_btnConnect->click();
+    EXPECT_EQ(page->m_connectingDlg.result(), CConnectingDlg::kCancelled);
+    EXPECT_FALSE(page->m_connectingDlg.IsOpen());
+    EXPECT_EQ(S().Module(), nullptr);
+    Pump();
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
 TEST_F(ConnectionTest, ConnectingDialogLooksAsItShould) {
     CConnectingDlg& dlg = page->m_connectingDlg;
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Connecting..."));

@@ -94,6 +94,17 @@ TEST_F(SimFlowTest, StepOneWithAnIdleModuleMovesOn) {
     EXPECT_EQ(M().m_info.Name(), "Norva-BX01");
 }
 
+TEST_F(SimFlowTest, SecondNextOnStepOneStartsTheCheckAfresh) {
+    StartSim();
+    S().NextButton()->click();
+    // The first check is under way when the user presses Next again: the
+    // port is reopened and the stopped check reports nothing.
+    ASSERT_TRUE(PumpUntil([&] { return simulator->Snapshot(1).commands >= 1; }, 10000 * kSlowdown));
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    EXPECT_EQ(messages.Count(), 0u);
+}
+
 TEST_F(SimFlowTest, StepOneSetsAModuleInAnotherModeBackToZero) {
     StartSim([](sim::SimOptions& o) { o.unit[0].startMode = 2; });
     S().NextButton()->click();
