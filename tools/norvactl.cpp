@@ -139,9 +139,6 @@ public:
     }
 
     int Count() const { return m_count.load(); }
-    // While set, an interrupted direct transaction gets its abort again and
-    // again until it ends.
-    void RepeatAbort(bool on) { m_repeatAbort.store(on); }
     // Auto-reset: set on every signal.
     Event* Notice() { return &m_notice; }
 
@@ -150,18 +147,9 @@ private:
         std::array<Event*, 1> events{&m_quit};
         WaitFd extra{m_fd, POLLIN, 0};
         for (;;) {
-            const bool repeat = m_count.load() == 1 && m_repeatAbort.load();
-            int r = WaitAny(events, repeat ? kAbortRepeatMs : -1, &extra);
+            int r = WaitAny(events, -1, &extra);
             if (r == 0 || r == kWaitFailed) {
                 return;
-            }
-            if (r == kWaitTimeout) {
-                // The idle worker may have taken the abort meant for the
-                // direct transaction; the transaction's own wait takes this one.
-                if (m_repeatAbort.load()) {
-                    module->SignalJob(EV_ABORT);
-                }
-                continue;
             }
             signalfd_siginfo info{};
             while (read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
@@ -181,7 +169,6 @@ private:
     Event m_quit{Event::Mode::Manual};
     Event m_notice{Event::Mode::Auto};
     std::atomic<int> m_count{0};
-    std::atomic<bool> m_repeatAbort{false};
     std::thread m_thread;
 };
 
@@ -506,12 +493,15 @@ int Session::Apply() {
     return Finish(JOB_APPLY, r->code, r->code == RC_DONE);
 }
 
-// Transactions that have no job of their own run on this thread while the
-// worker waits idle, the way the wizard sends its direct mode command.
+// Transactions that have no job of their own run on this thread, the way the
+// wizard sends its direct mode command. The worker is stopped first: an idle
+// worker also waits on the abort event and could take a Ctrl-C meant for
+// this transaction.
 int Session::Direct() {
     const std::string& cmd = m_opt.command;
     int code = RC_ERROR;
-    m_signals.RepeatAbort(true);
+    m_module.StopWorker();
+    m_module.JobEvent(EV_STOP)->Reset();
     if (cmd == "probe") {
         code = m_module.Probe(2000);
     } else if (cmd == "set-mode") {
@@ -524,7 +514,6 @@ int Session::Direct() {
     } else if (cmd == "write-sreg") {
         code = m_module.WriteSRegister(2000, std::stoi(m_opt.args[0]), std::stoi(m_opt.args[1]));
     }
-    m_signals.RepeatAbort(false);
     return Finish(0, code, code == RC_OK);
 }
 
