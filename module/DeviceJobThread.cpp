@@ -1,6 +1,7 @@
 // The device-job worker: waits on the twelve job events and runs one module
 // job at a time, reporting each result to the host without waiting for it.
 
+#include "module/Catalogue.h"
 #include "module/ModuleControl.h"
 #include "res/strings/StringTable.h"
 
@@ -10,6 +11,8 @@
 #include <system_error>
 
 namespace norva {
+
+namespace cat = catalogue;
 
 namespace {
 
@@ -30,27 +33,27 @@ public:
             StatusJob();
             break;
         case EV_CANCEL_CMD:
-            Post(m.CancelCommand(5000), JOB_CANCEL_CMD);
+            Post(m.CancelCommand(cat::kCancelJobTimeoutMs), JOB_CANCEL_CMD);
             break;
         case EV_CONNECT:
-            Post(m.Connect(30000, m.m_strTargetAddr.Get()), JOB_CONNECT);
+            Post(m.Connect(cat::kConnectJobTimeoutMs, m.m_strTargetAddr.Get()), JOB_CONNECT);
             break;
         case EV_DISCONNECT:
             DisconnectJob();
             break;
         case EV_ESCAPE:
-            Post(m.Escape(2000), JOB_ESCAPE);
+            Post(m.Escape(cat::kEscapeJobTimeoutMs), JOB_ESCAPE);
             break;
         case EV_SCAN:
             Post(m.Scan(), JOB_SCAN);
             break;
         case EV_INQUIRY:
-            Post(m.Inquiry(-1), JOB_INQUIRY);
+            Post(m.Inquiry(cat::kInquiryJobTimeoutMs), JOB_INQUIRY);
             break;
         case EV_READ_SREG: {
             // An OK without a value line leaves the last value in place.
             std::string value = m.m_strSRegValue.Get();
-            int r = m.ReadSRegister(2000, m.m_nSRegNo.load(), value);
+            int r = m.ReadSRegister(cat::kReadSRegJobTimeoutMs, m.m_nSRegNo.load(), value);
             m.m_strSRegValue.Set(value);
             Post(r, JOB_READ_SREG);
             break;
@@ -59,7 +62,7 @@ public:
             ApplyJob();
             break;
         case EV_RESET:
-            Post(m.Reset(5000), JOB_RESET);
+            Post(m.Reset(cat::kResetJobTimeoutMs), JOB_RESET);
             break;
         default:
             break;
@@ -87,14 +90,15 @@ private:
             m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
             // A stop during the pause must not send "+++" to a module that is
             // being left alone.
-            int r = SleepUnlessSet(m_stop, kJobPauseMs) ? RC_STOPPED : m.Escape(5000);
+            int r = SleepUnlessSet(m_stop, kJobPauseMs) ? RC_STOPPED
+                                                        : m.Escape(cat::kDisconnectEscapeTimeoutMs);
             if (r != RC_OK) {
                 m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
                 Post(r, JOB_ESCAPE);
                 return;
             }
         }
-        int r = m.Disconnect(20000);
+        int r = m.Disconnect(cat::kDisconnectTimeoutMs);
         if (r == RC_DISCONNECTED && chainedApply) {
             m.m_info.m_nLinkState.store(LINK_STANDBY);
             m.SignalJob(EV_APPLY);
@@ -110,7 +114,7 @@ private:
 
     void ApplyJob() {
         m.ShowApplyingBanner();
-        int mode = m.SetOpMode(3000, m.m_nApplyMode.load());
+        int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, m.m_nApplyMode.load());
         if (mode == RC_ERROR) {
             // A pending link refuses the mode; cancel it and go on with the
             // UART setting without sending the mode again.
@@ -122,7 +126,7 @@ private:
                 ApplyFailed(RC_ERROR);
                 return;
             }
-            int c = m.CancelCommand(3000);
+            int c = m.CancelCommand(cat::kApplyCancelTimeoutMs);
             if (c != RC_OK) {
                 ApplyFailed(c);
                 return;
@@ -139,7 +143,8 @@ private:
         const int baud = m.m_nApplyBaud.load();
         const int parity = m.m_nApplyParity.load();
         const int stopBits = m.m_nApplyStopBits.load();
-        int u = m.SetUartConfig(2000, baud, parity, stopBits, m.m_nApplyFlow.load());
+        int u = m.SetUartConfig(cat::kApplyUartTimeoutMs, baud, parity, stopBits,
+                                m.m_nApplyFlow.load());
         if (u == RC_STOPPED || u == RC_ABORTED) {
             // Stopped or aborted: no further setting is sent to the module.
             ApplyFailed(u);
@@ -147,7 +152,7 @@ private:
         }
         if (u != RC_OK) {
             // Older firmware knows only the form without flow control.
-            int v = m.SetUartConfigNoFlow(2000, baud, parity, stopBits);
+            int v = m.SetUartConfigNoFlow(cat::kApplyUartTimeoutMs, baud, parity, stopBits);
             if (v != RC_OK) {
                 ApplyFailed(v);
                 return;

@@ -1,6 +1,7 @@
 // The sheet's decision table for finished module jobs: which page comes
 // next, what the user is told and which job runs after.
 
+#include "module/Catalogue.h"
 #include "module/ModuleControl.h"
 #include "pages/Connection.h"
 #include "pages/First.h"
@@ -141,7 +142,7 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
                 if (module.m_info.m_nOpMode.load() != 0) {
                     // The worker is idle after a status job; its result does
                     // not matter, the apply steps set the mode again.
-                    module.SetOpMode(3000, 0);
+                    module.SetOpMode(catalogue::kSheetSetModeTimeoutMs, 0);
                 }
                 AdvanceAfterJob(JOB_STATUS);
             }
