@@ -24,11 +24,6 @@
 namespace norva::test {
 namespace {
 
-#ifdef NORVA_SANITIZED_BUILD
-constexpr int kSlowdown = 3;
-#else
-constexpr int kSlowdown = 1;
-#endif
 // The longest single step: an apply that times out on a connected module,
 // the status query that escapes it, the hang-up and the apply again.
 constexpr int kStepMs = 40000;

@@ -86,6 +86,14 @@ protected:
     std::unique_ptr<CSerialSheet> sheet;
 };
 
+// Sanitizer builds run several times slower: bounds that only catch hangs
+// grow with them.
+#ifdef NORVA_SANITIZED_BUILD
+inline constexpr int kSlowdown = 3;
+#else
+inline constexpr int kSlowdown = 1;
+#endif
+
 // COM numbers the tests map to their own devices.
 inline constexpr int kTestCom1 = 201;
 inline constexpr int kTestCom2 = 202;

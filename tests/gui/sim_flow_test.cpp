@@ -22,11 +22,6 @@
 namespace norva::test {
 namespace {
 
-#ifdef NORVA_SANITIZED_BUILD
-constexpr int kSlowdown = 3;
-#else
-constexpr int kSlowdown = 1;
-#endif
 // A status query of a module that never answers takes about 9 s.
 constexpr int kJobMs = 30000;
 
