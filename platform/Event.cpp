@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
-#include <vector>
 
 namespace norva {
 
@@ -59,22 +58,28 @@ int RemainingMs(Clock::time_point deadline) {
 } // namespace
 
 int WaitAny(std::span<Event* const> events, int timeoutMs, WaitFd* extra) {
-    std::vector<pollfd> fds;
-    fds.reserve(events.size() + 1);
+    // A fixed array: the reader and every transaction wait here for each
+    // chunk, so the wait must not allocate.
+    pollfd fds[kMaxWaitObjects + 1];
+    if (events.size() > kMaxWaitObjects) {
+        errno = EINVAL;
+        return kWaitFailed;
+    }
+    size_t used = 0;
     for (Event* e : events) {
         if (e == nullptr || !e->Valid()) {
             errno = EBADF;
             return kWaitFailed;
         }
-        fds.push_back({e->Fd(), POLLIN, 0});
+        fds[used++] = {e->Fd(), POLLIN, 0};
     }
     if (extra != nullptr) {
-        fds.push_back({extra->fd, extra->events, 0});
+        fds[used++] = {extra->fd, extra->events, 0};
     }
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const int wait = timeoutMs < 0 ? -1 : RemainingMs(deadline);
-        const int ready = poll(fds.data(), fds.size(), wait);
+        const int ready = poll(fds, used, wait);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -93,8 +98,8 @@ int WaitAny(std::span<Event* const> events, int timeoutMs, WaitFd* extra) {
             }
             // Another waiter took this auto-reset event first: keep waiting.
         }
-        if (extra != nullptr && fds.back().revents != 0) {
-            extra->revents = fds.back().revents;
+        if (extra != nullptr && fds[used - 1].revents != 0) {
+            extra->revents = fds[used - 1].revents;
             return static_cast<int>(events.size());
         }
         if (timeoutMs >= 0 && RemainingMs(deadline) == 0) {

@@ -2,6 +2,7 @@
 // Win32-style events on eventfd, so that a thread can wait on events and a
 // device descriptor in one poll().
 
+#include <cstddef>
 #include <span>
 
 namespace norva {
@@ -32,6 +33,8 @@ private:
 };
 
 inline constexpr int kWaitTimeout = -1;
+// The most events one wait can watch (the job events are the largest set).
+inline constexpr size_t kMaxWaitObjects = 16;
 inline constexpr int kWaitFailed = -2;
 
 // An extra descriptor for WaitAny: the serial reader waits on its stop event

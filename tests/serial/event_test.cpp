@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using norva::Event;
 using norva::kWaitTimeout;
@@ -87,10 +88,15 @@ TEST(EventWaitAny, ReportsAReadyDescriptorAfterTheEvents) {
     close(fds[1]);
 }
 
-TEST(EventWaitAny, FailsOnAMissingEvent) {
+TEST(EventWaitAny, FailsOnAMissingEventOrTooManyEvents) {
     Event e(Event::Mode::Auto);
     Event* const set[] = {&e, nullptr};
     EXPECT_EQ(WaitAny(set, 0), norva::kWaitFailed);
+    std::vector<Event*> many(norva::kMaxWaitObjects + 1, &e);
+    e.Set();
+    EXPECT_EQ(WaitAny(many, 0), norva::kWaitFailed);
+    many.pop_back();
+    EXPECT_EQ(WaitAny(many, 0), 0);
 }
 
 TEST(EventSleep, EndsEarlyWhenStopIsSet) {
