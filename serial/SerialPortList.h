@@ -10,6 +10,12 @@ struct SerialPortEntry {
     std::string name;
     std::string port;   // "COMn"
     std::string device; // the Linux device behind it
+    // What udev knows of the device, empty when it says nothing: the stable
+    // /dev/serial/by-id link and the USB vendor, model and serial number.
+    std::string byId;
+    std::string vendor;
+    std::string model;
+    std::string serial;
 };
 
 class CSerialPortList {
