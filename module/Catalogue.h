@@ -39,12 +39,14 @@ constexpr Command Unlimited(const char* text, int perWait, int accumulation) {
 inline constexpr Command kProbe = {"AT\r", 30, 30, 64};
 inline constexpr Command kCancelCommand = {"AT+BTCANCEL\r", 30, 30, 64};
 
-inline constexpr Command kQueryStatus = Unlimited("AT+BTINFO?\r", 127, 256);
+// The status and search lines carry a name of up to 255 (own) or 248
+// (Bluetooth) bytes: both accumulations hold the longest such line whole.
+inline constexpr Command kQueryStatus = Unlimited("AT+BTINFO?\r", 127, 384);
 inline constexpr Command kConnect = Limited("ATD%s\r", 31, 32);
 inline constexpr Command kDisconnect = Limited("ATH\r", 31, 32);
 inline constexpr Command kEscape = Unlimited("+++\r", 30, 64);
 inline constexpr Command kScan = Limited("AT+BTSCAN,%d,%d\r", 31, 32);
-inline constexpr Command kInquiry = Unlimited("AT+BTINQ?\r", 127, 128);
+inline constexpr Command kInquiry = Unlimited("AT+BTINQ?\r", 127, 384);
 inline constexpr Command kReturnOnline = {"ATO\r", 0, 0, 0}; // written, never awaited
 inline constexpr Command kSetOpMode = Limited("AT+BTMODE,%d\r", 31, 32);
 inline constexpr Command kSetUartConfig = Limited("AT+UARTCONFIG,%d,%c,%d,%d\r", 31, 32);
@@ -53,10 +55,13 @@ inline constexpr Command kWriteSRegister = Limited("ATS%d=%d\r", 31, 32);
 inline constexpr Command kReadSRegister = Limited("ATS%d?\r", 31, 32);
 inline constexpr Command kReset = Limited("ATZ\r", 31, 32);
 
-inline constexpr int kMaxAccumulation = 256;
+inline constexpr int kMaxAccumulation = 384;
+// A line of an unlimited reply that outgrows its accumulation is skipped up
+// to its end; one that does not end within this many bytes overflows.
+inline constexpr int kMaxSkippedLine = 1024;
 
 // The status query's token copy: longer tokens end the query.
-inline constexpr int kStatusWorkText = 128;
+inline constexpr int kStatusWorkText = 384;
 // Address and name as stored in ModuleInfo (without their terminators).
 inline constexpr int kAddressChars = 12;
 inline constexpr int kNameChars = 255;
@@ -74,10 +79,8 @@ inline constexpr const char* kResponseOffValue = "0";
 inline constexpr int kInquiryRegister = 24;
 inline constexpr int kInquirySRegTimeoutMs = 3000;
 
-// Scan: each wait lasts the scan time plus this; a scan time of 0 waits
-// without limit.
-inline constexpr int kScanExtraMs = 5000;
-inline constexpr int kScanMsPerSecond = 1000;
+// Scan: the module confirms at once, whatever the scan time.
+inline constexpr int kScanConfirmMs = 3000;
 
 inline constexpr int kEscapePauseMs = 50; // before "+++\r"
 inline constexpr int kBannerPauseMs = 50; // after showing the checking banner

@@ -16,6 +16,31 @@ namespace cat = catalogue;
 
 namespace {
 
+int JobIdOfSlot(int slot) {
+    switch (slot) {
+    case EV_STATUS:
+        return JOB_STATUS;
+    case EV_CANCEL_CMD:
+        return JOB_CANCEL_CMD;
+    case EV_CONNECT:
+        return JOB_CONNECT;
+    case EV_DISCONNECT:
+        return JOB_DISCONNECT;
+    case EV_ESCAPE:
+        return JOB_ESCAPE;
+    case EV_SCAN:
+        return JOB_SCAN;
+    case EV_INQUIRY:
+        return JOB_INQUIRY;
+    case EV_READ_SREG:
+        return JOB_READ_SREG;
+    case EV_APPLY:
+        return JOB_APPLY;
+    default:
+        return JOB_RESET;
+    }
+}
+
 constexpr int kIdleWaitMs = 500;
 constexpr int kJobPauseMs = 50;
 // A wait that keeps failing must not turn into a busy loop when the host
@@ -90,8 +115,10 @@ private:
             m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
             // A stop during the pause must not send "+++" to a module that is
             // being left alone.
-            int r = SleepUnlessSet(m_stop, kJobPauseMs) ? RC_STOPPED
-                                                        : m.Escape(cat::kDisconnectEscapeTimeoutMs);
+            int r = m.Pause(kJobPauseMs);
+            if (r == RC_OK) {
+                r = m.Escape(cat::kDisconnectEscapeTimeoutMs);
+            }
             if (r != RC_OK) {
                 m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
                 Post(r, JOB_ESCAPE);
@@ -107,6 +134,12 @@ private:
         Post(r, JOB_DISCONNECT);
     }
 
+    // Results after which nothing more is sent: stopped, aborted, or the
+    // device is gone.
+    static bool Ends(int code) {
+        return code == RC_STOPPED || code == RC_ABORTED || code == RC_DEVICE_GONE;
+    }
+
     void ApplyFailed(int code) {
         m.HideApplyingBanner();
         Post(code, JOB_APPLY);
@@ -115,11 +148,15 @@ private:
     void ApplyJob() {
         m.ShowApplyingBanner();
         int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, m.m_nApplyMode.load());
+        if (Ends(mode)) {
+            ApplyFailed(mode);
+            return;
+        }
         if (mode == RC_ERROR) {
             // A pending link refuses the mode; cancel it and go on with the
             // UART setting without sending the mode again.
-            if (m.QueryStatus(m.m_info) != 1) {
-                ApplyFailed(RC_ERROR);
+            if (const int q = m.QueryStatus(m.m_info); q != 1) {
+                ApplyFailed(Ends(q) ? q : RC_ERROR);
                 return;
             }
             if (m.m_info.m_nLinkState.load() != LINK_PENDING) {
@@ -145,7 +182,7 @@ private:
         const int stopBits = m.m_nApplyStopBits.load();
         int u = m.SetUartConfig(cat::kApplyUartTimeoutMs, baud, parity, stopBits,
                                 m.m_nApplyFlow.load());
-        if (u == RC_STOPPED || u == RC_ABORTED) {
+        if (Ends(u)) {
             // Stopped or aborted: no further setting is sent to the module.
             ApplyFailed(u);
             return;
@@ -193,8 +230,17 @@ void DeviceJobThread(CModuleControl* module) {
             continue; // an abort with no transaction under way is used up
         }
         if (slot > EV_ABORT && slot < kJobEventCount) {
-            if (SleepUnlessSet(stop, kJobPauseMs)) {
+            const int paused = module->Pause(kJobPauseMs);
+            if (paused == RC_STOPPED) {
                 return; // stopped before the job began: leave the module alone
+            }
+            if (paused == RC_ABORTED) {
+                // Cancelled before anything was sent: report it as the job's
+                // own abort.
+                if (host != nullptr) {
+                    host->PostJobResult(RC_ABORTED, JobIdOfSlot(slot));
+                }
+                continue;
             }
             runner.Run(slot);
             continue;

@@ -86,6 +86,10 @@ int CModuleControl::AfterOpen() {
 }
 
 int CModuleControl::StartWorker() {
+    // A worker that stopped itself has ended or is ending: collect it first.
+    if (m_pWorkerThread.joinable() && m_pWorkerThread.get_id() != std::this_thread::get_id()) {
+        m_pWorkerThread.join();
+    }
     // Running before the thread exists, so the worker never sees it unset.
     m_bWorkerRunning.store(1);
     try {
@@ -98,18 +102,15 @@ int CModuleControl::StartWorker() {
 }
 
 void CModuleControl::StopWorker() {
-    if (m_bWorkerRunning.exchange(0) == 0) {
-        return;
-    }
-    SignalJob(EV_STOP);
-    if (!m_pWorkerThread.joinable()) {
-        return;
+    if (m_bWorkerRunning.exchange(0) != 0) {
+        SignalJob(EV_STOP);
     }
     // Every wait of the worker watches EV_STOP and the host's message boxes
     // return on it, so the join is bounded; a thread cannot be killed safely.
-    if (m_pWorkerThread.get_id() == std::this_thread::get_id()) {
-        m_pWorkerThread.detach();
-    } else {
+    // Called on the worker itself (from a host callback) it only asks the
+    // worker to end; the thread is joined by the next start or stop made
+    // elsewhere, never detached.
+    if (m_pWorkerThread.joinable() && m_pWorkerThread.get_id() != std::this_thread::get_id()) {
         m_pWorkerThread.join();
     }
 }
@@ -127,11 +128,14 @@ int CModuleControl::WaitForData(uint8_t* dest, int maxCount, int timeoutMs) {
     Event* const stop = m_hJobEvents[EV_STOP].get();
     Event* const abort = m_hJobEvents[EV_ABORT].get();
     Event* const data = m_port.m_hDataEvent.get();
+    Event* const gone = m_port.GoneEvent();
     if (stop == nullptr || abort == nullptr) {
         return 0;
     }
-    Event* const waitOn[] = {stop, abort, data};
-    const std::span<Event* const> events(waitOn, data != nullptr ? 3 : 2);
+    // Data comes before the hang-up so that a reply that made it through is
+    // still matched. A port never opened has neither.
+    Event* const waitOn[] = {stop, abort, data, gone};
+    const std::span<Event* const> events(waitOn, data != nullptr && gone != nullptr ? 4 : 2);
 
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
@@ -149,7 +153,13 @@ int CModuleControl::WaitForData(uint8_t* dest, int maxCount, int timeoutMs) {
         if (r == 1) {
             return -2;
         }
-        if (r != 2) {
+        if (r == 3) {
+            // The event is manual-reset: any later wait sees it too. Bytes
+            // the reader stored before the hang-up still come first.
+            if (m_port.m_rxBuffer.GetCount() == 0) {
+                return -3;
+            }
+        } else if (r != 2) {
             return 0; // time-out or a failed wait
         }
         int got = 0;
@@ -179,6 +189,28 @@ int CModuleControl::WaitForData(uint8_t* dest, int maxCount, int timeoutMs) {
         if (timeoutMs >= 0 && Clock::now() >= deadline) {
             return 0;
         }
+    }
+}
+
+int CModuleControl::Pause(int ms) {
+    Event* const stop = m_hJobEvents[EV_STOP].get();
+    Event* const abort = m_hJobEvents[EV_ABORT].get();
+    Event* const gone = m_port.GoneEvent();
+    if (stop == nullptr || abort == nullptr) {
+        SleepUnlessSet(nullptr, ms);
+        return RC_OK;
+    }
+    Event* const waitOn[] = {stop, abort, gone};
+    const int r = WaitAny(std::span<Event* const>(waitOn, gone != nullptr ? 3 : 2), ms);
+    switch (r) {
+    case 0:
+        return RC_STOPPED;
+    case 1:
+        return RC_ABORTED;
+    case 2:
+        return RC_DEVICE_GONE;
+    default:
+        return m_port.HungUp() ? RC_DEVICE_GONE : RC_OK;
     }
 }
 

@@ -38,6 +38,15 @@ private:
     std::string m_text;
 };
 
+// Why a status query ended without a status, for callers that explain it.
+enum StatusFailure : int {
+    STATUS_READ_OK = 0,
+    STATUS_NO_ANSWER = 1,   // nothing, or nothing that could be read, came back
+    STATUS_REFUSED = 2,     // the module answered ERROR
+    STATUS_UNREADABLE = 3,  // a reply came that is not a status line
+    STATUS_INTERRUPTED = 4, // stopped, aborted or the device went away
+};
+
 class CModuleControl {
 public:
     // `host` receives job results, device rows, message boxes and banners; it
@@ -64,8 +73,13 @@ public:
     // slot whose event could not be created.
     void SignalJob(int slot);
 
-    // Bytes taken (>= 1), 0 = nothing (time-out), -1 = stop, -2 = abort.
+    // Bytes taken (>= 1), 0 = nothing (time-out), -1 = stop, -2 = abort,
+    // -3 = the device is gone (bytes that came before it are taken first).
     int WaitForData(uint8_t* dest, int maxCount, int timeoutMs);
+    // A pause between commands: RC_OK once it has passed, or RC_STOPPED,
+    // RC_ABORTED or RC_DEVICE_GONE when that cut it short (the abort is used
+    // up), so that nothing more is sent.
+    int Pause(int ms);
 
     // Transactions: each blocks its thread and returns a result code.
     int Probe(int timeoutMs);
@@ -88,6 +102,9 @@ public:
     void HideCheckingBanner();
     void ShowApplyingBanner();
     void HideApplyingBanner();
+
+    // Why the last QueryStatus did not read a status (StatusFailure).
+    int LastStatusFailure() const { return m_nStatusFailure.load(); }
 
     bool WorkerRunning() const { return m_bWorkerRunning.load() != 0; }
     // Reply bytes taken by all waits so far (tests pin chunk boundaries to it).
@@ -132,6 +149,7 @@ private:
     std::thread m_pWorkerThread;
     std::atomic<int> m_bWorkerRunning{0};
     std::atomic<uint64_t> m_nBytesTaken{0};
+    std::atomic<int> m_nStatusFailure{0};
 };
 
 // The device-job worker's thread procedure; returns when EV_STOP is set.

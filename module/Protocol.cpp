@@ -26,6 +26,8 @@ const char* ResultCodeName(int code) {
         return "RC_ERROR_AFTER_OK";
     case RC_NO_VALUE:
         return "RC_NO_VALUE";
+    case RC_DEVICE_GONE:
+        return "RC_DEVICE_GONE";
     default:
         return "RC_UNKNOWN";
     }

@@ -15,6 +15,9 @@ enum ResultCode : int {
     RC_OVERFLOW = 7,
     RC_ERROR_AFTER_OK = 9,
     RC_NO_VALUE = 10,
+    // The device went away (unplugged, or the other end of the line closed):
+    // not the module's answer, so callers can tell it from a time-out.
+    RC_DEVICE_GONE = 11,
 };
 
 // Job event slots, in the worker's wait order (lowest first).

@@ -54,7 +54,57 @@ bool LineAccumulator::Commit(int n) {
     if (n > 0) {
         m_held += n < m_capacity - m_held ? n : m_capacity - m_held;
     }
+    if (m_skipping) {
+        SkipHeld(0);
+        return m_skipped <= m_maxSkipped;
+    }
     return m_limit == kNoLimit || m_held <= m_limit;
+}
+
+bool LineAccumulator::SkipLongLine() {
+    if (m_limit != kNoLimit || m_held < m_capacity) {
+        return false;
+    }
+    m_skipFramed = m_data[0] == kCR && m_data[1] == kLF;
+    m_skipping = true;
+    m_pendingCR = false;
+    m_skipped = 0;
+    ++m_skippedLines;
+    // A framed line's own opening CR LF is not its end.
+    SkipHeld(m_skipFramed ? 2 : 0);
+    return m_skipped <= m_maxSkipped;
+}
+
+void LineAccumulator::SkipHeld(size_t from) {
+    const size_t held = static_cast<size_t>(m_held);
+    size_t end = 0; // one past the line's last byte, 0 while not found
+    if (m_pendingCR && held > 0) {
+        m_pendingCR = false;
+        if (m_data[0] == kLF) {
+            end = 1;
+        }
+    }
+    for (size_t i = from; end == 0 && i < held; ++i) {
+        if (m_data[i] != kCR) {
+            continue;
+        }
+        if (!m_skipFramed) {
+            end = i + 1;
+        } else if (i + 1 == held) {
+            m_pendingCR = true;
+        } else if (m_data[i + 1] == kLF) {
+            end = i + 2;
+        }
+    }
+    if (end == 0) {
+        m_skipped += m_held;
+        m_held = 0;
+        return;
+    }
+    m_skipped += static_cast<int>(end);
+    m_skipping = false;
+    m_pendingCR = false;
+    Drop(end);
 }
 
 void LineAccumulator::Drop(size_t consumed) {

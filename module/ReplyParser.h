@@ -44,13 +44,16 @@ template <class OnToken> size_t ScanTokens(const uint8_t* data, size_t held, OnT
 // Never holds more than its capacity.
 class LineAccumulator {
 public:
-    static constexpr int kMaxCapacity = 256;
+    static constexpr int kMaxCapacity = 512;
     static constexpr int kNoLimit = -1;
+    static constexpr int kDefaultMaxSkipped = 2048;
 
-    // `limit`: more bytes held than this is an overflow (kNoLimit: only a
-    // full accumulation is).
-    LineAccumulator(int capacity, int limit)
-        : m_capacity(capacity < kMaxCapacity ? capacity : kMaxCapacity), m_limit(limit) {}
+    // `limit`: more bytes held than this is an overflow. Without a limit a
+    // line that fills the accumulation is skipped to its end (SkipLongLine);
+    // one longer than `maxSkipped` bytes is an overflow.
+    LineAccumulator(int capacity, int limit, int maxSkipped = kDefaultMaxSkipped)
+        : m_capacity(capacity < kMaxCapacity ? capacity : kMaxCapacity), m_limit(limit),
+          m_maxSkipped(maxSkipped) {}
 
     // Bytes the next wait may take: at most `perWait`, and only what fits.
     int Room(int perWait) const {
@@ -59,8 +62,15 @@ public:
     }
     uint8_t* Tail() { return m_data + m_held; }
     // Counts `n` bytes written at Tail(); false when the reply outgrew the
-    // limit.
+    // limit, or a skipped line its bound.
     bool Commit(int n);
+    // The accumulation is full and holds no complete line: drops that line,
+    // now and as the rest of it arrives, so that the lines after it are
+    // still read. False for a reply with a limit (it has overflowed).
+    bool SkipLongLine();
+    bool Skipping() const { return m_skipping; }
+    // Lines skipped so far.
+    int SkippedLines() const { return m_skippedLines; }
     // Hands each token of more than one byte to `onToken` (false stops the
     // scan), then keeps only the unconsumed bytes. Returns false when
     // stopped.
@@ -81,11 +91,19 @@ public:
 
 private:
     void Drop(size_t consumed);
+    // Drops held bytes through the end of the skipped line, or all of them.
+    void SkipHeld(size_t from);
 
     uint8_t m_data[kMaxCapacity];
     int m_capacity;
     int m_limit;
+    int m_maxSkipped;
     int m_held = 0;
+    bool m_skipping = false;
+    bool m_skipFramed = false; // the line ends with CR LF, not a lone CR
+    bool m_pendingCR = false;  // a skipped chunk ended with CR
+    int m_skipped = 0;
+    int m_skippedLines = 0;
 };
 
 enum class StatusLineOutcome {

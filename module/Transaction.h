@@ -15,16 +15,23 @@ namespace norva::detail {
 // Returned by a token handler (and an after-scan check) to keep going.
 inline constexpr int kGoOn = INT_MIN;
 
-// A wait that took nothing: 0 time-out, -1 stop, -2 abort.
+// A wait that took nothing: 0 time-out, -1 stop, -2 abort, -3 device gone.
 inline int WaitOutcome(int got) {
     switch (got) {
     case -1:
         return RC_STOPPED;
     case -2:
         return RC_ABORTED;
+    case -3:
+        return RC_DEVICE_GONE;
     default:
         return RC_TIMEOUT;
     }
+}
+
+// Outcomes that end a transaction whatever it was waiting for.
+inline bool Interrupted(int result) {
+    return result == RC_STOPPED || result == RC_ABORTED || result == RC_DEVICE_GONE;
 }
 
 // Formats a catalogue command; the format is always a catalogue literal.
@@ -34,25 +41,34 @@ std::string FormatCommand(const char* format, ...) __attribute__((format(printf,
 // what arrives after the command is matched.
 void FlushReceive(CSerialPort& port);
 
-// True when the whole command went out.
-bool SendCommand(CSerialPort& port, std::string_view text);
+// Writes the whole command: RC_OK once it is on the line, RC_STOPPED when
+// EV_STOP is set (before anything was sent, nothing is), RC_DEVICE_GONE when
+// the device went away, RC_ERROR for any other short write.
+int SendCommand(CModuleControl& m, std::string_view text);
 
 // The line skeleton from the first wait on: waits, appends, scans and keeps
 // the unconsumed bytes until a handler returns a result. `onToken` sees each
 // token of more than one byte; `afterScan` runs after every scan that did not
-// end the transaction. A reply that outgrows the command's limit, or a token
-// that cannot fit the accumulation, ends it with `overflowResult`.
+// end the transaction. A reply that outgrows the command's limit ends it with
+// `overflowResult` (RC_OVERFLOW when a commit finds it); without a limit, a
+// line that cannot fit the accumulation is skipped, and one that does not end
+// within kMaxSkippedLine bytes ends it with RC_OVERFLOW.
 template <class OnToken, class AfterScan>
 int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, int timeoutMs, int overflowResult,
                OnToken&& onToken, AfterScan&& afterScan) {
     static_assert(catalogue::kMaxAccumulation <= LineAccumulator::kMaxCapacity);
     static_assert(catalogue::kNoLimit == LineAccumulator::kNoLimit);
-    LineAccumulator acc(cmd.accumulation, cmd.limit);
+    LineAccumulator acc(cmd.accumulation, cmd.limit, catalogue::kMaxSkippedLine);
     for (;;) {
         // Take no more than fits: what is left waits in the receive buffer.
         const int room = acc.Room(cmd.perWait);
         if (room <= 0) {
-            return overflowResult;
+            // A line too long to hold (a long name, line noise) costs only
+            // itself: the lines after it are still read.
+            if (!acc.SkipLongLine()) {
+                return overflowResult;
+            }
+            continue;
         }
         const int got = m.WaitForData(acc.Tail(), room, timeoutMs);
         if (got <= 0) {

@@ -46,8 +46,21 @@ void FlushReceive(CSerialPort& port) {
     port.m_rxBuffer.Clear();
 }
 
-bool SendCommand(CSerialPort& port, std::string_view text) {
-    return port.Write(text.data(), static_cast<int>(text.size())) == text.size();
+int SendCommand(CModuleControl& m, std::string_view text) {
+    const Event* stop = m.JobEvent(EV_STOP);
+    if (m.m_port.m_bOpen.load() == 0) {
+        return RC_ERROR; // a short write, as on any closed port
+    }
+    if (stop != nullptr && stop->IsSet()) {
+        return RC_STOPPED;
+    }
+    if (m.m_port.Write(text.data(), static_cast<int>(text.size()), stop) == text.size()) {
+        return RC_OK;
+    }
+    if (m.m_port.HungUp()) {
+        return RC_DEVICE_GONE;
+    }
+    return stop != nullptr && stop->IsSet() ? RC_STOPPED : RC_ERROR;
 }
 
 int OkOrError(std::string_view token) {
@@ -68,8 +81,8 @@ namespace {
 // ERROR, wherever they stand.
 int SubstringTransaction(CModuleControl& m, const cat::Command& cmd, int timeoutMs) {
     detail::FlushReceive(m.m_port);
-    if (!detail::SendCommand(m.m_port, cmd.text)) {
-        return RC_ERROR;
+    if (const int sent = detail::SendCommand(m, cmd.text); sent != RC_OK) {
+        return sent;
     }
     uint8_t text[64];
     static_assert(sizeof text >= 30);
@@ -99,8 +112,8 @@ int SubstringTransaction(CModuleControl& m, const cat::Command& cmd, int timeout
 int PlainLineTransaction(CModuleControl& m, const cat::Command& cmd, const std::string& text,
                          int timeoutMs) {
     detail::FlushReceive(m.m_port);
-    if (!detail::SendCommand(m.m_port, text)) {
-        return RC_ERROR;
+    if (const int sent = detail::SendCommand(m, text); sent != RC_OK) {
+        return sent;
     }
     return detail::AwaitLines(m, cmd, timeoutMs, detail::OkOrError);
 }
@@ -111,13 +124,6 @@ char ParityLetter(int parity) {
 
 int StopBitsDigit(int stopBits) {
     return stopBits == kTwoStopBits ? 2 : 1;
-}
-
-int ClampMs(long long ms) {
-    if (ms < 0) {
-        return 0;
-    }
-    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
 } // namespace
@@ -163,8 +169,10 @@ int CModuleControl::WriteSRegister(int timeoutMs, int reg, int value) {
 
 int CModuleControl::ReadSRegister(int timeoutMs, int reg, std::string& value) {
     detail::FlushReceive(m_port);
-    if (!detail::SendCommand(m_port, detail::FormatCommand(cat::kReadSRegister.text, reg))) {
-        return RC_ERROR;
+    if (const int sent =
+            detail::SendCommand(*this, detail::FormatCommand(cat::kReadSRegister.text, reg));
+        sent != RC_OK) {
+        return sent;
     }
     bool valueSeen = false;
     return detail::AwaitLines(
@@ -193,8 +201,8 @@ int CModuleControl::ReadSRegister(int timeoutMs, int reg, std::string& value) {
 int CModuleControl::Reset(int timeoutMs) {
     m_nCurOp.store(OP_RESET);
     detail::FlushReceive(m_port);
-    if (!detail::SendCommand(m_port, cat::kReset.text)) {
-        return RC_ERROR;
+    if (const int sent = detail::SendCommand(*this, cat::kReset.text); sent != RC_OK) {
+        return sent;
     }
     // At another baud rate the module's answer could not be read anyway.
     if (static_cast<long long>(m_port.GetDCB()->BaudRate) != m_nApplyBaud.load() ||
@@ -207,8 +215,10 @@ int CModuleControl::Reset(int timeoutMs) {
 int CModuleControl::Connect(int timeoutMs, const std::string& address) {
     m_nCurOp.store(OP_CONNECT);
     detail::FlushReceive(m_port);
-    if (!detail::SendCommand(m_port, detail::FormatCommand(cat::kConnect.text, address.c_str()))) {
-        return RC_ERROR;
+    if (const int sent =
+            detail::SendCommand(*this, detail::FormatCommand(cat::kConnect.text, address.c_str()));
+        sent != RC_OK) {
+        return sent;
     }
     bool okSeen = false;
     return detail::AwaitLines(*this, cat::kConnect, timeoutMs, [&](std::string_view token) {
@@ -229,8 +239,8 @@ int CModuleControl::Connect(int timeoutMs, const std::string& address) {
 int CModuleControl::Disconnect(int timeoutMs) {
     m_nCurOp.store(OP_DISCONNECT);
     detail::FlushReceive(m_port);
-    if (!detail::SendCommand(m_port, cat::kDisconnect.text)) {
-        return RC_ERROR;
+    if (const int sent = detail::SendCommand(*this, cat::kDisconnect.text); sent != RC_OK) {
+        return sent;
     }
     // The OK of "ATH" comes before the hang-up; only DISCONNECT ends it.
     return detail::AwaitLines(*this, cat::kDisconnect, timeoutMs, [](std::string_view token) {
@@ -251,10 +261,13 @@ int CModuleControl::Escape(int timeoutMs) {
     }
     data->Reset();
     m_port.m_rxBuffer.Clear();
-    // The module only takes "+++" after a quiet spell on the line.
-    SleepUnlessSet(JobEvent(EV_STOP), cat::kEscapePauseMs);
-    if (!detail::SendCommand(m_port, cat::kEscape.text)) {
-        return RC_ERROR;
+    // The module only takes "+++" after a quiet spell on the line; a stop
+    // or abort during it leaves the module alone.
+    if (const int paused = Pause(cat::kEscapePauseMs); paused != RC_OK) {
+        return paused;
+    }
+    if (const int sent = detail::SendCommand(*this, cat::kEscape.text); sent != RC_OK) {
+        return sent;
     }
     return detail::AwaitLines(*this, cat::kEscape, timeoutMs, detail::OkOrError);
 }
@@ -262,15 +275,15 @@ int CModuleControl::Escape(int timeoutMs) {
 int CModuleControl::Scan() {
     const int scanTime = m_nScanTime.load();
     detail::FlushReceive(m_port);
-    if (!detail::SendCommand(
-            m_port, detail::FormatCommand(cat::kScan.text, m_nScanMode.load(), scanTime))) {
-        return RC_ERROR;
+    if (const int sent = detail::SendCommand(
+            *this, detail::FormatCommand(cat::kScan.text, m_nScanMode.load(), scanTime));
+        sent != RC_OK) {
+        return sent;
     }
-    const int timeoutMs =
-        scanTime == 0
-            ? -1
-            : ClampMs(static_cast<long long>(scanTime) * cat::kScanMsPerSecond + cat::kScanExtraMs);
-    return detail::AwaitLines(*this, cat::kScan, timeoutMs, detail::OkOrError);
+    // The module confirms the command at once and then stays discoverable
+    // for the scan time on its own: a module that does not confirm within a
+    // few seconds is not there, however long the scan was to last.
+    return detail::AwaitLines(*this, cat::kScan, cat::kScanConfirmMs, detail::OkOrError);
 }
 
 int CModuleControl::Inquiry(int timeoutMs) {
@@ -282,8 +295,8 @@ int CModuleControl::Inquiry(int timeoutMs) {
     m_nCurOp.store(OP_INQUIRY);
     // The S-register write has just emptied the buffer: what it left after
     // its OK may already be the start of the device list.
-    if (!detail::SendCommand(m_port, cat::kInquiry.text)) {
-        return RC_ERROR;
+    if (const int sent = detail::SendCommand(*this, cat::kInquiry.text); sent != RC_OK) {
+        return sent;
     }
     return detail::AwaitLines(*this, cat::kInquiry, timeoutMs, [&](std::string_view token) {
         if (token == cat::kReplyOk) {
@@ -301,53 +314,90 @@ int CModuleControl::ReturnOnline() {
 
 int CModuleControl::QueryStatus(ModuleInfo& info) {
     const Event* stop = JobEvent(EV_STOP);
+    m_nStatusFailure.store(STATUS_NO_ANSWER);
+    auto end = [this](int result, int failure) {
+        m_nStatusFailure.store(failure);
+        return result;
+    };
+    // A stop or a vanished device ends the query at once and is reported as
+    // itself, never as a module that failed to answer; an abort before the
+    // status request counts as a failed query.
+    auto interrupted = [&](int result) {
+        return end(result == RC_ABORTED ? 0 : result, STATUS_INTERRUPTED);
+    };
+
     int r = Probe(cat::kQueryStepTimeoutMs);
     switch (r) {
     case RC_OK:
         break;
-    case RC_ERROR:
-        SleepUnlessSet(stop, cat::kQueryPauseMs);
-        if (Probe(cat::kQueryStepTimeoutMs) != RC_OK) {
-            return 0;
+    case RC_ERROR: {
+        if (const int p = Pause(cat::kQueryPauseMs); p != RC_OK) {
+            return interrupted(p);
+        }
+        const int again = Probe(cat::kQueryStepTimeoutMs);
+        if (detail::Interrupted(again)) {
+            return interrupted(again);
+        }
+        if (again != RC_OK) {
+            return end(0, again == RC_ERROR ? STATUS_REFUSED : STATUS_NO_ANSWER);
         }
         break;
+    }
     case RC_TIMEOUT: {
         // No answer: the module may be in data mode, or mute.
-        SleepUnlessSet(stop, cat::kQueryPauseMs);
-        if (Escape(cat::kQueryStepTimeoutMs) == RC_OK) {
+        if (const int p = Pause(cat::kQueryPauseMs); p != RC_OK) {
+            return interrupted(p);
+        }
+        const int e = Escape(cat::kQueryStepTimeoutMs);
+        if (detail::Interrupted(e)) {
+            return interrupted(e);
+        }
+        if (e == RC_OK) {
             break;
         }
         std::string value;
-        if (ReadSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, value) != RC_OK) {
-            return 0;
+        const int read = ReadSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, value);
+        if (detail::Interrupted(read)) {
+            return interrupted(read);
+        }
+        if (read != RC_OK) {
+            return end(0, read == RC_ERROR ? STATUS_REFUSED : STATUS_NO_ANSWER);
         }
         if (value == cat::kResponseOffValue) {
             if (m_hWndNotify != nullptr) {
                 m_hWndNotify->ShowMessageBox(LoadString(IDS_RESPONSE_DISABLED), stop);
             }
-            WriteSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, cat::kResponseOn);
+            const int w =
+                WriteSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, cat::kResponseOn);
+            if (detail::Interrupted(w)) {
+                return interrupted(w);
+            }
         }
         break;
     }
-    case RC_STOPPED:
-        return RC_STOPPED;
     default:
-        return 0;
+        if (detail::Interrupted(r)) {
+            return interrupted(r);
+        }
+        return end(0, STATUS_UNREADABLE);
     }
 
-    SleepUnlessSet(stop, cat::kQueryPauseMs);
+    if (const int p = Pause(cat::kQueryPauseMs); p != RC_OK) {
+        return interrupted(p);
+    }
     Event* const data = m_port.m_hDataEvent.get();
     if (data == nullptr) {
-        return RC_OVERFLOW;
+        return end(RC_OVERFLOW, STATUS_NO_ANSWER);
     }
     data->Reset();
     m_port.m_rxBuffer.Clear();
-    if (!detail::SendCommand(m_port, cat::kQueryStatus.text)) {
-        return 0;
+    if (const int sent = detail::SendCommand(*this, cat::kQueryStatus.text); sent != RC_OK) {
+        return detail::Interrupted(sent) ? interrupted(sent) : end(0, STATUS_NO_ANSWER);
     }
 
     bool flowSeen = false;
-    return detail::AwaitLines(
+    int failure = STATUS_UNREADABLE;
+    const int result = detail::AwaitLines(
         *this, cat::kQueryStatus, cat::kQueryStepTimeoutMs, 0,
         [&](std::string_view token) {
             if (token.size() >= cat::kStatusWorkText) {
@@ -357,6 +407,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
                 return 1;
             }
             if (token.starts_with(cat::kReplyError)) {
+                failure = STATUS_REFUSED;
                 return 0;
             }
             const StatusLine line = ParseStatusLine(token);
@@ -392,6 +443,18 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
             return 0;
         },
         [] { return kGoOn; });
+    switch (result) {
+    case 1:
+        return end(1, STATUS_READ_OK);
+    case 0:
+        return end(0, failure);
+    case RC_TIMEOUT:
+        return end(RC_TIMEOUT, STATUS_NO_ANSWER);
+    case RC_OVERFLOW:
+        return end(0, STATUS_UNREADABLE);
+    default:
+        return end(result, detail::Interrupted(result) ? STATUS_INTERRUPTED : STATUS_UNREADABLE);
+    }
 }
 
 } // namespace norva

@@ -242,7 +242,7 @@ int SerialDevice::Read(void* dest, int max) {
             return static_cast<int>(n);
         }
         if (n == 0) {
-            errno = ENODEV; // end of file on a tty: the other side hung up
+            errno = EIO; // end of file on a tty: the line was hung up
             return -1;
         }
         if (errno == EINTR) {
@@ -255,11 +255,26 @@ int SerialDevice::Read(void* dest, int max) {
     }
 }
 
-int SerialDevice::Write(const void* data, int length, int timeoutMs) {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+bool Fatal(int err) {
+    return err != EAGAIN && err != EINTR;
+}
+
+} // namespace
+
+int SerialDevice::Write(const void* data, int length, int timeoutMs, const Event* stop) {
     if (m_fd < 0 || length <= 0) {
+        errno = EBADF;
         return 0;
     }
-    using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const auto* bytes = static_cast<const uint8_t*>(data);
     int done = 0;
@@ -269,33 +284,83 @@ int SerialDevice::Write(const void* data, int length, int timeoutMs) {
             done += static_cast<int>(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) {
-            continue;
+        if (n < 0 && Fatal(errno)) {
+            break; // errno says why the device is gone
         }
-        if (n < 0 && errno != EAGAIN) {
-            break; // the device is gone
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int left = MsLeft(deadline);
         if (left <= 0) {
+            errno = ETIMEDOUT;
             break;
         }
-        pollfd p{m_fd, POLLOUT, 0};
-        const int r = poll(&p, 1, static_cast<int>(left));
+        pollfd p[2] = {{m_fd, POLLOUT, 0}, {stop != nullptr ? stop->Fd() : -1, POLLIN, 0}};
+        const int r = poll(p, 2, left);
         if (r < 0 && errno != EINTR) {
             break;
         }
-        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
-            (p.revents & POLLOUT) == 0) {
+        if ((p[1].revents & POLLIN) != 0) {
+            errno = ECANCELED;
+            break;
+        }
+        if (r > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
+            (p[0].revents & POLLOUT) == 0) {
+            errno = EIO;
             break;
         }
     }
     return done;
 }
 
-void SerialDevice::Flush() {
+int SerialDevice::OutputQueued() const {
+    int queued = 0;
+    if (m_fd < 0 || ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+        return 0;
+    }
+    return queued;
+}
+
+bool SerialDevice::Drain(int timeoutMs, const Event* stop) {
+    if (m_fd < 0) {
+        return false;
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // tcdrain alone would block without limit on a line held by flow
+    // control, so the queue is watched and tcdrain only finishes the last
+    // character once the queue is empty.
+    for (;;) {
+        int queued = 0;
+        if (ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+            return errno == ENOTTY || errno == EINVAL; // no queue to watch
+        }
+        if (queued == 0) {
+            return tcdrain(m_fd) == 0 || errno == ENOTTY || errno == EINVAL;
+        }
+        const int left = MsLeft(deadline);
+        if (left <= 0) {
+            return false;
+        }
+        // Poll the queue at roughly the time a few characters take; the
+        // stop event and a hang-up cut it short.
+        pollfd p[2] = {{m_fd, 0, 0}, {stop != nullptr ? stop->Fd() : -1, POLLIN, 0}};
+        const int r = poll(p, 2, left < 2 ? left : 2);
+        if ((p[1].revents & POLLIN) != 0) {
+            return false;
+        }
+        if (r > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            errno = EIO;
+            return false;
+        }
+    }
+}
+
+void SerialDevice::FlushInput() {
     if (m_fd >= 0) {
-        tcflush(m_fd, TCIOFLUSH);
+        tcflush(m_fd, TCIFLUSH);
+    }
+}
+
+void SerialDevice::DiscardOutput() {
+    if (m_fd >= 0) {
+        tcflush(m_fd, TCOFLUSH);
     }
 }
 

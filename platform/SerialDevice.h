@@ -2,6 +2,8 @@
 // The only place that talks termios/ioctl/flock. Everything above it sees a
 // descriptor, byte counts and errors with their OS reason.
 
+#include "platform/Event.h"
+
 #include <cstdint>
 #include <string>
 #include <termios.h>
@@ -60,11 +62,20 @@ public:
     // > 0 bytes read; 0 nothing available now; -1 the device is gone (hang-up
     // or a fatal error), with errno describing it.
     int Read(void* dest, int max);
-    // Writes all bytes or stops at the deadline or when the device is gone;
-    // returns the count written.
-    int Write(const void* data, int length, int timeoutMs);
-    // Discards unread input and unsent output.
-    void Flush();
+    // Hands all bytes to the driver or stops at the deadline, when `stop`
+    // (may be null) becomes set, or when the device is gone (errno then
+    // says why); returns the count handed over.
+    int Write(const void* data, int length, int timeoutMs, const Event* stop);
+    // Waits until the driver has sent everything queued: true once it has,
+    // false at the deadline, on `stop` or when the device is gone.
+    bool Drain(int timeoutMs, const Event* stop);
+    // Bytes still queued for sending (0 when the driver cannot tell).
+    int OutputQueued() const;
+    // Discards unread input only: output already written must still go out.
+    void FlushInput();
+    // Discards unsent output (a flow-controlled line that never drains must
+    // not block the close).
+    void DiscardOutput();
 
 private:
     int m_fd = -1;

@@ -1,13 +1,31 @@
 #include "serial/SerialPort.h"
 
 #include "platform/ComMap.h"
+#include "serial/Transcript.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <chrono>
 #include <poll.h>
 #include <system_error>
 
 namespace norva {
+
+namespace {
+
+// Errors after which the device will not come back on this descriptor.
+bool DeviceGoneError(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE || err == ENOENT ||
+           err == EBADF;
+}
+
+std::string SettingsText(const LineSettings& s) {
+    const char parity = s.Parity == kEvenParity ? 'E' : (s.Parity == kOddParity ? 'O' : 'N');
+    return std::to_string(s.BaudRate) + " " + std::to_string(s.ByteSize) + parity +
+           (s.StopBits == kTwoStopBits ? "2" : "1");
+}
+
+} // namespace
 
 CSerialPort::CSerialPort() = default;
 
@@ -23,7 +41,7 @@ bool CSerialPort::Open(int nPort) {
     }
     const std::string path = ComDevicePath(nPort);
     if (path.empty()) {
-        std::lock_guard<std::mutex> lock(m_errorLock);
+        std::lock_guard<std::mutex> lock(m_textLock);
         m_lastOpenError = {ENOENT, "COM" + std::to_string(nPort) + " is not a known serial port"};
         return false;
     }
@@ -35,13 +53,25 @@ bool CSerialPort::Open(int nPort) {
 }
 
 bool CSerialPort::CreateEvents() {
-    if (!m_hDataEvent) {
-        m_hDataEvent = std::make_unique<Event>(Event::Mode::Auto);
-    }
-    if (!m_hStopEvent) {
-        m_hStopEvent = std::make_unique<Event>(Event::Mode::Manual);
-    }
-    return m_hDataEvent->Valid() && m_hStopEvent->Valid();
+    // Only a valid event is kept: one that failed is made again at the next
+    // attempt instead of failing every later open.
+    int err = 0;
+    auto make = [&err](std::unique_ptr<Event>& slot, Event::Mode mode) {
+        if (!slot) {
+            auto event = std::make_unique<Event>(mode);
+            if (event->Valid()) {
+                slot = std::move(event);
+            } else if (err == 0) {
+                err = errno;
+            }
+        }
+        return slot != nullptr;
+    };
+    const bool data = make(m_hDataEvent, Event::Mode::Auto);
+    const bool stop = make(m_hStopEvent, Event::Mode::Manual);
+    const bool gone = make(m_hGoneEvent, Event::Mode::Manual);
+    errno = err;
+    return data && stop && gone;
 }
 
 bool CSerialPort::OpenPath(const std::string& path) {
@@ -49,36 +79,75 @@ bool CSerialPort::OpenPath(const std::string& path) {
     if (m_bOpen.load() != 0) {
         return false;
     }
-    if (m_hStopEvent) {
-        m_hStopEvent->Reset();
-    }
     OsError error;
     if (!CreateEvents()) {
-        error = {errno, std::string("cannot create events: ") + std::strerror(errno)};
-    } else if (m_device.Open(path, m_dcb, &error)) {
-        m_bHungUp.store(false);
-        // The reader starts only once the port counts as open, so it never
-        // sees a half-opened port.
-        m_bOpen.store(1);
-        try {
-            m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
-            std::lock_guard<std::mutex> lock(m_errorLock);
-            m_lastOpenError = {};
-            return true;
-        } catch (const std::system_error& e) {
-            m_bOpen.store(0);
-            m_device.Close();
-            error = {e.code().value(), std::string("cannot start the reader: ") + e.what()};
+        error = {errno, "cannot create events: " + std::system_category().message(errno)};
+    } else {
+        m_hStopEvent->Reset();
+        m_hGoneEvent->Reset();
+        {
+            std::lock_guard<std::mutex> lock(m_textLock);
+            m_path = path;
+            m_goneReason.clear();
+        }
+        if (m_device.Open(path, m_dcb, &error)) {
+            m_bHungUp.store(false);
+            // The reader starts only once the port counts as open, so it
+            // never sees a half-opened port.
+            m_bOpen.store(1);
+            try {
+                m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
+                if (ITranscript* t = m_pTranscript.load()) {
+                    t->OnOpen(path, SettingsText(m_dcb));
+                }
+                std::lock_guard<std::mutex> lock(m_textLock);
+                m_lastOpenError = {};
+                return true;
+            } catch (const std::system_error& e) {
+                m_bOpen.store(0);
+                m_device.Close();
+                error = {e.code().value(), std::string("cannot start the reader: ") + e.what()};
+            }
         }
     }
-    std::lock_guard<std::mutex> lock(m_errorLock);
+    if (ITranscript* t = m_pTranscript.load()) {
+        t->OnOpenFailed(path, error.reason);
+    }
+    std::lock_guard<std::mutex> lock(m_textLock);
     m_lastOpenError = error;
     return false;
 }
 
 OsError CSerialPort::LastOpenError() const {
-    std::lock_guard<std::mutex> lock(m_errorLock);
+    std::lock_guard<std::mutex> lock(m_textLock);
     return m_lastOpenError;
+}
+
+std::string CSerialPort::GoneReason() const {
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_goneReason;
+}
+
+std::string CSerialPort::DevicePath() const {
+    std::lock_guard<std::mutex> lock(m_textLock);
+    return m_path;
+}
+
+void CSerialPort::MarkGone(int err) {
+    std::string reason;
+    {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        if (m_bHungUp.load()) {
+            return;
+        }
+        m_goneReason = m_path + " was disconnected (" + std::system_category().message(err) + ")";
+        reason = m_goneReason;
+        m_bHungUp.store(true);
+    }
+    m_hGoneEvent->Set();
+    if (ITranscript* t = m_pTranscript.load()) {
+        t->OnHangUp(reason);
+    }
 }
 
 void CSerialPort::ReaderThreadProc() {
@@ -98,16 +167,20 @@ void CSerialPort::ReaderThreadProc() {
             continue;
         }
         const int n = m_device.Read(chunk, kReadChunk);
-        if (n < 0) {
+        if (n < 0 || (n == 0 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) {
             // The device is gone (unplugged, or the other side of a pty
             // closed): note it once and stop reading instead of spinning on
-            // an error that will never clear.
-            m_bHungUp.store(true);
+            // an error that will never clear. The gone event wakes every
+            // wait on this port.
+            MarkGone(n < 0 ? errno : EIO);
             ReportError("device hung up");
             return;
         }
         if (n == 0) {
             continue;
+        }
+        if (ITranscript* t = m_pTranscript.load()) {
+            t->OnReceived(chunk, static_cast<size_t>(n));
         }
         if (m_rxBuffer.Write(chunk, n) < 0) {
             ReportError("Read buffer fulled");
@@ -121,13 +194,44 @@ void CSerialPort::ReportError(const char* /*text*/) {
     m_nReportedErrors.fetch_add(1);
 }
 
-uint32_t CSerialPort::Write(const void* pData, int nLength) {
+int CSerialPort::WriteBoundMs(int nLength) const {
+    const int bitsPerChar = 1 + m_dcb.ByteSize + (m_dcb.Parity != kNoParity ? 1 : 0) +
+                            (m_dcb.StopBits == kTwoStopBits ? 2 : 1);
+    const long long baud = m_dcb.BaudRate > 0 ? m_dcb.BaudRate : 1;
+    const long long wireMs =
+        (static_cast<long long>(nLength) * bitsPerChar * 1000 + baud - 1) / baud;
+    return static_cast<int>(std::min<long long>(wireMs, 60000)) + kWriteMarginMs;
+}
+
+uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
     if (m_bOpen.load() == 0 || pData == nullptr || nLength <= 0 || m_bHungUp.load()) {
         return 0;
     }
     std::lock_guard<std::mutex> lock(m_writeLock);
-    const int written = m_device.Write(pData, nLength, nLength + kWriteExtraMs);
-    return static_cast<uint32_t>(written);
+    using Clock = std::chrono::steady_clock;
+    const int boundMs = WriteBoundMs(nLength);
+    const Clock::time_point start = Clock::now();
+    int sent = m_device.Write(pData, nLength, boundMs, stop);
+    int err = errno;
+    if (sent == nLength) {
+        const int usedMs = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        if (!m_device.Drain(boundMs > usedMs ? boundMs - usedMs : 0, stop)) {
+            err = errno;
+            // What is still queued has not reached the line.
+            const int queued = m_device.OutputQueued();
+            sent -= queued < sent ? queued : sent;
+        }
+    }
+    if (sent > 0) {
+        if (ITranscript* t = m_pTranscript.load()) {
+            t->OnSent(static_cast<const uint8_t*>(pData), static_cast<size_t>(sent));
+        }
+    }
+    if (sent < nLength && DeviceGoneError(err)) {
+        MarkGone(err);
+    }
+    return static_cast<uint32_t>(sent);
 }
 
 void CSerialPort::Close() {
@@ -139,15 +243,28 @@ void CSerialPort::Close() {
         if (m_readerThread.joinable()) {
             m_readerThread.join();
         }
-        m_device.Flush();
+        // Only input is discarded: a command written just before the close
+        // (a reset, say) must still reach the module.
+        m_device.FlushInput();
+        if (m_bHungUp.load() ||
+            (m_device.OutputQueued() > 0 && !m_device.Drain(kCloseDrainMs, nullptr))) {
+            m_device.DiscardOutput();
+        }
         m_device.Close();
+        if (ITranscript* t = m_pTranscript.load()) {
+            t->OnClose(DevicePath());
+        }
     }
+    // The reason stays readable until the next open; the state does not
+    // outlive the descriptor it was about.
+    m_bHungUp.store(false);
     CloseEvents();
 }
 
 void CSerialPort::CloseEvents() {
     m_hDataEvent.reset();
     m_hStopEvent.reset();
+    m_hGoneEvent.reset();
 }
 
 } // namespace norva

@@ -14,11 +14,17 @@
 
 namespace norva {
 
+class ITranscript;
+
 class CSerialPort {
 public:
     static constexpr int kReadChunk = 256;
-    static constexpr int kWriteExtraMs = 1000; // a write of n bytes gets n + 1000 ms
+    // A write may take the wire time of its bytes plus this margin.
+    static constexpr int kWriteMarginMs = 1000;
     static constexpr int kReaderJoinMs = 10000;
+    // Close lets output still queued go out for at most this long before it
+    // is discarded (a line held by flow control never drains).
+    static constexpr int kCloseDrainMs = 500;
 
     CSerialPort();
     virtual ~CSerialPort();
@@ -31,17 +37,31 @@ public:
     bool Open(int nPort);
     // Opens a device by path (command-line tools, tests).
     bool OpenPath(const std::string& path);
-    // Bytes written; 0 when closed or on an immediate error; a partial count
-    // when the device went away or the write time-out passed.
-    uint32_t Write(const void* pData, int nLength);
+    // Returns once the bytes are on the line: the count sent; 0 when closed,
+    // gone or on an immediate error; a partial count when the device went
+    // away, the time the bytes need at the baud rate (plus a margin) passed,
+    // or `stop` (may be null) became set.
+    uint32_t Write(const void* pData, int nLength, const Event* stop = nullptr);
     void Close();
 
     // Why the last Open failed (errno and a line a user can act on).
     OsError LastOpenError() const;
-    // True once the reader saw the device go away; later writes fail at once.
+    // True from the moment the device went away (the reader saw a hang-up,
+    // or a write found the device gone) until Close; writes fail at once.
     bool HungUp() const { return m_bHungUp.load(); }
+    // Set (manual reset) once the device went away, until Close: every wait
+    // that watches it ends, also one that starts later.
+    Event* GoneEvent() const { return m_hGoneEvent.get(); }
+    // "/dev/ttyUSB0 was disconnected (Input/output error)"; empty while the
+    // device is there, kept after Close until the next open.
+    std::string GoneReason() const;
+    // The device path of the open port (or the last one opened).
+    std::string DevicePath() const;
     // Internal error reports (no visible effect); counted for tests.
     int ReportedErrors() const { return m_nReportedErrors.load(); }
+    // Records every byte and line event from now on; null turns it off. The
+    // recorder must outlive its use by the port.
+    void SetTranscript(ITranscript* transcript) { m_pTranscript.store(transcript); }
 
     // Read directly by the owner.
     std::atomic<int> m_bOpen{0};
@@ -55,16 +75,23 @@ private:
     void ReaderThreadProc();
     void ReportError(const char* text);
     void CloseEvents();
+    // Notes the device as gone, once, with the OS reason.
+    void MarkGone(int err);
+    int WriteBoundMs(int nLength) const;
 
     LineSettings m_dcb;
     SerialDevice m_device;
     std::unique_ptr<Event> m_hStopEvent;
+    std::unique_ptr<Event> m_hGoneEvent;
     std::thread m_readerThread;
     std::mutex m_writeLock;
     std::atomic<bool> m_bHungUp{false};
     std::atomic<int> m_nReportedErrors{0};
-    mutable std::mutex m_errorLock;
+    std::atomic<ITranscript*> m_pTranscript{nullptr};
+    mutable std::mutex m_textLock;
     OsError m_lastOpenError;
+    std::string m_goneReason;
+    std::string m_path;
 };
 
 } // namespace norva

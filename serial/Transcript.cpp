@@ -1,0 +1,92 @@
+#include "serial/Transcript.h"
+
+#include <ctime>
+#include <sys/time.h>
+
+namespace norva {
+
+std::string EscapeBytes(const uint8_t* data, size_t length) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t c = data[i];
+        switch (c) {
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        default:
+            if (c >= 0x20 && c < 0x7f) {
+                out += static_cast<char>(c);
+            } else {
+                out += "\\x";
+                out += kHex[c >> 4];
+                out += kHex[c & 0xf];
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+CTranscriptWriter::CTranscriptWriter(std::FILE* out)
+    : m_out(out), m_start(std::chrono::steady_clock::now()) {}
+
+void CTranscriptWriter::Line(const std::string& text) {
+    if (m_out == nullptr) {
+        return;
+    }
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    char stamp[40];
+    const size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::fprintf(m_out, "%.*s.%03ld +%.3f %s\n", static_cast<int>(n), stamp,
+                 static_cast<long>(now.tv_usec / 1000), elapsed, text.c_str());
+    std::fflush(m_out);
+}
+
+void CTranscriptWriter::OnOpen(const std::string& path, const std::string& settings) {
+    Line("open " + path + " " + settings);
+}
+
+void CTranscriptWriter::OnOpenFailed(const std::string& path, const std::string& reason) {
+    Line("open-failed " + path + ": " + reason);
+}
+
+void CTranscriptWriter::OnClose(const std::string& path) {
+    Line("close " + path);
+}
+
+void CTranscriptWriter::OnHangUp(const std::string& reason) {
+    Line("hang-up " + reason);
+}
+
+void CTranscriptWriter::OnSent(const uint8_t* data, size_t length) {
+    Line("> " + EscapeBytes(data, length));
+}
+
+void CTranscriptWriter::OnReceived(const uint8_t* data, size_t length) {
+    Line("< " + EscapeBytes(data, length));
+}
+
+void CTranscriptWriter::Note(const std::string& text) {
+    Line("# " + text);
+}
+
+} // namespace norva
