@@ -83,7 +83,7 @@ UucpLockResult AcquireUucpLock(const std::string& lockDir, const std::string& de
             return result; // the directory takes no lock of ours: flock alone guards
         }
         const pid_t pid = ReadUucpLockPid(lockFile);
-        // A lock naming nobody may be one being written right now: respect it.
+        // A lock naming nobody may be one being written right now: honour it.
         if (pid == 0 || Alive(pid)) {
             result.busy = true;
             result.holder = pid;

@@ -72,7 +72,7 @@ TEST_F(LockedPty, ALiveHolderMakesThePortInUse) {
         EXPECT_EQ(ReadAll(lockFile), content); // never touched
         EXPECT_FALSE(device.IsOpen());
     }
-    // A lock that names nobody may be one being written: it is respected too.
+    // A lock that names nobody may be one being written: it is honoured too.
     locks.Write("LCK.." + PtyName(pty), "");
     EXPECT_FALSE(Open(pty.path));
     EXPECT_EQ(error.code, EBUSY);
