@@ -1,5 +1,10 @@
 #include "platform/SerialDevice.h"
 
+#include "platform/KernelConsole.h"
+#include "platform/PermissionAdvice.h"
+#include "platform/SystemDirs.h"
+#include "platform/UucpLock.h"
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -10,6 +15,7 @@
 #include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -39,13 +45,39 @@ bool StartsWith(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
 }
 
-std::string GroupOf(const std::string& path) {
+// The node behind a by-id link, or the path itself when it resolves to nothing.
+std::string RealPath(const std::string& path) {
+    char real[PATH_MAX];
+    return realpath(path.c_str(), real) != nullptr ? std::string(real) : path;
+}
+
+std::string PermissionReason(const std::string& path, const std::string& os) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
-        return "dialout";
+        const bool closedDir = errno == EACCES;
+        return path + ": " + os +
+               (closedDir ? " (a directory on the way to it is closed to you)" : "");
     }
+    DeviceAccess d;
+    d.path = path;
+    d.kernel = BaseName(RealPath(path));
+    d.owner = st.st_uid;
+    d.group = st.st_gid;
+    d.mode = st.st_mode;
+    const passwd* pw = getpwuid(st.st_uid);
+    d.ownerName = pw != nullptr ? pw->pw_name : std::to_string(st.st_uid);
     const group* g = getgrgid(st.st_gid);
-    return g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+    d.groupName = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+    return PermissionAdvice(d);
+}
+
+OsError LockedBy(const std::string& path, const UucpLockResult& lock) {
+    OsError e = DescribeOpenError(EBUSY, path);
+    const std::string file = LockDir() + "/" + UucpLockName(path);
+    e.reason += lock.holder > 0
+                    ? " (process " + std::to_string(lock.holder) + " holds " + file + ")"
+                    : " (" + file + " names no process: remove it if no program has the port)";
+    return e;
 }
 
 OsError Fail(int err, const std::string& path) {
@@ -139,13 +171,12 @@ OsError DescribeOpenError(int err, const std::string& path) {
     switch (err) {
     case EACCES:
     case EPERM:
-        e.reason = os + ": add your user to the group that owns the device (" + GroupOf(path) +
-                   ") and log in again";
+        e.reason = PermissionReason(path, os);
         break;
     case EBUSY:
     case EWOULDBLOCK:
         e.reason = path + " is in use by another program";
-        if (StartsWith(BaseName(path), "ttyACM")) {
+        if (StartsWith(BaseName(RealPath(path)), "ttyACM")) {
             e.reason += " (ModemManager probes ttyACM devices: exclude it with a udev rule "
                         "setting ENV{ID_MM_DEVICE_IGNORE}=\"1\")";
         }
@@ -174,9 +205,17 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
             "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")";
         return false;
     }
+    // Before opening: opening alone may raise DTR under another program.
+    const UucpLockResult lock = AcquireUucpLock(LockDir(), path);
+    if (lock.busy) {
+        err = LockedBy(path, lock);
+        return false;
+    }
+    m_lockFile = lock.lockFile;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         err = Fail(errno, path);
+        ReleaseLockFile();
         return false;
     }
     // flock first: TIOCEXCL alone does not stop a privileged second opener,
@@ -184,12 +223,14 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         err = Fail(errno == EWOULDBLOCK ? EBUSY : errno, path);
         ::close(fd);
+        ReleaseLockFile();
         return false;
     }
     if (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY) {
         err = Fail(errno, path);
         flock(fd, LOCK_UN);
         ::close(fd);
+        ReleaseLockFile();
         return false;
     }
     m_fd = fd;
@@ -229,6 +270,12 @@ void SerialDevice::Close() {
     flock(m_fd, LOCK_UN);
     ::close(m_fd);
     m_fd = -1;
+    ReleaseLockFile();
+}
+
+void SerialDevice::ReleaseLockFile() {
+    ReleaseUucpLock(m_lockFile);
+    m_lockFile.clear();
 }
 
 int SerialDevice::Read(void* dest, int max) {
@@ -373,7 +420,11 @@ bool SerialDevicePresent(const std::string& path, bool overridden) {
         return true;
     }
     const std::string name = BaseName(path);
-    const std::string sys = "/sys/class/tty/" + name;
+    const std::string root = SysfsRoot();
+    if (IsKernelConsole(name, root)) {
+        return false;
+    }
+    const std::string sys = root + "/class/tty/" + name;
     if (StartsWith(name, "rfcomm")) {
         // Bound rfcomm ports are virtual ttys; opening one would start a
         // Bluetooth connection, so its sysfs entry is all we look at.

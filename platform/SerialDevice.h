@@ -52,8 +52,9 @@ public:
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    // Opens exclusively, raw, with the given line settings; reads the settings
-    // back and fails when baud rate or stop bits did not take.
+    // Opens exclusively (flock, TIOCEXCL and a UUCP lock file, so terminal
+    // programs see it taken too), raw, with the given line settings; reads the
+    // settings back and fails when baud rate or stop bits did not take.
     bool Open(const std::string& path, const LineSettings& settings, OsError* error);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
@@ -78,11 +79,15 @@ public:
     void DiscardOutput();
 
 private:
+    void ReleaseLockFile();
+
     int m_fd = -1;
+    std::string m_lockFile; // our UUCP lock, empty when the directory took none
 };
 
 // Presence test used by port enumeration; never opens a device except a
-// legacy ttyS node whose sysfs type is unreadable.
+// legacy ttyS node whose sysfs type is unreadable. The kernel console is
+// never present unless `overridden`.
 bool SerialDevicePresent(const std::string& path, bool overridden);
 
 } // namespace norva

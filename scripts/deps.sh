@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
-      libgtest-dev libgmock-dev libbenchmark-dev
+      libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
       qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev)
 missing=()
 for p in "${pkgs[@]}"; do

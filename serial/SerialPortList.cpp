@@ -1,6 +1,8 @@
 #include "serial/SerialPortList.h"
 
 #include "platform/ComMap.h"
+#include "platform/SystemDirs.h"
+#include "serial/PortDetails.h"
 
 namespace norva {
 
@@ -12,12 +14,16 @@ void CSerialPortList::Clear() {
 
 bool CSerialPortList::Enumerate() {
     Clear();
+    const std::string byIdDir = ByIdDir();
     for (int n = 1; n <= kMaxComPort; ++n) {
         if (!ComPresent(n)) {
             continue;
         }
         const std::string name = "COM" + std::to_string(n);
-        m_entries.push_back({name, name, ComDevicePath(n)});
+        const std::string device = ComDevicePath(n);
+        const PortDetails details = UdevPortDetails(device);
+        m_entries.push_back({name, name, device, FindByIdLink(device, byIdDir), details.vendor,
+                             details.model, details.serial});
         m_ports.push_back(static_cast<unsigned>(n));
         ++m_nCount;
     }
