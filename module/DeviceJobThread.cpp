@@ -146,6 +146,7 @@ private:
     }
 
     void ApplyJob() {
+        m.m_bFlowNotStored.store(false);
         m.ShowApplyingBanner();
         int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, m.m_nApplyMode.load());
         if (Ends(mode)) {
@@ -197,6 +198,9 @@ private:
             if (m.m_info.m_nFlowControl.load() != 1 && m_host != nullptr) {
                 m_host->ShowMessageBox(kFirmwareMismatchText, m_stop);
             }
+            // The short form has no flow-control argument: "off" was not
+            // stored, whatever the status said about the firmware.
+            m.m_bFlowNotStored.store(m.m_nApplyFlow.load() == 0);
         }
         Post(RC_DONE, JOB_APPLY);
         m.HideApplyingBanner();

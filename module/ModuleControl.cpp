@@ -82,6 +82,8 @@ int CModuleControl::AfterOpen() {
         m_port.m_hDataEvent->Reset();
     }
     m_port.m_rxBuffer.Clear();
+    // The old worker has been joined: nothing it posts can carry this number.
+    m_nGeneration.fetch_add(1);
     return StartWorker();
 }
 
@@ -237,6 +239,8 @@ void CModuleControl::ShowApplyingBanner() {
     if (m_hWndNotify != nullptr) {
         m_hWndNotify->ShowBanner(Banner::Applying);
     }
+    // Gives the banner time to paint before the first command goes out.
+    SleepUnlessSet(JobEvent(EV_STOP), catalogue::kBannerPauseMs);
 }
 
 void CModuleControl::HideApplyingBanner() {

@@ -107,6 +107,9 @@ public:
     int LastStatusFailure() const { return m_nStatusFailure.load(); }
 
     bool WorkerRunning() const { return m_bWorkerRunning.load() != 0; }
+    // Counts the successful opens: a result posted by a worker of an earlier
+    // open carries an older number and must not act on this one.
+    int Generation() const { return m_nGeneration.load(); }
     // Reply bytes taken by all waits so far (tests pin chunk boundaries to it).
     uint64_t BytesTaken() const { return m_nBytesTaken.load(); }
     IModuleHost* Host() const { return m_hWndNotify; }
@@ -131,6 +134,9 @@ public:
     std::atomic<int> m_nApplyStopBits{0};
     std::atomic<int> m_nApplyFlow{1};
     std::atomic<int> m_bAwaitResetReply{1};
+    // Set by an apply job that had to use the short UART form while the
+    // caller asked for no flow control: the module keeps RTS/CTS.
+    std::atomic<bool> m_bFlowNotStored{false};
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};
     CSerialPort m_port;
@@ -150,6 +156,7 @@ private:
     std::atomic<int> m_bWorkerRunning{0};
     std::atomic<uint64_t> m_nBytesTaken{0};
     std::atomic<int> m_nStatusFailure{0};
+    std::atomic<int> m_nGeneration{0};
 };
 
 // The device-job worker's thread procedure; returns when EV_STOP is set.

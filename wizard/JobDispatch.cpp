@@ -13,30 +13,117 @@
 #include "res/strings/StringTable.h"
 #include "wizard/MessageService.h"
 #include "wizard/Messages.h"
+#include "wizard/QtModuleHost.h"
 #include "wizard/SerialSheet.h"
 
 #include <QThread>
+#include <cctype>
 
 namespace norva {
 namespace {
 
 // A message box runs a nested event loop; the sheet may close inside it.
 bool Say(const CSerialSheet& sheet, const std::string& text) {
-    ShowMessage(text);
+    if (sheet.Host() != nullptr) {
+        sheet.Host()->WithBannersHidden([&text] { ShowMessage(text); });
+    } else {
+        ShowMessage(text);
+    }
     return !sheet.Destroyed() && sheet.Module() != nullptr;
 }
 
 } // namespace
 
+bool SameAddress(const std::string& a, const std::string& b) {
+    auto plain = [](const std::string& text) {
+        std::string out;
+        for (char c : text) {
+            if (c != ':' && c != '-' && c != ' ') {
+                out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
+        }
+        return out;
+    };
+    const std::string pa = plain(a);
+    return !pa.empty() && pa == plain(b);
+}
+
 void CSerialSheet::AdvanceAfterJob(int code) {
     CPropertyPage* active = GetActivePage();
     if (active == m_pageFirst && code == JOB_STATUS) {
+        m_strUnit1Address = m_pModule->m_info.Address();
         SetActivePage(m_pageScan);
     } else if (active == m_pageScan && code == JOB_SCAN) {
         SetActivePage(m_pageScanWait);
     } else if (active == m_pageScanWait && code == JOB_STATUS) {
         SetActivePage(m_pageSearch);
+    } else if (active == m_pageConnection && code == JOB_STATUS) {
+        // A failed attempt was followed by a check: the user may search or
+        // connect again at once.
+        m_pageConnection->EnableConnectButtons();
+        PostWizardButtons(PSWIZB_BACK);
+    } else if ((active == m_pageMode || active == m_pageMode1) && code == JOB_STATUS) {
+        // The unit is idle in command mode now (checked, or its link hung up
+        // or dropped): store the settings, but not for ever.
+        if (m_nApplyReruns >= kMaxApplyReruns) {
+            if (Say(*this, LoadString(IDS_APPLY_NOT_CONFIRMED))) {
+                PostWizardButtons(PSWIZB_NEXT);
+            }
+            return;
+        }
+        ++m_nApplyReruns;
+        m_pModule->SignalJob(EV_APPLY);
     }
+}
+
+bool CSerialSheet::WrongUnitOnCable() {
+    CPropertyPage* active = GetActivePage();
+    const std::string address = m_pModule->m_info.Address();
+    std::string text;
+    if (active == m_pageScanWait && SameAddress(address, m_strUnit1Address)) {
+        text = FormatString(IDS_UNIT1_AGAIN, {address});
+    } else if (active == m_pageMode1 && !m_strUnit1Address.empty() &&
+               !SameAddress(address, m_strUnit1Address)) {
+        text = FormatString(IDS_NOT_UNIT1, {address, m_strUnit1Address});
+    } else {
+        return false;
+    }
+    if (Say(*this, text)) {
+        m_pModule->ClosePort();
+        OfferRetry();
+    }
+    return true;
+}
+
+void CSerialSheet::OfferRetry() {
+    CPropertyPage* active = GetActivePage();
+    if (active == m_pageConnection) {
+        // Search and Connect reopen unit 2's port.
+        m_pageConnection->m_connectingDlg.EndDialog(3);
+        if (m_pageConnection->m_bSearching != 0) {
+            m_pageConnection->EndSearchDisplay();
+        }
+        m_pageConnection->EnableConnectButtons();
+        PostWizardButtons(PSWIZB_BACK);
+    } else {
+        PostWizardButtons(PSWIZB_NEXT);
+    }
+}
+
+void CSerialSheet::OnDeviceGone(int /*jobId*/) {
+    CModuleControl& module = *m_pModule;
+    const std::string reason = module.m_port.GoneReason();
+    module.SetLinkState(LINK_DISCONNECTING);
+    // Nothing is under way any more: no dialog or animation may go on as if.
+    m_pageConnection->m_connectingDlg.EndDialog(3);
+    if (m_pageConnection->m_bSearching != 0) {
+        m_pageConnection->EndSearchDisplay();
+    }
+    module.ClosePort();
+    if (!Say(*this, FormatString(IDS_DEVICE_GONE, {reason}))) {
+        return;
+    }
+    OfferRetry();
 }
 
 int CSerialSheet::OnJobResult(int code, int jobId) {
@@ -45,6 +132,13 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
     }
     CModuleControl& module = *m_pModule;
     CConnectingDlg& connecting = m_pageConnection->m_connectingDlg;
+
+    if (code == RC_DEVICE_GONE) {
+        // Reported once: the port is closed with it, so no later job can
+        // find the device gone again.
+        OnDeviceGone(jobId);
+        return 0;
+    }
 
     switch (jobId) {
     case JOB_CONNECT:
@@ -122,7 +216,10 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
                 return 0;
             }
             module.ClosePort();
-            PostWizardButtons(PSWIZB_NEXT);
+            OfferRetry();
+            break;
+        }
+        if (WrongUnitOnCable()) {
             break;
         }
         const int link = module.m_info.m_nLinkState.load();
@@ -184,6 +281,15 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
                 return 0;
             }
             module.SignalJob(EV_STATUS);
+        } else if (code == RC_TIMEOUT || code == RC_OVERFLOW) {
+            // The module confirms a scan at once: one that did not is not
+            // answering, as after a failed check.
+            module.SetLinkState(LINK_DISCONNECTING);
+            if (!Say(*this, LoadString(IDS_COMM_FAILED))) {
+                return 0;
+            }
+            module.ClosePort();
+            OfferRetry();
         }
         break;
 
@@ -202,7 +308,14 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
         break;
 
     case JOB_APPLY:
-        if (code == RC_DONE) {
+        if (code == RC_DONE && module.m_bFlowNotStored.load()) {
+            // Old firmware kept flow control on: the setting asked for was
+            // not stored, so the step is not done.
+            if (!Say(*this, LoadString(IDS_FLOW_NOT_STORED))) {
+                return 0;
+            }
+            PostWizardButtons(PSWIZB_NEXT);
+        } else if (code == RC_DONE) {
             if (GetActivePage() == m_pageMode) {
                 SetActivePage(m_pageMode1);
             } else if (GetActivePage() == m_pageMode1) {

@@ -27,15 +27,20 @@ enum WizardButtonFlag : int {
 
 class SheetEvent : public QEvent {
 public:
-    SheetEvent(int message, qintptr wParam, qintptr lParam)
-        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam) {}
+    // `generation`: for a job result, the controller's Generation() when the
+    // worker posted it; -1 for messages that belong to no open.
+    SheetEvent(int message, qintptr wParam, qintptr lParam, int generation = -1)
+        : QEvent(static_cast<QEvent::Type>(message)), m_wParam(wParam), m_lParam(lParam),
+          m_nGeneration(generation) {}
     int Message() const { return static_cast<int>(type()); }
     qintptr WParam() const { return m_wParam; }
     qintptr LParam() const { return m_lParam; }
+    int Generation() const { return m_nGeneration; }
 
 private:
     qintptr m_wParam;
     qintptr m_lParam;
+    int m_nGeneration;
 };
 
 inline void PostSheetMessage(QObject* target, int message, qintptr wParam, qintptr lParam) {

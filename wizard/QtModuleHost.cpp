@@ -1,5 +1,6 @@
 #include "wizard/QtModuleHost.h"
 
+#include "module/ModuleControl.h"
 #include "pages/Connection.h"
 #include "platform/Event.h"
 #include "res/strings/StringTable.h"
@@ -87,7 +88,9 @@ void CQtModuleHost::Detach() {
 void CQtModuleHost::PostJobResult(int code, int jobId) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_sheet.isNull()) {
-        auto* event = new SheetEvent(WM_JOB_RESULT, code, jobId);
+        const CModuleControl* module = m_module.load();
+        auto* event = new SheetEvent(WM_JOB_RESULT, code, jobId,
+                                     module != nullptr ? module->Generation() : -1);
         MarkPublished();
         QCoreApplication::postEvent(m_sheet.data(), event);
     }
@@ -129,7 +132,7 @@ void CQtModuleHost::ShowMessageBox(const std::string& text, const Event* stop) {
         if (!m_sheet.isNull()) {
             Queue([this, text, completion] {
                 if (Sheet() != nullptr) {
-                    ShowMessage(text);
+                    WithBannersHidden([&text] { ShowMessage(text); });
                 }
             });
         }
@@ -160,6 +163,26 @@ void CQtModuleHost::HideBanner(Banner which) {
     }
     // Queued even after a detach: a banner created just before must not stay.
     Queue([this, which] { DestroyBanner(which); });
+}
+
+void CQtModuleHost::WithBannersHidden(const std::function<void()>& show) {
+    // The banners stay on top of everything: out of the way while a box is
+    // up, so that its text and OK button stay visible.
+    const bool checking = !m_checking.isNull() && m_checking->isVisible();
+    const bool applying = !m_applying.isNull() && m_applying->isVisible();
+    if (checking) {
+        m_checking->hide();
+    }
+    if (applying) {
+        m_applying->hide();
+    }
+    show();
+    if (checking && !m_checking.isNull()) {
+        m_checking->show();
+    }
+    if (applying && !m_applying.isNull()) {
+        m_applying->show();
+    }
 }
 
 CWaitDlg* CQtModuleHost::BannerWindow(Banner which) const {

@@ -6,11 +6,13 @@
 
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <functional>
 #include <mutex>
 
 namespace norva {
 
+class CModuleControl;
 class CSerialSheet;
 class CWaitDlg;
 
@@ -24,6 +26,9 @@ public:
     // UI thread: from now on results, rows and boxes are dropped and the
     // banners are gone.
     void Detach();
+    // The controller whose results this host carries: each result is
+    // stamped with the open it belongs to.
+    void SetModule(const CModuleControl* module) { m_module.store(module); }
 
     void PostJobResult(int code, int jobId) override;
     void AddDeviceRow(const std::string& address, const std::string& name,
@@ -32,6 +37,8 @@ public:
     void ShowBanner(Banner which) override;
     void HideBanner(Banner which) override;
 
+    // UI thread: runs `show` (a message box) with the banners hidden.
+    void WithBannersHidden(const std::function<void()>& show);
     // UI thread: the banner window now shown, or null.
     CWaitDlg* BannerWindow(Banner which) const;
     // UI thread: how many banner windows of this kind were created so far.
@@ -50,6 +57,7 @@ private:
     CSerialSheet* Sheet() const;
 
     mutable std::mutex m_lock;
+    std::atomic<const CModuleControl*> m_module{nullptr};
     QPointer<CSerialSheet> m_sheet;
     QPointer<CWaitDlg> m_checking;
     QPointer<CWaitDlg> m_applying;

@@ -9,6 +9,7 @@
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
 #include "pages/Success.h"
+#include "platform/SerialDevice.h"
 #include "res/strings/StringTable.h"
 #include "wizard/MessageService.h"
 #include "wizard/Messages.h"
@@ -64,10 +65,16 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     AddPage(m_pageMode1);
     AddPage(m_pageModeSuccess);
 
-    m_backButton = new QPushButton(QStringLiteral("< &Back"), this);
-    m_nextButton = new QPushButton(QStringLiteral("&Next >"), this);
-    m_finishButton = new QPushButton(QStringLiteral("Finish"), this);
-    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    // The wizard's own buttons speak the run's language, like its messages.
+    const bool korean = GetUiLanguage() == UiLanguage::Korean;
+    m_backButton =
+        new QPushButton(korean ? QStringLiteral("< 뒤로(&B)") : QStringLiteral("< &Back"), this);
+    m_nextButton =
+        new QPushButton(korean ? QStringLiteral("다음(&N) >") : QStringLiteral("&Next >"), this);
+    m_finishButton =
+        new QPushButton(korean ? QStringLiteral("마침") : QStringLiteral("Finish"), this);
+    m_cancelButton =
+        new QPushButton(korean ? QStringLiteral("취소") : QStringLiteral("Cancel"), this);
     m_backButton->setObjectName(QStringLiteral("backButton"));
     m_nextButton->setObjectName(QStringLiteral("nextButton"));
     m_finishButton->setObjectName(QStringLiteral("finishButton"));
@@ -144,7 +151,9 @@ bool CSerialSheet::OnInitDialog() {
     } catch (const std::bad_alloc&) {
         m_pModule.reset();
     }
-    if (!m_pModule) {
+    if (m_pModule) {
+        m_pHost->SetModule(m_pModule.get());
+    } else {
         ShowMessage(QString::fromLatin1(kInsufficientMemoryText));
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
     }
@@ -161,16 +170,36 @@ void CSerialSheet::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    const bool connecting =
+        m_pageConnection != nullptr && m_pageConnection->m_connectingDlg.IsOpen();
     if (m_pageConnection != nullptr) {
         m_pageConnection->m_connectingDlg.EndDialog(CConnectingDlg::kCancelled);
     }
     if (m_pModule) {
+        if (connecting) {
+            CancelConnectAttempt();
+        }
+        if (m_pHost) {
+            m_pHost->SetModule(nullptr);
+        }
         m_pModule->ClosePort();
         m_pModule.reset();
     }
     if (m_pHost) {
         m_pHost->Detach();
     }
+}
+
+void CSerialSheet::CancelConnectAttempt() {
+    CModuleControl& module = *m_pModule;
+    if (module.m_port.m_bOpen.load() == 0) {
+        return;
+    }
+    // Closing the port alone would leave unit 2 dialling: end the attempt
+    // and tell the module, bounded so that closing stays quick.
+    module.StopWorker();
+    module.JobEvent(EV_STOP)->Reset();
+    module.CancelCommand(kCloseCancelMs);
 }
 
 CPropertyPage* CSerialSheet::GetPage(int index) const {
@@ -283,7 +312,12 @@ bool CSerialSheet::event(QEvent* event) {
         } else if (m_bDestroyed) {
             // The window is gone: late notifications change nothing.
         } else if (type == WM_JOB_RESULT) {
-            OnJobResult(wParam, static_cast<int>(message->LParam()));
+            // A result of a worker stopped for a reopen must not act on the
+            // port opened after it.
+            if (message->Generation() < 0 || !m_pModule ||
+                message->Generation() == m_pModule->Generation()) {
+                OnJobResult(wParam, static_cast<int>(message->LParam()));
+            }
         } else if (type == WM_PAGE_NEXT) {
             OnPageNext(page);
         } else if (type == WM_SEARCH_CONTROL) {
@@ -334,6 +368,11 @@ int CSerialSheet::OnPageNext(CPropertyPage* page) {
             module.SignalJob(EV_STATUS);
         }
     } else if (page == m_pageScan) {
+        // After a failed check the port is closed: unit 1 is still attached.
+        if (module.m_port.m_bOpen.load() == 0 && !ReopenFor(m_unit1Setting, false)) {
+            PostWizardButtons(PSWIZB_NEXT);
+            return 0;
+        }
         module.m_nScanMode.store(3);
         module.m_nScanTime.store(3000);
         module.SignalJob(EV_SCAN);
@@ -350,31 +389,64 @@ int CSerialSheet::OnPageNext(CPropertyPage* page) {
     } else if (page == m_pageMode || page == m_pageMode1) {
         CModePageBase* mode = page == m_pageMode ? static_cast<CModePageBase*>(m_pageMode)
                                                  : static_cast<CModePageBase*>(m_pageMode1);
-        if (page == m_pageMode) {
-            // Unit 2 has been on the line since step 3; reopen only when the
-            // port was closed meanwhile (a failed status check).
-            if (module.m_port.m_bOpen.load() == 0 && !ReopenFor(m_unit2Setting, false)) {
-                return 0;
-            }
-            module.m_nApplyMode.store(1);
-        } else {
-            if (!ReopenFor(m_unit1Setting, true)) {
-                return 0;
-            }
-            module.m_nApplyMode.store(2);
+        if (mode->m_nParity == kOddParity) {
+            // The module's command has no letter for odd parity: say so
+            // before anything is stored, and let the user choose again.
+            ShowMessage(LoadString(IDS_ODD_PARITY));
+            PostWizardButtons(PSWIZB_NEXT);
+            return 0;
         }
+        CPortSettingDlg& setting = page == m_pageMode ? m_unit2Setting : m_unit1Setting;
+        // Unit 2 has been on the line since step 3: reopen only when the port
+        // was closed meanwhile (a failed check). Unit 1 comes back at step 8.
+        const bool reopen = page == m_pageMode1 || module.m_port.m_bOpen.load() == 0;
+        if (reopen && !ReopenFor(setting, page == m_pageMode1)) {
+            // A renumbered USB adapter is the usual cause: offer the unit's
+            // settings at once, and Next to try again.
+            setting.DoModal();
+            PostWizardButtons(PSWIZB_NEXT);
+            return 0;
+        }
+        module.m_nApplyMode.store(page == m_pageMode ? 1 : 2);
         module.m_nApplyBaud.store(mode->m_nBaudRate);
         module.m_nApplyParity.store(mode->m_nParity);
         module.m_nApplyStopBits.store(mode->m_nStopBits);
         module.m_nApplyFlow.store(mode->m_bFlowControl);
-        module.SignalJob(EV_APPLY);
+        m_nApplyReruns = 0;
+        if (page == m_pageMode1) {
+            // Unit 1 comes back on the cable: check it is unit 1, and idle,
+            // before anything is stored (the status result starts the apply).
+            module.SignalJob(EV_STATUS);
+        } else if (!reopen && module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
+            // Still linked from step 5 and in data mode: the mode command
+            // would go to the other unit. Escape and hang up first; the
+            // disconnect job runs the apply after it.
+            module.m_nCurOp.store(OP_APPLY_AGAIN);
+            module.SignalJob(EV_DISCONNECT);
+        } else {
+            module.SignalJob(EV_APPLY);
+        }
     }
     return 0;
+}
+
+bool CSerialSheet::EnsurePortFor(const CPortSettingDlg& setting) {
+    if (m_pModule->m_port.m_bOpen.load() != 0) {
+        return true;
+    }
+    return ReopenFor(setting, false);
 }
 
 int CSerialSheet::OnSearchControl(int start, CPropertyPage* /*page*/) {
     if (GetActivePage() == m_pageConnection) {
         if (start != 0) {
+            // After a failed check or a lost device the port is closed: unit 2
+            // is still attached.
+            if (m_pModule && !EnsurePortFor(m_unit2Setting)) {
+                m_pageConnection->EnableSearchButton(true);
+                PostWizardButtons(PSWIZB_BACK);
+                return 0;
+            }
             m_pageConnection->BeginSearchDisplay();
             if (m_pModule) {
                 m_pModule->SignalJob(EV_INQUIRY);
@@ -392,6 +464,21 @@ int CSerialSheet::OnSearchControl(int start, CPropertyPage* /*page*/) {
 
 int CSerialSheet::OnConnectControl(int connect, CPropertyPage* /*page*/) {
     if (GetActivePage() == m_pageConnection && m_pModule) {
+        if (connect != 0) {
+            const std::string target = m_pModule->m_strTargetAddr.Get();
+            if (SameAddress(target, m_pModule->m_info.Address())) {
+                // Dialling its own address could only fail, or worse.
+                m_pageConnection->m_connectingDlg.EndDialog(3);
+                ShowMessage(FormatString(IDS_CONNECT_SELF, {target}));
+                m_pageConnection->EnableConnectButtons();
+                return 0;
+            }
+            if (!EnsurePortFor(m_unit2Setting)) {
+                m_pageConnection->m_connectingDlg.EndDialog(3);
+                m_pageConnection->EnableConnectButtons();
+                return 0;
+            }
+        }
         m_pModule->SignalJob(connect != 0 ? EV_CONNECT : EV_ABORT);
     }
     m_pageConnection->EnableSearchButton(false);

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QPushButton;
@@ -27,9 +28,20 @@ class CScanWait;
 class CSearch;
 class CSuccess;
 
+// True when two Bluetooth addresses name the same device (case and the
+// colons of a typed address do not count).
+bool SameAddress(const std::string& a, const std::string& b);
+
 class CSerialSheet : public QDialog {
     Q_OBJECT
 public:
+    // Closing during a connect attempt waits this long for the module to
+    // confirm the cancel.
+    static constexpr int kCloseCancelMs = 1000;
+    // An apply that the module leaves unconfirmed is run again this often
+    // before the user is told.
+    static constexpr int kMaxApplyReruns = 2;
+
     // The application passes "Configuration", no parent and page 0.
     explicit CSerialSheet(const QString& caption, QWidget* parent = nullptr, int selectPage = 0);
     ~CSerialSheet() override;
@@ -103,6 +115,15 @@ private:
     void ApplyWizardButtons(int flags);
     // ClosePort + OpenPort with a unit's settings; reports a failure.
     bool ReopenFor(const CPortSettingDlg& setting, bool closeFirst);
+    // Opens the port for the unit attached now unless it is open.
+    bool EnsurePortFor(const CPortSettingDlg& setting);
+    // Closing during a connect attempt: the module is told to stop dialling.
+    void CancelConnectAttempt();
+    // After a failed check or a lost device: the page's way on stays open.
+    void OfferRetry();
+    void OnDeviceGone(int jobId);
+    // A status read on steps 3 and 8 names the unit on the cable.
+    bool WrongUnitOnCable();
     void ReportOpenFailure();
     void PostWizardButtons(int flags);
 
@@ -129,6 +150,10 @@ private:
     QString m_strCaption;
     int m_nStartPage = 0;
     int m_nWizButtons = 0;
+    // Apply jobs re-run after a status check within one Next press.
+    int m_nApplyReruns = 0;
+    // Unit 1's address as read at step 1.
+    std::string m_strUnit1Address;
     bool m_bWizardMode = false;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;

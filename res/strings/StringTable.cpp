@@ -28,6 +28,30 @@ constexpr Entry kTable[] = {
     {IDS_SETTING_FINISHED, "Device setting finished.\r\nNow rebooting.",
      "장치 설정 관료.\r\n이제 재부팅 합니다."},
     {IDS_PORT_OPEN_FAILED, "Serial port open failed.", "시리얼 포트 열기 실패."},
+    {IDS_DEVICE_GONE,
+     "The connection to Norva-BX was lost: %s.\r\nCheck the cable, then try again.",
+     "Norva-BX와의 연결이 끊어졌습니다: %s.\r\n케이블을 확인한 후 다시 시도해 주십시오."},
+    {IDS_UNIT1_AGAIN,
+     "This is Norva-BX01 (%s) again. Attach Norva-BX02 to the cable, then press Next.",
+     "이 장치는 다시 Norva-BX01(%s)입니다. Norva-BX02를 케이블에 연결한 후 다음을 눌러 주십시오."},
+    {IDS_NOT_UNIT1,
+     "The module on the cable (%s) is not Norva-BX01 (%s). Attach Norva-BX01, then press Next.",
+     "케이블에 연결된 모듈(%s)은 Norva-BX01(%s)이 아닙니다. Norva-BX01을 연결한 후 다음을 눌러 "
+     "주십시오."},
+    {IDS_CONNECT_SELF, "%s is Norva-BX02 itself. Select Norva-BX01's address in the list.",
+     "%s은(는) Norva-BX02 자신의 주소입니다. 목록에서 Norva-BX01의 주소를 선택해 주십시오."},
+    {IDS_ODD_PARITY, "Norva-BX does not store Odd parity: it will use None. Choose None or Even.",
+     "Norva-BX는 Odd 패리티를 저장하지 않으며 None을 사용합니다. None 또는 Even을 선택해 "
+     "주십시오."},
+    {IDS_FLOW_NOT_STORED,
+     "This Norva-BX firmware cannot turn hardware flow control off: it keeps RTS/CTS. The other "
+     "settings were stored. Choose again, or untick \"Don't use Hardware Flow control\" to go on.",
+     "이 Norva-BX 펌웨어는 하드웨어 흐름 제어를 끌 수 없어 RTS/CTS를 계속 사용합니다. 다른 설정은 "
+     "저장되었습니다. 다시 선택하거나 \"Don't use Hardware Flow control\"의 선택을 해제하고 "
+     "진행해 주십시오."},
+    {IDS_APPLY_NOT_CONFIRMED,
+     "Norva-BX did not confirm the settings. Check the module, then press Next to try again.",
+     "Norva-BX가 설정을 확인하지 않았습니다. 모듈을 확인한 후 다음을 눌러 다시 시도해 주십시오."},
 };
 
 // -1 until set: then the environment decides at first use.
@@ -70,14 +94,35 @@ std::string LoadString(int id) {
     return LoadString(id, GetUiLanguage());
 }
 
+std::string FormatString(int id, std::initializer_list<std::string> args) {
+    const std::string format = LoadString(id);
+    std::string out;
+    auto next = args.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
+            if (next != args.end()) {
+                out += *next++;
+            }
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
+
 std::string ApplyFailureText(int curOp) {
-    std::string text = "다음 설정 과정에서 실패하였습니다: ";
+    // One language per run: the English text is put together from English
+    // fragments the same way as the Korean one.
+    const bool korean = GetUiLanguage() == UiLanguage::Korean;
+    std::string text =
+        korean ? "다음 설정 과정에서 실패하였습니다: " : "Failed in the following setting step: ";
     switch (curOp) {
     case 17:
-        text += ": 동작 모드 설정";
+        text += korean ? ": 동작 모드 설정" : ": Operation mode setting";
         break;
     case 18:
-        text += ": 시리얼 통신 설정";
+        text += korean ? ": 시리얼 통신 설정" : ": Serial communication setting";
         break;
     case 19:
         text += "Response message setting";

@@ -1,6 +1,7 @@
 #pragma once
 // The program's fixed user texts, English and Korean, by string id.
 
+#include <initializer_list>
 #include <string>
 
 namespace norva {
@@ -15,6 +16,14 @@ enum StringId : int {
     IDS_RESET_FAILED = 110,
     IDS_SETTING_FINISHED = 111,
     IDS_PORT_OPEN_FAILED = 112,
+    // Texts of this program's own, beyond the original table.
+    IDS_DEVICE_GONE = 201,         // %s: the port's own report
+    IDS_UNIT1_AGAIN = 202,         // %s: the address
+    IDS_NOT_UNIT1 = 203,           // %s: the address found, %s: unit 1's
+    IDS_CONNECT_SELF = 204,        // %s: the address
+    IDS_ODD_PARITY = 205,          //
+    IDS_FLOW_NOT_STORED = 206,     //
+    IDS_APPLY_NOT_CONFIRMED = 207, //
 };
 
 enum class UiLanguage { English, Korean };
@@ -24,6 +33,9 @@ UiLanguage LanguageFromEnvironment();
 // The language LoadString uses; the environment's until set.
 void SetUiLanguage(UiLanguage lang);
 UiLanguage GetUiLanguage();
+
+// The text of `id` with each %s replaced, in order, by the next of `args`.
+std::string FormatString(int id, std::initializer_list<std::string> args);
 
 // The text of `id` in the current language; empty for an unknown id.
 std::string LoadString(int id);

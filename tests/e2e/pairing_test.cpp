@@ -194,12 +194,28 @@ TEST_F(PairingTest, ANewUserPairsBothUnitsWithOneCable) {
 
 TEST_F(PairingTest, OldFirmwareKeepsItsFlowControlAndStillPairs) {
     StartSim([](sim::SimOptions& o) { o.unit[1].oldFirmware = true; });
+    // The firmware takes only the form without flow control, so its flow
+    // control stays on: the user who asked for none is told, stays on step 7
+    // and goes on with flow control, as the message says.
+    messages.onShow = [this](const ShownBox& box) {
+        if (box.text == QString::fromStdString(LoadString(IDS_FLOW_NOT_STORED))) {
+            QTimer::singleShot(0, sheet.get(), [this] {
+                Pump();
+                ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ModePage()));
+                S().ModePage()->m_checkNoFlowControl->click();
+                S().NextButton()->click();
+            });
+        }
+    };
     PairBothUnits(kUnit2Choice, kUnit1Choice);
-    // The firmware takes only the form without flow control, so its stored
-    // flow control stays as it was; it reported none, which counts as on,
-    // so the mismatch message is not needed.
     ExpectPaired({38400, 'E', 2, true}, kUnit1Stored);
-    for (const QString& text : messages.Texts()) {
+    const std::vector<QString> texts = messages.Texts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(),
+                         QString::fromStdString(LoadString(IDS_FLOW_NOT_STORED))),
+              1);
+    // It reported no flow-control field, which counts as on: the firmware
+    // mismatch message is not needed.
+    for (const QString& text : texts) {
         EXPECT_NE(text.toStdString(), kFirmwareMismatchText);
     }
 }

@@ -22,10 +22,14 @@ class ConnectionTest : public SheetTest {
 protected:
     void SetUp() override {
         SheetTest::SetUp();
+        // Connect reopens a closed port first: the line is open as after
+        // step 4.
+        OpenIdlePort(unit2);
         page = S().ConnectionPage();
         Show(page);
         ResetEvents();
     }
+    ScriptedPeer unit2;
     CConnection* page = nullptr;
 };
 

@@ -33,7 +33,12 @@ protected:
         ResetEvents();
     }
 
-    void ShowConnection() { Show(S().ConnectionPage()); }
+    // Connect reopens a closed port first: the line is open as after step 4.
+    void ShowConnection() {
+        OpenIdlePort(unit2);
+        Show(S().ConnectionPage());
+    }
+    ScriptedPeer unit2;
 
     // Presses Connect on the search page; `during` runs inside the Connecting
     // dialog's modal run. Returns the run's code; `stillOpen` tells whether
@@ -408,8 +413,15 @@ TEST_F(DispatchTest, CancelAfterAnotherOperationChangesNothing) {
 TEST_F(DispatchTest, ScanResults) {
     Show(S().ScanPage());
     Inject(RC_STOPPED, JOB_SCAN);
-    Inject(RC_TIMEOUT, JOB_SCAN);
     EXPECT_EQ(Signalled(), Slots{});
+    EXPECT_EQ(messages.Count(), 0u);
+    // The module confirms a scan at once: no confirmation is a failed check,
+    // and Next tries again.
+    Inject(RC_TIMEOUT, JOB_SCAN);
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
+    EXPECT_EQ(Signalled(), Slots{});
+    messages.Clear();
     Inject(RC_ABORTED, JOB_SCAN);
     EXPECT_EQ(Signalled(), Slots{EV_CANCEL_CMD});
     ResetEvents();
@@ -499,14 +511,15 @@ TEST_F(DispatchTest, ApplyOkDoesNothing) {
 }
 
 TEST_F(DispatchTest, ApplyFailureNamesTheStepAndOffersNextOnly) {
-    const std::string prefix = "다음 설정 과정에서 실패하였습니다: ";
+    // An English run puts the text together from English fragments.
+    const std::string prefix = "Failed in the following setting step: ";
     struct Row {
         int code;
         int op;
         std::string text;
     };
-    for (const Row& row : {Row{RC_ERROR, OP_SET_UART, prefix + ": 시리얼 통신 설정"},
-                           Row{RC_ERROR, OP_SET_MODE, prefix + ": 동작 모드 설정"},
+    for (const Row& row : {Row{RC_ERROR, OP_SET_UART, prefix + ": Serial communication setting"},
+                           Row{RC_ERROR, OP_SET_MODE, prefix + ": Operation mode setting"},
                            Row{RC_STOPPED, OP_WRITE_SREG, prefix + "Response message setting"},
                            Row{RC_ABORTED, OP_NONE, prefix}}) {
         Show(S().Mode1Page());

@@ -14,14 +14,21 @@
 #include "res/strings/StringTable.h"
 #include "wizard/QtModuleHost.h"
 
+#include "platform/SerialDevice.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace norva::test {
 namespace {
 
 using Slots = std::set<int>;
+
+QString Text(int id) {
+    return QString::fromStdString(LoadString(id));
+}
 
 QString Caption(int step) {
     return QStringLiteral("Norva-BX Wizard - Step %1 of 9").arg(step);
@@ -199,6 +206,8 @@ TEST_F(SheetPageNext, StepOneOpensUnitOneAndStartsTheStatusJob) {
 }
 
 TEST_F(SheetPageNext, StepTwoStartsTheScanWithItsArguments) {
+    ScriptedPeer unit1;
+    OpenIdlePort(unit1);
     M().m_nScanMode.store(0);
     M().m_nScanTime.store(0);
     Next(S().ScanPage());
@@ -228,7 +237,7 @@ TEST_F(SheetPageNext, StepSevenKeepsAnOpenPortAndCopiesTheValues) {
     OpenIdlePort(peer);
     CMode* mode = S().ModePage();
     mode->m_nBaudRate = 57600;
-    mode->m_nParity = 1;
+    mode->m_nParity = 2;
     mode->m_nStopBits = 2;
     mode->m_bFlowControl = 0;
     Next(mode);
@@ -236,7 +245,7 @@ TEST_F(SheetPageNext, StepSevenKeepsAnOpenPortAndCopiesTheValues) {
     EXPECT_FALSE(M().WorkerRunning()) << "the port was reopened";
     EXPECT_EQ(M().m_nApplyMode.load(), 1);
     EXPECT_EQ(M().m_nApplyBaud.load(), 57600);
-    EXPECT_EQ(M().m_nApplyParity.load(), 1);
+    EXPECT_EQ(M().m_nApplyParity.load(), 2);
     EXPECT_EQ(M().m_nApplyStopBits.load(), 2);
     EXPECT_EQ(M().m_nApplyFlow.load(), 0);
     EXPECT_EQ(Signalled(), Slots{EV_APPLY});
@@ -257,9 +266,30 @@ TEST_F(SheetPageNext, StepSevenOpensUnitTwoWhenThePortIsClosed) {
 
 TEST_F(SheetPageNext, StepSevenOpenFailureStartsNothing) {
     S().m_unit2Setting.m_nPort = 0;
+    // The unit's Application Setting dialog comes up after the message.
+    bool settingShown = false;
+    QTimer::singleShot(0, sheet.get(), [&] {
+        PumpUntil([&] { return S().m_unit2Setting.isVisible(); }, 5000);
+        settingShown = S().m_unit2Setting.isVisible();
+        S().m_unit2Setting.reject();
+    });
     Next(S().ModePage());
+    EXPECT_TRUE(settingShown);
     EXPECT_EQ(messages.Texts(), std::vector<QString>{QStringLiteral("Serial port open failed.")});
     EXPECT_EQ(Signalled(), Slots{});
+    Pump();
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
+}
+
+TEST_F(SheetPageNext, OddParityIsRefusedBeforeAnythingIsStored) {
+    ScriptedPeer peer;
+    OpenIdlePort(peer);
+    S().ModePage()->m_nParity = kOddParity;
+    Next(S().ModePage());
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_ODD_PARITY)});
+    EXPECT_EQ(Signalled(), Slots{});
+    Pump();
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
 }
 
 TEST_F(SheetPageNext, StepEightAlwaysReopensForUnitOne) {
@@ -268,14 +298,21 @@ TEST_F(SheetPageNext, StepEightAlwaysReopensForUnitOne) {
     ScopedEnv env(ComVariable(kTestCom1).c_str(), unit1.Path());
     OpenIdlePort(unit2);
     S().m_unit1Setting.m_nPort = kTestCom1;
+    Show(S().Mode1Page());
     S().Mode1Page()->m_nBaudRate = 19200;
     S().Mode1Page()->m_bFlowControl = 1;
+    unit1.Answer("AT\r", {"\r\nOK\r\n"});
+    unit1.Answer("AT+BTINFO?\r",
+                 {"\r\n00A0961B2C01,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n\r\nOK\r\n"});
     Next(S().Mode1Page());
     EXPECT_EQ(M().m_port.m_nPort, kTestCom1);
     EXPECT_EQ(M().m_nApplyMode.load(), 2);
     EXPECT_EQ(M().m_nApplyBaud.load(), 19200);
     EXPECT_EQ(M().m_nApplyFlow.load(), 1);
-    EXPECT_TRUE(unit1.WaitForReceived("AT+BTMODE,2\r", 5000));
+    // The unit is checked first; its status result starts the apply.
+    EXPECT_TRUE(
+        PumpUntil([&] { return unit1.Received().find("AT+BTMODE,2\r") != std::string::npos; },
+                  10000 * kSlowdown));
     EXPECT_TRUE(unit2.Commands().empty());
 }
 
