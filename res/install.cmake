@@ -1,5 +1,6 @@
-# Desktop integration: the launcher entry and the application icon where
-# desktops look for them. Included by the build that installs norvawizard.
+# Desktop integration: the launcher entry, the application icon and the
+# software-centre metadata where desktops look for them. Included by the
+# build that installs norvawizard.
 set(NORVA_RES_DIR ${CMAKE_CURRENT_LIST_DIR})
 install(FILES ${NORVA_RES_DIR}/norvawizard.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -11,3 +12,6 @@ endforeach()
 install(FILES ${NORVA_RES_DIR}/images/app.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME norvawizard.svg)
+install(FILES ${NORVA_RES_DIR}/norvawizard.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME org.norvawizard.NorvaWizard.metainfo.xml)

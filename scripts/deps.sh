@@ -3,7 +3,8 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
-      qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev)
+      qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+      python3 dpkg-dev appstream desktop-file-utils lintian)
 missing=()
 for p in "${pkgs[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -175,6 +175,7 @@ std::string UsageText() {
     return R"(Usage:
   norva-sim [options] [-- command [arguments...]]
   norva-sim verdict|power-cycle|status|quit|attach N --control SOCKET
+  norva-sim --help|--version
 
 Simulates two Norva-BX Bluetooth serial modules, each on a pseudo-terminal, and prints
 the device paths and the NORVAWIZARD_COM<n>=<path> lines a wizard or tool needs.
@@ -223,6 +224,15 @@ Control requests (on the socket, or typed on standard input when no command runs
   status       state of both units and of the port
   quit         stop the simulator
   help         this list
+
+Other options:
+  -h, --help            show this help
+  --version             show the version
+
+Exit status: 0 success (a client: ok or paired), 1 the simulator failed or the
+request was refused, 2 bad command line or no simulator answers on the socket,
+3 not paired (verdict); with "-- command", the command's status (127 when it
+cannot run); 128+N when stopped by signal N.
 )";
 }
 
@@ -273,6 +283,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
         }
         if (a == "-h" || a == "--help" || a == "help") {
             cl.mode = CommandLine::Mode::Help;
+            *out = cl;
+            return true;
+        }
+        if (a == "--version") {
+            cl.mode = CommandLine::Mode::Version;
             *out = cl;
             return true;
         }

@@ -9,7 +9,7 @@
 namespace norva::sim {
 
 struct CommandLine {
-    enum class Mode { Run, Client, Help };
+    enum class Mode { Run, Client, Help, Version };
     Mode mode = Mode::Run;
     SimOptions sim;
     std::string controlPath;          // --control SOCKET

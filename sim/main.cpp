@@ -2,6 +2,8 @@
 #include "sim/CommandLine.h"
 #include "sim/Simulator.h"
 
+#include "NorvaVersion.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -334,6 +336,9 @@ int main(int argc, char** argv) {
     switch (cl.mode) {
     case CommandLine::Mode::Help:
         std::fputs(UsageText().c_str(), stdout);
+        return 0;
+    case CommandLine::Mode::Version:
+        std::puts("norva-sim " NORVA_VERSION);
         return 0;
     case CommandLine::Mode::Client:
         return RunClient(cl);

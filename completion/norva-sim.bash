@@ -1,0 +1,54 @@
+# bash completion for norva-sim                            -*- shell-script -*-
+# The lists are kept equal to norva-sim --help by a test. Unit options also
+# come as --unit1-NAME and --unit2-NAME.
+
+_norva_sim_requests="verdict power-cycle status quit attach help"
+_norva_sim_options="--one-port --follow --no-line-check --trace --control --inquiry-ms
+    --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms -h --help --version"
+_norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
+    --start-mode --silent --chunk --echo --noise --neighbours --reply-delay --address --name
+    --uart --flags"
+# Unit options that take a value, without their leading "--".
+_norva_sim_unit_values="start-mode chunk neighbours reply-delay address name uart flags"
+
+_norva_sim() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local words="" i
+    COMPREPLY=()
+    # After "--" comes a command line of its own.
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        if [[ ${COMP_WORDS[i]} == -- ]]; then
+            if ((COMP_CWORD == i + 1)); then
+                mapfile -t COMPREPLY < <(compgen -c -- "$cur")
+            else
+                compopt -o filenames 2>/dev/null
+                mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+            fi
+            return
+        fi
+    done
+    local name=${prev#--}
+    name=${name#unit[12]-}
+    case $prev in
+    --trace | --control)
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+        return
+        ;;
+    --*-ms) return ;;
+    attach)
+        ((COMP_CWORD == 2)) && words="1 2"
+        ;;
+    --*)
+        [[ " $_norva_sim_unit_values " == *" $name "* ]] && return
+        ;;
+    esac
+    if [[ -z $words && $cur == -* ]]; then
+        local units=${_norva_sim_unit_options//$'\n'/ }
+        words="$_norva_sim_options $units ${units//--/--unit1-} ${units//--/--unit2-}"
+    elif [[ -z $words ]] && ((COMP_CWORD == 1)); then
+        words=$_norva_sim_requests
+    fi
+    mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
+}
+complete -F _norva_sim norva-sim
