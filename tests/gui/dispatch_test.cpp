@@ -502,6 +502,44 @@ TEST_F(DispatchTest, ApplyTimeoutChecksTheLinkForAnotherRun) {
     EXPECT_EQ(messages.Count(), 0u);
 }
 
+TEST_F(DispatchTest, AnIdleUnitOnAStoringStepIsAppliedAgainButNotForEver) {
+    // The 21 chain's check found the link gone (dropped, or hung up): the
+    // unit is in command mode, so the settings are stored now.
+    Show(S().ModePage());
+    M().m_nCurOp.store(OP_APPLY_AGAIN);
+    M().SetLinkState(LINK_STANDBY);
+    for (int run = 0; run < CSerialSheet::kMaxApplyReruns; ++run) {
+        ResetEvents();
+        Inject(1, JOB_STATUS);
+        EXPECT_EQ(Signalled(), Slots{EV_APPLY}) << run;
+    }
+    ResetEvents();
+    Inject(1, JOB_STATUS);
+    EXPECT_EQ(Signalled(), Slots{});
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_APPLY_NOT_CONFIRMED)});
+    Pump();
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
+}
+
+TEST_F(DispatchTest, AResultFromTheWorkerOfAnEarlierOpenIsDropped) {
+    ScriptedPeer first;
+    OpenIdlePort(first);
+    const int stale = M().Generation();
+    ScriptedPeer second;
+    M().ClosePort();
+    OpenIdlePort(second);
+    // A failed check of the stopped worker must not close the fresh port.
+    QCoreApplication::postEvent(sheet.get(), new SheetEvent(WM_JOB_RESULT, 0, JOB_STATUS, stale));
+    Pump();
+    EXPECT_EQ(messages.Count(), 0u);
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    QCoreApplication::postEvent(sheet.get(),
+                                new SheetEvent(WM_JOB_RESULT, 0, JOB_STATUS, M().Generation()));
+    Pump();
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
+    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+}
+
 TEST_F(DispatchTest, ApplyOkDoesNothing) {
     Show(S().ModePage());
     Inject(RC_OK, JOB_APPLY);

@@ -1,7 +1,7 @@
 // The wizard against simulated modules on pseudo-terminals: real sheet, real
 // worker, real serial port; only the message boxes are answered by the test.
 
-#include "GuiFixture.h"
+#include "SimSheetFixture.h"
 #include "pages/Connection.h"
 #include "pages/Mode.h"
 #include "pages/ModeSuccess.h"
@@ -22,57 +22,7 @@
 namespace norva::test {
 namespace {
 
-// A status query of a module that never answers takes about 9 s.
-constexpr int kJobMs = 30000;
-
-class SimFlowTest : public SheetTest {
-protected:
-    void StartSim(const std::function<void(sim::SimOptions&)>& adjust = {}) {
-        sim::SimOptions options;
-        if (adjust) {
-            adjust(options);
-        }
-        simulator = std::make_unique<sim::Simulator>(options);
-        std::string error;
-        ASSERT_TRUE(simulator->Start(&error)) << error;
-        com1 =
-            std::make_unique<ScopedEnv>(ComVariable(kTestCom1).c_str(), simulator->DevicePath(1));
-        com2 =
-            std::make_unique<ScopedEnv>(ComVariable(kTestCom2).c_str(), simulator->DevicePath(2));
-        S().m_unit1Setting.m_nPort = kTestCom1;
-        S().m_unit2Setting.m_nPort = kTestCom2;
-    }
-
-    void TearDown() override {
-        SheetTest::TearDown();
-        if (simulator) {
-            simulator->Stop();
-        }
-    }
-
-    bool WaitForPage(CPropertyPage* page, int ms = kJobMs) {
-        return PumpUntil([&] { return S().GetActivePage() == page; }, ms * kSlowdown);
-    }
-    bool WaitForMessages(size_t count, int ms = kJobMs) {
-        return PumpUntil([&] { return messages.Count() >= count; }, ms * kSlowdown);
-    }
-
-    // Steps 1 to 4 as the user goes through them.
-    void ThroughStepFour() {
-        S().NextButton()->click();
-        ASSERT_TRUE(WaitForPage(S().ScanPage()));
-        S().PressNext();
-        ASSERT_TRUE(WaitForPage(S().ScanWaitPage()));
-        S().PressNext();
-        ASSERT_TRUE(WaitForPage(S().SearchPage()));
-        S().PressNext();
-        ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ConnectionPage()));
-    }
-
-    std::unique_ptr<sim::Simulator> simulator;
-    std::unique_ptr<ScopedEnv> com1;
-    std::unique_ptr<ScopedEnv> com2;
-};
+using SimFlowTest = SimSheetTest;
 
 QString Text(int id) {
     return QString::fromStdString(LoadString(id));
