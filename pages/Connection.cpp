@@ -46,6 +46,7 @@ CConnection::CConnection(QWidget* parent)
 
     m_list = new QTableWidget(0, 3, this);
     m_list->setObjectName(QStringLiteral("deviceList"));
+    m_list->setAccessibleName(QStringLiteral("Devices found"));
     SetControlId(m_list, 1005);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -65,6 +66,7 @@ CConnection::CConnection(QWidget* parent)
     m_btnSearch->setAutoDefault(false);
     m_editAddress = new QLineEdit(this);
     m_editAddress->setObjectName(QStringLiteral("addressEdit"));
+    m_editAddress->setAccessibleName(QStringLiteral("Device Address"));
     SetControlId(m_editAddress, 1014);
     m_btnConnect = new QPushButton(QStringLiteral("Connect"), this);
     m_btnConnect->setObjectName(QStringLiteral("connectButton"));

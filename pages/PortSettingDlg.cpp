@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 
 namespace norva {
 namespace {
@@ -108,18 +109,25 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
     m_cbPort->setObjectName(QStringLiteral("portBox"));
     SetControlId(m_cbPort, 1022);
     m_cbPort->setEditable(true);
+    // What was typed is what is stored: Qt's completer would match without
+    // regard to case and rewrite "COM3" into a listed "COM33" on focus-out.
+    m_cbPort->setCompleter(nullptr);
     // The port list is kept sorted, so COM10 comes before COM2.
     m_cbPort->setInsertPolicy(QComboBox::InsertAlphabetically);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral("Serial Port"), this), 0, 0);
-    grid->addWidget(m_cbPort, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("BaudRate"), this), 1, 0);
-    grid->addWidget(m_cbBaudRate, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Parity"), this), 2, 0);
-    grid->addWidget(m_cbParity, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("StopBit"), this), 3, 0);
-    grid->addWidget(m_cbStopBits, 3, 1);
+    int row = 0;
+    // Each box is labelled by its text, for screen readers as for the eye.
+    for (auto [text, box] :
+         {std::pair{"Serial Port", m_cbPort}, std::pair{"BaudRate", m_cbBaudRate},
+          std::pair{"Parity", m_cbParity}, std::pair{"StopBit", m_cbStopBits}}) {
+        auto* label = new QLabel(QString::fromLatin1(text), this);
+        label->setBuddy(box);
+        box->setAccessibleName(label->text());
+        grid->addWidget(label, row, 0);
+        grid->addWidget(box, row, 1);
+        ++row;
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(grid);

@@ -18,6 +18,7 @@
 
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -330,6 +331,18 @@ bool CSerialSheet::event(QEvent* event) {
     default:
         return QDialog::event(event);
     }
+}
+
+void CSerialSheet::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    // Enter on a focused page button presses it, as on every desktop; Enter
+    // elsewhere stays the sheet's default button.
+    if (enter && button != nullptr && button->isEnabled() && m_stack->isAncestorOf(button)) {
+        button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CSerialSheet::ReportOpenFailure() {

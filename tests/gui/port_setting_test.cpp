@@ -6,6 +6,7 @@
 #include "pages/PortSettingDlg.h"
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -132,6 +133,45 @@ TEST_F(PortSettingTest, TypedPortNames) {
             dlg.m_okButton->click();
         });
         EXPECT_EQ(dlg.m_nPort, row.port) << row.typed;
+    }
+}
+
+TEST_F(PortSettingTest, TypedTextIsStoredAsTypedWhateverIsListed) {
+    PresentPorts({1});
+    ScriptedPeer com33;
+    ScopedEnv listed(ComVariable(33).c_str(), com33.Path());
+    for (const auto& [typed, port] : {std::pair{"COM3", 3}, std::pair{"com3", 0}}) {
+        CPortSettingDlg dlg;
+        Run(dlg, [&] {
+            ASSERT_GE(IndexOf(dlg.m_cbPort, QStringLiteral("COM33")), 0);
+            dlg.m_cbPort->setFocus();
+            dlg.m_cbPort->lineEdit()->selectAll();
+            QTest::keyClicks(dlg.m_cbPort->lineEdit(), QString::fromLatin1(typed));
+            // Leaving the box must not complete the text into a listed port.
+            dlg.m_okButton->setFocus();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(dlg.m_cbPort->currentText(), QString::fromLatin1(typed));
+            dlg.m_okButton->click();
+        });
+        EXPECT_EQ(dlg.m_nPort, port) << typed;
+    }
+}
+
+TEST_F(PortSettingTest, EveryBoxIsNamedByItsLabel) {
+    CPortSettingDlg dlg;
+    const std::pair<QComboBox*, const char*> boxes[] = {{dlg.m_cbPort, "Serial Port"},
+                                                        {dlg.m_cbBaudRate, "BaudRate"},
+                                                        {dlg.m_cbParity, "Parity"},
+                                                        {dlg.m_cbStopBits, "StopBit"}};
+    for (const auto& [box, text] : boxes) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box);
+        ASSERT_NE(iface, nullptr);
+        EXPECT_EQ(iface->text(QAccessible::Name), QString::fromLatin1(text));
+        QStringList labels;
+        for (const auto& [label, relation] : iface->relations(QAccessible::Label)) {
+            labels << label->text(QAccessible::Name);
+        }
+        EXPECT_TRUE(labels.contains(QString::fromLatin1(text))) << text;
     }
 }
 

@@ -18,7 +18,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 namespace norva::test {
@@ -366,6 +369,22 @@ TEST_F(SheetPageNext, ClosingStopsTheWorkerAndClosesThePort) {
     // Whatever the stopped worker posted is dropped.
     EXPECT_EQ(messages.Count(), 0u);
     EXPECT_EQ(S().Host()->BannerWindow(Banner::Checking), nullptr);
+}
+
+TEST_F(SheetTest, EnterOnAFocusedPageButtonPressesThatButton) {
+    Show(S().FirstPage());
+    S().show();
+    int pressed = 0;
+    QPushButton* setting = S().FirstPage()->m_btnWizardSetting;
+    QObject::disconnect(setting, nullptr, nullptr, nullptr);
+    QObject::connect(setting, &QPushButton::clicked, [&] { ++pressed; });
+    setting->setFocus();
+    QTest::keyClick(setting, Qt::Key_Return);
+    EXPECT_EQ(pressed, 1);
+    // The list of devices on step 5 and its buttons have names to read out.
+    CConnection* page = S().ConnectionPage();
+    EXPECT_EQ(page->m_list->accessibleName(), QStringLiteral("Devices found"));
+    EXPECT_EQ(page->m_editAddress->accessibleName(), QStringLiteral("Device Address"));
 }
 
 } // namespace
