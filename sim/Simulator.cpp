@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -212,6 +213,7 @@ private:
         std::string unwritten;
         TimePoint nextHangupCheck;
         int unpluggedUnit = 0; // one-port mode: whose adapter was pulled with the port
+        bool closing = false;  // unplugged; the loop closes the master once out of poll
     };
 
     bool OpenPort(int p, const UartSetting& line, std::string* error);
@@ -241,6 +243,7 @@ private:
 
     SimOptions m_opt;
     mutable std::mutex m_mu;
+    std::condition_variable m_closed; // a port the loop was asked to close is closed
     std::unique_ptr<Engine> m_engine;
     Port m_ports[2];
     int m_portCount = 0;
@@ -252,6 +255,7 @@ private:
     int m_inotify = -1;
     bool m_stop = false;
     bool m_started = false;
+    bool m_running = false; // the loop thread runs
     std::thread m_thread;
     std::FILE* m_trace = nullptr;
     TimePoint m_t0;
@@ -295,6 +299,7 @@ bool Simulator::Impl::Start(std::string* error) {
     }
     m_stop = false;
     m_thread = std::thread([this] { Loop(); });
+    m_running = true;
     TraceEvent(0, "started");
     return true;
 }
@@ -304,11 +309,13 @@ void Simulator::Impl::Stop() {
         std::lock_guard lock(m_mu);
         m_stop = true;
         Wake();
+        m_closed.notify_all();
     }
     if (m_thread.joinable()) {
         m_thread.join();
     }
     std::lock_guard lock(m_mu);
+    m_running = false;
     if (m_started) {
         // Opens and closes that happened before the stop belong in the trace.
         ReadInotify(Clock::now());
@@ -363,6 +370,7 @@ void Simulator::Impl::ClosePort(int p) {
     }
     port.path.clear();
     port.open = false;
+    port.closing = false;
     port.opens = 0;
     port.unwritten.clear();
     if (!m_opt.linkDir.empty()) {
@@ -410,19 +418,30 @@ bool Simulator::Impl::Unplug(int unit) {
     if (unit != 1 && unit != 2) {
         return false;
     }
-    std::lock_guard lock(m_mu);
+    std::unique_lock lock(m_mu);
     const int p = m_opt.onePort ? 0 : unit - 1;
     if (!m_started || m_stop || p >= m_portCount || m_ports[p].master < 0) {
         return false;
     }
     const int u = m_opt.onePort ? m_attached : unit;
+    Port& port = m_ports[p];
     TraceEvent(u, "unplugged");
-    // What the computer wrote but the unit did not take yet goes with the adapter.
-    ClosePort(p);
-    m_ports[p].unpluggedUnit = u;
+    port.unpluggedUnit = u;
     m_plugged[u - 1] = false;
     UpdatePower(u, Clock::now());
+    if (!m_running) {
+        ClosePort(p);
+        return true;
+    }
+    // A poll in progress holds the master's file, and the slave hangs up only when the last
+    // hold goes; so the loop closes it between polls, and the caller sees the hang-up done.
+    port.open = false;
+    port.closing = true;
     Wake();
+    m_closed.wait_for(lock, std::chrono::seconds(5), [&] { return !port.closing || m_stop; });
+    if (port.closing) {
+        ClosePort(p);
+    }
     return true;
 }
 
@@ -494,6 +513,12 @@ void Simulator::Impl::Wake() const {
 void Simulator::Impl::Loop() {
     std::unique_lock lock(m_mu);
     while (!m_stop) {
+        for (int p = 0; p < m_portCount; ++p) {
+            if (m_ports[p].closing) {
+                ClosePort(p);
+                m_closed.notify_all();
+            }
+        }
         TimePoint now = Clock::now();
         ReadInotify(now);
         m_engine->Advance(now);
@@ -519,7 +544,7 @@ void Simulator::Impl::Loop() {
                 }
                 fds.push_back({port.master, events, 0});
                 portOf.push_back(p);
-            } else if (port.watch < 0 && port.master >= 0) {
+            } else if (port.watch < 0 && port.master >= 0 && !port.closing) {
                 // A hung-up master polls readable for ever; look again later instead.
                 deadline = std::min(deadline, port.nextHangupCheck);
             }
@@ -558,7 +583,8 @@ void Simulator::Impl::Loop() {
         }
         for (int p = 0; p < m_portCount; ++p) {
             Port& port = m_ports[p];
-            if (port.watch < 0 && port.master >= 0 && !port.open && now >= port.nextHangupCheck) {
+            if (port.watch < 0 && port.master >= 0 && !port.closing && !port.open &&
+                now >= port.nextHangupCheck) {
                 pollfd pfd{port.master, POLLIN, 0};
                 if (poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP)) {
                     Opened(p, now);
@@ -585,7 +611,7 @@ void Simulator::Impl::ReadInotify(TimePoint now) {
             off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
             for (int p = 0; p < m_portCount; ++p) {
                 Port& port = m_ports[p];
-                if (port.watch < 0 || port.master < 0) {
+                if (port.watch < 0 || port.master < 0 || port.closing) {
                     continue;
                 }
                 if (ev->mask & IN_Q_OVERFLOW) {
