@@ -78,6 +78,10 @@ const std::vector<UnitOption>& UnitOptionTable() {
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::startConnected, u); }},
         {"silent", false,
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::silent, u); }},
+        {"start-off", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::startOff, u); }},
+        {"no-scan-reply", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::noScanReply, u); }},
         {"echo", false,
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::echo, u); }},
         {"noise", false,
@@ -157,11 +161,53 @@ bool TimingOption(const std::string& name, int SimTiming::** field) {
     return false;
 }
 
+// The requests a client may send, with their arguments checked; "" when well formed.
+std::string RequestError(const std::vector<std::string>& words) {
+    static const std::pair<const char*, size_t> kForms[] = {
+        {"verdict", 0}, {"power-cycle", 0}, {"status", 0}, {"quit", 0},  {"help", 0},
+        {"attach", 1},  {"unplug", 1},      {"replug", 1}, {"power", 2},
+    };
+    if (words.empty()) {
+        return "empty request";
+    }
+    const std::string& word = words[0];
+    for (const auto& [name, args] : kForms) {
+        if (word != name) {
+            continue;
+        }
+        int unit = 0;
+        if (args >= 1 && (words.size() < 2 || !ToInt(words[1], 1, 2, &unit))) {
+            return word + " needs a unit, 1 or 2";
+        }
+        if (args == 2 && (words.size() < 3 || (words[2] != "on" && words[2] != "off"))) {
+            return "power needs a unit and on or off, e.g. power 2 off";
+        }
+        return words.size() > args + 1 ? word + " takes " + std::to_string(args) + " arguments"
+                                       : std::string();
+    }
+    return "unknown request \"" + word + "\" (try help)";
+}
+
+std::string PortText(const Simulator& sim, int unit) {
+    std::string path = sim.DevicePath(unit);
+    std::string text = path.empty() ? "unplugged" : path;
+    std::string link = sim.LinkPath(unit);
+    if (!link.empty() && !path.empty()) {
+        text += " (link " + link + ")";
+    }
+    return text;
+}
+
 std::string SnapshotText(const Simulator& sim, int unit) {
     UnitSnapshot s = sim.Snapshot(unit);
     std::ostringstream out;
-    out << "unit " << unit << " " << s.name << " (" << s.address << "): mode " << s.mode << ", "
-        << LinkStateText(s.link) << (s.dataMode ? " in data mode" : " in command mode")
+    out << "unit " << unit << " " << s.name << " (" << s.address << "): ";
+    if (!s.powered) {
+        out << (s.switchedOn ? "" : "switched off, ") << (s.plugged ? "" : "unplugged, ")
+            << "no power, ";
+    }
+    out << "mode " << s.mode << ", " << LinkStateText(s.link)
+        << (s.dataMode ? " in data mode" : " in command mode")
         << (s.restarting ? ", restarting" : "") << ", S10=" << s.s10 << ", S24=" << s.s24
         << ", UART stored " << DescribeUart(s.stored) << " (in effect " << DescribeUart(s.active)
         << "), peer " << (s.peer.empty() ? "none" : s.peer) << ", " << s.commands
@@ -175,6 +221,7 @@ std::string UsageText() {
     return R"(Usage:
   norva-sim [options] [-- command [arguments...]]
   norva-sim verdict|power-cycle|status|quit|attach N --control SOCKET
+  norva-sim unplug N|replug N|power N on|off --control SOCKET
   norva-sim --help|--version
 
 Simulates two Norva-BX Bluetooth serial modules, each on a pseudo-terminal, and prints
@@ -188,6 +235,10 @@ Port options:
                         AT+BTSCAN the next open finds unit 2; after unit 2 accepts
                         AT+UARTCONFIG the next open finds unit 1 (implies --one-port)
   --no-line-check       answer whatever baud rate and stop bits the computer uses
+  --start-paired        configured earlier: unit 1 in mode 2 remembering unit 2, unit 2
+                        in mode 1 remembering unit 1, each with its --uart; not linked
+  --link-dir DIR        keep a link per port in DIR (unit1, unit2; one port: com1)
+                        that follows the port across replugs; COM lines name the links
   --trace FILE          write a JSON-lines trace of all bytes and events to FILE
   --control SOCKET      accept control requests on this unix socket
   --inquiry-ms MS       whole inquiry (default 1500)
@@ -203,7 +254,9 @@ for one unit, for example --unit2-old-firmware or --unit1-chunk 3:20):
   --start-pending       start discoverable and connectable (as after AT+BTSCAN,3,0)
   --start-connected     start linked with the other unit, both in data mode
   --start-mode N        start in operation mode N (0-3)
-  --silent              hear and answer nothing, like an unpowered unit
+  --silent              hear and answer nothing, also after power off and on
+  --start-off           start unpowered (see "power N on")
+  --no-scan-reply       swallow AT+BTSCAN: no answer and no scan; all else answers
   --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
   --echo                send each command line back unframed before its reply
   --noise               lone CR/LF before reply lines, unframed junk after results
@@ -221,6 +274,13 @@ Control requests (on the socket, or typed on standard input when no command runs
                0 paired, 3 not paired)
   power-cycle  restart both units; a paired couple connects
   attach N     one-port mode: the next open of the port finds unit N
+  unplug N     pull unit N's adapter: its port hangs up and goes, the unit loses
+               power (one-port mode: the port and the unit attached to it)
+  replug N     plug it back: a fresh pty, the link re-pointed, the unit starts
+  power N off  switch unit N off: silent, its link drops (the partner hears
+               DISCONNECT)
+  power N on   switch it on: it starts from its stored settings (a paired unit
+               links by itself when its peer listens)
   status       state of both units and of the port
   quit         stop the simulator
   help         this list
@@ -243,23 +303,21 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
         return false;
     };
     size_t i = 0;
-    static const char* const kRequests[] = {"verdict", "power-cycle", "status",
-                                            "quit",    "attach",      "help"};
-    if (!args.empty()) {
-        for (const char* r : kRequests) {
-            if (args[0] == r && args[0] != "help") {
-                cl.mode = CommandLine::Mode::Client;
-                cl.request = args[0];
-                i = 1;
-                if (args[0] == "attach") {
-                    int unit = 0;
-                    if (args.size() < 2 || !ToInt(args[1], 1, 2, &unit)) {
-                        return fail("attach needs a unit, 1 or 2");
-                    }
-                    cl.request += " " + args[1];
-                    i = 2;
-                }
-            }
+    if (!args.empty() && args[0].compare(0, 1, "-") != 0 && args[0] != "help") {
+        // A control request: its words run up to the first option.
+        std::vector<std::string> words;
+        while (i < args.size() && args[i].compare(0, 2, "--") != 0) {
+            words.push_back(args[i++]);
+        }
+        std::string why = RequestError(words);
+        if (!why.empty()) {
+            return fail(why.compare(0, 8, "unknown ") == 0
+                            ? "unexpected argument \"" + args[0] + "\" (see --help)"
+                            : why);
+        }
+        cl.mode = CommandLine::Mode::Client;
+        for (const std::string& w : words) {
+            cl.request += (cl.request.empty() ? "" : " ") + w;
         }
     }
     for (; i < args.size(); ++i) {
@@ -304,12 +362,17 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
             cl.sim.checkLineSettings = false;
             continue;
         }
-        if (a == "--trace" || a == "--control") {
+        if (a == "--start-paired") {
+            cl.sim.startPaired = true;
+            continue;
+        }
+        if (a == "--trace" || a == "--control" || a == "--link-dir") {
             std::string v;
             if (!value(&v) || v.empty()) {
-                return fail(a + " needs a file name");
+                return fail(a + (a == "--link-dir" ? " needs a directory" : " needs a file name"));
             }
-            (a == "--trace" ? cl.sim.tracePath : cl.controlPath) = v;
+            (a == "--trace" ? cl.sim.tracePath
+                            : (a == "--control" ? cl.controlPath : cl.sim.linkDir)) = v;
             continue;
         }
         if (a.compare(0, 2, "--") != 0) {
@@ -374,17 +437,54 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
 
 std::vector<std::string> ComAssignments(const Simulator& sim) {
     std::vector<std::string> lines;
-    lines.push_back("NORVAWIZARD_COM1=" + sim.DevicePath(1));
-    if (!sim.Options().onePort) {
-        lines.push_back("NORVAWIZARD_COM2=" + sim.DevicePath(2));
+    for (int unit = 1; unit <= (sim.Options().onePort ? 1 : 2); ++unit) {
+        std::string link = sim.LinkPath(unit);
+        lines.push_back("NORVAWIZARD_COM" + std::to_string(unit) + "=" +
+                        (link.empty() ? sim.DevicePath(unit) : link));
     }
     return lines;
 }
 
 std::string HandleControlRequest(Simulator& sim, const std::string& request, bool* quit) {
     std::istringstream in(request);
-    std::string word;
-    in >> word;
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) {
+        words.push_back(w);
+    }
+    if (std::string why = RequestError(words); !why.empty()) {
+        return "error: " + why + "\n";
+    }
+    const std::string& word = words[0];
+    const int unit = words.size() > 1 ? std::stoi(words[1]) : 0;
+    const bool onePort = sim.Options().onePort;
+    const std::string who = "unit " + (words.size() > 1 ? words[1] : std::string());
+    if (word == "unplug") {
+        const std::string what =
+            onePort ? "the port (unit " + std::to_string(sim.Attached()) + ")" : who + "'s adapter";
+        if (!sim.Unplug(unit)) {
+            return "error: " + what + " is already unplugged\n";
+        }
+        return "ok\n" + what + " unplugged: the port hung up, the unit has no power\n";
+    }
+    if (word == "replug") {
+        if (!sim.Replug(unit)) {
+            return std::string("error: ") + (onePort ? "the port" : who) +
+                   " is plugged in already, or no new pty could be made\n";
+        }
+        return "ok\n" + std::string(onePort ? "the port" : who) + " plugged in again on " +
+               PortText(sim, unit) + "\n";
+    }
+    if (word == "power") {
+        const bool on = words[2] == "on";
+        if (!sim.SetPower(unit, on)) {
+            return "error: " + who + " is switched " + words[2] + " already\n";
+        }
+        std::string text = "ok\n" + who + " switched " + words[2];
+        if (on && !sim.Snapshot(unit).plugged) {
+            text += "; it starts when its adapter is plugged in again";
+        }
+        return text + "\n";
+    }
     if (word == "verdict") {
         Verdict v = sim.GetVerdict();
         return std::string(v.wouldAutoConnect ? "paired\n" : "not-paired\n") + v.Describe();
@@ -394,13 +494,7 @@ std::string HandleControlRequest(Simulator& sim, const std::string& request, boo
         return "ok\nboth units restarted\n";
     }
     if (word == "attach") {
-        int unit = 0;
-        std::string arg;
-        in >> arg;
-        if (!ToInt(arg, 1, 2, &unit)) {
-            return "error: attach needs a unit, 1 or 2\n";
-        }
-        if (!sim.Options().onePort) {
+        if (!onePort) {
             return "error: attach works in one-port mode only\n";
         }
         sim.Attach(unit);
@@ -409,11 +503,11 @@ std::string HandleControlRequest(Simulator& sim, const std::string& request, boo
     if (word == "status") {
         std::string text = "ok\n" + SnapshotText(sim, 1) + SnapshotText(sim, 2);
         if (sim.Options().onePort) {
-            text += "port " + sim.DevicePath(1) + ": unit " + std::to_string(sim.Attached()) +
+            text += "port " + PortText(sim, 1) + ": unit " + std::to_string(sim.Attached()) +
                     " attached, the next open finds unit " + std::to_string(sim.NextAttached()) +
                     "\n";
         } else {
-            text += "unit 1 on " + sim.DevicePath(1) + ", unit 2 on " + sim.DevicePath(2) + "\n";
+            text += "unit 1 on " + PortText(sim, 1) + ", unit 2 on " + PortText(sim, 2) + "\n";
         }
         return text;
     }
@@ -422,10 +516,8 @@ std::string HandleControlRequest(Simulator& sim, const std::string& request, boo
         return "ok\nstopping\n";
     }
     if (word == "help") {
-        return "ok\nverdict, power-cycle, attach N, status, quit, help\n";
-    }
-    if (word.empty()) {
-        return "error: empty request\n";
+        return "ok\nverdict, power-cycle, attach N, unplug N, replug N, power N on|off, status, "
+               "quit, help\n";
     }
     return "error: unknown request \"" + word + "\" (try help)\n";
 }

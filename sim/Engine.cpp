@@ -144,13 +144,21 @@ Engine::Engine(const SimOptions& options, DeliverFn deliver, EventFn event, Time
         u.sreg[10] = u.opt.responsesOff ? 0 : 1;
         u.sreg[24] = 10;
         u.outFree = u.replyAt = now;
-        if (u.opt.startPending) {
+        u.powered = !u.opt.startOff;
+        if (u.opt.startPending && u.powered) {
             u.link = LinkState::Pending;
             u.activity = Activity::Scan;
             u.scanMode = 3;
         }
     }
-    if (options.unit[0].startConnected || options.unit[1].startConnected) {
+    if (options.startPaired) {
+        m_units[0].mode = 2;
+        m_units[0].peer = m_units[1].address;
+        m_units[1].mode = 1;
+        m_units[1].peer = m_units[0].address;
+    }
+    if ((options.unit[0].startConnected || options.unit[1].startConnected) && m_units[0].powered &&
+        m_units[1].powered) {
         for (int i = 0; i < 2; ++i) {
             Unit& u = m_units[i];
             u.link = LinkState::Connected;
@@ -196,7 +204,7 @@ void Engine::Advance(TimePoint now) {
 
 void Engine::Schedule(int unit, std::string bytes, TimePoint earliest) {
     Unit& u = U(unit);
-    if (u.opt.silent || bytes.empty()) {
+    if (u.opt.silent || !u.powered || bytes.empty()) {
         return;
     }
     TimePoint start = std::max(earliest, u.outFree);
@@ -244,7 +252,7 @@ void Engine::Raw(int unit, std::string bytes, TimePoint earliest) {
 void Engine::Feed(int unit, std::string_view bytes, TimePoint now) {
     Unit& u = U(unit);
     size_t pos = 0;
-    while (pos < bytes.size() && !u.opt.silent && !u.restarting) {
+    while (pos < bytes.size() && !u.opt.silent && u.powered && !u.restarting) {
         if (u.dataMode) {
             pos += DataBytes(unit, bytes.substr(pos), now);
         } else {
@@ -396,7 +404,9 @@ void Engine::HandleLine(int unit, const std::string& line, TimePoint now) {
     } else if (rest == "+BTINQ?") {
         Inquiry(unit, now);
     } else if (rest.compare(0, 8, "+BTSCAN,") == 0) {
-        Scan(unit, rest.substr(8), now);
+        if (!u.opt.noScanReply) {
+            Scan(unit, rest.substr(8), now);
+        }
     } else if (rest == "+BTCANCEL") {
         if (u.link == LinkState::Pending) {
             CancelActivity(unit);
@@ -667,16 +677,26 @@ bool Engine::Paired() const {
            SameAddress(u1.peer, u2.address);
 }
 
-void Engine::AutoConnect(TimePoint now) {
-    const Unit& u1 = m_units[0];
-    const Unit& u2 = m_units[1];
-    if (!Paired() || u1.restarting || u2.restarting) {
-        return;
+bool Engine::AnswersAutoDial(int target, int dialer) const {
+    const Unit& t = U(target);
+    if (!t.powered || t.restarting) {
+        return false;
     }
-    bool oneWaits = u1.link == LinkState::Standby ||
-                    (u1.link == LinkState::Pending && u1.activity == Activity::AutoWait);
-    if (oneWaits && u2.link == LinkState::Standby) {
-        Establish(2, 1, now);
+    // A unit in mode 2 takes the call of the peer it remembers even when it is idle, as it does
+    // after the wizard stored the mode without a restart.
+    return Connectable(target, dialer) ||
+           (t.link == LinkState::Standby && t.mode == 2 && SameAddress(t.peer, U(dialer).address));
+}
+
+void Engine::AutoConnect(TimePoint now) {
+    for (int dialer : {2, 1}) {
+        const Unit& d = U(dialer);
+        const int target = Other(dialer);
+        if (d.powered && !d.restarting && d.mode == 1 && d.link == LinkState::Standby &&
+            SameAddress(d.peer, U(target).address) && AnswersAutoDial(target, dialer)) {
+            Establish(dialer, target, now);
+            return;
+        }
     }
 }
 
@@ -684,10 +704,47 @@ void Engine::PowerCycle(TimePoint now) {
     m_output.clear();
     for (int unit : {1, 2}) {
         Unit& u = U(unit);
+        if (!u.powered) {
+            continue;
+        }
         u.link = LinkState::Standby; // both lose power: nobody announces the lost link
         u.outFree = u.replyAt = now;
         Restart(unit);
     }
+    AutoConnect(now);
+}
+
+void Engine::PowerOff(int unit, TimePoint now) {
+    Unit& u = U(unit);
+    if (!u.powered) {
+        return;
+    }
+    if (u.link == LinkState::Connected) {
+        Unlink(unit, false, now); // the partner notices the radio going quiet
+    }
+    CancelActivity(unit);
+    ++u.restartGen;
+    ++u.escapeGen;
+    u.powered = false;
+    u.restarting = false;
+    u.dataMode = false;
+    u.plusRun = 0;
+    u.line.clear();
+    u.lineOverflow = false;
+    for (auto it = m_output.begin(); it != m_output.end();) {
+        it = it->second.first == unit ? m_output.erase(it) : std::next(it);
+    }
+}
+
+void Engine::PowerOn(int unit, TimePoint now) {
+    Unit& u = U(unit);
+    if (u.powered) {
+        return;
+    }
+    u.powered = true;
+    u.link = LinkState::Standby;
+    u.outFree = u.replyAt = now;
+    Restart(unit);
     AutoConnect(now);
 }
 
@@ -738,6 +795,7 @@ UnitSnapshot Engine::Snapshot(int unit) const {
     s.commands = u.commands;
     s.lastCommand = u.lastCommand;
     s.restarts = u.restarts;
+    s.powered = u.powered;
     return s;
 }
 

@@ -39,7 +39,11 @@ public:
     // Earliest time Advance has work; TimePoint::max() when none.
     TimePoint NextDeadline() const;
 
+    // Restarts the units that have power; a paired couple connects.
     void PowerCycle(TimePoint now);
+    void PowerOff(int unit, TimePoint now);
+    void PowerOn(int unit, TimePoint now);
+    bool Powered(int unit) const { return U(unit).powered; }
     const UartSetting& ActiveUart(int unit) const;
     Verdict GetVerdict() const;
     UnitSnapshot Snapshot(int unit) const;
@@ -52,6 +56,7 @@ private:
         std::string address;
         std::string name;
         int mode = 0;
+        bool powered = true;
         LinkState link = LinkState::Standby;
         Activity activity = Activity::None;
         int scanMode = 0; // bit 0 discoverable, bit 1 connectable
@@ -99,6 +104,7 @@ private:
     void StatusLine(int unit, TimePoint now);
 
     bool Connectable(int target, int dialer) const;
+    bool AnswersAutoDial(int target, int dialer) const;
     void Establish(int dialer, int target, TimePoint now);
     void Unlink(int unit, bool tellThisUnit, TimePoint now);
     void CancelActivity(int unit);

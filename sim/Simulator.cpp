@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -16,6 +17,7 @@
 #include <pty.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -124,6 +126,9 @@ public:
             m_opt.onePort = true;
         }
         m_t0 = Clock::now();
+        for (int i = 0; i < 2; ++i) {
+            m_switchedOn[i] = !m_opt.unit[i].startOff;
+        }
         m_engine = std::make_unique<Engine>(
             m_opt, [this](int unit, std::string_view bytes) { Deliver(unit, bytes); },
             [this](int unit, EngineEvent e) { OnEngineEvent(unit, e); }, m_t0);
@@ -142,6 +147,18 @@ public:
         }
         return m_ports[p].path;
     }
+
+    std::string LinkPath(int unit) const {
+        std::lock_guard lock(m_mu);
+        if (m_opt.linkDir.empty() || (unit != 1 && unit != 2)) {
+            return {};
+        }
+        return LinkOf(m_opt.onePort ? 0 : unit - 1);
+    }
+
+    bool Unplug(int unit);
+    bool Replug(int unit);
+    bool SetPower(int unit, bool on);
 
     void Attach(int unit) {
         if (unit != 1 && unit != 2) {
@@ -177,7 +194,11 @@ public:
 
     UnitSnapshot Snapshot(int unit) const {
         std::lock_guard lock(m_mu);
-        return m_engine->Snapshot(unit == 2 ? 2 : 1);
+        const int u = unit == 2 ? 2 : 1;
+        UnitSnapshot s = m_engine->Snapshot(u);
+        s.switchedOn = m_switchedOn[u - 1];
+        s.plugged = m_plugged[u - 1];
+        return s;
     }
 
     const SimOptions& Options() const { return m_opt; }
@@ -191,8 +212,15 @@ private:
         bool open = false;
         std::string unwritten;
         TimePoint nextHangupCheck;
+        int unpluggedUnit = 0; // one-port mode: whose adapter was pulled with the port
+        bool closing = false;  // unplugged; the loop closes the master once out of poll
     };
 
+    bool OpenPort(int p, const UartSetting& line, std::string* error);
+    void ClosePort(int p);
+    std::string LinkOf(int p) const;
+    bool PointLink(int p, std::string* error);
+    void UpdatePower(int unit, TimePoint now);
     void Loop();
     void ReadInotify(TimePoint now);
     void ReadMaster(int p, TimePoint now);
@@ -215,15 +243,19 @@ private:
 
     SimOptions m_opt;
     mutable std::mutex m_mu;
+    std::condition_variable m_closed; // a port the loop was asked to close is closed
     std::unique_ptr<Engine> m_engine;
     Port m_ports[2];
     int m_portCount = 0;
     int m_attached = 1;
     int m_next = 1;
+    bool m_switchedOn[2] = {true, true};
+    bool m_plugged[2] = {true, true};
     int m_wake = -1;
     int m_inotify = -1;
     bool m_stop = false;
     bool m_started = false;
+    bool m_running = false; // the loop thread runs
     std::thread m_thread;
     std::FILE* m_trace = nullptr;
     TimePoint m_t0;
@@ -255,39 +287,19 @@ bool Simulator::Impl::Start(std::string* error) {
     if (m_opt.notifyOpens) {
         m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     }
+    if (!m_opt.linkDir.empty() && mkdir(m_opt.linkDir.c_str(), 0755) != 0 && errno != EEXIST) {
+        return fail("cannot make link directory " + m_opt.linkDir + ": " + ErrnoText());
+    }
     m_portCount = m_opt.onePort ? 1 : 2;
     for (int p = 0; p < m_portCount; ++p) {
-        Port& port = m_ports[p];
-        // Raw from the start, at the unit's own setting: a line discipline that echoed would
-        // feed the unit its own replies as commands.
-        termios tio{};
-        cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        const UartSetting& uart = m_opt.unit[p].uart;
-        if (uart.stopBits == 2) {
-            tio.c_cflag |= CSTOPB;
+        std::string why;
+        if (!OpenPort(p, m_opt.unit[p].uart, &why)) {
+            return fail(why);
         }
-        cfsetispeed(&tio, CodeOf(uart.baud));
-        cfsetospeed(&tio, CodeOf(uart.baud));
-        int master = -1;
-        int slave = -1;
-        char name[128] = {};
-        if (openpty(&master, &slave, name, &tio, nullptr) != 0) {
-            return fail(std::string("openpty: ") + ErrnoText());
-        }
-        // The slave is the computer's end; holding it would hide the computer's closes.
-        close(slave);
-        port.master = master;
-        port.path = name;
-        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-        fcntl(master, F_SETFD, FD_CLOEXEC);
-        if (m_inotify >= 0) {
-            port.watch = inotify_add_watch(m_inotify, name, IN_OPEN | IN_CLOSE);
-        }
-        port.nextHangupCheck = Clock::now();
     }
     m_stop = false;
     m_thread = std::thread([this] { Loop(); });
+    m_running = true;
     TraceEvent(0, "started");
     return true;
 }
@@ -297,11 +309,13 @@ void Simulator::Impl::Stop() {
         std::lock_guard lock(m_mu);
         m_stop = true;
         Wake();
+        m_closed.notify_all();
     }
     if (m_thread.joinable()) {
         m_thread.join();
     }
     std::lock_guard lock(m_mu);
+    m_running = false;
     if (m_started) {
         // Opens and closes that happened before the stop belong in the trace.
         ReadInotify(Clock::now());
@@ -310,11 +324,168 @@ void Simulator::Impl::Stop() {
     CloseAll();
 }
 
+bool Simulator::Impl::OpenPort(int p, const UartSetting& line, std::string* error) {
+    Port& port = m_ports[p];
+    // Raw from the start, at the unit's own setting: a line discipline that echoed would feed the
+    // unit its own replies as commands.
+    termios tio{};
+    cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    if (line.stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    }
+    cfsetispeed(&tio, CodeOf(line.baud));
+    cfsetospeed(&tio, CodeOf(line.baud));
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    if (openpty(&master, &slave, name, &tio, nullptr) != 0) {
+        *error = std::string("openpty: ") + ErrnoText();
+        return false;
+    }
+    // The slave is the computer's end; holding it would hide the computer's closes.
+    close(slave);
+    port.master = master;
+    port.path = name;
+    port.open = false;
+    port.opens = 0;
+    port.unwritten.clear();
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    port.watch = m_inotify >= 0 ? inotify_add_watch(m_inotify, name, IN_OPEN | IN_CLOSE) : -1;
+    port.nextHangupCheck = Clock::now();
+    return PointLink(p, error);
+}
+
+void Simulator::Impl::ClosePort(int p) {
+    Port& port = m_ports[p];
+    if (port.watch >= 0 && m_inotify >= 0) {
+        // Events still queued for the old slave carry a watch no port owns any more.
+        inotify_rm_watch(m_inotify, port.watch);
+    }
+    port.watch = -1;
+    if (port.master >= 0) {
+        close(port.master);
+        port.master = -1;
+    }
+    port.path.clear();
+    port.open = false;
+    port.closing = false;
+    port.opens = 0;
+    port.unwritten.clear();
+    if (!m_opt.linkDir.empty()) {
+        unlink(LinkOf(p).c_str());
+    }
+}
+
+std::string Simulator::Impl::LinkOf(int p) const {
+    const char* name = m_opt.onePort ? "com1" : (p == 0 ? "unit1" : "unit2");
+    return m_opt.linkDir + "/" + name;
+}
+
+bool Simulator::Impl::PointLink(int p, std::string* error) {
+    if (m_opt.linkDir.empty()) {
+        return true;
+    }
+    // Renamed over the old link, so an opener never finds it missing or half made.
+    const std::string link = LinkOf(p);
+    const std::string fresh = link + ".new";
+    unlink(fresh.c_str());
+    if (symlink(m_ports[p].path.c_str(), fresh.c_str()) != 0 ||
+        rename(fresh.c_str(), link.c_str()) != 0) {
+        *error = "cannot make link " + link + ": " + ErrnoText();
+        unlink(fresh.c_str());
+        return false;
+    }
+    return true;
+}
+
+void Simulator::Impl::UpdatePower(int unit, TimePoint now) {
+    const bool want = m_switchedOn[unit - 1] && m_plugged[unit - 1];
+    if (want == m_engine->Powered(unit)) {
+        return;
+    }
+    TraceEvent(unit, want ? "power on" : "power off");
+    if (want) {
+        m_engine->PowerOn(unit, now);
+    } else {
+        m_engine->PowerOff(unit, now);
+    }
+    Wake();
+}
+
+bool Simulator::Impl::Unplug(int unit) {
+    if (unit != 1 && unit != 2) {
+        return false;
+    }
+    std::unique_lock lock(m_mu);
+    const int p = m_opt.onePort ? 0 : unit - 1;
+    if (!m_started || m_stop || p >= m_portCount || m_ports[p].master < 0) {
+        return false;
+    }
+    const int u = m_opt.onePort ? m_attached : unit;
+    Port& port = m_ports[p];
+    TraceEvent(u, "unplugged");
+    port.unpluggedUnit = u;
+    m_plugged[u - 1] = false;
+    UpdatePower(u, Clock::now());
+    if (!m_running) {
+        ClosePort(p);
+        return true;
+    }
+    // A poll in progress holds the master's file, and the slave hangs up only when the last
+    // hold goes; so the loop closes it between polls, and the caller sees the hang-up done.
+    port.open = false;
+    port.closing = true;
+    Wake();
+    m_closed.wait_for(lock, std::chrono::seconds(5), [&] { return !port.closing || m_stop; });
+    if (port.closing) {
+        ClosePort(p);
+    }
+    return true;
+}
+
+bool Simulator::Impl::Replug(int unit) {
+    if (unit != 1 && unit != 2) {
+        return false;
+    }
+    std::lock_guard lock(m_mu);
+    const int p = m_opt.onePort ? 0 : unit - 1;
+    if (!m_started || m_stop || p >= m_portCount || m_ports[p].master >= 0) {
+        return false;
+    }
+    const int u = m_opt.onePort ? m_ports[p].unpluggedUnit : unit;
+    std::string why;
+    if (!OpenPort(p, m_engine->Snapshot(u).stored, &why)) {
+        TraceEvent(u, "replug failed: " + why);
+        ClosePort(p);
+        return false;
+    }
+    TraceEvent(u, "replugged as " + m_ports[p].path);
+    m_plugged[u - 1] = true;
+    UpdatePower(u, Clock::now());
+    Wake();
+    return true;
+}
+
+bool Simulator::Impl::SetPower(int unit, bool on) {
+    if (unit != 1 && unit != 2) {
+        return false;
+    }
+    std::lock_guard lock(m_mu);
+    if (m_switchedOn[unit - 1] == on) {
+        return false;
+    }
+    m_switchedOn[unit - 1] = on;
+    TraceEvent(unit, on ? "switched on" : "switched off");
+    UpdatePower(unit, Clock::now());
+    return true;
+}
+
 void Simulator::Impl::CloseAll() {
-    for (Port& port : m_ports) {
-        if (port.master >= 0) {
-            close(port.master);
-            port.master = -1;
+    for (int p = 0; p < 2; ++p) {
+        if (m_ports[p].master >= 0) {
+            ClosePort(p);
         }
     }
     if (m_inotify >= 0) {
@@ -342,6 +513,12 @@ void Simulator::Impl::Wake() const {
 void Simulator::Impl::Loop() {
     std::unique_lock lock(m_mu);
     while (!m_stop) {
+        for (int p = 0; p < m_portCount; ++p) {
+            if (m_ports[p].closing) {
+                ClosePort(p);
+                m_closed.notify_all();
+            }
+        }
         TimePoint now = Clock::now();
         ReadInotify(now);
         m_engine->Advance(now);
@@ -367,7 +544,7 @@ void Simulator::Impl::Loop() {
                 }
                 fds.push_back({port.master, events, 0});
                 portOf.push_back(p);
-            } else if (port.watch < 0) {
+            } else if (port.watch < 0 && port.master >= 0 && !port.closing) {
                 // A hung-up master polls readable for ever; look again later instead.
                 deadline = std::min(deadline, port.nextHangupCheck);
             }
@@ -406,7 +583,8 @@ void Simulator::Impl::Loop() {
         }
         for (int p = 0; p < m_portCount; ++p) {
             Port& port = m_ports[p];
-            if (port.watch < 0 && !port.open && now >= port.nextHangupCheck) {
+            if (port.watch < 0 && port.master >= 0 && !port.closing && !port.open &&
+                now >= port.nextHangupCheck) {
                 pollfd pfd{port.master, POLLIN, 0};
                 if (poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP)) {
                     Opened(p, now);
@@ -433,7 +611,7 @@ void Simulator::Impl::ReadInotify(TimePoint now) {
             off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
             for (int p = 0; p < m_portCount; ++p) {
                 Port& port = m_ports[p];
-                if (port.watch < 0) {
+                if (port.watch < 0 || port.master < 0 || port.closing) {
                     continue;
                 }
                 if (ev->mask & IN_Q_OVERFLOW) {
@@ -474,6 +652,10 @@ void Simulator::Impl::ReadMaster(int p, TimePoint now) {
         if (n > 0) {
             int unit = UnitOfPort(p);
             std::string why;
+            if (!m_engine->Powered(unit)) {
+                TraceBytes(unit, "unheard", std::string_view(buf, n), "unit has no power");
+                continue;
+            }
             if (m_opt.checkLineSettings && !LineHeard(p, unit, &why)) {
                 TraceBytes(unit, "unheard", std::string_view(buf, n), why);
                 continue;
@@ -571,7 +753,9 @@ bool Simulator::Impl::LineHeard(int p, int unit, std::string* why) const {
 void Simulator::Impl::Deliver(int unit, std::string_view bytes) {
     int p = PortOfUnit(unit);
     if (p < 0 || !m_ports[p].open) {
-        TraceBytes(unit, "lost", bytes, p < 0 ? "unit not attached" : "port closed");
+        TraceBytes(unit, "lost", bytes,
+                   p < 0 ? "unit not attached"
+                         : (m_ports[p].master < 0 ? "port unplugged" : "port closed"));
         return;
     }
     std::string why;
@@ -672,6 +856,18 @@ void Simulator::Stop() {
 }
 std::string Simulator::DevicePath(int unit) const {
     return m_impl->DevicePath(unit);
+}
+std::string Simulator::LinkPath(int unit) const {
+    return m_impl->LinkPath(unit);
+}
+bool Simulator::Unplug(int unit) {
+    return m_impl->Unplug(unit);
+}
+bool Simulator::Replug(int unit) {
+    return m_impl->Replug(unit);
+}
+bool Simulator::SetPower(int unit, bool on) {
+    return m_impl->SetPower(unit, on);
 }
 void Simulator::Attach(int unit) {
     m_impl->Attach(unit);

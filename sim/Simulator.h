@@ -37,7 +37,9 @@ struct UnitOptions {
     bool responsesOff = false;   // S10 = 0 at start: no OK/ERROR lines
     bool startPending = false;   // discoverable and connectable, no time limit
     bool startConnected = false; // linked with the other unit, in data mode (applies to both)
-    bool silent = false;         // hears and says nothing, as if unpowered
+    bool silent = false;         // hears and says nothing, through power off and on as well
+    bool startOff = false;       // unpowered until switched on
+    bool noScanReply = false;    // "AT+BTSCAN" is swallowed: no answer and no scan
     int chunkBytes = 0;          // > 0: replies leave in pieces of this many bytes ...
     int chunkGapMs = 0;          // ... this far apart
     bool echo = false;           // each command line comes back unframed before its reply
@@ -59,8 +61,14 @@ struct SimOptions {
     bool onePort = false;          // one pty; the attached unit is switched
     bool follow = false;           // one port, switched automatically (implies onePort)
     bool checkLineSettings = true; // a unit hears nothing when baud/stop bits differ from its UART
-    UnitOptions unit[2];           // unit[0] is unit 1
-    std::string tracePath;         // JSON-lines trace; empty: none
+    // Configured earlier: unit 1 in mode 2 remembering unit 2, unit 2 in mode 1 remembering unit
+    // 1, with their stored UART, not linked yet.
+    bool startPaired = false;
+    // A symlink per port in this directory ("unit1", "unit2"; one port: "com1") that follows the
+    // port across replugs, as /dev/serial/by-id does. Empty: none.
+    std::string linkDir;
+    UnitOptions unit[2];   // unit[0] is unit 1
+    std::string tracePath; // JSON-lines trace; empty: none
     SimTiming timing;
     // Learn of the computer's opens and closes through inotify. Off, the simulator polls the
     // master's hang-up state every 100 ms, the fall-back for systems without inotify.
@@ -99,6 +107,9 @@ struct UnitSnapshot {
     int commands = 0;        // command lines handled
     std::string lastCommand; // the last one, without its CR
     int restarts = 0;
+    bool powered = true; // off: switched off, or its adapter unplugged
+    bool switchedOn = true;
+    bool plugged = true;
 };
 
 class Simulator {
@@ -111,8 +122,11 @@ public:
     bool Start(std::string* error);
     void Stop();
 
-    // Unit 1 or 2. In one-port mode both return the one pty path.
+    // Unit 1 or 2. In one-port mode both return the one pty path. Empty while unplugged.
     std::string DevicePath(int unit) const;
+    // The stable link to the unit's port (SimOptions::linkDir); empty without a link directory.
+    // The link exists only while the port is plugged in.
+    std::string LinkPath(int unit) const;
 
     // One-port mode: the unit that the next open of the port finds (at once when nobody has the
     // port open). Ignored in two-port mode.
@@ -124,6 +138,17 @@ public:
     // Restarts both units: stored settings take effect and a paired couple connects.
     void PowerCycle();
     UnitSnapshot Snapshot(int unit) const;
+
+    // Pulls the unit's adapter: its pty master closes (the computer's side sees a hang-up), its
+    // link goes, and the unit is unpowered until Replug. Replug makes a fresh pty, re-points the
+    // link and starts the unit from its stored settings. In one-port mode both act on the port
+    // and the unit attached to it, whatever the argument. False when there was nothing to do.
+    bool Unplug(int unit);
+    bool Replug(int unit);
+    // The unit's own power switch. Off: it hears and says nothing and its link drops (the partner
+    // hears DISCONNECT). On: it starts from its stored settings, once its adapter is plugged in
+    // too. False when the switch was already there.
+    bool SetPower(int unit, bool on);
 
     const SimOptions& Options() const;
 

@@ -215,15 +215,21 @@ int Run(const CommandLine& cl) {
     }
 
     Verdict v = sim.GetVerdict();
+    auto device = [&sim](int unit) {
+        std::string link = sim.LinkPath(unit);
+        return sim.DevicePath(unit) + (link.empty() ? "" : " (link " + link + ")");
+    };
+    auto power = [&cl](int unit) { return cl.sim.unit[unit - 1].startOff ? ", switched off" : ""; };
     if (cl.sim.onePort) {
-        std::printf("# units 1 %s (%s) and 2 %s (%s) share one port, unit 1 attached first%s: %s\n",
-                    v.unit[0].name.c_str(), v.unit[0].address.c_str(), v.unit[1].name.c_str(),
-                    v.unit[1].address.c_str(), cl.sim.follow ? " (follow mode)" : "",
-                    sim.DevicePath(1).c_str());
+        std::printf("# units 1 %s (%s%s) and 2 %s (%s%s) share one port, unit 1 attached first%s: "
+                    "%s\n",
+                    v.unit[0].name.c_str(), v.unit[0].address.c_str(), power(1),
+                    v.unit[1].name.c_str(), v.unit[1].address.c_str(), power(2),
+                    cl.sim.follow ? " (follow mode)" : "", device(1).c_str());
     } else {
         for (int u = 1; u <= 2; ++u) {
-            std::printf("# unit %d %s (%s): %s\n", u, v.unit[u - 1].name.c_str(),
-                        v.unit[u - 1].address.c_str(), sim.DevicePath(u).c_str());
+            std::printf("# unit %d %s (%s%s): %s\n", u, v.unit[u - 1].name.c_str(),
+                        v.unit[u - 1].address.c_str(), power(u), device(u).c_str());
         }
     }
     std::vector<std::string> env = ComAssignments(sim);

@@ -100,6 +100,18 @@ TEST(Faults, SilentUnitHearsAndSaysNothing) {
     EXPECT_EQ(rig.com2.Command("AT"), kOk);
 }
 
+TEST(Faults, NoScanReplySwallowsOnlyTheScan) {
+    SimOptions o = FastOptions();
+    o.unit[0].noScanReply = true;
+    Rig rig(o);
+    EXPECT_EQ(rig.com1.Command("AT"), kOk);
+    EXPECT_EQ(rig.com1.Command("AT+BTSCAN,3,30", kOk, 500), "");
+    EXPECT_EQ(rig.sim.Snapshot(1).lastCommand, "AT+BTSCAN,3,30");
+    EXPECT_EQ(StatusField(rig.com1.Command("AT+BTINFO?"), 3), "STANDBY");
+    EXPECT_EQ(rig.com1.Command("AT+BTMODE,2"), kOk);
+    EXPECT_EQ(rig.com2.Command("AT+BTSCAN,3,30"), kOk);
+}
+
 TEST(Faults, ChunkedRepliesLeaveInPieces) {
     const std::string trace =
         ::testing::TempDir() + "sim_chunk_trace_" + std::to_string(getpid()) + ".jsonl";

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <fstream>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -134,13 +133,6 @@ TEST(Port, LineCheckCanBeSwitchedOff) {
     PtyClient com1;
     ASSERT_TRUE(com1.Open(sim.DevicePath(1), 115200, 2));
     EXPECT_EQ(com1.Command("AT"), kOk);
-}
-
-double CpuSeconds() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
 TEST(Port, IdleSimulatorUsesNoCpuWhileThePortsAreClosed) {

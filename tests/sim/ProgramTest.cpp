@@ -70,6 +70,19 @@ TEST(Program, ParsesPerUnitAndSharedUnitOptions) {
     ASSERT_TRUE(ParseCommandLine({"attach", "2", "--control", "s"}, &cl, &error)) << error;
     EXPECT_EQ(cl.mode, CommandLine::Mode::Client);
     EXPECT_EQ(cl.request, "attach 2");
+
+    ASSERT_TRUE(ParseCommandLine({"power", "2", "off", "--control", "s"}, &cl, &error)) << error;
+    EXPECT_EQ(cl.request, "power 2 off");
+    ASSERT_TRUE(ParseCommandLine(
+        {"--start-paired", "--unit2-start-off", "--unit1-no-scan-reply", "--link-dir", "links"},
+        &cl, &error))
+        << error;
+    EXPECT_TRUE(cl.sim.startPaired);
+    EXPECT_FALSE(cl.sim.unit[0].startOff);
+    EXPECT_TRUE(cl.sim.unit[1].startOff);
+    EXPECT_TRUE(cl.sim.unit[0].noScanReply);
+    EXPECT_FALSE(cl.sim.unit[1].noScanReply);
+    EXPECT_EQ(cl.sim.linkDir, "links");
 }
 
 TEST(Program, RejectsBadOptionsWithAReason) {
@@ -88,6 +101,11 @@ TEST(Program, RejectsBadOptionsWithAReason) {
         {"--unit1-address", "00A0961B2C05", "--unit2-address", "00a0961b2c05"},
         {"stray"},
         {"--flags", "2,0"},
+        {"--link-dir"},
+        {"power", "2", "--control", "s"},
+        {"power", "3", "on", "--control", "s"},
+        {"unplug", "--control", "s"},
+        {"replug", "1", "2", "--control", "s"},
     };
     for (const auto& args : bad) {
         CommandLine cl;
@@ -143,6 +161,34 @@ TEST(Program, ControlSocketAnswersVerdictStatusAndAttach) {
     r = Shell(kSim + " verdict --control " + sock + " 2>&1");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("cannot reach"), std::string::npos);
+}
+
+TEST(Program, ControlSocketUnplugsReplugsAndSwitchesPower) {
+    const std::string sock = ::testing::TempDir() + "norva-sim-plug-" + std::to_string(getpid());
+    const std::string dir = sock + ".links";
+    std::string script =
+        "S=" + sock + "; X=" + kSim + "; D=" + dir +
+        "; test -L $D/unit2 && test \"$NORVAWIZARD_COM2\" = $D/unit2 && echo links; "
+        "$X unplug 2 --control $S; echo unplug=$?; test -e $D/unit2 || echo gone; "
+        "$X unplug 2 --control $S; echo again=$?; "
+        "$X replug 2 --control $S; echo replug=$?; test -L $D/unit2 && echo back; "
+        "$X power 1 off --control $S; echo off=$?; $X status --control $S; "
+        "$X power 1 off --control $S; echo offagain=$?; "
+        "$X power 1 on --control $S; echo on=$?; "
+        "$X verdict --control $S; echo verdict=$?";
+    Ran r = Shell(kSim + Fast() + " --start-paired --unit2-start-off --link-dir " + dir +
+                  " --control " + sock + " -- sh -c '" + script + "' 2>/dev/null");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("NORVAWIZARD_COM2=" + dir + "/unit2\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("(00A0961B2C02, switched off)"), std::string::npos);
+    for (const char* line : {"links\n", "unplug=0\n", "gone\n", "again=1\n", "replug=0\n", "back\n",
+                             "off=0\n", "offagain=1\n", "on=0\n", "verdict=0\n"}) {
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+    }
+    EXPECT_NE(r.out.find("switched off, no power"), std::string::npos);
+    EXPECT_NE(r.out.find("would auto-connect"), std::string::npos);
+    EXPECT_NE(access((dir + "/unit1").c_str(), F_OK), 0); // links go with the simulator
+    rmdir(dir.c_str());
 }
 
 TEST(Program, StandardInputTakesTheSameRequests) {

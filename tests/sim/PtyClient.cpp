@@ -80,6 +80,11 @@ void PtyClient::Close() {
     m_fd = -1;
 }
 
+bool PtyClient::HungUp() const {
+    pollfd p{m_fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) != 0;
+}
+
 bool PtyClient::Send(const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {

@@ -19,6 +19,8 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     bool SetLine(int baud, int stopBits);
 
+    // The far end is gone: poll reports a hang-up.
+    bool HungUp() const;
     bool Send(const std::string& bytes);
     // Reads until what came in contains `needle`, or `ms` passed; returns everything read.
     std::string ReadUntil(const std::string& needle, int ms = 5000);

@@ -4,11 +4,16 @@
 #include "PtyClient.h"
 #include "sim/Simulator.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace norva::sim::test {
 
@@ -74,5 +79,24 @@ template <typename F> bool Eventually(F condition, int ms = 5000) {
     }
     return true;
 }
+
+inline double CpuSeconds() {
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+// A fresh directory for a test's port links; removed by the destructor once the simulator that
+// kept links in it has stopped.
+struct LinkDir {
+    LinkDir() {
+        static int count = 0;
+        path = ::testing::TempDir() + "norva-links-" + std::to_string(getpid()) + "-" +
+               std::to_string(++count);
+    }
+    ~LinkDir() { rmdir(path.c_str()); }
+    std::string path;
+};
 
 } // namespace norva::sim::test
