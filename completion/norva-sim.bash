@@ -2,11 +2,11 @@
 # The lists are kept equal to norva-sim --help by a test. Unit options also
 # come as --unit1-NAME and --unit2-NAME.
 
-_norva_sim_requests="verdict power-cycle status quit attach help"
-_norva_sim_options="--one-port --follow --no-line-check --trace --control --inquiry-ms
+_norva_sim_requests="verdict power-cycle status quit attach unplug replug power help"
+_norva_sim_options="--one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
     --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms -h --help --version"
 _norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
-    --start-mode --silent --chunk --echo --noise --neighbours --reply-delay --address --name
+    --start-mode --silent --start-off --no-scan-reply --chunk --echo --noise --neighbours --reply-delay --address --name
     --uart --flags"
 # Unit options that take a value, without their leading "--".
 _norva_sim_unit_values="start-mode chunk neighbours reply-delay address name uart flags"
@@ -30,7 +30,7 @@ _norva_sim() {
     local name=${prev#--}
     name=${name#unit[12]-}
     case $prev in
-    --trace | --control)
+    --trace | --control | --link-dir)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
