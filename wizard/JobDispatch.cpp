@@ -10,6 +10,7 @@
 #include "pages/Scan.h"
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
+#include "pages/Success.h"
 #include "res/strings/StringTable.h"
 #include "wizard/MessageService.h"
 #include "wizard/Messages.h"
@@ -178,7 +179,9 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
             }
             module.SetLinkState(LINK_STANDBY);
             module.SignalJob(module.m_nCurOp.load() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
-        } else if (code == RC_TIMEOUT) {
+        } else if (code != RC_STOPPED) {
+            // No DISCONNECT came (a link that had dropped already answers
+            // the hang-up with ERROR): the check tells how to go on.
             module.SignalJob(EV_STATUS);
         }
         break;
@@ -223,7 +226,15 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
             break;
         }
         const int link = module.m_info.m_nLinkState.load();
-        if (link == LINK_CONNECTED) {
+        if (link == LINK_CONNECTED && GetActivePage() == m_pageScanWait) {
+            // A pair configured before: unit 2, powered at step 3 while unit
+            // 1 is discoverable, has linked to it by itself. That is the
+            // connection steps 4 and 5 would make; hanging it up would leave
+            // unit 1 no longer connectable. Back to data mode, and on.
+            module.ReturnOnline();
+            module.SetLinkState(LINK_CONNECTED);
+            SetActivePage(m_pageSuccess);
+        } else if (link == LINK_CONNECTED) {
             module.ReturnOnline();
             QThread::msleep(100);
             module.SignalJob(EV_DISCONNECT);

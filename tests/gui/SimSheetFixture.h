@@ -32,10 +32,15 @@ protected:
         simulator = std::make_unique<sim::Simulator>(options);
         std::string error;
         ASSERT_TRUE(simulator->Start(&error)) << error;
+        // With a link directory the ports are reached as by-id links are,
+        // so that a replugged unit is found under the same name.
+        const bool links = !options.linkDir.empty();
         com1 =
-            std::make_unique<ScopedEnv>(ComVariable(kTestCom1).c_str(), simulator->DevicePath(1));
+            std::make_unique<ScopedEnv>(ComVariable(kTestCom1).c_str(),
+                                        links ? simulator->LinkPath(1) : simulator->DevicePath(1));
         com2 =
-            std::make_unique<ScopedEnv>(ComVariable(kTestCom2).c_str(), simulator->DevicePath(2));
+            std::make_unique<ScopedEnv>(ComVariable(kTestCom2).c_str(),
+                                        links ? simulator->LinkPath(2) : simulator->DevicePath(2));
         S().m_unit1Setting.m_nPort = kTestCom1;
         S().m_unit2Setting.m_nPort = kTestCom2;
     }

@@ -19,8 +19,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTableWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
