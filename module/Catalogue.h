@@ -83,7 +83,8 @@ inline constexpr int kInquirySRegTimeoutMs = 3000;
 inline constexpr int kScanConfirmMs = 3000;
 
 inline constexpr int kEscapePauseMs = 50; // before "+++\r"
-inline constexpr int kBannerPauseMs = 50; // after showing the checking banner
+inline constexpr int kBannerPauseMs = 50; // after showing either wait banner
+inline constexpr int kJobPauseMs = 50;    // before every job the worker runs
 
 // Time-outs the callers pass (the worker's jobs and the sheet).
 inline constexpr int kCancelJobTimeoutMs = 5000;

@@ -42,7 +42,7 @@ int JobIdOfSlot(int slot) {
 }
 
 constexpr int kIdleWaitMs = 500;
-constexpr int kJobPauseMs = 50;
+constexpr int kJobPauseMs = cat::kJobPauseMs;
 // A wait that keeps failing must not turn into a busy loop when the host
 // answers its message boxes at once (tools, tests).
 constexpr int kFailedWaitPauseMs = 500;
