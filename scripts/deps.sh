@@ -3,6 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
+      libcli11-dev nlohmann-json3-dev
       qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
       python3 dpkg-dev appstream desktop-file-utils lintian)
 missing=()

@@ -1,27 +1,26 @@
 #pragma once
-// norvactl's command line: port options, the subcommand, its arguments.
+// norvactl's command line: port options, the command, its arguments.
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace norva::tools {
 
 struct CliOptions {
     std::string command;
-    std::vector<std::string> args;
 
     // The port and the line settings the computer uses (platform codes).
     int comPort = 0;
     std::string device;
     uint32_t baud = 9600;
-    uint8_t parity = 0;
-    uint8_t stopBits = 0;
+    int parity = 0;
+    int stopBits = 0;
 
     bool json = false;
-    bool help = false;
+    std::string logPath;
+    bool verbose = false;
 
-    // Subcommand options.
+    // Command options and arguments.
     int scanMode = 3;
     int scanTime = 3000;
     int inquiryTimeoutMs = -1; // -1: until the module ends the list
@@ -30,16 +29,28 @@ struct CliOptions {
     int applyParity = -1;
     int applyStopBits = -1;
     bool noFlow = false;
+    std::string address; // connect: 12 digits
+    int mode = 0;        // set-mode
+    int uartBaud = 0;    // set-uart
+    int uartParity = 0;
+    int uartStopBits = 0;
+    int reg = 0; // read-sreg, write-sreg
+    int regValue = 0;
 };
 
-// Fills `out`; returns an empty string or the reason the line is not valid.
-std::string ParseCommandLine(int argc, char** argv, CliOptions& out);
+struct ParseOutcome {
+    enum class Kind {
+        Run,        // options filled in
+        Print,      // help or version: print `text`, exit 0
+        UsageError, // `text` is the one-line reason
+    };
+    Kind kind = Kind::Run;
+    std::string text;
+};
+
+ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out);
 
 // True for a command that talks to a module through a port.
 bool IsModuleCommand(const std::string& command);
-
-std::string GeneralUsage();
-// Usage of one command; the general usage for an unknown one.
-std::string CommandUsage(const std::string& command);
 
 } // namespace norva::tools

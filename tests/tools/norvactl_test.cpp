@@ -1,7 +1,7 @@
 // norvactl as a user runs it: a child process against simulated modules and
 // scripted peers on real pseudo-terminals.
 
-#include "ToolProcess.h"
+#include "NorvactlRun.h"
 #include "sim/Simulator.h"
 #include "support/ScriptedPeer.h"
 
@@ -15,24 +15,13 @@ namespace norva {
 namespace {
 
 using test::Chunk;
+using test::Contains;
+using test::kRunMs;
+using test::kWaitMs;
+using test::Norvactl;
 using test::ScriptedPeer;
 using test::ToolProcess;
 using test::ToolRun;
-
-// Generous: these catch hangs of the child, not its speed.
-constexpr int kRunMs = 60000;
-constexpr int kWaitMs = 10000;
-
-ToolRun Norvactl(std::vector<std::string> args, std::vector<std::string> env = {}) {
-    args.insert(args.begin(), NORVACTL_PATH);
-    ToolProcess p(args, env);
-    EXPECT_TRUE(p.Started());
-    return p.Finish(kRunMs);
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 TEST(NorvactlCommandLine, BadInputGivesUsageStatusAndOneLineReason) {
     const std::vector<std::vector<std::string>> cases = {
@@ -48,6 +37,8 @@ TEST(NorvactlCommandLine, BadInputGivesUsageStatusAndOneLineReason) {
         {"set-uart", "--device", "/dev/x", "9600", "none"},
         {"apply", "--device", "/dev/x", "--mode", "1"}, // UART values missing
         {"status", "--device", "/dev/x", "--mode", "1"},
+        {"write-sreg", "--device", "/dev/x", "1", "65536"},
+        {"status", "--device", "/dev/x", "--no-such-option"},
     };
     for (const auto& args : cases) {
         const ToolRun run = Norvactl(args);

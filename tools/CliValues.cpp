@@ -1,0 +1,145 @@
+#include "tools/CliValues.h"
+
+#include "platform/ComMap.h"
+#include "platform/SerialDevice.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace norva::tools {
+
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+bool ParseInt(const std::string& text, long min, long max, long& out) {
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || end == nullptr || *end != '\0' || v < min || v > max) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
+// CLI11 puts a validator's description into the help's type column; these
+// leave it to the option's own type name.
+CLI::Validator Make(std::function<std::string(std::string&)> op) {
+    return CLI::Validator(std::move(op), std::string());
+}
+
+std::string Bad(const std::string& text, const std::string& expected) {
+    return "bad value '" + text + "': expected " + expected;
+}
+
+constexpr int kModuleBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+
+} // namespace
+
+CLI::Validator IntIn(long min, long max, const char* what) {
+    const std::string expected =
+        std::string(what) + " " + std::to_string(min) + ".." + std::to_string(max);
+    return Make([=](std::string& text) {
+        long v = 0;
+        return ParseInt(text, min, max, v) ? std::string() : Bad(text, expected);
+    });
+}
+
+CLI::Validator ParityName() {
+    return Make([](std::string& text) {
+        const std::string t = Lower(text);
+        int code = -1;
+        if (t == "none" || t == "n") {
+            code = kNoParity;
+        } else if (t == "even" || t == "e") {
+            code = kEvenParity;
+        } else if (t == "odd" || t == "o") {
+            code = kOddParity;
+        }
+        if (code < 0) {
+            return Bad(text, "none, even or odd");
+        }
+        text = std::to_string(code);
+        return std::string();
+    });
+}
+
+CLI::Validator StopBits() {
+    return Make([](std::string& text) {
+        if (text != "1" && text != "2") {
+            return Bad(text, "1 or 2");
+        }
+        text = std::to_string(text == "1" ? kOneStopBit : kTwoStopBits);
+        return std::string();
+    });
+}
+
+CLI::Validator ModuleBaud() {
+    return Make([](std::string& text) {
+        long v = 0;
+        if (!ParseInt(text, 1, 4000000, v) ||
+            std::find(std::begin(kModuleBauds), std::end(kModuleBauds), v) ==
+                std::end(kModuleBauds)) {
+            return Bad(text, "1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 or 230400");
+        }
+        return std::string();
+    });
+}
+
+CLI::Validator PortBaud() {
+    return Make([](std::string& text) {
+        long v = 0;
+        if (!ParseInt(text, 1, 4000000, v) || BaudToSpeed(static_cast<uint32_t>(v)) == 0) {
+            return Bad(text, "a baud rate the port can use");
+        }
+        return std::string();
+    });
+}
+
+CLI::Validator ComPort() {
+    return Make([](std::string& text) {
+        std::string t = Lower(text);
+        if (t.rfind("com", 0) == 0) {
+            t = t.substr(3);
+        }
+        long v = 0;
+        if (!ParseInt(t, 1, kMaxComPort, v)) {
+            return Bad(text, "COM1..COM" + std::to_string(kMaxComPort));
+        }
+        text = t;
+        return std::string();
+    });
+}
+
+CLI::Validator Address() {
+    return Make([](std::string& text) {
+        std::string digits;
+        for (char c : text) {
+            if (c == ':' || c == '-') {
+                continue;
+            }
+            if (!std::isxdigit(static_cast<unsigned char>(c))) {
+                return Bad(text, "12 hexadecimal digits");
+            }
+            digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+        if (digits.size() != 12) {
+            return Bad(text, "12 hexadecimal digits");
+        }
+        text = digits;
+        return std::string();
+    });
+}
+
+} // namespace norva::tools

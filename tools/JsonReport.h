@@ -1,0 +1,40 @@
+#pragma once
+// The one JSON object norvactl prints under --json. Every command fills in
+// what it has and leaves the rest null, so that a script always finds the
+// same keys (docs/norvactl.md lists them).
+
+#include "module/ModuleInfo.h"
+#include "serial/SerialPortList.h"
+#include "tools/ToolHost.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace norva::tools {
+
+class JsonReport {
+public:
+    // `command` empty: the command line named none.
+    explicit JsonReport(const std::string& command);
+
+    void SetResult(int jobId, int code, const std::string& name);
+    void SetStatus(const ModuleInfoData& status);
+    void SetDevices(const std::vector<DeviceRow>& rows);
+    void SetValue(const std::string& value);
+    void SetPorts(const std::vector<SerialPortEntry>& ports);
+    void SetTimeLimitReached() { m_json["time_limit_reached"] = true; }
+
+    // One line of valid UTF-8: bytes a module sent that are not UTF-8 become
+    // U+FFFD.
+    std::string Dump(int exitCode, const std::string& error);
+
+private:
+    nlohmann::ordered_json m_json;
+};
+
+// The name the link state has in status output.
+const char* LinkName(int state);
+
+} // namespace norva::tools

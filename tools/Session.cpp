@@ -1,0 +1,445 @@
+#include "tools/Session.h"
+
+#include "tools/ExitCodes.h"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <unistd.h>
+
+namespace norva::tools {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// After Ctrl-C the job gets this long to end through EV_ABORT before the
+// worker is stopped outright.
+constexpr int kAbortGraceMs = 5000;
+constexpr int kAbortRepeatMs = 500;
+constexpr int kCancelAfterSignalMs = 10000;
+constexpr int kReturnOnlineSettleMs = 100;
+
+// The status job reports 1 for a status read and 0 for none.
+std::string ResultName(int jobId, int code) {
+    if (jobId == JOB_STATUS && code == 1) {
+        return "STATUS_READ";
+    }
+    if (jobId == JOB_STATUS && code == 0) {
+        return "STATUS_NOT_READ";
+    }
+    return ResultCodeName(code);
+}
+
+} // namespace
+
+Session::Session(const CliOptions& opt)
+    : m_opt(opt), m_host(!opt.json, !opt.json && isatty(STDERR_FILENO) != 0), m_module(&m_host),
+      m_report(opt.command) {}
+
+Session::~Session() {
+    m_module.ClosePort();
+    m_module.m_port.SetTranscript(nullptr);
+    m_signals.Stop();
+    if (m_logFile != nullptr) {
+        std::fclose(m_logFile);
+    }
+}
+
+bool Session::StartTranscripts() {
+    if (!m_opt.logPath.empty()) {
+        m_logFile = std::fopen(m_opt.logPath.c_str(), "ae");
+        if (m_logFile == nullptr) {
+            m_error = "cannot write the log " + m_opt.logPath + ": " + std::strerror(errno);
+            return false;
+        }
+        m_logWriter = std::make_unique<CTranscriptWriter>(m_logFile);
+        m_transcript.Add(m_logWriter.get());
+    }
+    if (m_opt.verbose) {
+        m_stderrWriter = std::make_unique<CTranscriptWriter>(stderr);
+        m_transcript.Add(m_stderrWriter.get());
+    }
+    if (!m_transcript.Empty()) {
+        // Before the open, so that the open is the transcript's first line.
+        m_module.m_port.SetTranscript(&m_transcript);
+    }
+    return true;
+}
+
+int Session::OpenPort() {
+    int opened = 0;
+    const auto baud = m_opt.baud;
+    const auto stop = static_cast<uint8_t>(m_opt.stopBits);
+    const auto parity = static_cast<uint8_t>(m_opt.parity);
+    if (!m_opt.device.empty()) {
+        opened = m_module.OpenPortPath(m_opt.device, baud, stop, parity);
+    } else {
+        opened = m_module.OpenPort(m_opt.comPort, baud, stop, parity);
+    }
+    if (opened != 0) {
+        return kExitOk;
+    }
+    const OsError err = m_module.m_port.LastOpenError();
+    m_error = "Serial port open failed.";
+    if (!err.reason.empty()) {
+        m_error += " " + err.reason;
+    } else if (m_module.m_port.m_bOpen.load() != 0) {
+        m_error += " The device-job worker could not be started.";
+    }
+    return kExitPortFailed;
+}
+
+int Session::Run() {
+    int rc = StartTranscripts() ? OpenPort() : kExitUsage;
+    if (rc == kExitOk) {
+        m_signals.Start(&m_module);
+        rc = RunCommand();
+        if (Interrupted() && rc != kExitPortFailed) {
+            rc = m_signals.ExitCode();
+            m_error = m_signals.Describe();
+        } else if (rc == kExitInterrupted && m_error.empty()) {
+            m_error = "interrupted";
+        }
+    }
+    m_module.ClosePort();
+    m_signals.Stop();
+    if (!m_error.empty()) {
+        std::fprintf(stderr, "norvactl: %s\n", m_error.c_str());
+    }
+    if (m_opt.json) {
+        std::printf("%s\n", m_report.Dump(rc, m_error).c_str());
+    }
+    std::fflush(stdout);
+    return rc;
+}
+
+int Session::RunCommand() {
+    const std::string& cmd = m_opt.command;
+    if (cmd == "status") {
+        return Status();
+    }
+    if (cmd == "escape") {
+        return SimpleJob(EV_ESCAPE, JOB_ESCAPE);
+    }
+    if (cmd == "cancel") {
+        return SimpleJob(EV_CANCEL_CMD, JOB_CANCEL_CMD);
+    }
+    if (cmd == "scan") {
+        m_module.m_nScanMode.store(m_opt.scanMode);
+        m_module.m_nScanTime.store(m_opt.scanTime);
+        return SimpleJob(EV_SCAN, JOB_SCAN);
+    }
+    if (cmd == "inquiry") {
+        return Inquiry();
+    }
+    if (cmd == "connect") {
+        m_module.m_strTargetAddr.Set(m_opt.address);
+        return SimpleJob(EV_CONNECT, JOB_CONNECT);
+    }
+    if (cmd == "disconnect") {
+        return Disconnect();
+    }
+    if (cmd == "apply") {
+        return Apply();
+    }
+    if (cmd == "read-sreg") {
+        m_module.m_nSRegNo.store(m_opt.reg);
+        return SimpleJob(EV_READ_SREG, JOB_READ_SREG);
+    }
+    if (cmd == "reset") {
+        return SimpleJob(EV_RESET, JOB_RESET);
+    }
+    return Direct();
+}
+
+std::optional<JobResult> Session::RunJob(int slot, std::initializer_list<int> ids, int limitMs) {
+    if (Interrupted()) {
+        return std::nullopt;
+    }
+    if (Gone()) {
+        // Nothing can reach the module: the next job of a chain is not begun.
+        return JobResult{RC_DEVICE_GONE, *ids.begin()};
+    }
+    m_module.SignalJob(slot);
+    return Await(ids, limitMs);
+}
+
+std::optional<JobResult> Session::Await(std::initializer_list<int> ids, int limitMs) {
+    const Clock::time_point start = Clock::now();
+    // Only a signal that arrives during this wait aborts what it waits for.
+    const int signalsBefore = m_signals.Count();
+    std::optional<Clock::time_point> abortedAt;
+    Clock::time_point lastAbort;
+    std::array<Event*, 2> events{m_host.ResultEvent(), m_signals.Notice()};
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        const bool signalled = m_signals.Count() > signalsBefore;
+        if (!abortedAt &&
+            (signalled || (limitMs >= 0 && now - start >= std::chrono::milliseconds(limitMs)))) {
+            m_limitReached = !signalled;
+            abortedAt = now;
+            lastAbort = now;
+            m_module.SignalJob(EV_ABORT);
+        }
+        if (abortedAt) {
+            if (m_signals.Count() > 1 ||
+                now - *abortedAt >= std::chrono::milliseconds(kAbortGraceMs)) {
+                m_module.StopWorker();
+                return std::nullopt;
+            }
+            // An abort taken by the idle worker just before the job began is
+            // lost; a repeated one reaches the job's own wait.
+            if (now - lastAbort >= std::chrono::milliseconds(kAbortRepeatMs)) {
+                lastAbort = now;
+                m_module.SignalJob(EV_ABORT);
+            }
+        }
+        int waitMs = -1;
+        if (abortedAt) {
+            waitMs = kAbortRepeatMs;
+        } else if (limitMs >= 0) {
+            auto left = std::chrono::milliseconds(limitMs) -
+                        std::chrono::duration_cast<std::chrono::milliseconds>(now - start);
+            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        if (WaitAny(events, waitMs) == 0) {
+            while (std::optional<JobResult> r = m_host.TakeResult()) {
+                for (int id : ids) {
+                    if (r->jobId == id) {
+                        if (abortedAt) {
+                            // Nothing of this job is left to abort.
+                            m_module.JobEvent(EV_ABORT)->Reset();
+                        }
+                        return r;
+                    }
+                }
+            }
+        }
+    }
+}
+
+bool Session::CancelAfterAbort() {
+    if (m_signals.Count() > 1 || Gone()) {
+        return false;
+    }
+    const bool interrupted = Interrupted();
+    m_module.SignalJob(EV_CANCEL_CMD);
+    std::optional<JobResult> r = Await({JOB_CANCEL_CMD}, interrupted ? kCancelAfterSignalMs : -1);
+    return r && r->code == RC_OK;
+}
+
+void Session::SettleAfterReturnOnline() {
+    SleepUnlessSet(m_module.m_port.GoneEvent(), kReturnOnlineSettleMs);
+}
+
+void Session::PrintStatus() {
+    const ModuleInfoData s = m_module.m_info.Snapshot();
+    std::printf("address: %s\nname: %s\nmode: %d\nlink: %s\nflags: %d %d\nflow-control: %s\n",
+                s.m_szAddress, s.m_szName, s.m_nOpMode, LinkName(s.m_nLinkState), s.m_nInfoFlag5,
+                s.m_nInfoFlag6, s.m_nFlowControl == 1 ? "HWFC" : "NoFC");
+}
+
+int Session::Finish(int jobId, int code, bool ok, const std::string& text) {
+    const std::string name = ResultName(jobId, code);
+    m_report.SetResult(jobId, code, name);
+    // Status data only for a status actually read, never for one that timed out.
+    const bool statusRead = jobId == JOB_STATUS && code == 1;
+    if (statusRead) {
+        m_report.SetStatus(m_module.m_info.Snapshot());
+    }
+    if (m_opt.command == "inquiry") {
+        m_report.SetDevices(m_host.Rows());
+    }
+    if (!m_opt.json) {
+        std::printf("result: %s (%d)\n%s", name.c_str(), code, text.c_str());
+        if (statusRead && m_opt.command == "status") {
+            PrintStatus();
+        }
+    }
+    std::fflush(stdout);
+    return ok ? kExitOk : Failure(jobId, code);
+}
+
+int Session::NoAnswer(const std::string& what) {
+    m_error = what + ". Check that it is powered and that the port's settings (--baud, "
+                     "--parity, --stop) match the module's UART setting.";
+    return kExitNoAnswer;
+}
+
+int Session::Failure(int jobId, int code) {
+    if (code == RC_DEVICE_GONE || Gone()) {
+        m_error = m_module.m_port.GoneReason();
+        if (m_error.empty()) {
+            m_error = m_module.m_port.DevicePath() + " went away";
+        }
+        return kExitPortFailed;
+    }
+    if (Interrupted() || code == RC_ABORTED || code == RC_STOPPED) {
+        return kExitInterrupted;
+    }
+    if (jobId == JOB_STATUS && code == 0) {
+        switch (m_module.LastStatusFailure()) {
+        case STATUS_REFUSED:
+            m_error = "the module answered ERROR to the status query: it is there but refuses "
+                      "commands (it may be busy with a link or a search)";
+            return kExitFailed;
+        case STATUS_UNREADABLE:
+            return NoAnswer("the module's reply to the status query could not be read");
+        case STATUS_INTERRUPTED:
+            return kExitInterrupted;
+        default:
+            return NoAnswer("the module did not answer");
+        }
+    }
+    if (code == RC_TIMEOUT) {
+        return NoAnswer("the module did not answer");
+    }
+    m_error = m_opt.command + " failed: " + ResultName(jobId, code);
+    return kExitFailed;
+}
+
+int Session::Status() {
+    std::optional<JobResult> r = RunJob(EV_STATUS, {JOB_STATUS});
+    if (!r) {
+        return kExitInterrupted;
+    }
+    return Finish(JOB_STATUS, r->code, r->code == 1);
+}
+
+int Session::SimpleJob(int slot, int jobId) {
+    std::optional<JobResult> r = RunJob(slot, {jobId});
+    if (!r) {
+        return kExitInterrupted;
+    }
+    bool ok = r->code == RC_OK;
+    std::string text;
+    if (jobId == JOB_CONNECT) {
+        ok = r->code == RC_CONNECTED;
+    } else if (jobId == JOB_RESET) {
+        ok = r->code == RC_OK || r->code == RC_DONE;
+    } else if (jobId == JOB_READ_SREG && ok) {
+        const std::string value = m_module.m_strSRegValue.Get();
+        m_report.SetValue(value);
+        text = "S" + std::to_string(m_opt.reg) + ": " + value + "\n";
+    }
+    if (r->code == RC_ABORTED && (jobId == JOB_CONNECT || jobId == JOB_SCAN)) {
+        CancelAfterAbort();
+    }
+    return Finish(jobId, r->code, ok, text);
+}
+
+int Session::Inquiry() {
+    std::optional<JobResult> r = RunJob(EV_INQUIRY, {JOB_INQUIRY}, m_opt.inquiryTimeoutMs);
+    if (!r) {
+        return kExitInterrupted;
+    }
+    if (r->code == RC_ABORTED) {
+        const bool cancelled = CancelAfterAbort();
+        if (m_limitReached && !Interrupted()) {
+            // The search was ended by --timeout, as the user asked.
+            m_report.SetTimeLimitReached();
+            return Finish(JOB_INQUIRY, r->code, cancelled,
+                          "search stopped after " + std::to_string(m_opt.inquiryTimeoutMs) +
+                              " ms\n");
+        }
+    }
+    return Finish(JOB_INQUIRY, r->code, r->code == RC_DONE);
+}
+
+// As the wizard does for a connected module: read the status, return the link
+// online, then escape and hang up in the disconnect job.
+int Session::Disconnect() {
+    std::optional<JobResult> s = RunJob(EV_STATUS, {JOB_STATUS});
+    if (!s) {
+        return kExitInterrupted;
+    }
+    if (s->code != 1) {
+        return Finish(JOB_STATUS, s->code, false);
+    }
+    if (m_module.m_info.m_nLinkState.load() != LINK_CONNECTED) {
+        m_report.SetResult(JOB_STATUS, s->code, ResultName(JOB_STATUS, s->code));
+        m_report.SetStatus(m_module.m_info.Snapshot());
+        if (!m_opt.json) {
+            std::printf("not connected (link: %s)\n",
+                        LinkName(m_module.m_info.m_nLinkState.load()));
+        }
+        return kExitOk;
+    }
+    m_module.ReturnOnline();
+    SettleAfterReturnOnline();
+    std::optional<JobResult> r = RunJob(EV_DISCONNECT, {JOB_DISCONNECT, JOB_ESCAPE});
+    if (!r) {
+        return kExitInterrupted;
+    }
+    return Finish(r->jobId, r->code, r->jobId == JOB_DISCONNECT && r->code == RC_DISCONNECTED);
+}
+
+int Session::Apply() {
+    m_module.m_nApplyMode.store(m_opt.applyMode);
+    m_module.m_nApplyBaud.store(m_opt.applyBaud);
+    m_module.m_nApplyParity.store(m_opt.applyParity);
+    m_module.m_nApplyStopBits.store(m_opt.applyStopBits);
+    m_module.m_nApplyFlow.store(m_opt.noFlow ? 0 : 1);
+    // No status has been read in this run: flow control counts as not
+    // reported until a status job says otherwise.
+    m_module.m_info.m_nFlowControl.store(1);
+    std::optional<JobResult> r = RunJob(EV_APPLY, {JOB_APPLY});
+    if (!r) {
+        return kExitInterrupted;
+    }
+    if (r->code == RC_TIMEOUT) {
+        // A module still connected in data mode hears nothing: as the wizard
+        // does, check the link, hang it up, and the disconnect job runs the
+        // apply job again.
+        m_module.m_nCurOp.store(OP_APPLY_AGAIN);
+        std::optional<JobResult> s = RunJob(EV_STATUS, {JOB_STATUS});
+        if (!s) {
+            return kExitInterrupted;
+        }
+        if (s->code == RC_DEVICE_GONE) {
+            return Finish(JOB_STATUS, s->code, false);
+        }
+        if (s->code != 0 && s->code != RC_STOPPED &&
+            m_module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
+            if (!m_opt.json) {
+                std::printf("module is connected: hanging up before applying again\n");
+            }
+            m_module.ReturnOnline();
+            SettleAfterReturnOnline();
+            r = RunJob(EV_DISCONNECT, {JOB_APPLY, JOB_DISCONNECT, JOB_ESCAPE});
+            if (!r) {
+                return kExitInterrupted;
+            }
+            if (r->jobId != JOB_APPLY) {
+                return Finish(r->jobId, r->code, false);
+            }
+        }
+    }
+    return Finish(JOB_APPLY, r->code, r->code == RC_DONE);
+}
+
+// Transactions that have no job of their own run on this thread, the way the
+// wizard sends its direct mode command. The worker is stopped first: an idle
+// worker also waits on the abort event and could take a Ctrl-C meant for
+// this transaction.
+int Session::Direct() {
+    const std::string& cmd = m_opt.command;
+    int code = RC_ERROR;
+    m_module.StopWorker();
+    m_module.JobEvent(EV_STOP)->Reset();
+    if (cmd == "probe") {
+        code = m_module.Probe(2000);
+    } else if (cmd == "set-mode") {
+        code = m_module.SetOpMode(3000, m_opt.mode);
+    } else if (cmd == "set-uart") {
+        code = m_module.SetUartConfig(2000, m_opt.uartBaud, m_opt.uartParity, m_opt.uartStopBits,
+                                      m_opt.noFlow ? 0 : 1);
+    } else if (cmd == "write-sreg") {
+        code = m_module.WriteSRegister(2000, m_opt.reg, m_opt.regValue);
+    }
+    return Finish(0, code, code == RC_OK);
+}
+
+} // namespace norva::tools
