@@ -7,8 +7,8 @@ _norvactl_commands="ports status probe escape cancel scan inquiry connect discon
     set-mode set-uart apply read-sreg write-sreg reset help"
 _norvactl_port_options="--port --device --baud --parity --stop --port-baud --port-parity
     --port-stop"
-_norvactl_other_options="--json -h --help"
-_norvactl_valued_options="--port --device --baud --parity --stop --port-baud --port-parity
+_norvactl_other_options="--json --log -v --verbose --version -h --help"
+_norvactl_valued_options="--port --device --log --baud --parity --stop --port-baud --port-parity
     --port-stop --mode --time --timeout"
 _norvactl_bauds="1200 2400 4800 9600 19200 38400 57600 115200 230400 460800 921600"
 
@@ -44,7 +44,7 @@ _norvactl() {
     --port)
         words=$(_norvactl_ports "$1")
         ;;
-    --device)
+    --device | --log)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
