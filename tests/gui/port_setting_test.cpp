@@ -140,7 +140,12 @@ TEST_F(PortSettingTest, TypedTextIsStoredAsTypedWhateverIsListed) {
     PresentPorts({1});
     ScriptedPeer com33;
     ScopedEnv listed(ComVariable(33).c_str(), com33.Path());
-    for (const auto& [typed, port] : {std::pair{"COM3", 3}, std::pair{"com3", 0}}) {
+    struct Row {
+        const char* typed;
+        int port;
+    };
+    for (const Row& row : {Row{"COM3", 3}, Row{"com3", 0}}) {
+        const char* typed = row.typed;
         CPortSettingDlg dlg;
         Run(dlg, [&] {
             ASSERT_GE(IndexOf(dlg.m_cbPort, QStringLiteral("COM33")), 0);
@@ -153,7 +158,7 @@ TEST_F(PortSettingTest, TypedTextIsStoredAsTypedWhateverIsListed) {
             EXPECT_EQ(dlg.m_cbPort->currentText(), QString::fromLatin1(typed));
             dlg.m_okButton->click();
         });
-        EXPECT_EQ(dlg.m_nPort, port) << typed;
+        EXPECT_EQ(dlg.m_nPort, row.port) << typed;
     }
 }
 
