@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -334,6 +335,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::abort();
     }
     setenv("NORVAWIZARD_LOCK_DIR", lockDir, 1);
+    std::atexit([] { rmdir(lockDir); });
     g_host = new FuzzHost;
     g_module = new CModuleControl(g_host);
     static std::thread* watchdog = new std::thread(Watchdog);
