@@ -13,6 +13,8 @@
 #include "pages/Success.h"
 #include "res/strings/StringTable.h"
 #include "sim/Simulator.h"
+#include "wizard/ProgressDialogs.h"
+#include "wizard/QtModuleHost.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -197,7 +199,11 @@ TEST_F(PairingTest, OldFirmwareKeepsItsFlowControlAndStillPairs) {
     // The firmware takes only the form without flow control, so its flow
     // control stays on: the user who asked for none is told, stays on step 7
     // and goes on with flow control, as the message says.
-    messages.onShow = [this](const ShownBox& box) {
+    bool bannerOverBox = false;
+    messages.onShow = [&](const ShownBox& box) {
+        // The always-on-top banner must not cover the box.
+        CWaitDlg* banner = S().Host()->BannerWindow(Banner::Applying);
+        bannerOverBox = bannerOverBox || (banner != nullptr && banner->isVisible());
         if (box.text == QString::fromStdString(LoadString(IDS_FLOW_NOT_STORED))) {
             QTimer::singleShot(0, sheet.get(), [this] {
                 Pump();
@@ -209,6 +215,7 @@ TEST_F(PairingTest, OldFirmwareKeepsItsFlowControlAndStillPairs) {
     };
     PairBothUnits(kUnit2Choice, kUnit1Choice);
     ExpectPaired({38400, 'E', 2, true}, kUnit1Stored);
+    EXPECT_FALSE(bannerOverBox);
     const std::vector<QString> texts = messages.Texts();
     EXPECT_EQ(std::count(texts.begin(), texts.end(),
                          QString::fromStdString(LoadString(IDS_FLOW_NOT_STORED))),

@@ -4,6 +4,8 @@
 
 #include "GuiFixture.h"
 #include "pages/Connection.h"
+#include "pages/Mode.h"
+#include "pages/ModeSuccess.h"
 #include "pages/Scan.h"
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
@@ -92,6 +94,17 @@ protected:
             PumpUntil([&] { return S().ConnectionPage()->m_bSearching == 0; }, kJobMs * kSlowdown));
         PressConnect(simulator->Snapshot(1).address);
         ASSERT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
+    }
+
+    // From step 6 (unit 2 connected) through both applies to step 9; the
+    // pair must then auto-connect.
+    void FromStepSixToNine() {
+        S().PressNext();
+        S().PressNext();
+        ASSERT_TRUE(WaitForPage(S().Mode1Page(), 2 * kJobMs));
+        S().PressNext();
+        ASSERT_TRUE(WaitForPage(S().ModeSuccessPage()));
+        EXPECT_TRUE(simulator->GetVerdict().wouldAutoConnect) << simulator->GetVerdict().Describe();
     }
 
     std::unique_ptr<sim::Simulator> simulator;

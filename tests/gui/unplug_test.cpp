@@ -135,12 +135,7 @@ TEST_F(UnplugTest, APairConfiguredBeforeIsPairedAgain) {
     // The connection steps 4 and 5 would make is there already.
     ASSERT_TRUE(WaitForPage(S().SuccessPage()));
     EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Connected);
-    S().PressNext();
-    S().PressNext();
-    ASSERT_TRUE(WaitForPage(S().Mode1Page(), 2 * kJobMs));
-    S().PressNext();
-    ASSERT_TRUE(WaitForPage(S().ModeSuccessPage()));
-    EXPECT_TRUE(simulator->GetVerdict().wouldAutoConnect) << simulator->GetVerdict().Describe();
+    FromStepSixToNine();
     EXPECT_EQ(messages.Count(), 0u);
 }
 
