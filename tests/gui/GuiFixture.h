@@ -65,6 +65,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
     RecordingMessages messages;
+    // The sheet's default ports, COM1 and COM2, lead nowhere: no test may
+    // open the machine's own serial ports.
+    ScopedEnv noCom1{"NORVAWIZARD_COM1", "/nonexistent/norva-test-com1"};
+    ScopedEnv noCom2{"NORVAWIZARD_COM2", "/nonexistent/norva-test-com2"};
 };
 
 class SheetTest : public GuiTest {

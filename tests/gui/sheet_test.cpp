@@ -340,6 +340,8 @@ TEST_F(SheetPageNext, SearchAndConnectControlOnAnotherPageOnlyTouchTheButton) {
 }
 
 TEST_F(SheetPageNext, SearchAndConnectControlOnTheSearchPage) {
+    ScriptedPeer unit2;
+    OpenIdlePort(unit2);
     CConnection* page = S().ConnectionPage();
     Show(page);
     SendSheetMessage(sheet.get(), WM_SEARCH_CONTROL, 1, reinterpret_cast<qintptr>(page));
