@@ -69,7 +69,6 @@ bool LineAccumulator::SkipLongLine() {
     m_skipping = true;
     m_pendingCR = false;
     m_skipped = 0;
-    ++m_skippedLines;
     // A framed line's own opening CR LF is not its end.
     SkipHeld(m_skipFramed ? 2 : 0);
     return m_skipped <= m_maxSkipped;

@@ -68,9 +68,6 @@ public:
     // now and as the rest of it arrives, so that the lines after it are
     // still read. False for a reply with a limit (it has overflowed).
     bool SkipLongLine();
-    bool Skipping() const { return m_skipping; }
-    // Lines skipped so far.
-    int SkippedLines() const { return m_skippedLines; }
     // Hands each token of more than one byte to `onToken` (false stops the
     // scan), then keeps only the unconsumed bytes. Returns false when
     // stopped.
@@ -103,7 +100,6 @@ private:
     bool m_skipFramed = false; // the line ends with CR LF, not a lone CR
     bool m_pendingCR = false;  // a skipped chunk ended with CR
     int m_skipped = 0;
-    int m_skippedLines = 0;
 };
 
 enum class StatusLineOutcome {

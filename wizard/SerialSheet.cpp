@@ -382,7 +382,7 @@ int CSerialSheet::OnPageNext(CPropertyPage* page) {
         }
     } else if (page == m_pageScan) {
         // After a failed check the port is closed: unit 1 is still attached.
-        if (module.m_port.m_bOpen.load() == 0 && !ReopenFor(m_unit1Setting, false)) {
+        if (!EnsurePortFor(m_unit1Setting)) {
             PostWizardButtons(PSWIZB_NEXT);
             return 0;
         }

@@ -12,18 +12,6 @@
 namespace norva::sim::test {
 namespace {
 
-struct Rig {
-    explicit Rig(const SimOptions& options) : sim(options) {
-        std::string error;
-        EXPECT_TRUE(sim.Start(&error)) << error;
-        EXPECT_TRUE(com1.Open(sim.DevicePath(1)));
-        EXPECT_TRUE(com2.Open(sim.DevicePath(2)));
-    }
-    Simulator sim;
-    PtyClient com1;
-    PtyClient com2;
-};
-
 TEST(Faults, OldFirmwareHasSixStatusFieldsAndOnlyTheShortUartForm) {
     SimOptions o = FastOptions();
     o.unit[1].oldFirmware = true;

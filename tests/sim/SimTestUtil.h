@@ -22,6 +22,19 @@ inline constexpr const char* kUnit2 = "00A0961B2C02";
 inline constexpr const char* kOk = "\r\nOK\r\n";
 inline constexpr const char* kError = "\r\nERROR\r\n";
 
+// A started simulator in two-port mode with a client open on each unit.
+struct Rig {
+    explicit Rig(const SimOptions& options) : sim(options) {
+        std::string error;
+        EXPECT_TRUE(sim.Start(&error)) << error;
+        EXPECT_TRUE(com1.Open(sim.DevicePath(1)));
+        EXPECT_TRUE(com2.Open(sim.DevicePath(2)));
+    }
+    Simulator sim;
+    PtyClient com1;
+    PtyClient com2;
+};
+
 inline SimOptions FastOptions() {
     SimOptions o;
     o.timing.inquiryMs = 400;
