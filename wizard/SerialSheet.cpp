@@ -9,7 +9,6 @@
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
 #include "pages/Success.h"
-#include "platform/SerialDevice.h"
 #include "res/strings/StringTable.h"
 #include "wizard/MessageService.h"
 #include "wizard/Messages.h"
@@ -23,7 +22,6 @@
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
-#include <cstring>
 #include <new>
 
 namespace norva {
@@ -154,6 +152,7 @@ bool CSerialSheet::OnInitDialog() {
     }
     if (m_pModule) {
         m_pHost->SetModule(m_pModule.get());
+        m_flow.Attach(m_pModule.get());
     } else {
         ShowMessage(QString::fromLatin1(kInsufficientMemoryText));
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
@@ -178,29 +177,19 @@ void CSerialSheet::OnDestroy() {
     }
     if (m_pModule) {
         if (connecting) {
-            CancelConnectAttempt();
+            m_flow.CancelConnectAttempt();
         }
         if (m_pHost) {
             m_pHost->SetModule(nullptr);
         }
+        // A message box may be up in the flow: it must find the run over.
+        m_flow.Attach(nullptr);
         m_pModule->ClosePort();
         m_pModule.reset();
     }
     if (m_pHost) {
         m_pHost->Detach();
     }
-}
-
-void CSerialSheet::CancelConnectAttempt() {
-    CModuleControl& module = *m_pModule;
-    if (module.m_port.m_bOpen.load() == 0) {
-        return;
-    }
-    // Closing the port alone would leave unit 2 dialling: end the attempt
-    // and tell the module, bounded so that closing stays quick.
-    module.StopWorker();
-    module.JobEvent(EV_STOP)->Reset();
-    module.CancelCommand(kCloseCancelMs);
 }
 
 CPropertyPage* CSerialSheet::GetPage(int index) const {
@@ -290,10 +279,6 @@ void CSerialSheet::ApplyWizardButtons(int flags) {
     (finish ? m_nextButton : m_finishButton)->setDefault(false);
 }
 
-void CSerialSheet::PostWizardButtons(int flags) {
-    PostSheetMessage(this, PSM_SETWIZBUTTONS, 0, flags);
-}
-
 bool CSerialSheet::event(QEvent* event) {
     // Results come from the worker through Qt's queue.
     MarkReceived();
@@ -343,159 +328,6 @@ void CSerialSheet::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void CSerialSheet::ReportOpenFailure() {
-    QString reason;
-    if (m_pModule) {
-        const OsError error = m_pModule->m_port.LastOpenError();
-        reason = QString::fromStdString(error.reason);
-        if (reason.isEmpty() && error.code != 0) {
-            reason = QString::fromLocal8Bit(std::strerror(error.code));
-        }
-    }
-    ShowMessage(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)), reason);
-}
-
-bool CSerialSheet::ReopenFor(const CPortSettingDlg& setting, bool closeFirst) {
-    if (closeFirst) {
-        m_pModule->ClosePort();
-    }
-    const int opened = m_pModule->OpenPort(
-        setting.m_nPort, static_cast<uint32_t>(setting.m_nBaudRate),
-        static_cast<uint8_t>(setting.m_nStopBits), static_cast<uint8_t>(setting.m_nParity));
-    if (opened == 0) {
-        ReportOpenFailure();
-        return false;
-    }
-    return true;
-}
-
-int CSerialSheet::OnPageNext(CPropertyPage* page) {
-    if (!m_pModule || page == nullptr) {
-        return 0;
-    }
-    CModuleControl& module = *m_pModule;
-    if (page == m_pageFirst) {
-        if (ReopenFor(m_unit1Setting, true)) {
-            module.SignalJob(EV_STATUS);
-        }
-    } else if (page == m_pageScan) {
-        // After a failed check the port is closed: unit 1 is still attached.
-        if (!EnsurePortFor(m_unit1Setting)) {
-            PostWizardButtons(PSWIZB_NEXT);
-            return 0;
-        }
-        module.m_nScanMode.store(3);
-        module.m_nScanTime.store(3000);
-        module.SignalJob(EV_SCAN);
-    } else if (page == m_pageScanWait) {
-        if (ReopenFor(m_unit2Setting, true)) {
-            module.SignalJob(EV_STATUS);
-        }
-    } else if (page == m_pageSearch) {
-        m_pageConnection->BeginSearchDisplay();
-        SetActivePage(m_pageConnection);
-        module.SignalJob(EV_INQUIRY);
-    } else if (page == m_pageConnection) {
-        SetActivePage(m_pageSuccess);
-    } else if (page == m_pageMode || page == m_pageMode1) {
-        CModePageBase* mode = page == m_pageMode ? static_cast<CModePageBase*>(m_pageMode)
-                                                 : static_cast<CModePageBase*>(m_pageMode1);
-        if (mode->m_nParity == kOddParity) {
-            // The module's command has no letter for odd parity: say so
-            // before anything is stored, and let the user choose again.
-            ShowMessage(LoadString(IDS_ODD_PARITY));
-            PostWizardButtons(PSWIZB_NEXT);
-            return 0;
-        }
-        CPortSettingDlg& setting = page == m_pageMode ? m_unit2Setting : m_unit1Setting;
-        // Unit 2 has been on the line since step 3: reopen only when the port
-        // was closed meanwhile (a failed check). Unit 1 comes back at step 8.
-        const bool reopen = page == m_pageMode1 || module.m_port.m_bOpen.load() == 0;
-        if (reopen && !ReopenFor(setting, page == m_pageMode1)) {
-            // A renumbered USB adapter is the usual cause: offer the unit's
-            // settings at once, and Next to try again.
-            setting.DoModal();
-            PostWizardButtons(PSWIZB_NEXT);
-            return 0;
-        }
-        module.m_nApplyMode.store(page == m_pageMode ? 1 : 2);
-        module.m_nApplyBaud.store(mode->m_nBaudRate);
-        module.m_nApplyParity.store(mode->m_nParity);
-        module.m_nApplyStopBits.store(mode->m_nStopBits);
-        module.m_nApplyFlow.store(mode->m_bFlowControl);
-        m_nApplyReruns = 0;
-        if (page == m_pageMode1) {
-            // Unit 1 comes back on the cable: check it is unit 1, and idle,
-            // before anything is stored (the status result starts the apply).
-            module.SignalJob(EV_STATUS);
-        } else if (!reopen && module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
-            // Still linked from step 5 and in data mode: the mode command
-            // would go to the other unit. Escape and hang up first; the
-            // disconnect job runs the apply after it.
-            module.m_nCurOp.store(OP_APPLY_AGAIN);
-            module.SignalJob(EV_DISCONNECT);
-        } else {
-            module.SignalJob(EV_APPLY);
-        }
-    }
-    return 0;
-}
-
-bool CSerialSheet::EnsurePortFor(const CPortSettingDlg& setting) {
-    if (m_pModule->m_port.m_bOpen.load() != 0) {
-        return true;
-    }
-    return ReopenFor(setting, false);
-}
-
-int CSerialSheet::OnSearchControl(int start, CPropertyPage* /*page*/) {
-    if (GetActivePage() == m_pageConnection) {
-        if (start != 0) {
-            // After a failed check or a lost device the port is closed: unit 2
-            // is still attached.
-            if (m_pModule && !EnsurePortFor(m_unit2Setting)) {
-                m_pageConnection->EnableSearchButton(true);
-                PostWizardButtons(PSWIZB_BACK);
-                return 0;
-            }
-            m_pageConnection->BeginSearchDisplay();
-            if (m_pModule) {
-                m_pModule->SignalJob(EV_INQUIRY);
-            }
-        } else {
-            m_pageConnection->EndSearchDisplay();
-            if (m_pModule) {
-                m_pModule->SignalJob(EV_ABORT);
-            }
-        }
-    }
-    m_pageConnection->EnableSearchButton(true);
-    return 0;
-}
-
-int CSerialSheet::OnConnectControl(int connect, CPropertyPage* /*page*/) {
-    if (GetActivePage() == m_pageConnection && m_pModule) {
-        if (connect != 0) {
-            const std::string target = m_pModule->m_strTargetAddr.Get();
-            if (SameAddress(target, m_pModule->m_info.Address())) {
-                // Dialling its own address could only fail, or worse.
-                m_pageConnection->m_connectingDlg.EndDialog(3);
-                ShowMessage(FormatString(IDS_CONNECT_SELF, {target}));
-                m_pageConnection->EnableConnectButtons();
-                return 0;
-            }
-            if (!EnsurePortFor(m_unit2Setting)) {
-                m_pageConnection->m_connectingDlg.EndDialog(3);
-                m_pageConnection->EnableConnectButtons();
-                return 0;
-            }
-        }
-        m_pModule->SignalJob(connect != 0 ? EV_CONNECT : EV_ABORT);
-    }
-    m_pageConnection->EnableSearchButton(false);
-    return 0;
 }
 
 } // namespace norva

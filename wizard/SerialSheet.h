@@ -2,7 +2,10 @@
 // The nine-step wizard: owns the pages, the two setting dialogs and, from its
 // initialisation until it closes, the module controller.
 
+#include "flow/Address.h"
+#include "flow/PairingFlow.h"
 #include "pages/PortSettingDlg.h"
+#include "wizard/SheetView.h"
 
 #include <QDialog>
 #include <QString>
@@ -28,19 +31,13 @@ class CScanWait;
 class CSearch;
 class CSuccess;
 
-// True when two Bluetooth addresses name the same device (case and the
-// colons of a typed address do not count).
-bool SameAddress(const std::string& a, const std::string& b);
+using flow::SameAddress;
 
 class CSerialSheet : public QDialog {
     Q_OBJECT
 public:
-    // Closing during a connect attempt waits this long for the module to
-    // confirm the cancel.
-    static constexpr int kCloseCancelMs = 1000;
-    // An apply that the module leaves unconfirmed is run again this often
-    // before the user is told.
-    static constexpr int kMaxApplyReruns = 2;
+    static constexpr int kCloseCancelMs = flow::CPairingFlow::kCloseCancelMs;
+    static constexpr int kMaxApplyReruns = flow::CPairingFlow::kMaxApplyReruns;
 
     // The application passes "Configuration", no parent and page 0.
     explicit CSerialSheet(const QString& caption, QWidget* parent = nullptr, int selectPage = 0);
@@ -92,6 +89,9 @@ public:
     CMode1* Mode1Page() const { return m_pageMode1; }
     CModeSuccess* ModeSuccessPage() const { return m_pageModeSuccess; }
 
+    // The pairing's decisions; the handlers below forward to it.
+    flow::CPairingFlow& Flow() { return m_flow; }
+
     // Message handlers (public so that tests can drive them directly).
     int OnJobResult(int code, int jobId);
     void AdvanceAfterJob(int code);
@@ -114,23 +114,12 @@ protected:
 private:
     void AddPage(CPropertyPage* page);
     void ApplyWizardButtons(int flags);
-    // ClosePort + OpenPort with a unit's settings; reports a failure.
-    bool ReopenFor(const CPortSettingDlg& setting, bool closeFirst);
-    // Opens the port for the unit attached now unless it is open.
-    bool EnsurePortFor(const CPortSettingDlg& setting);
-    // Closing during a connect attempt: the module is told to stop dialling.
-    void CancelConnectAttempt();
-    // After a failed check or a lost device: the page's way on stays open.
-    void OfferRetry();
-    void OnDeviceGone(int jobId);
-    // A status read on steps 3 and 8 names the unit on the cable.
-    bool WrongUnitOnCable();
-    void ReportOpenFailure();
-    void PostWizardButtons(int flags);
 
     // The host outlives the controller: declared first, destroyed last.
     std::unique_ptr<CQtModuleHost> m_pHost;
     std::unique_ptr<CModuleControl> m_pModule;
+    CSheetView m_view{*this};
+    flow::CPairingFlow m_flow{m_view};
 
     CConnection* m_pageConnection = nullptr;
     CFirst* m_pageFirst = nullptr;
@@ -151,10 +140,6 @@ private:
     QString m_strCaption;
     int m_nStartPage = 0;
     int m_nWizButtons = 0;
-    // Apply jobs re-run after a status check within one Next press.
-    int m_nApplyReruns = 0;
-    // Unit 1's address as read at step 1.
-    std::string m_strUnit1Address;
     bool m_bWizardMode = false;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;

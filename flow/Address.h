@@ -1,0 +1,12 @@
+#pragma once
+// Bluetooth addresses as the user types them and as the module reports them.
+
+#include <string>
+
+namespace norva::flow {
+
+// True when two addresses name the same device (case and the colons, dashes
+// and spaces of a typed address do not count); never for an empty one.
+bool SameAddress(const std::string& a, const std::string& b);
+
+} // namespace norva::flow

@@ -1,0 +1,327 @@
+// The decision table for finished module jobs: which step comes next, what
+// the user is told and which job runs after.
+
+#include "flow/Address.h"
+#include "flow/PairingFlow.h"
+#include "module/Catalogue.h"
+#include "module/ModuleControl.h"
+#include "res/strings/StringTable.h"
+
+#include <chrono>
+#include <thread>
+
+namespace norva::flow {
+
+void CPairingFlow::AdvanceAfterJob(int jobId) {
+    const int step = m_view.ActiveStep();
+    CModuleControl& module = *m_module;
+    if (step == STEP_FIRST && jobId == JOB_STATUS) {
+        m_strUnit1Address = module.m_info.Address();
+        m_view.ShowStep(STEP_SCAN);
+    } else if (step == STEP_SCAN && jobId == JOB_SCAN) {
+        m_view.ShowStep(STEP_SCAN_WAIT);
+    } else if (step == STEP_SCAN_WAIT && jobId == JOB_STATUS) {
+        m_strUnit2Address = module.m_info.Address();
+        m_view.ShowStep(STEP_SEARCH);
+    } else if (step == STEP_CONNECTION && jobId == JOB_STATUS) {
+        // A failed attempt was followed by a check: the user may search or
+        // connect again at once.
+        m_view.EnableConnectButtons();
+        m_view.SetButtons(BUTTON_BACK);
+    } else if ((step == STEP_MODE || step == STEP_MODE1) && jobId == JOB_STATUS) {
+        // The unit is idle in command mode now (checked, or its link hung up
+        // or dropped): store the settings, but not for ever.
+        if (m_nApplyReruns >= kMaxApplyReruns) {
+            if (m_view.Say(LoadString(IDS_APPLY_NOT_CONFIRMED))) {
+                m_view.SetButtons(BUTTON_NEXT);
+            }
+            return;
+        }
+        ++m_nApplyReruns;
+        Start(EV_APPLY);
+    }
+}
+
+bool CPairingFlow::WrongUnitOnCable() {
+    const int step = m_view.ActiveStep();
+    const std::string address = m_module->m_info.Address();
+    std::string text;
+    if (step == STEP_SCAN_WAIT && SameAddress(address, m_strUnit1Address)) {
+        text = FormatString(IDS_UNIT1_AGAIN, {address});
+    } else if (step == STEP_MODE1 && !m_strUnit1Address.empty() &&
+               !SameAddress(address, m_strUnit1Address)) {
+        text = FormatString(IDS_NOT_UNIT1, {address, m_strUnit1Address});
+    } else {
+        return false;
+    }
+    if (m_view.Say(text)) {
+        m_module->ClosePort();
+        OfferRetry();
+    }
+    return true;
+}
+
+void CPairingFlow::OfferRetry() {
+    if (m_view.ActiveStep() == STEP_CONNECTION) {
+        // Search and Connect reopen unit 2's port.
+        m_view.EndConnecting(3);
+        if (m_view.Searching()) {
+            m_view.EndSearchDisplay();
+        }
+        m_view.EnableConnectButtons();
+        m_view.SetButtons(BUTTON_BACK);
+    } else {
+        m_view.SetButtons(BUTTON_NEXT);
+    }
+}
+
+void CPairingFlow::OnDeviceGone() {
+    CModuleControl& module = *m_module;
+    const std::string reason = module.m_port.GoneReason();
+    module.SetLinkState(LINK_DISCONNECTING);
+    // Nothing is under way any more: no dialog or animation may go on as if.
+    m_view.EndConnecting(3);
+    if (m_view.Searching()) {
+        m_view.EndSearchDisplay();
+    }
+    module.ClosePort();
+    if (m_view.Say(FormatString(IDS_DEVICE_GONE, {reason}))) {
+        OfferRetry();
+    }
+}
+
+void CPairingFlow::CheckFailed() {
+    m_module->SetLinkState(LINK_DISCONNECTING);
+    if (m_view.Say(LoadString(IDS_COMM_FAILED))) {
+        m_module->ClosePort();
+        OfferRetry();
+    }
+}
+
+void CPairingFlow::OnJobResult(int code, int jobId) {
+    if (m_module == nullptr) {
+        return;
+    }
+    if (code == RC_DEVICE_GONE) {
+        // Reported once: the port is closed with it, so no later job can find
+        // the device gone again.
+        OnDeviceGone();
+        return;
+    }
+    switch (jobId) {
+    case JOB_CONNECT:
+        OnConnectResult(code);
+        break;
+    case JOB_DISCONNECT:
+        OnDisconnectResult(code);
+        break;
+    case JOB_RESET:
+        OnResetResult(code);
+        break;
+    case JOB_ESCAPE:
+        if (code != RC_STOPPED && code != RC_OK) {
+            Start(EV_STATUS);
+        }
+        break;
+    case JOB_STATUS:
+        OnStatusResult(code);
+        break;
+    case JOB_CANCEL_CMD:
+        OnCancelResult(code);
+        break;
+    case JOB_SCAN:
+        OnScanResult(code);
+        break;
+    case JOB_INQUIRY:
+        OnInquiryResult(code);
+        break;
+    case JOB_APPLY:
+        OnApplyResult(code);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPairingFlow::OnConnectResult(int code) {
+    if (code == RC_STOPPED) {
+        return;
+    }
+    if (code == RC_ABORTED) {
+        Start(EV_CANCEL_CMD);
+    } else if (code == RC_CONNECTED) {
+        m_module->SetLinkState(LINK_CONNECTED);
+        m_view.ShowConnected();
+        Next(STEP_CONNECTION);
+    } else if (code == RC_ERROR_AFTER_OK || code == RC_TIMEOUT) {
+        // A time-out means nothing is under way any more: the dialog must not
+        // keep spinning until the user cancels an attempt long over.
+        m_view.EndConnecting(2);
+        if (m_view.Say(LoadString(IDS_CONNECT_TIMEOUT))) {
+            Start(EV_STATUS);
+        }
+    } else if (code == RC_ERROR || code == RC_OVERFLOW) {
+        // An overflowing reply ended the attempt just the same.
+        m_view.EndConnecting(3);
+        if (m_view.Say(LoadString(IDS_CONNECT_FAILED))) {
+            Start(EV_STATUS);
+        }
+    } else {
+        Start(EV_STATUS);
+    }
+}
+
+void CPairingFlow::OnDisconnectResult(int code) {
+    if (code == RC_DISCONNECTED) {
+        if (!m_view.Say(LoadString(IDS_DISCONNECTED))) {
+            return;
+        }
+        m_module->SetLinkState(LINK_STANDBY);
+        Start(m_module->m_nCurOp.load() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
+    } else if (code != RC_STOPPED) {
+        // No DISCONNECT came (a link that had dropped already answers the
+        // hang-up with ERROR): the check tells how to go on.
+        Start(EV_STATUS);
+    }
+}
+
+void CPairingFlow::OnResetResult(int code) {
+    if (code == RC_ERROR) {
+        if (m_view.Say(LoadString(IDS_RESET_FAILED))) {
+            Start(EV_STATUS);
+        }
+    } else if (code == RC_OK || code == RC_DONE) {
+        if (m_view.Say(LoadString(IDS_SETTING_FINISHED))) {
+            m_module->ClosePort();
+        }
+    }
+}
+
+void CPairingFlow::OnStatusResult(int code) {
+    if (code == RC_STOPPED) {
+        return;
+    }
+    CModuleControl& module = *m_module;
+    // The query reports 1 for a status read. A time-out, abort or overflow
+    // read nothing either: the fields are stale, and moving on from them could
+    // leave the wrong module unchecked.
+    if (code == 0 || code == RC_TIMEOUT || code == RC_ABORTED || code == RC_OVERFLOW) {
+        CheckFailed();
+        return;
+    }
+    if (WrongUnitOnCable()) {
+        return;
+    }
+    const int link = module.m_info.m_nLinkState.load();
+    if (link == LINK_CONNECTED && m_view.ActiveStep() == STEP_SCAN_WAIT) {
+        // A pair configured before: unit 2, powered at step 3 while unit 1 is
+        // discoverable, has linked to it by itself. That is the connection
+        // steps 4 and 5 would make; hanging it up would leave unit 1 no longer
+        // connectable. Back to data mode, and on.
+        m_strUnit2Address = module.m_info.Address();
+        module.ReturnOnline();
+        module.SetLinkState(LINK_CONNECTED);
+        m_view.ShowStep(STEP_SUCCESS);
+    } else if (link == LINK_CONNECTED) {
+        module.ReturnOnline();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kReturnOnlineSettleMs));
+        Start(EV_DISCONNECT);
+    } else if (link == LINK_PENDING) {
+        module.m_nCurOp.store(OP_STATUS);
+        Start(EV_CANCEL_CMD);
+    } else {
+        const int op = module.m_nCurOp.load();
+        if (op == OP_SCAN || op == OP_INQUIRY) {
+            module.m_nCurOp.store(OP_NONE);
+        }
+        if (link == LINK_STANDBY) {
+            if (module.m_info.m_nOpMode.load() != 0) {
+                // The worker is idle after a status job; its result does not
+                // matter, the apply steps set the mode again.
+                module.SetOpMode(catalogue::kSheetSetModeTimeoutMs, 0);
+            }
+            AdvanceAfterJob(JOB_STATUS);
+        }
+    }
+}
+
+void CPairingFlow::OnCancelResult(int code) {
+    if (code == RC_STOPPED) {
+        return;
+    }
+    CModuleControl& module = *m_module;
+    if (code != RC_OK) {
+        Start(EV_STATUS);
+        return;
+    }
+    const int op = module.m_nCurOp.load();
+    if (op != OP_INQUIRY && op != OP_SCAN && op != OP_CONNECT && op != OP_STATUS) {
+        return;
+    }
+    module.SetLinkState(LINK_STANDBY);
+    module.m_nCurOp.store(OP_NONE);
+    if (op == OP_INQUIRY) {
+        m_view.EndSearchDisplay();
+    } else if (op == OP_CONNECT) {
+        m_view.EnableConnectButtons();
+    } else if (op == OP_STATUS) {
+        AdvanceAfterJob(JOB_STATUS);
+    }
+}
+
+void CPairingFlow::OnScanResult(int code) {
+    if (code == RC_ABORTED) {
+        Start(EV_CANCEL_CMD);
+    } else if (code == RC_OK) {
+        AdvanceAfterJob(JOB_SCAN);
+    } else if (code == RC_ERROR) {
+        if (m_view.Say(LoadString(IDS_SCAN_ERROR))) {
+            Start(EV_STATUS);
+        }
+    } else if (code == RC_TIMEOUT || code == RC_OVERFLOW) {
+        // The module confirms a scan at once: one that did not is not
+        // answering, as after a failed check.
+        CheckFailed();
+    }
+}
+
+void CPairingFlow::OnInquiryResult(int code) {
+    if (code == RC_STOPPED) {
+        return;
+    }
+    if (code == RC_ABORTED) {
+        Start(EV_CANCEL_CMD);
+    } else if (code != RC_DONE) {
+        Start(EV_STATUS);
+    }
+    if (m_view.ActiveStep() == STEP_CONNECTION) {
+        m_view.EndSearchDisplay();
+    }
+}
+
+void CPairingFlow::OnApplyResult(int code) {
+    CModuleControl& module = *m_module;
+    if (code == RC_DONE && module.m_bFlowNotStored.load()) {
+        // Old firmware kept flow control on: the setting asked for was not
+        // stored, so the step is not done.
+        if (m_view.Say(LoadString(IDS_FLOW_NOT_STORED))) {
+            m_view.SetButtons(BUTTON_NEXT);
+        }
+    } else if (code == RC_DONE) {
+        const int step = m_view.ActiveStep();
+        if (step == STEP_MODE) {
+            m_view.ShowStep(STEP_MODE1);
+        } else if (step == STEP_MODE1) {
+            m_view.ShowStep(STEP_MODE_SUCCESS);
+        }
+    } else if (code == RC_TIMEOUT) {
+        module.m_nCurOp.store(OP_APPLY_AGAIN);
+        Start(EV_STATUS);
+    } else if (code != RC_OK) {
+        if (m_view.Say(ApplyFailureText(module.m_nCurOp.load()))) {
+            m_view.SetButtons(BUTTON_NEXT);
+        }
+    }
+}
+
+} // namespace norva::flow

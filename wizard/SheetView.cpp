@@ -1,0 +1,94 @@
+#include "wizard/SheetView.h"
+
+#include "pages/Connection.h"
+#include "pages/Mode.h"
+#include "res/strings/StringTable.h"
+#include "wizard/MessageService.h"
+#include "wizard/Messages.h"
+#include "wizard/QtModuleHost.h"
+#include "wizard/SerialSheet.h"
+
+namespace norva {
+
+static_assert(int{flow::BUTTON_BACK} == int{PSWIZB_BACK} &&
+              int{flow::BUTTON_NEXT} == int{PSWIZB_NEXT});
+
+int CSheetView::ActiveStep() const {
+    return m_sheet.GetActiveIndex();
+}
+
+void CSheetView::ShowStep(int step) {
+    m_sheet.SetActivePage(step);
+}
+
+bool CSheetView::Say(const std::string& text) {
+    // A message box runs a nested event loop; the sheet may close inside it.
+    if (m_sheet.Host() != nullptr) {
+        m_sheet.Host()->WithBannersHidden([&text] { ShowMessage(text); });
+    } else {
+        ShowMessage(text);
+    }
+    return !m_sheet.Destroyed() && m_sheet.Module() != nullptr;
+}
+
+void CSheetView::ReportOpenFailure(const std::string& reason) {
+    ShowMessage(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)),
+                QString::fromStdString(reason));
+}
+
+void CSheetView::SetButtons(int flags) {
+    // The flow's flags are the sheet's PSWIZB_* values.
+    PostSheetMessage(&m_sheet, PSM_SETWIZBUTTONS, 0, flags);
+}
+
+void CSheetView::BeginSearchDisplay() {
+    m_sheet.ConnectionPage()->BeginSearchDisplay();
+}
+
+void CSheetView::EndSearchDisplay() {
+    m_sheet.ConnectionPage()->EndSearchDisplay();
+}
+
+bool CSheetView::Searching() const {
+    return m_sheet.ConnectionPage()->m_bSearching != 0;
+}
+
+void CSheetView::EnableSearchButton(bool enable) {
+    m_sheet.ConnectionPage()->EnableSearchButton(enable);
+}
+
+void CSheetView::EnableConnectButtons() {
+    m_sheet.ConnectionPage()->EnableConnectButtons();
+}
+
+void CSheetView::EndConnecting(int code) {
+    m_sheet.ConnectionPage()->m_connectingDlg.EndDialog(code);
+}
+
+void CSheetView::ShowConnected() {
+    m_sheet.ConnectionPage()->OnConnected();
+}
+
+flow::UnitLine CSheetView::LineOf(int unit) const {
+    const CPortSettingDlg& setting =
+        unit == flow::UNIT_1 ? m_sheet.m_unit1Setting : m_sheet.m_unit2Setting;
+    flow::UnitLine line;
+    line.port = setting.m_nPort;
+    line.baud = static_cast<uint32_t>(setting.m_nBaudRate);
+    line.stopBits = static_cast<uint8_t>(setting.m_nStopBits);
+    line.parity = static_cast<uint8_t>(setting.m_nParity);
+    return line;
+}
+
+void CSheetView::OfferLineSettings(int unit) {
+    (unit == flow::UNIT_1 ? m_sheet.m_unit1Setting : m_sheet.m_unit2Setting).DoModal();
+}
+
+flow::UartChoice CSheetView::UartOf(int step) const {
+    const CModePageBase* page = step == flow::STEP_MODE1
+                                    ? static_cast<const CModePageBase*>(m_sheet.Mode1Page())
+                                    : static_cast<const CModePageBase*>(m_sheet.ModePage());
+    return {page->m_nBaudRate, page->m_nParity, page->m_nStopBits, page->m_bFlowControl};
+}
+
+} // namespace norva

@@ -1,0 +1,34 @@
+#pragma once
+// The pairing flow shown with the sheet's pages, message boxes and dialogs.
+
+#include "flow/PairingView.h"
+
+namespace norva {
+
+class CSerialSheet;
+
+class CSheetView : public flow::IPairingView {
+public:
+    explicit CSheetView(CSerialSheet& sheet) : m_sheet(sheet) {}
+
+    int ActiveStep() const override;
+    void ShowStep(int step) override;
+    bool Say(const std::string& text) override;
+    void ReportOpenFailure(const std::string& reason) override;
+    void SetButtons(int flags) override;
+    void BeginSearchDisplay() override;
+    void EndSearchDisplay() override;
+    bool Searching() const override;
+    void EnableSearchButton(bool enable) override;
+    void EnableConnectButtons() override;
+    void EndConnecting(int code) override;
+    void ShowConnected() override;
+    flow::UnitLine LineOf(int unit) const override;
+    void OfferLineSettings(int unit) override;
+    flow::UartChoice UartOf(int step) const override;
+
+private:
+    CSerialSheet& m_sheet;
+};
+
+} // namespace norva
