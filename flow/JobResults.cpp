@@ -4,24 +4,21 @@
 #include "flow/Address.h"
 #include "flow/PairingFlow.h"
 #include "module/Catalogue.h"
-#include "module/ModuleControl.h"
+#include "module/Protocol.h"
 #include "res/strings/StringTable.h"
-
-#include <chrono>
-#include <thread>
 
 namespace norva::flow {
 
 void CPairingFlow::AdvanceAfterJob(int jobId) {
     const int step = m_view.ActiveStep();
-    CModuleControl& module = *m_module;
+    IPairingController& module = *m_module;
     if (step == STEP_FIRST && jobId == JOB_STATUS) {
-        m_strUnit1Address = module.m_info.Address();
+        m_strUnit1Address = module.Address();
         m_view.ShowStep(STEP_SCAN);
     } else if (step == STEP_SCAN && jobId == JOB_SCAN) {
         m_view.ShowStep(STEP_SCAN_WAIT);
     } else if (step == STEP_SCAN_WAIT && jobId == JOB_STATUS) {
-        m_strUnit2Address = module.m_info.Address();
+        m_strUnit2Address = module.Address();
         m_view.ShowStep(STEP_SEARCH);
     } else if (step == STEP_CONNECTION && jobId == JOB_STATUS) {
         // A failed attempt was followed by a check: the user may search or
@@ -44,7 +41,7 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
 
 bool CPairingFlow::WrongUnitOnCable() {
     const int step = m_view.ActiveStep();
-    const std::string address = m_module->m_info.Address();
+    const std::string address = m_module->Address();
     std::string text;
     if (step == STEP_SCAN_WAIT && SameAddress(address, m_strUnit1Address)) {
         text = FormatString(IDS_UNIT1_AGAIN, {address});
@@ -55,7 +52,7 @@ bool CPairingFlow::WrongUnitOnCable() {
         return false;
     }
     if (m_view.Say(text)) {
-        m_module->ClosePort();
+        m_module->Close();
         OfferRetry();
     }
     return true;
@@ -76,15 +73,15 @@ void CPairingFlow::OfferRetry() {
 }
 
 void CPairingFlow::OnDeviceGone() {
-    CModuleControl& module = *m_module;
-    const std::string reason = module.m_port.GoneReason();
+    IPairingController& module = *m_module;
+    const std::string reason = module.GoneReason();
     module.SetLinkState(LINK_DISCONNECTING);
     // Nothing is under way any more: no dialog or animation may go on as if.
     m_view.EndConnecting(3);
     if (m_view.Searching()) {
         m_view.EndSearchDisplay();
     }
-    module.ClosePort();
+    module.Close();
     if (m_view.Say(FormatString(IDS_DEVICE_GONE, {reason}))) {
         OfferRetry();
     }
@@ -93,7 +90,7 @@ void CPairingFlow::OnDeviceGone() {
 void CPairingFlow::CheckFailed() {
     m_module->SetLinkState(LINK_DISCONNECTING);
     if (m_view.Say(LoadString(IDS_COMM_FAILED))) {
-        m_module->ClosePort();
+        m_module->Close();
         OfferRetry();
     }
 }
@@ -177,7 +174,7 @@ void CPairingFlow::OnDisconnectResult(int code) {
             return;
         }
         m_module->SetLinkState(LINK_STANDBY);
-        Start(m_module->m_nCurOp.load() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
+        Start(m_module->CurOp() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
     } else if (code != RC_STOPPED) {
         // No DISCONNECT came (a link that had dropped already answers the
         // hang-up with ERROR): the check tells how to go on.
@@ -192,7 +189,7 @@ void CPairingFlow::OnResetResult(int code) {
         }
     } else if (code == RC_OK || code == RC_DONE) {
         if (m_view.Say(LoadString(IDS_SETTING_FINISHED))) {
-            m_module->ClosePort();
+            m_module->Close();
         }
     }
 }
@@ -201,7 +198,7 @@ void CPairingFlow::OnStatusResult(int code) {
     if (code == RC_STOPPED) {
         return;
     }
-    CModuleControl& module = *m_module;
+    IPairingController& module = *m_module;
     // The query reports 1 for a status read. A time-out, abort or overflow
     // read nothing either: the fields are stale, and moving on from them could
     // leave the wrong module unchecked.
@@ -212,30 +209,30 @@ void CPairingFlow::OnStatusResult(int code) {
     if (WrongUnitOnCable()) {
         return;
     }
-    const int link = module.m_info.m_nLinkState.load();
+    const int link = module.LinkState();
     if (link == LINK_CONNECTED && m_view.ActiveStep() == STEP_SCAN_WAIT) {
         // A pair configured before: unit 2, powered at step 3 while unit 1 is
         // discoverable, has linked to it by itself. That is the connection
         // steps 4 and 5 would make; hanging it up would leave unit 1 no longer
         // connectable. Back to data mode, and on.
-        m_strUnit2Address = module.m_info.Address();
+        m_strUnit2Address = module.Address();
         module.ReturnOnline();
         module.SetLinkState(LINK_CONNECTED);
         m_view.ShowStep(STEP_SUCCESS);
     } else if (link == LINK_CONNECTED) {
         module.ReturnOnline();
-        std::this_thread::sleep_for(std::chrono::milliseconds(kReturnOnlineSettleMs));
+        module.Pause(kReturnOnlineSettleMs);
         Start(EV_DISCONNECT);
     } else if (link == LINK_PENDING) {
-        module.m_nCurOp.store(OP_STATUS);
+        module.SetCurOp(OP_STATUS);
         Start(EV_CANCEL_CMD);
     } else {
-        const int op = module.m_nCurOp.load();
+        const int op = module.CurOp();
         if (op == OP_SCAN || op == OP_INQUIRY) {
-            module.m_nCurOp.store(OP_NONE);
+            module.SetCurOp(OP_NONE);
         }
         if (link == LINK_STANDBY) {
-            if (module.m_info.m_nOpMode.load() != 0) {
+            if (module.OpMode() != 0) {
                 // The worker is idle after a status job; its result does not
                 // matter, the apply steps set the mode again.
                 module.SetOpMode(catalogue::kSheetSetModeTimeoutMs, 0);
@@ -249,17 +246,17 @@ void CPairingFlow::OnCancelResult(int code) {
     if (code == RC_STOPPED) {
         return;
     }
-    CModuleControl& module = *m_module;
+    IPairingController& module = *m_module;
     if (code != RC_OK) {
         Start(EV_STATUS);
         return;
     }
-    const int op = module.m_nCurOp.load();
+    const int op = module.CurOp();
     if (op != OP_INQUIRY && op != OP_SCAN && op != OP_CONNECT && op != OP_STATUS) {
         return;
     }
     module.SetLinkState(LINK_STANDBY);
-    module.m_nCurOp.store(OP_NONE);
+    module.SetCurOp(OP_NONE);
     if (op == OP_INQUIRY) {
         m_view.EndSearchDisplay();
     } else if (op == OP_CONNECT) {
@@ -300,8 +297,8 @@ void CPairingFlow::OnInquiryResult(int code) {
 }
 
 void CPairingFlow::OnApplyResult(int code) {
-    CModuleControl& module = *m_module;
-    if (code == RC_DONE && module.m_bFlowNotStored.load()) {
+    IPairingController& module = *m_module;
+    if (code == RC_DONE && module.FlowNotStored()) {
         // Old firmware kept flow control on: the setting asked for was not
         // stored, so the step is not done.
         if (m_view.Say(LoadString(IDS_FLOW_NOT_STORED))) {
@@ -315,10 +312,10 @@ void CPairingFlow::OnApplyResult(int code) {
             m_view.ShowStep(STEP_MODE_SUCCESS);
         }
     } else if (code == RC_TIMEOUT) {
-        module.m_nCurOp.store(OP_APPLY_AGAIN);
+        module.SetCurOp(OP_APPLY_AGAIN);
         Start(EV_STATUS);
     } else if (code != RC_OK) {
-        if (m_view.Say(ApplyFailureText(module.m_nCurOp.load()))) {
+        if (m_view.Say(ApplyFailureText(module.CurOp()))) {
             m_view.SetButtons(BUTTON_NEXT);
         }
     }

@@ -3,49 +3,37 @@
 #include "flow/PairingFlow.h"
 
 #include "flow/Address.h"
-#include "module/ModuleControl.h"
+#include "module/Protocol.h"
 #include "platform/SerialDevice.h"
 #include "res/strings/StringTable.h"
-
-#include <cstring>
 
 namespace norva::flow {
 
 void CPairingFlow::Start(int slot) {
     ++m_nJobsStarted;
-    m_module->SignalJob(slot);
+    m_module->Signal(slot);
 }
 
 bool CPairingFlow::Open(int unit, bool closeFirst) {
     if (closeFirst) {
-        m_module->ClosePort();
+        m_module->Close();
     }
-    const UnitLine line = m_view.LineOf(unit);
-    const int opened =
-        line.device.empty()
-            ? m_module->OpenPort(line.port, line.baud, line.stopBits, line.parity)
-            : m_module->OpenPortPath(line.device, line.baud, line.stopBits, line.parity);
-    if (opened != 0) {
+    std::string reason;
+    if (m_module->Open(m_view.LineOf(unit), reason)) {
         return true;
-    }
-    const OsError error = m_module->m_port.LastOpenError();
-    std::string reason = error.reason;
-    if (reason.empty() && error.code != 0) {
-        reason = std::strerror(error.code);
     }
     m_view.ReportOpenFailure(reason);
     return false;
 }
 
 bool CPairingFlow::EnsureOpen(int unit) {
-    return m_module->m_port.m_bOpen.load() != 0 || Open(unit, false);
+    return m_module->PortOpen() || Open(unit, false);
 }
 
 void CPairingFlow::Next(int step) {
     if (m_module == nullptr) {
         return;
     }
-    CModuleControl& module = *m_module;
     switch (step) {
     case STEP_FIRST:
         if (Open(UNIT_1, true)) {
@@ -58,8 +46,7 @@ void CPairingFlow::Next(int step) {
             m_view.SetButtons(BUTTON_NEXT);
             return;
         }
-        module.m_nScanMode.store(3);
-        module.m_nScanTime.store(3000);
+        m_module->SetScan(3, 3000);
         Start(EV_SCAN);
         break;
     case STEP_SCAN_WAIT:
@@ -85,7 +72,7 @@ void CPairingFlow::Next(int step) {
 }
 
 void CPairingFlow::NextOnStoringStep(int step) {
-    CModuleControl& module = *m_module;
+    IPairingController& module = *m_module;
     const UartChoice uart = m_view.UartOf(step);
     if (uart.parity == kOddParity) {
         // The module's command has no letter for odd parity: say so before
@@ -98,7 +85,7 @@ void CPairingFlow::NextOnStoringStep(int step) {
     const int unit = unit1 ? UNIT_1 : UNIT_2;
     // Unit 2 has been on the line since step 3: reopen only when the port was
     // closed meanwhile (a failed check). Unit 1 comes back at step 8.
-    const bool reopen = unit1 || module.m_port.m_bOpen.load() == 0;
+    const bool reopen = unit1 || !module.PortOpen();
     if (reopen && !Open(unit, unit1)) {
         // A renumbered USB adapter is the usual cause: offer the unit's
         // settings at once, and Next to try again.
@@ -106,21 +93,17 @@ void CPairingFlow::NextOnStoringStep(int step) {
         m_view.SetButtons(BUTTON_NEXT);
         return;
     }
-    module.m_nApplyMode.store(unit1 ? 2 : 1);
-    module.m_nApplyBaud.store(uart.baud);
-    module.m_nApplyParity.store(uart.parity);
-    module.m_nApplyStopBits.store(uart.stopBits);
-    module.m_nApplyFlow.store(uart.flowControl);
+    module.SetApply(unit1 ? 2 : 1, uart);
     m_nApplyReruns = 0;
     if (unit1) {
         // Unit 1 comes back on the cable: check it is unit 1, and idle,
         // before anything is stored (the status result starts the apply).
         Start(EV_STATUS);
-    } else if (!reopen && module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
+    } else if (!reopen && module.LinkState() == LINK_CONNECTED) {
         // Still linked from step 5 and in data mode: the mode command would go
         // to the other unit. Escape and hang up first; the disconnect job runs
         // the apply after it.
-        module.m_nCurOp.store(OP_APPLY_AGAIN);
+        module.SetCurOp(OP_APPLY_AGAIN);
         Start(EV_DISCONNECT);
     } else {
         Start(EV_APPLY);
@@ -144,7 +127,7 @@ void CPairingFlow::SearchControl(bool start) {
         } else {
             m_view.EndSearchDisplay();
             if (m_module != nullptr) {
-                m_module->SignalJob(EV_ABORT);
+                m_module->Signal(EV_ABORT);
             }
         }
     }
@@ -154,8 +137,8 @@ void CPairingFlow::SearchControl(bool start) {
 void CPairingFlow::ConnectControl(bool connect) {
     if (m_view.ActiveStep() == STEP_CONNECTION && m_module != nullptr) {
         if (connect) {
-            const std::string target = m_module->m_strTargetAddr.Get();
-            if (SameAddress(target, m_module->m_info.Address())) {
+            const std::string target = m_module->TargetAddress();
+            if (SameAddress(target, m_module->Address())) {
                 // Dialling its own address could only fail, or worse.
                 m_view.EndConnecting(3);
                 m_view.Say(FormatString(IDS_CONNECT_SELF, {target}));
@@ -169,21 +152,16 @@ void CPairingFlow::ConnectControl(bool connect) {
             }
             Start(EV_CONNECT);
         } else {
-            m_module->SignalJob(EV_ABORT);
+            m_module->Signal(EV_ABORT);
         }
     }
     m_view.EnableSearchButton(false);
 }
 
 void CPairingFlow::CancelConnectAttempt() {
-    if (m_module == nullptr || m_module->m_port.m_bOpen.load() == 0) {
-        return;
+    if (m_module != nullptr) {
+        m_module->CancelConnect(kCloseCancelMs);
     }
-    // Closing the port alone would leave unit 2 dialling: end the attempt and
-    // tell the module, bounded so that closing stays quick.
-    m_module->StopWorker();
-    m_module->JobEvent(EV_STOP)->Reset();
-    m_module->CancelCommand(kCloseCancelMs);
 }
 
 } // namespace norva::flow

@@ -5,14 +5,11 @@
 // (the wizard's UI thread, norvactl's main thread); results reach it from the
 // worker through the host.
 
+#include "flow/PairingController.h"
 #include "flow/PairingView.h"
 
 #include <cstdint>
 #include <string>
-
-namespace norva {
-class CModuleControl;
-}
 
 namespace norva::flow {
 
@@ -30,13 +27,13 @@ public:
     explicit CPairingFlow(IPairingView& view) : m_view(view) {}
 
     // The controller the flow drives; null once the run is over.
-    void Attach(CModuleControl* module) { m_module = module; }
-    CModuleControl* Module() const { return m_module; }
+    void Attach(IPairingController* module) { m_module = module; }
+    IPairingController* Controller() const { return m_module; }
 
     // The user's actions.
     void Next(int step);
     void SearchControl(bool start);
-    // Connects to the address in the controller's m_strTargetAddr, or aborts.
+    // Connects to the controller's target address, or aborts.
     void ConnectControl(bool connect);
     // Ends a connect attempt for a close: the worker stops and the module is
     // told to stop dialling, bounded by kCloseCancelMs.
@@ -76,7 +73,7 @@ private:
     void OnApplyResult(int code);
 
     IPairingView& m_view;
-    CModuleControl* m_module = nullptr;
+    IPairingController* m_module = nullptr;
     // Apply jobs re-run after a status check within one Next press.
     int m_nApplyReruns = 0;
     uint64_t m_nJobsStarted = 0;

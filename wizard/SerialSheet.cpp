@@ -152,7 +152,8 @@ bool CSerialSheet::OnInitDialog() {
     }
     if (m_pModule) {
         m_pHost->SetModule(m_pModule.get());
-        m_flow.Attach(m_pModule.get());
+        m_pController = std::make_unique<flow::CModuleController>(*m_pModule);
+        m_flow.Attach(m_pController.get());
     } else {
         ShowMessage(QString::fromLatin1(kInsufficientMemoryText));
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);

@@ -1,0 +1,81 @@
+#pragma once
+// What the pairing flow asks of the module controller: ports, jobs and the
+// module's last known state. CModuleController is the real one; the flow's
+// tests script one.
+
+#include "flow/PairingView.h"
+
+#include <string>
+
+namespace norva {
+class CModuleControl;
+}
+
+namespace norva::flow {
+
+class IPairingController {
+public:
+    virtual ~IPairingController() = default;
+
+    // Opens the port for `line` and starts the worker; on failure `reason`
+    // says why, as the user can act on it.
+    virtual bool Open(const UnitLine& line, std::string& reason) = 0;
+    virtual void Close() = 0;
+    virtual bool PortOpen() const = 0;
+    // Sets a job slot's event (JobSlot): starts a job, or aborts.
+    virtual void Signal(int slot) = 0;
+
+    virtual void SetScan(int mode, int timeMs) = 0;
+    // `mode` 1 for unit 2, 2 for unit 1, as the apply job takes it.
+    virtual void SetApply(int mode, const UartChoice& uart) = 0;
+    virtual std::string TargetAddress() const = 0;
+
+    virtual std::string Address() const = 0;
+    virtual int OpMode() const = 0;
+    virtual int LinkState() const = 0;
+    virtual void SetLinkState(int state) = 0;
+    virtual int CurOp() const = 0;
+    virtual void SetCurOp(int op) = 0;
+    // The last apply used the short UART form while no flow control was asked.
+    virtual bool FlowNotStored() const = 0;
+    virtual std::string GoneReason() const = 0;
+
+    // Direct transactions on the caller's thread, with the worker idle.
+    virtual int ReturnOnline() = 0;
+    virtual int SetOpMode(int timeoutMs, int mode) = 0;
+    // A pause that ends early when the device goes.
+    virtual void Pause(int ms) = 0;
+    // Stops the worker and tells the module to stop dialling, bounded.
+    virtual void CancelConnect(int timeoutMs) = 0;
+};
+
+// The flow's controller over a CModuleControl.
+class CModuleController : public IPairingController {
+public:
+    explicit CModuleController(CModuleControl& module) : m_module(module) {}
+
+    bool Open(const UnitLine& line, std::string& reason) override;
+    void Close() override;
+    bool PortOpen() const override;
+    void Signal(int slot) override;
+    void SetScan(int mode, int timeMs) override;
+    void SetApply(int mode, const UartChoice& uart) override;
+    std::string TargetAddress() const override;
+    std::string Address() const override;
+    int OpMode() const override;
+    int LinkState() const override;
+    void SetLinkState(int state) override;
+    int CurOp() const override;
+    void SetCurOp(int op) override;
+    bool FlowNotStored() const override;
+    std::string GoneReason() const override;
+    int ReturnOnline() override;
+    int SetOpMode(int timeoutMs, int mode) override;
+    void Pause(int ms) override;
+    void CancelConnect(int timeoutMs) override;
+
+private:
+    CModuleControl& m_module;
+};
+
+} // namespace norva::flow

@@ -1,0 +1,169 @@
+#include "ScriptedFlow.h"
+
+namespace norva::flow::test {
+namespace {
+
+const char* SlotName(int slot) {
+    static const char* const kNames[] = {"STOP",    "ABORT",      "STATUS", "CANCEL",
+                                         "CONNECT", "DISCONNECT", "ESCAPE", "SCAN",
+                                         "INQUIRY", "READ_SREG",  "APPLY",  "RESET"};
+    return slot >= 0 && slot < kJobEventCount ? kNames[slot] : "?";
+}
+
+} // namespace
+
+std::string Transcript::Take() {
+    std::string out;
+    for (const std::string& line : lines) {
+        out += (out.empty() ? "" : "; ") + line;
+    }
+    lines.clear();
+    return out;
+}
+
+bool ScriptedController::Open(const UnitLine& line, std::string& reason) {
+    m_log.Add("open COM" + std::to_string(line.port));
+    if (openFails) {
+        reason = "device not present";
+        return false;
+    }
+    portOpen = true;
+    return true;
+}
+
+void ScriptedController::Close() {
+    m_log.Add("close");
+    portOpen = false;
+}
+
+void ScriptedController::Signal(int slot) {
+    m_log.Add(std::string(slot == EV_ABORT ? "" : "job ") + SlotName(slot));
+}
+
+void ScriptedController::SetScan(int mode, int timeMs) {
+    m_log.Add("scan " + std::to_string(mode) + "," + std::to_string(timeMs));
+}
+
+void ScriptedController::SetApply(int mode, const UartChoice& uart) {
+    m_log.Add("apply-args mode " + std::to_string(mode) + " " + std::to_string(uart.baud) +
+              " flow " + std::to_string(uart.flowControl));
+}
+
+void ScriptedController::SetLinkState(int state) {
+    m_log.Add("link " + std::to_string(state));
+    link = state;
+}
+
+void ScriptedController::SetCurOp(int op) {
+    m_log.Add("op " + std::to_string(op));
+    curOp = op;
+}
+
+int ScriptedController::ReturnOnline() {
+    m_log.Add("ATO");
+    return RC_OK;
+}
+
+int ScriptedController::SetOpMode(int /*timeoutMs*/, int mode) {
+    m_log.Add("mode " + std::to_string(mode));
+    return RC_OK;
+}
+
+void ScriptedController::Pause(int ms) {
+    m_log.Add("pause " + std::to_string(ms));
+}
+
+void ScriptedController::CancelConnect(int timeoutMs) {
+    m_log.Add("cancel-connect " + std::to_string(timeoutMs));
+}
+
+void RecordingView::ShowStep(int s) {
+    m_log.Add("step " + std::to_string(s + 1));
+    step = s;
+}
+
+bool RecordingView::Say(const std::string& text) {
+    m_log.Add(Said(text));
+    return runGoesOn;
+}
+
+void RecordingView::ReportOpenFailure(const std::string& reason) {
+    m_log.Add("open failed: " + reason);
+}
+
+void RecordingView::SetButtons(int flags) {
+    std::string names;
+    if ((flags & BUTTON_BACK) != 0) {
+        names += " BACK";
+    }
+    if ((flags & BUTTON_NEXT) != 0) {
+        names += " NEXT";
+    }
+    m_log.Add("buttons" + names);
+}
+
+void RecordingView::BeginSearchDisplay() {
+    m_log.Add("search shown");
+    searching = true;
+}
+
+void RecordingView::EndSearchDisplay() {
+    m_log.Add("search ended");
+    searching = false;
+}
+
+void RecordingView::EnableSearchButton(bool enable) {
+    m_log.Add(enable ? "search button on" : "search button off");
+}
+
+void RecordingView::EnableConnectButtons() {
+    m_log.Add("connect buttons");
+}
+
+void RecordingView::EndConnecting(int code) {
+    m_log.Add("connecting ended " + std::to_string(code));
+}
+
+void RecordingView::ShowConnected() {
+    m_log.Add("connected shown");
+}
+
+UnitLine RecordingView::LineOf(int unit) const {
+    UnitLine line;
+    line.port = unit == UNIT_1 ? 33 : 34;
+    return line;
+}
+
+void RecordingView::OfferLineSettings(int unit) {
+    m_log.Add("settings of unit " + std::to_string(unit));
+}
+
+std::string Said(int id) {
+    return Said(LoadString(id));
+}
+
+std::string Said(const std::string& text) {
+    return "say \"" + text + "\"";
+}
+
+void FlowTest::SetUp() {
+    SetUiLanguage(UiLanguage::English);
+    module.portOpen = true;
+    flow.Attach(&module);
+}
+
+std::string FlowTest::Result(int step, int jobId, int code) {
+    view.step = step;
+    log.Take();
+    flow.OnJobResult(code, jobId);
+    return log.Take();
+}
+
+std::string FlowTest::NextOn(int step) {
+    view.step = step;
+    log.Take();
+    flow.Next(step);
+    return log.Take();
+}
+
+} // namespace norva::flow::test

@@ -1,0 +1,183 @@
+// Each row of the decision table for finished jobs, as the transcript of what
+// the flow asks of the controller and the view.
+
+#include "ScriptedFlow.h"
+
+namespace norva::flow::test {
+namespace {
+
+const std::string kCommFailed = "link 3; " + Said(IDS_COMM_FAILED) + "; close";
+
+TEST_F(FlowTest, ConnectResults) {
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_STOPPED), "");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_ABORTED), "job CANCEL");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_CONNECTED),
+              "link 2; connected shown; step 6");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_TIMEOUT),
+              "connecting ended 2; " + Said(IDS_CONNECT_TIMEOUT) + "; job STATUS");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_ERROR_AFTER_OK),
+              "connecting ended 2; " + Said(IDS_CONNECT_TIMEOUT) + "; job STATUS");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_ERROR),
+              "connecting ended 3; " + Said(IDS_CONNECT_FAILED) + "; job STATUS");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_OVERFLOW),
+              "connecting ended 3; " + Said(IDS_CONNECT_FAILED) + "; job STATUS");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_NO_VALUE), "job STATUS");
+}
+
+TEST_F(FlowTest, DisconnectResults) {
+    EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_STOPPED), "");
+    EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_DISCONNECTED),
+              Said(IDS_DISCONNECTED) + "; link 0; job STATUS");
+    module.curOp = OP_APPLY_AGAIN;
+    EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_DISCONNECTED),
+              Said(IDS_DISCONNECTED) + "; link 0; job APPLY");
+    // A link that had dropped already answers the hang-up with ERROR.
+    EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_ERROR), "job STATUS");
+    EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_TIMEOUT), "job STATUS");
+}
+
+TEST_F(FlowTest, ResetAndEscapeResults) {
+    EXPECT_EQ(Result(STEP_MODE_SUCCESS, JOB_RESET, RC_ERROR),
+              Said(IDS_RESET_FAILED) + "; job STATUS");
+    EXPECT_EQ(Result(STEP_MODE_SUCCESS, JOB_RESET, RC_OK), Said(IDS_SETTING_FINISHED) + "; close");
+    EXPECT_EQ(Result(STEP_MODE_SUCCESS, JOB_RESET, RC_DONE),
+              Said(IDS_SETTING_FINISHED) + "; close");
+    EXPECT_EQ(Result(STEP_MODE, JOB_ESCAPE, RC_OK), "");
+    EXPECT_EQ(Result(STEP_MODE, JOB_ESCAPE, RC_STOPPED), "");
+    EXPECT_EQ(Result(STEP_MODE, JOB_ESCAPE, RC_TIMEOUT), "job STATUS");
+}
+
+TEST_F(FlowTest, AStatusThatWasNotReadIsAFailedCheck) {
+    for (int code : {0, int{RC_TIMEOUT}, int{RC_ABORTED}, int{RC_OVERFLOW}}) {
+        EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, code), kCommFailed + "; buttons NEXT") << code;
+    }
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, RC_STOPPED), "");
+    // On step 5 Search and Connect stay the way on; Next never leaves it.
+    view.searching = true;
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_STATUS, 0),
+              kCommFailed + "; connecting ended 3; search ended; connect buttons; buttons BACK");
+}
+
+TEST_F(FlowTest, AnIdleUnitMovesEachCheckingStepOn) {
+    module.address = "00A0961B2C01";
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "step 2");
+    EXPECT_EQ(flow.Unit1Address(), "00A0961B2C01");
+    module.address = "00A0961B2C02";
+    EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_STATUS, 1), "step 4");
+    EXPECT_EQ(flow.Unit2Address(), "00A0961B2C02");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_STATUS, 1), "connect buttons; buttons BACK");
+    // A status on a step without a check of its own changes nothing.
+    EXPECT_EQ(Result(STEP_SCAN, JOB_STATUS, 1), "");
+}
+
+TEST_F(FlowTest, AUnitLeftInAnAutoConnectModeIsSetBackToModeZeroFirst) {
+    module.opMode = 2;
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "mode 0; step 2");
+}
+
+TEST_F(FlowTest, ALinkedUnitIsHungUpExceptAPairFoundLinkedAtStepThree) {
+    module.link = LINK_CONNECTED;
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "ATO; pause 100; job DISCONNECT");
+    module.address = "00A0961B2C02";
+    EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_STATUS, 1), "ATO; link 2; step 6");
+    EXPECT_EQ(flow.Unit2Address(), "00A0961B2C02");
+}
+
+TEST_F(FlowTest, APendingUnitIsCancelledAndTheCancelMovesTheStepOn) {
+    module.link = LINK_PENDING;
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "op 9; job CANCEL");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; step 2");
+}
+
+TEST_F(FlowTest, TheWrongUnitOnTheCableIsNamed) {
+    module.address = "00A0961B2C01";
+    Result(STEP_FIRST, JOB_STATUS, 1);
+    // Step 3: unit 1 is still attached.
+    EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_STATUS, 1),
+              Said(FormatString(IDS_UNIT1_AGAIN, {"00A0961B2C01"})) + "; close; buttons NEXT");
+    // Step 8: another module than unit 1 came back.
+    module.address = "00A0961B2C09";
+    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1),
+              Said(FormatString(IDS_NOT_UNIT1, {"00A0961B2C09", "00A0961B2C01"})) +
+                  "; close; buttons NEXT");
+    module.address = "00a0961b2c01";
+    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), "job APPLY");
+}
+
+TEST_F(FlowTest, AnUnconfirmedApplyRunsAgainOnlyTwice) {
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_TIMEOUT), "op 21; job STATUS");
+    EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), "job APPLY");
+    EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), "job APPLY");
+    EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), Said(IDS_APPLY_NOT_CONFIRMED) + "; buttons NEXT");
+    // A new Next press counts afresh.
+    NextOn(STEP_MODE);
+    EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), "job APPLY");
+}
+
+TEST_F(FlowTest, CancelResults) {
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_STOPPED), "");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_ERROR), "job STATUS");
+    module.curOp = OP_INQUIRY;
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; search ended");
+    module.curOp = OP_CONNECT;
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; connect buttons");
+    module.curOp = OP_SCAN;
+    EXPECT_EQ(Result(STEP_SCAN, JOB_CANCEL_CMD, RC_OK), "link 0; op 0");
+    module.curOp = OP_SET_MODE;
+    EXPECT_EQ(Result(STEP_MODE, JOB_CANCEL_CMD, RC_OK), "");
+}
+
+TEST_F(FlowTest, ScanResults) {
+    EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_OK), "step 3");
+    EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_ABORTED), "job CANCEL");
+    EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_ERROR), Said(IDS_SCAN_ERROR) + "; job STATUS");
+    // The module confirms a scan at once: one that did not is not answering.
+    EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_TIMEOUT), kCommFailed + "; buttons NEXT");
+    EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_OVERFLOW), kCommFailed + "; buttons NEXT");
+}
+
+TEST_F(FlowTest, InquiryResults) {
+    view.searching = true;
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_DONE), "search ended");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_ABORTED), "job CANCEL; search ended");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_OVERFLOW), "job STATUS; search ended");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_STOPPED), "");
+    EXPECT_EQ(Result(STEP_SEARCH, JOB_INQUIRY, RC_DONE), "");
+}
+
+TEST_F(FlowTest, ApplyResults) {
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DONE), "step 8");
+    EXPECT_EQ(Result(STEP_MODE1, JOB_APPLY, RC_DONE), "step 9");
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_OK), "");
+    module.curOp = OP_SET_UART;
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_ERROR),
+              Said(ApplyFailureText(OP_SET_UART)) + "; buttons NEXT");
+    // Old firmware kept flow control on: the step is not done.
+    module.flowNotStored = true;
+    EXPECT_EQ(Result(STEP_MODE1, JOB_APPLY, RC_DONE), Said(IDS_FLOW_NOT_STORED) + "; buttons NEXT");
+}
+
+TEST_F(FlowTest, AVanishedDeviceIsReportedOnceWhateverTheJob) {
+    view.searching = true;
+    const std::string gone = "connecting ended 3; search ended; close; " +
+                             Said(FormatString(IDS_DEVICE_GONE, {"/dev/ttyUSB0 was disconnected"}));
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_DEVICE_GONE),
+              "link 3; " + gone + "; connecting ended 3; connect buttons; buttons BACK");
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DEVICE_GONE),
+              "link 3; connecting ended 3; close; " +
+                  Said(FormatString(IDS_DEVICE_GONE, {"/dev/ttyUSB0 was disconnected"})) +
+                  "; buttons NEXT");
+}
+
+TEST_F(FlowTest, NothingFollowsAMessageWhenTheRunEndedInsideIt) {
+    view.runGoesOn = false;
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 0), "link 3; " + Said(IDS_COMM_FAILED));
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CONNECT, RC_ERROR),
+              "connecting ended 3; " + Said(IDS_CONNECT_FAILED));
+    EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_DISCONNECTED), Said(IDS_DISCONNECTED));
+    flow.Attach(nullptr);
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "");
+}
+
+} // namespace
+} // namespace norva::flow::test
