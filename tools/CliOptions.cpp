@@ -63,6 +63,18 @@ const CommandText kCommands[] = {
     {"write-sreg", "write value V (0..65535) into S-register N",
      " (--port COMn | --device PATH) [PORT OPTIONS] N V", ""},
     {"reset", "restart the module (reset job)", kPortSynopsis, ""},
+    {"pair", "pair two modules as the wizard does, without a screen",
+     " (--unit1 PORT --unit2 PORT | --port PORT [--wait-unit] | --batch FILE) [OPTIONS]",
+     "PORT is COMn or a device path. --unit1 and --unit2 pair on two ports; --port\n"
+     "pairs on one port, asking for the cable to be moved (Enter) or, with\n"
+     "--wait-unit, waiting until the other module answers; --batch pairs every\n"
+     "pair of ports listed in FILE (one pair per line) in parallel.\n"
+     "A LINE is BAUD,PARITY,STOP (for example 9600,none,1): how the computer talks\n"
+     "to a unit now. A UART is BAUD,PARITY,STOP[,noflow]: the setting stored in a\n"
+     "unit (parity none or even; hardware flow control unless noflow). Both\n"
+     "default to 9600,none,1. Unit 1 is stored in mode 2 (waits for unit 2),\n"
+     "unit 2 in mode 1 (connects to unit 1). Exit status 0 only when both units\n"
+     "were configured (and, with --verify, the link was seen up).\n"},
     {"help", "show this help or a command's help", " [COMMAND]", ""},
 };
 
@@ -123,6 +135,49 @@ void AddOutputOptions(CLI::App* app, CliOptions& out, bool logs) {
         ->group(kOutputGroup);
 }
 
+void AddPairOptions(CLI::App* sub, PairArgs& a) {
+    constexpr const char* kPorts = "Ports";
+    constexpr const char* kSettings = "Settings";
+    sub->add_option("--unit1", a.unit[0], "unit 1's port")->type_name("PORT")->group(kPorts);
+    sub->add_option("--unit2", a.unit[1], "unit 2's port")->type_name("PORT")->group(kPorts);
+    sub->add_option("--port,--device", a.port, "one port for both units")
+        ->type_name("PORT")
+        ->group(kPorts);
+    sub->add_option("--batch", a.batchFile, "pair every pair of ports listed in FILE")
+        ->type_name("FILE")
+        ->group(kPorts);
+    sub->add_option("--line", a.line, "how the computer talks to both units")
+        ->type_name("LINE")
+        ->group(kSettings);
+    sub->add_option("--unit1-line", a.unitLine[0], "how the computer talks to unit 1")
+        ->type_name("LINE")
+        ->group(kSettings);
+    sub->add_option("--unit2-line", a.unitLine[1], "how the computer talks to unit 2")
+        ->type_name("LINE")
+        ->group(kSettings);
+    sub->add_option("--uart", a.uart, "the UART to store in both units")
+        ->type_name("UART")
+        ->group(kSettings);
+    sub->add_option("--unit1-uart", a.unitUart[0], "the UART to store in unit 1")
+        ->type_name("UART")
+        ->group(kSettings);
+    sub->add_option("--unit2-uart", a.unitUart[1], "the UART to store in unit 2")
+        ->type_name("UART")
+        ->group(kSettings);
+    sub->add_flag("--wait-unit", a.waitUnit,
+                  "one port: wait for the other module to answer instead of for Enter");
+    sub->add_option("--wait-time", a.waitUnitSeconds,
+                    "how long --wait-unit waits for a module (default 300)")
+        ->transform(IntIn(1, 86400, "seconds"))
+        ->type_name("S");
+    sub->add_flag("--verify", a.verify,
+                  "afterwards restart the units and check that they link to each other");
+    sub->add_option("--retries", a.retries,
+                    "after a failure, try the step again N times (default 0)")
+        ->transform(IntIn(0, 100, "a count"))
+        ->type_name("N");
+}
+
 void AddCommandOptions(CLI::App* sub, CliOptions& out) {
     const std::string name = sub->get_name();
     if (name == "scan") {
@@ -169,6 +224,8 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
             ->type_name("S")
             ->required();
         sub->add_flag("--no-flow", out.noFlow, "no hardware flow control");
+    } else if (name == "pair") {
+        AddPairOptions(sub, out.pairArgs);
     } else if (name == "read-sreg" || name == "write-sreg") {
         sub->add_option("N", out.reg, "register number 0..255")
             ->transform(IntIn(0, 255, "a register"))
@@ -251,7 +308,9 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out) {
         if (c.footer[0] != '\0') {
             sub->footer(c.footer);
         }
-        if (IsModuleCommand(c.name)) {
+        if (std::string(c.name) == "pair") {
+            AddOutputOptions(sub, out, true);
+        } else if (IsModuleCommand(c.name)) {
             AddPortOptions(sub, out, std::string(c.name) != "apply");
             AddOutputOptions(sub, out, true);
         } else if (std::string(c.name) == "ports") {
@@ -288,7 +347,12 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out) {
         }
         return {Kind::Print, app.get_subcommand(helpTopic)->help("norvactl")};
     }
-    if (IsModuleCommand(out.command)) {
+    if (out.command == "pair") {
+        std::string error;
+        if (!BuildPairPlan(out.pairArgs, out.pairPlan, error)) {
+            return {Kind::UsageError, error};
+        }
+    } else if (IsModuleCommand(out.command)) {
         if (out.comPort == 0 && out.device.empty()) {
             return {Kind::UsageError,
                     "no port given: use --port COMn or --device PATH (see 'norvactl ports')"};

@@ -1,6 +1,8 @@
 #pragma once
 // norvactl's command line: port options, the command, its arguments.
 
+#include "tools/PairSpec.h"
+
 #include <cstdint>
 #include <string>
 
@@ -36,6 +38,10 @@ struct CliOptions {
     int uartStopBits = 0;
     int reg = 0; // read-sreg, write-sreg
     int regValue = 0;
+
+    // pair: the options as given, and the checked plan built from them.
+    PairArgs pairArgs;
+    PairPlan pairPlan;
 };
 
 struct ParseOutcome {

@@ -36,6 +36,7 @@ JsonReport::JsonReport(const std::string& command) {
         m_json[key] = nullptr;
     }
     m_json["time_limit_reached"] = false;
+    m_json["pairs"] = nullptr;
 }
 
 void JsonReport::SetResult(int jobId, int code, const std::string& name) {

@@ -25,6 +25,8 @@ public:
     void SetValue(const std::string& value);
     void SetPorts(const std::vector<SerialPortEntry>& ports);
     void SetTimeLimitReached() { m_json["time_limit_reached"] = true; }
+    // `norvactl pair`: one object per pair.
+    void SetPairs(nlohmann::ordered_json pairs) { m_json["pairs"] = std::move(pairs); }
 
     // One line of valid UTF-8: bytes a module sent that are not UTF-8 become
     // U+FFFD.

@@ -4,6 +4,7 @@
 #include "tools/CliOptions.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
+#include "tools/PairCommand.h"
 #include "tools/PortsCommand.h"
 #include "tools/Session.h"
 
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
     }
     if (opt.command == "ports") {
         return ListPorts(opt);
+    }
+    if (opt.command == "pair") {
+        return RunPairCommand(opt);
     }
     Session session(opt);
     return session.Run();

@@ -1,0 +1,177 @@
+#include "tools/PairCommand.h"
+
+#include "tools/ExitCodes.h"
+#include "tools/JsonReport.h"
+#include "tools/PairRun.h"
+#include "tools/SignalWatcher.h"
+#include "tools/TranscriptTee.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace norva::tools {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json TextOrNull(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+Json UnitJson(const UnitReport& u) {
+    Json stored = nullptr;
+    if (u.stored) {
+        stored = {{"baud", u.uart.baud},
+                  {"parity", u.uart.parity == 2 ? "even" : "none"},
+                  {"stop_bits", u.uart.stopBits == 2 ? 2 : 1},
+                  {"flow_control", u.uart.flowControl != 0},
+                  {"mode", u.mode}};
+    }
+    return {{"port", u.port},
+            {"address", TextOrNull(u.address)},
+            {"name", TextOrNull(u.name)},
+            {"stored", stored}};
+}
+
+Json PairJson(const PairOutcome& o) {
+    return {{"name", o.name},
+            {"ok", o.ok},
+            {"exit", o.exitCode},
+            {"error", TextOrNull(o.error)},
+            {"step", o.step},
+            {"unit1", UnitJson(o.unit[0])},
+            {"unit2", UnitJson(o.unit[1])},
+            {"verified", o.verified ? Json(*o.verified) : Json(nullptr)},
+            {"verify_detail", TextOrNull(o.verifyDetail)}};
+}
+
+std::string UnitLine(const char* label, const UnitReport& u) {
+    std::string text = std::string("  ") + label + ": " + u.port;
+    if (!u.address.empty()) {
+        text += " " + u.address + (u.name.empty() ? "" : " (" + u.name + ")");
+    }
+    text += u.stored ? ", stored UART " + UartText(u.uart) + " and mode " + std::to_string(u.mode)
+                     : ", nothing stored";
+    return text + "\n";
+}
+
+void PrintText(const PairOutcome& o) {
+    std::printf("%s: %s\n", o.name.c_str(), o.ok ? "paired" : ("not paired: " + o.error).c_str());
+    std::printf("%s%s", UnitLine("unit 1", o.unit[0]).c_str(),
+                UnitLine("unit 2", o.unit[1]).c_str());
+    if (o.verified) {
+        std::printf("  %s%s\n", *o.verified ? "verified" : "not verified",
+                    o.verifyDetail.empty() ? "" : (": " + o.verifyDetail).c_str());
+    }
+}
+
+// One transcript per pair, all into the same log file and standard error.
+struct Transcripts {
+    std::FILE* file = nullptr;
+    std::vector<std::unique_ptr<CTranscriptWriter>> writers;
+    std::vector<std::unique_ptr<TranscriptTee>> tees;
+
+    ~Transcripts() {
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+    }
+
+    ITranscript* For(bool log, bool verbose) {
+        if (!log && !verbose) {
+            return nullptr;
+        }
+        auto tee = std::make_unique<TranscriptTee>();
+        if (log) {
+            writers.push_back(std::make_unique<CTranscriptWriter>(file));
+            tee->Add(writers.back().get());
+        }
+        if (verbose) {
+            writers.push_back(std::make_unique<CTranscriptWriter>(stderr));
+            tee->Add(writers.back().get());
+        }
+        tees.push_back(std::move(tee));
+        return tees.back().get();
+    }
+};
+
+} // namespace
+
+int RunPairCommand(const CliOptions& opt) {
+    const PairPlan& plan = opt.pairPlan;
+    Transcripts transcripts;
+    JsonReport report("pair");
+    if (!opt.logPath.empty()) {
+        transcripts.file = std::fopen(opt.logPath.c_str(), "ae");
+        if (transcripts.file == nullptr) {
+            const std::string error =
+                "cannot write the log " + opt.logPath + ": " + std::strerror(errno);
+            std::fprintf(stderr, "norvactl: %s\n", error.c_str());
+            if (opt.json) {
+                std::printf("%s\n", report.Dump(kExitUsage, error).c_str());
+            }
+            return kExitUsage;
+        }
+    }
+    // Before any thread starts, so that all of them leave the signals to it.
+    SignalWatcher signals;
+    signals.Start(nullptr);
+    ProgressOutput progress(stderr);
+
+    std::vector<std::unique_ptr<PairRun>> runs;
+    for (const PairSpec& spec : plan.pairs) {
+        runs.push_back(
+            std::make_unique<PairRun>(spec, plan, progress, signals.Fired(),
+                                      transcripts.For(transcripts.file != nullptr, opt.verbose)));
+    }
+    std::vector<PairOutcome> outcomes(runs.size());
+    if (runs.size() == 1) {
+        outcomes[0] = runs[0]->Run();
+    } else {
+        std::vector<std::thread> threads;
+        for (size_t i = 0; i < runs.size(); ++i) {
+            threads.emplace_back([&outcomes, &runs, i] { outcomes[i] = runs[i]->Run(); });
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
+    }
+    runs.clear();
+    signals.Stop();
+
+    int failed = 0;
+    int exitCode = kExitOk;
+    Json pairs = Json::array();
+    for (const PairOutcome& o : outcomes) {
+        pairs.push_back(PairJson(o));
+        if (!o.ok) {
+            exitCode = ++failed == 1 ? o.exitCode : kExitFailed;
+        }
+        if (!opt.json) {
+            PrintText(o);
+        }
+    }
+    std::string error;
+    if (signals.Count() > 0) {
+        exitCode = signals.ExitCode();
+        error = signals.Describe();
+    } else if (failed > 0) {
+        error = outcomes.size() == 1 ? outcomes[0].error
+                                     : std::to_string(failed) + " of " +
+                                           std::to_string(outcomes.size()) + " pairs not paired";
+    }
+    if (!error.empty()) {
+        std::fprintf(stderr, "norvactl: %s\n", error.c_str());
+    }
+    if (opt.json) {
+        report.SetPairs(std::move(pairs));
+        std::printf("%s\n", report.Dump(exitCode, error).c_str());
+    }
+    std::fflush(stdout);
+    return exitCode;
+}
+
+} // namespace norva::tools

@@ -1,0 +1,368 @@
+#include "tools/PairRun.h"
+
+#include "flow/Address.h"
+#include "module/Protocol.h"
+#include "tools/ExitCodes.h"
+
+#include <array>
+#include <chrono>
+#include <poll.h>
+#include <unistd.h>
+
+namespace norva::tools {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using flow::STEP_CONNECTION;
+using flow::STEP_FIRST;
+using flow::STEP_MODE;
+using flow::STEP_MODE1;
+using flow::STEP_MODE_SUCCESS;
+using flow::STEP_SCAN;
+using flow::STEP_SCAN_WAIT;
+using flow::STEP_SEARCH;
+using flow::STEP_SUCCESS;
+
+int ElapsedMs(Clock::time_point since) {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+std::string StepText(int step) {
+    return "step " + std::to_string(step + 1) + " of 9: ";
+}
+
+std::string Identity(const UnitReport& unit) {
+    return unit.address + (unit.name.empty() ? "" : " (" + unit.name + ")");
+}
+
+} // namespace
+
+PairRun::PairRun(const PairSpec& spec, const PairPlan& plan, ProgressOutput& out,
+                 Event* interrupted, ITranscript* transcript)
+    : m_spec(spec), m_plan(plan), m_interrupted(interrupted),
+      m_view(spec, out, plan.batch ? spec.name + ": " : std::string()) {
+    m_module.m_port.SetTranscript(transcript);
+    m_flow.Attach(&m_controller);
+    m_outcome.name = spec.name;
+    for (int i = 0; i < 2; ++i) {
+        m_outcome.unit[i].port = PortName(spec.line[i]);
+        m_outcome.unit[i].uart = spec.uart[i];
+        m_outcome.unit[i].mode = i == 0 ? 2 : 1;
+    }
+}
+
+PairRun::~PairRun() {
+    m_flow.Attach(nullptr);
+    m_module.ClosePort();
+    m_module.m_port.SetTranscript(nullptr);
+}
+
+PairOutcome PairRun::Run() {
+    m_view.Print(m_spec.OnePort()
+                     ? "pairing on one port, " + m_outcome.unit[0].port + ": unit 1 first"
+                     : "pairing unit 1 on " + m_outcome.unit[0].port + " with unit 2 on " +
+                           m_outcome.unit[1].port);
+    int step = STEP_FIRST;
+    int retries = m_plan.retries;
+    m_view.ShowStep(STEP_FIRST);
+    Press(STEP_FIRST);
+    for (;;) {
+        if (!Pump()) {
+            return Finish(false, m_stalled ? "the module's job did not end within " +
+                                                 std::to_string(kJobStallMs / 1000) + " s"
+                                           : "interrupted");
+        }
+        const int now = m_view.ActiveStep();
+        if (now != step) {
+            Arrived(step, now);
+            step = now;
+            retries = m_plan.retries;
+            if (step == STEP_MODE_SUCCESS) {
+                return Finish(true, {});
+            }
+            if (!Act(step)) {
+                return Finish(false, m_outcome.error);
+            }
+            continue;
+        }
+        // The flow now waits for the user, as the wizard would with its
+        // buttons.
+        const bool gone = m_last.code == RC_DEVICE_GONE;
+        if (step == STEP_CONNECTION && !gone && !m_view.OpenFailed() &&
+            m_connectAttempts < kConnectAttempts) {
+            m_view.Print("connecting again");
+            Connect();
+            continue;
+        }
+        if (!m_view.HandedBack()) {
+            return Finish(false, "the pairing stopped at step " + std::to_string(step + 1) +
+                                     " without a result");
+        }
+        const bool moveAgain = m_spec.OnePort() && !m_plan.waitUnit && !gone &&
+                               (step == STEP_SCAN_WAIT || step == STEP_MODE1);
+        if (moveAgain || retries > 0) {
+            if (!moveAgain) {
+                --retries;
+            }
+            m_view.Print(StepText(step) + "trying again");
+            m_view.ClearFailure();
+            m_connectAttempts = 0;
+            if (!Act(step)) {
+                return Finish(false, m_outcome.error);
+            }
+            continue;
+        }
+        return Finish(false, m_view.LastMessage().empty()
+                                 ? "step " + std::to_string(step + 1) + " failed"
+                                 : m_view.LastMessage());
+    }
+}
+
+void PairRun::Press(int step) {
+    m_view.ClearFailure();
+    m_flow.Next(step);
+}
+
+bool PairRun::Act(int step) {
+    switch (step) {
+    case STEP_FIRST:
+    case STEP_SCAN:
+    case STEP_SEARCH:
+    case STEP_MODE:
+        Press(step);
+        return true;
+    case STEP_SCAN_WAIT:
+    case STEP_MODE1:
+        if (m_spec.OnePort() && !MoveCable(step == STEP_SCAN_WAIT ? flow::UNIT_2 : flow::UNIT_1)) {
+            return false;
+        }
+        Press(step);
+        return true;
+    case STEP_CONNECTION:
+        return Connect();
+    case STEP_SUCCESS:
+        // Step 6 has nothing to do: its Next only moves on.
+        m_view.ShowStep(STEP_MODE);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool PairRun::Connect() {
+    const std::string target = m_flow.Unit1Address();
+    if (m_connectAttempts == 0) {
+        bool listed = false;
+        const std::vector<DeviceRow> rows = m_host.Rows();
+        for (const DeviceRow& row : rows) {
+            listed = listed || flow::SameAddress(row.address, target);
+        }
+        if (!listed) {
+            m_view.Print("unit 1 (" + target + ") was not among the " +
+                         std::to_string(rows.size()) + " devices found; dialling it all the same");
+        }
+    }
+    ++m_connectAttempts;
+    m_module.m_strTargetAddr.Set(target);
+    m_view.ClearFailure();
+    m_flow.ConnectControl(true);
+    return true;
+}
+
+bool PairRun::Pump() {
+    Clock::time_point lastResult = Clock::now();
+    const Clock::time_point searchStart = Clock::now();
+    bool searchEnded = false;
+    while (Outstanding() > 0) {
+        if (Interrupted()) {
+            Abort();
+            return false;
+        }
+        int waitMs = kJobStallMs - ElapsedMs(lastResult);
+        if (m_view.Searching() && !searchEnded) {
+            waitMs = std::min(waitMs, kSearchLimitMs - ElapsedMs(searchStart));
+        }
+        std::array<Event*, 2> events{m_host.ResultEvent(), m_interrupted};
+        WaitAny(events, std::max(0, waitMs));
+        bool any = false;
+        while (std::optional<JobResult> r = m_host.TakeResult()) {
+            any = true;
+            ++m_nResults;
+            m_last = *r;
+            m_flow.OnJobResult(r->code, r->jobId);
+        }
+        if (any) {
+            lastResult = Clock::now();
+        } else if (m_view.Searching() && !searchEnded && ElapsedMs(searchStart) >= kSearchLimitMs) {
+            // A module that never ends its device list must not hold the run.
+            searchEnded = true;
+            m_view.Print("search ended after " + std::to_string(kSearchLimitMs / 1000) + " s");
+            m_flow.SearchControl(false);
+        } else if (ElapsedMs(lastResult) >= kJobStallMs) {
+            m_stalled = true;
+            Abort();
+            return false;
+        }
+    }
+    return !Interrupted();
+}
+
+void PairRun::Abort() {
+    // The flow is left out: after the user stopped the run nothing more may
+    // be stored, and the job under way ends as norvactl's single jobs do.
+    if (Outstanding() > 0) {
+        m_module.SignalJob(EV_ABORT);
+        std::optional<JobResult> r;
+        const Clock::time_point start = Clock::now();
+        while (!r && ElapsedMs(start) < kAbortGraceMs) {
+            std::array<Event*, 1> events{m_host.ResultEvent()};
+            WaitAny(events, kAbortGraceMs - ElapsedMs(start));
+            r = m_host.TakeResult();
+        }
+        if (r && r->code == RC_ABORTED &&
+            (r->jobId == JOB_CONNECT || r->jobId == JOB_SCAN || r->jobId == JOB_INQUIRY)) {
+            m_module.SignalJob(EV_CANCEL_CMD);
+            std::array<Event*, 1> events{m_host.ResultEvent()};
+            WaitAny(events, kAbortGraceMs);
+        }
+    }
+    m_module.ClosePort();
+}
+
+bool PairRun::MoveCable(int unit) {
+    // The port is free while the cable moves.
+    m_module.ClosePort();
+    return m_plan.waitUnit ? WaitForUnit(unit) : WaitForEnter(unit);
+}
+
+bool PairRun::WaitForEnter(int unit) {
+    m_view.Print(unit == flow::UNIT_1 ? "move the cable back to unit 1 (" + m_flow.Unit1Address() +
+                                            ") and press Enter"
+                                      : "move the cable to unit 2, power it, and press Enter");
+    std::array<Event*, 1> events{m_interrupted};
+    for (;;) {
+        WaitFd in{STDIN_FILENO, POLLIN, 0};
+        const int r = WaitAny(events, -1, &in);
+        if (r == 0) {
+            m_outcome.error = "interrupted";
+            return false;
+        }
+        char c = 0;
+        const ssize_t n = r == 1 ? read(STDIN_FILENO, &c, 1) : -1;
+        if (n <= 0) {
+            m_outcome.error = "standard input ended before the cable was moved (use --wait-unit "
+                              "to wait for the module instead)";
+            return false;
+        }
+        if (c == '\n') {
+            return true;
+        }
+    }
+}
+
+bool PairRun::WaitForUnit(int unit) {
+    const std::string unit1 = m_flow.Unit1Address();
+    m_view.Print("waiting up to " + std::to_string(m_plan.waitUnitSeconds) + " s for unit " +
+                 std::to_string(unit) + " on " + PortName(m_spec.line[unit - 1]));
+    const Clock::time_point start = Clock::now();
+    while (ElapsedMs(start) < m_plan.waitUnitSeconds * 1000) {
+        const std::string address = AddressOnPort(unit);
+        const bool wanted = unit == flow::UNIT_1
+                                ? flow::SameAddress(address, unit1)
+                                : !address.empty() && !flow::SameAddress(address, unit1);
+        if (wanted) {
+            return true;
+        }
+        if (SleepUnlessSet(m_interrupted, kWaitUnitPollMs)) {
+            m_outcome.error = "interrupted";
+            return false;
+        }
+    }
+    m_outcome.error = "unit " + std::to_string(unit) + " did not answer on " +
+                      PortName(m_spec.line[unit - 1]) + " within " +
+                      std::to_string(m_plan.waitUnitSeconds) + " s";
+    return false;
+}
+
+std::string PairRun::AddressOnPort(int unit) {
+    std::string reason;
+    if (!m_controller.Open(m_spec.line[unit - 1], reason)) {
+        return {};
+    }
+    // A direct query on this thread: the worker must not take the reply.
+    m_module.StopWorker();
+    m_module.JobEvent(EV_STOP)->Reset();
+    ModuleInfo info;
+    const bool read = m_module.QueryStatus(info) == 1;
+    m_module.ClosePort();
+    return read ? info.Address() : std::string();
+}
+
+void PairRun::Arrived(int from, int to) {
+    UnitReport& u1 = m_outcome.unit[0];
+    UnitReport& u2 = m_outcome.unit[1];
+    switch (from) {
+    case STEP_FIRST:
+        u1.address = m_module.m_info.Address();
+        u1.name = m_module.m_info.Name();
+        m_view.Print(StepText(from) + "unit 1 on " + u1.port + " is " + Identity(u1));
+        break;
+    case STEP_SCAN:
+        m_view.Print(StepText(from) + "unit 1 is discoverable");
+        break;
+    case STEP_SCAN_WAIT:
+        u2.address = m_module.m_info.Address();
+        u2.name = m_module.m_info.Name();
+        m_view.Print(StepText(from) + "unit 2 on " + u2.port + " is " + Identity(u2) +
+                     (to == STEP_SUCCESS ? ", linked to unit 1 already: no search needed" : ""));
+        break;
+    case STEP_SEARCH:
+        m_view.Print(StepText(from) + "unit 2 searched: " + std::to_string(m_host.Rows().size()) +
+                     " devices found");
+        break;
+    case STEP_CONNECTION:
+        m_view.Print(StepText(from) + "unit 2 connected to unit 1");
+        break;
+    case STEP_SUCCESS:
+        m_view.Print(StepText(from) + "the units are linked");
+        break;
+    case STEP_MODE:
+        u2.stored = true;
+        m_view.Print(StepText(from) + "unit 2 stored UART " + UartText(u2.uart) + " and mode 1");
+        break;
+    case STEP_MODE1:
+        u1.stored = true;
+        m_view.Print(StepText(from) + "unit 1 stored UART " + UartText(u1.uart) + " and mode 2");
+        m_view.Print(StepText(STEP_MODE_SUCCESS) + "both units are configured");
+        break;
+    default:
+        break;
+    }
+}
+
+int PairRun::FailureExit() const {
+    if (Interrupted()) {
+        return kExitInterrupted;
+    }
+    if (m_view.OpenFailed() || m_last.code == RC_DEVICE_GONE) {
+        return kExitPortFailed;
+    }
+    const bool silent =
+        (m_last.jobId == JOB_STATUS && (m_last.code == 0 || m_last.code == RC_TIMEOUT)) ||
+        (m_last.jobId == JOB_SCAN && m_last.code == RC_TIMEOUT);
+    return silent ? kExitNoAnswer : kExitFailed;
+}
+
+PairOutcome PairRun::Finish(bool ok, const std::string& error) {
+    m_module.ClosePort();
+    m_outcome.ok = ok;
+    m_outcome.step = m_view.ActiveStep() + 1;
+    m_outcome.exitCode = ok ? kExitOk : FailureExit();
+    if (!ok) {
+        m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
+    }
+    return m_outcome;
+}
+
+} // namespace norva::tools

@@ -1,0 +1,98 @@
+#pragma once
+// One pair's run of `norvactl pair`: the pairing flow with a controller of its
+// own, played by a run that presses Next, starts the search and the connect,
+// and asks for (or waits for) the cable moves of a one-port pairing.
+
+#include "flow/PairingController.h"
+#include "flow/PairingFlow.h"
+#include "module/ModuleControl.h"
+#include "serial/Transcript.h"
+#include "tools/PairSpec.h"
+#include "tools/PairView.h"
+#include "tools/ToolHost.h"
+
+#include <optional>
+#include <string>
+
+namespace norva::tools {
+
+struct UnitReport {
+    std::string port;
+    std::string address;
+    std::string name;
+    bool stored = false;
+    flow::UartChoice uart;
+    int mode = 0;
+};
+
+struct PairOutcome {
+    std::string name;
+    bool ok = false;
+    int exitCode = 0;
+    // The last step reached (1..9).
+    int step = 1;
+    std::string error;
+    UnitReport unit[2];
+    std::optional<bool> verified;
+    std::string verifyDetail;
+};
+
+class PairRun {
+public:
+    // A job gets this long to report before the run calls it stuck.
+    static constexpr int kJobStallMs = 60000;
+    // The search ends after this long; the connect follows it.
+    static constexpr int kSearchLimitMs = 30000;
+    static constexpr int kConnectAttempts = 2;
+    // After Ctrl-C the job under way gets this long to end.
+    static constexpr int kAbortGraceMs = 5000;
+    // One-port waiting: how often the port is tried for the other unit.
+    static constexpr int kWaitUnitPollMs = 1000;
+
+    // `interrupted`: a manual event set when the run is to end (Ctrl-C);
+    // `transcript` may be null.
+    PairRun(const PairSpec& spec, const PairPlan& plan, ProgressOutput& out, Event* interrupted,
+            ITranscript* transcript);
+    ~PairRun();
+    PairRun(const PairRun&) = delete;
+    PairRun& operator=(const PairRun&) = delete;
+
+    PairOutcome Run();
+
+private:
+    bool Interrupted() const { return m_interrupted->IsSet(); }
+    uint64_t Outstanding() const { return m_flow.JobsStarted() - m_nResults; }
+    // Hands results to the flow until no job is under way; false when the
+    // run was interrupted or a job never reported.
+    bool Pump();
+    void Abort();
+    // Acts as the user does on arriving at `step`; false ends the run.
+    bool Act(int step);
+    void Press(int step);
+    bool Connect();
+    // One port: the user moves the cable to `unit` (Enter, or --wait-unit).
+    bool MoveCable(int unit);
+    bool WaitForEnter(int unit);
+    bool WaitForUnit(int unit);
+    // The address answering on the port now, read directly; empty when none.
+    std::string AddressOnPort(int unit);
+    void Arrived(int from, int to);
+    PairOutcome Finish(bool ok, const std::string& error);
+    int FailureExit() const;
+
+    const PairSpec& m_spec;
+    const PairPlan& m_plan;
+    Event* m_interrupted;
+    ToolHost m_host{false, false};
+    CModuleControl m_module{&m_host};
+    flow::CModuleController m_controller{m_module};
+    PairView m_view;
+    flow::CPairingFlow m_flow{m_view};
+    uint64_t m_nResults = 0;
+    int m_connectAttempts = 0;
+    JobResult m_last{};
+    bool m_stalled = false;
+    PairOutcome m_outcome;
+};
+
+} // namespace norva::tools

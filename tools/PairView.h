@@ -1,0 +1,69 @@
+#pragma once
+// The pairing flow on a terminal: steps and messages become lines on
+// standard error, and what a person would see on the wizard's buttons is kept
+// for the run that plays the person.
+
+#include "flow/PairingView.h"
+#include "tools/PairSpec.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace norva::tools {
+
+// Progress lines of all pairs of a run, one at a time, each with its pair's
+// name when several pairs run.
+class ProgressOutput {
+public:
+    explicit ProgressOutput(std::FILE* out) : m_out(out) {}
+    void Line(const std::string& prefix, const std::string& text);
+
+private:
+    std::mutex m_lock;
+    std::FILE* m_out;
+};
+
+class PairView : public flow::IPairingView {
+public:
+    PairView(const PairSpec& spec, ProgressOutput& out, std::string prefix)
+        : m_spec(spec), m_out(out), m_prefix(std::move(prefix)) {}
+
+    int ActiveStep() const override { return m_step; }
+    void ShowStep(int step) override { m_step = step; }
+    bool Say(const std::string& text) override;
+    void ReportOpenFailure(const std::string& reason) override;
+    void SetButtons(int flags) override;
+    void BeginSearchDisplay() override { m_searching = true; }
+    void EndSearchDisplay() override { m_searching = false; }
+    bool Searching() const override { return m_searching; }
+    void EnableSearchButton(bool /*enable*/) override {}
+    void EnableConnectButtons() override { m_handedBack = true; }
+    void EndConnecting(int /*code*/) override {}
+    void ShowConnected() override {}
+    flow::UnitLine LineOf(int unit) const override { return m_spec.line[unit - 1]; }
+    void OfferLineSettings(int unit) override;
+    flow::UartChoice UartOf(int step) const override;
+
+    void Print(const std::string& text) { m_out.Line(m_prefix, text); }
+
+    // Set when the flow handed the way on to the user (a failure, or a
+    // search or connect to be started again); cleared by the run.
+    bool HandedBack() const { return m_handedBack; }
+    void ClearHandBack() { m_handedBack = false; }
+    const std::string& LastMessage() const { return m_lastMessage; }
+    bool OpenFailed() const { return m_openFailed; }
+    void ClearFailure();
+
+private:
+    const PairSpec& m_spec;
+    ProgressOutput& m_out;
+    std::string m_prefix;
+    int m_step = flow::STEP_FIRST;
+    bool m_searching = false;
+    bool m_handedBack = false;
+    bool m_openFailed = false;
+    std::string m_lastMessage;
+};
+
+} // namespace norva::tools
