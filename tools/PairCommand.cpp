@@ -54,7 +54,7 @@ std::string UnitLine(const char* label, const UnitReport& u) {
         text += " " + u.address + (u.name.empty() ? "" : " (" + u.name + ")");
     }
     text += u.stored ? ", stored UART " + UartText(u.uart) + " and mode " + std::to_string(u.mode)
-                     : ", nothing stored";
+                     : ", not configured";
     return text + "\n";
 }
 
@@ -148,7 +148,8 @@ int RunPairCommand(const CliOptions& opt) {
     for (const PairOutcome& o : outcomes) {
         pairs.push_back(PairJson(o));
         if (!o.ok) {
-            exitCode = ++failed == 1 ? o.exitCode : kExitFailed;
+            // Failures of one kind keep their status; mixed ones are 1.
+            exitCode = ++failed == 1 || exitCode == o.exitCode ? o.exitCode : kExitFailed;
         }
         if (!opt.json) {
             PrintText(o);

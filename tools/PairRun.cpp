@@ -361,6 +361,12 @@ PairOutcome PairRun::Finish(bool ok, const std::string& error) {
     m_outcome.exitCode = ok ? kExitOk : FailureExit();
     if (!ok) {
         m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
+        if (m_outcome.exitCode == kExitNoAnswer) {
+            const int unit = m_outcome.step <= 2 || m_outcome.step >= 8 ? 1 : 2;
+            const std::string n = std::to_string(unit);
+            m_outcome.error += " (check unit " + n + "'s power and --unit" + n +
+                               "-line; 'norvactl detect' finds the setting it answers at)";
+        }
     }
     return m_outcome;
 }

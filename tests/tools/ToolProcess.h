@@ -25,18 +25,26 @@ struct ToolRun {
 
 class ToolProcess {
 public:
-    ToolProcess(const std::vector<std::string>& args,
-                const std::vector<std::string>& extraEnv = {}) {
+    // `withInput`: standard input is a pipe the test writes with Input();
+    // otherwise /dev/null.
+    ToolProcess(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv = {},
+                bool withInput = false) {
         int outPipe[2];
         int errPipe[2];
-        if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        int inPipe[2] = {-1, -1};
+        if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0 ||
+            (withInput && pipe2(inPipe, O_CLOEXEC) != 0)) {
             return;
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        if (withInput) {
+            posix_spawn_file_actions_adddup2(&actions, inPipe[0], STDIN_FILENO);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        }
 
         std::vector<std::string> argStore(args);
         std::vector<char*> argv;
@@ -63,6 +71,10 @@ public:
         close(errPipe[1]);
         m_out = outPipe[0];
         m_err = errPipe[0];
+        if (withInput) {
+            close(inPipe[0]);
+            m_in = inPipe[1];
+        }
     }
     ~ToolProcess() {
         if (m_pid > 0) {
@@ -70,7 +82,7 @@ public:
             int status = 0;
             waitpid(m_pid, &status, 0);
         }
-        for (int fd : {m_out, m_err}) {
+        for (int fd : {m_out, m_err, m_in}) {
             if (fd >= 0) {
                 close(fd);
             }
@@ -80,6 +92,29 @@ public:
     ToolProcess& operator=(const ToolProcess&) = delete;
 
     bool Started() const { return m_pid > 0; }
+    void Input(const std::string& text) {
+        if (m_in >= 0 && write(m_in, text.data(), text.size()) < 0) {
+            close(m_in);
+            m_in = -1;
+        }
+    }
+    // Reads what the child wrote to stderr until `part` appears or `timeoutMs`
+    // passes; what was read stays for Finish.
+    bool WaitForError(const std::string& part, int timeoutMs) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (m_err >= 0 && m_early.find(part) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            pollfd fd{m_err, POLLIN, 0};
+            if (left <= 0 || poll(&fd, 1, static_cast<int>(left)) <= 0) {
+                return false;
+            }
+            ReadInto(fd, m_err, m_early);
+        }
+        return m_early.find(part) != std::string::npos;
+    }
     void Signal(int sig) const {
         if (m_pid > 0) {
             kill(m_pid, sig);
@@ -89,6 +124,7 @@ public:
     // Collects the output until the child exits; kills it after `timeoutMs`.
     ToolRun Finish(int timeoutMs) {
         ToolRun run;
+        run.err = m_early;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         bool killed = false;
@@ -135,6 +171,8 @@ private:
     pid_t m_pid = -1;
     int m_out = -1;
     int m_err = -1;
+    int m_in = -1;
+    std::string m_early;
 };
 
 } // namespace norva::test

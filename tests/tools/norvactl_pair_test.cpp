@@ -1,0 +1,221 @@
+// norvactl pair against norva-sim: the nine steps without a screen, on two
+// ports and on one, with the starts and faults the field brings.
+
+#include "NorvactlRun.h"
+#include "sim/Simulator.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+namespace norva {
+namespace {
+
+using test::Contains;
+using test::kRunMs;
+using test::kWaitMs;
+using test::Norvactl;
+using test::ToolProcess;
+using test::ToolRun;
+
+class PairTest : public ::testing::Test {
+protected:
+    void Start() {
+        simulator = std::make_unique<sim::Simulator>(options);
+        std::string error;
+        ASSERT_TRUE(simulator->Start(&error)) << error;
+    }
+    void TearDown() override {
+        if (simulator) {
+            simulator->Stop();
+        }
+    }
+    std::vector<std::string> TwoPorts(std::vector<std::string> more = {}) const {
+        std::vector<std::string> args = {"pair", "--unit1", simulator->DevicePath(1), "--unit2",
+                                         simulator->DevicePath(2)};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+    bool Paired() const { return simulator->GetVerdict().wouldAutoConnect; }
+
+    sim::SimOptions options;
+    std::unique_ptr<sim::Simulator> simulator;
+};
+
+TEST_F(PairTest, TwoPortsPairAndTheReportNamesBothUnitsAndWhatWasStored) {
+    Start();
+    const ToolRun run = Norvactl(TwoPorts({"--uart", "115200,even,2,noflow", "--json"}));
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    for (int step = 1; step <= 9; ++step) {
+        EXPECT_TRUE(Contains(run.err, "step " + std::to_string(step) + " of 9: ")) << run.err;
+    }
+    const nlohmann::json report = nlohmann::json::parse(run.out);
+    EXPECT_EQ(report["command"], "pair");
+    EXPECT_EQ(report["ok"], true);
+    const nlohmann::json& pair = report["pairs"][0];
+    EXPECT_EQ(pair["unit1"]["address"], "00A0961B2C01");
+    EXPECT_EQ(pair["unit1"]["name"], "Norva-BX01");
+    EXPECT_EQ(pair["unit2"]["address"], "00A0961B2C02");
+    EXPECT_EQ(pair["unit1"]["stored"]["mode"], 2);
+    EXPECT_EQ(pair["unit2"]["stored"]["mode"], 1);
+    EXPECT_EQ(pair["unit2"]["stored"]["baud"], 115200);
+    EXPECT_EQ(pair["unit2"]["stored"]["parity"], "even");
+    EXPECT_EQ(pair["unit2"]["stored"]["flow_control"], false);
+    EXPECT_TRUE(Paired()) << simulator->GetVerdict().Describe();
+    EXPECT_EQ(sim::DescribeUart(simulator->Snapshot(1).stored), "115200,E,2,NoFC");
+}
+
+// The wizard's recoveries, through the same flow: a unit left discoverable,
+// a pair still linked, a unit with its result codes off, a pair configured
+// before (unit 2 links by itself at step 3).
+TEST_F(PairTest, StartsThatNeedARecoveryStillPair) {
+    struct Case {
+        const char* what;
+        void (*set)(sim::SimOptions&);
+    };
+    const Case cases[] = {
+        {"pending", [](sim::SimOptions& o) { o.unit[0].startPending = true; }},
+        {"connected",
+         [](sim::SimOptions& o) { o.unit[0].startConnected = o.unit[1].startConnected = true; }},
+        {"S10=0", [](sim::SimOptions& o) { o.unit[1].responsesOff = true; }},
+        {"paired before", [](sim::SimOptions& o) { o.startPaired = true; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        options = {};
+        c.set(options);
+        Start();
+        const ToolRun run = Norvactl(TwoPorts());
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        EXPECT_TRUE(Paired()) << simulator->GetVerdict().Describe();
+        simulator->Stop();
+        simulator.reset();
+    }
+}
+
+TEST_F(PairTest, OldFirmwareKeepsFlowControlSoNoFlowIsNotReportedAsStored) {
+    options.unit[1].oldFirmware = true;
+    Start();
+    const ToolRun refused = Norvactl(TwoPorts({"--uart", "9600,none,1,noflow", "--json"}));
+    EXPECT_EQ(refused.exitCode, 1) << refused.err;
+    const nlohmann::json report = nlohmann::json::parse(refused.out);
+    EXPECT_EQ(report["pairs"][0]["step"], 7);
+    EXPECT_TRUE(report["pairs"][0]["unit2"]["stored"].is_null());
+    EXPECT_TRUE(
+        Contains(report["error"].get<std::string>(), "cannot turn hardware flow control off"))
+        << refused.out;
+    // With flow control kept the old unit stores the short form and pairs.
+    const ToolRun kept = Norvactl(TwoPorts());
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_TRUE(Paired());
+}
+
+TEST_F(PairTest, AWrongLineSettingIsNoAnswerAndTheRightOnePairs) {
+    options.unit[0].uart = {19200, 'N', 1, true};
+    Start();
+    const ToolRun wrong = Norvactl(TwoPorts());
+    EXPECT_EQ(wrong.exitCode, 4) << wrong.err;
+    EXPECT_TRUE(Contains(wrong.err, "step 1: Communication with Norva-BX was failed")) << wrong.err;
+    EXPECT_TRUE(Contains(wrong.err, "--unit1-line")) << wrong.err;
+    const ToolRun right = Norvactl(TwoPorts({"--unit1-line", "19200,none,1"}));
+    EXPECT_EQ(right.exitCode, 0) << right.err;
+    EXPECT_TRUE(Paired());
+}
+
+TEST_F(PairTest, OnePortWaitsForTheOtherUnitOnTheCable) {
+    options.follow = true;
+    options.onePort = true;
+    Start();
+    const ToolRun run =
+        Norvactl({"pair", "--port", simulator->DevicePath(1), "--wait-unit", "--json"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "waiting up to 300 s for unit 2")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "waiting up to 300 s for unit 1")) << run.err;
+    EXPECT_TRUE(Paired());
+}
+
+// Without --wait-unit a person moves the cable and presses Enter; pressing it
+// before moving the cable gets the wizard's "unit 1 again" and a new prompt.
+TEST_F(PairTest, OnePortAsksForEnterAndAsksAgainWhileUnitOneIsStillThere) {
+    options.onePort = true;
+    Start();
+    ToolProcess p({NORVACTL_PATH, "pair", "--port", simulator->DevicePath(1)}, {}, true);
+    ASSERT_TRUE(p.WaitForError("move the cable to unit 2", kWaitMs));
+    p.Input("\n");
+    ASSERT_TRUE(p.WaitForError("trying again", kWaitMs));
+    simulator->Attach(2);
+    p.Input("\n");
+    ASSERT_TRUE(p.WaitForError("move the cable back to unit 1", kRunMs));
+    simulator->Attach(1);
+    p.Input("\n");
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "is Norva-BX01 (00A0961B2C01) again")) << run.err;
+    EXPECT_TRUE(Paired());
+}
+
+TEST_F(PairTest, OnePortWithoutAPersonEndsAtTheFirstCableMove) {
+    options.onePort = true;
+    Start();
+    const ToolRun run = Norvactl({"pair", "--port", simulator->DevicePath(1)});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(Contains(run.err, "standard input ended")) << run.err;
+    EXPECT_TRUE(Contains(run.out, "not paired: step 3")) << run.out;
+}
+
+// Ctrl-C during the search: the search is cancelled and nothing is stored.
+TEST_F(PairTest, InterruptEndsTheRunWithNothingStored) {
+    options.timing.inquiryMs = 20000;
+    Start();
+    ToolProcess p([&] {
+        std::vector<std::string> a = TwoPorts();
+        a.insert(a.begin(), NORVACTL_PATH);
+        return a;
+    }());
+    ASSERT_TRUE(p.WaitForError("step 3 of 9", kWaitMs));
+    p.Signal(SIGINT);
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_EQ(simulator->Snapshot(2).mode, 0);
+    EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Standby);
+}
+
+TEST_F(PairTest, AnUnpluggedUnitEndsTheRunWithThePortFailure) {
+    options.timing.inquiryMs = 20000;
+    Start();
+    ToolProcess p([&] {
+        std::vector<std::string> a = TwoPorts();
+        a.insert(a.begin(), NORVACTL_PATH);
+        return a;
+    }());
+    ASSERT_TRUE(p.WaitForError("step 3 of 9", kWaitMs));
+    simulator->Unplug(2);
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_TRUE(Contains(run.err, "The connection to Norva-BX was lost")) << run.err;
+}
+
+TEST(PairCommandLine, OptionsThatCannotPairAreUsageErrors) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"pair"},
+        {"pair", "--unit1", "COM3"},
+        {"pair", "--unit1", "COM3", "--unit2", "COM3"},
+        {"pair", "--unit1", "COM3", "--unit2", "COM4", "--port", "COM5"},
+        {"pair", "--port", "COM3", "--uart", "9600,odd,1"},
+        {"pair", "--port", "COM3", "--uart", "9601,none,1"},
+        {"pair", "--port", "COM3", "--unit1-line", "9600,none"},
+        {"pair", "--port", "COMX"},
+        {"pair", "--batch", "/nonexistent/pairs.txt"},
+    };
+    for (const std::vector<std::string>& args : bad) {
+        const ToolRun run = Norvactl(args);
+        EXPECT_EQ(run.exitCode, 2) << args.back() << "\n" << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+}
+
+} // namespace
+} // namespace norva
