@@ -1,6 +1,9 @@
 #include "tools/Session.h"
 
+#include "flow/PairingController.h"
+#include "flow/PairingFlow.h"
 #include "tools/ExitCodes.h"
+#include "tools/PairView.h"
 
 #include <array>
 #include <cerrno>
@@ -376,48 +379,59 @@ int Session::Disconnect() {
     return Finish(r->jobId, r->code, r->jobId == JOB_DISCONNECT && r->code == RC_DISCONNECTED);
 }
 
+namespace {
+
+// `apply` stores the mode the user names, not the pairing's mode of step 7.
+class ApplyController : public flow::CModuleController {
+public:
+    ApplyController(CModuleControl& module, int mode) : CModuleController(module), m_mode(mode) {}
+    void SetApply(int /*mode*/, const flow::UartChoice& uart) override {
+        CModuleController::SetApply(m_mode, uart);
+    }
+
+private:
+    int m_mode;
+};
+
+} // namespace
+
+// Step 7 of the pairing flow on the open port: the apply, and when the module
+// does not hear it (still linked in data mode) the check, the hang-up and the
+// apply again, as the wizard does it.
 int Session::Apply() {
-    m_module.m_nApplyMode.store(m_opt.applyMode);
-    m_module.m_nApplyBaud.store(m_opt.applyBaud);
-    m_module.m_nApplyParity.store(m_opt.applyParity);
-    m_module.m_nApplyStopBits.store(m_opt.applyStopBits);
-    m_module.m_nApplyFlow.store(m_opt.noFlow ? 0 : 1);
+    PairSpec spec;
+    spec.line[1].port = m_opt.comPort;
+    spec.line[1].device = m_opt.device;
+    spec.line[1].baud = m_opt.baud;
+    spec.line[1].parity = static_cast<uint8_t>(m_opt.parity);
+    spec.line[1].stopBits = static_cast<uint8_t>(m_opt.stopBits);
+    spec.uart[1] = {m_opt.applyBaud, m_opt.applyParity, m_opt.applyStopBits, m_opt.noFlow ? 0 : 1};
+    ProgressOutput out(stderr);
+    PairView view(spec, out, "note: ");
+    ApplyController controller(m_module, m_opt.applyMode);
+    flow::CPairingFlow flow(view);
+    flow.Attach(&controller);
     // No status has been read in this run: flow control counts as not
     // reported until a status job says otherwise.
     m_module.m_info.m_nFlowControl.store(1);
-    std::optional<JobResult> r = RunJob(EV_APPLY, {JOB_APPLY});
-    if (!r) {
-        return kExitInterrupted;
-    }
-    if (r->code == RC_TIMEOUT) {
-        // A module still connected in data mode hears nothing: as the wizard
-        // does, check the link, hang it up, and the disconnect job runs the
-        // apply job again.
-        m_module.m_nCurOp.store(OP_APPLY_AGAIN);
-        std::optional<JobResult> s = RunJob(EV_STATUS, {JOB_STATUS});
-        if (!s) {
+    view.ShowStep(flow::STEP_MODE);
+    flow.Next(flow::STEP_MODE);
+    JobResult last{RC_OK, JOB_APPLY};
+    for (uint64_t results = 0; flow.JobsStarted() > results; ++results) {
+        std::optional<JobResult> r =
+            Await({JOB_APPLY, JOB_STATUS, JOB_DISCONNECT, JOB_ESCAPE, JOB_CANCEL_CMD}, -1);
+        if (!r || Interrupted()) {
             return kExitInterrupted;
         }
-        if (s->code == RC_DEVICE_GONE) {
-            return Finish(JOB_STATUS, s->code, false);
-        }
-        if (s->code != 0 && s->code != RC_STOPPED &&
-            m_module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
-            if (!m_opt.json) {
-                std::printf("module is connected: hanging up before applying again\n");
-            }
-            m_module.ReturnOnline();
-            SettleAfterReturnOnline();
-            r = RunJob(EV_DISCONNECT, {JOB_APPLY, JOB_DISCONNECT, JOB_ESCAPE});
-            if (!r) {
-                return kExitInterrupted;
-            }
-            if (r->jobId != JOB_APPLY) {
-                return Finish(r->jobId, r->code, false);
-            }
-        }
+        last = *r;
+        flow.OnJobResult(r->code, r->jobId);
     }
-    return Finish(JOB_APPLY, r->code, r->code == RC_DONE);
+    const bool ok = view.ActiveStep() == flow::STEP_MODE1;
+    const int rc = Finish(last.jobId, last.code, ok);
+    if (rc == kExitFailed && !view.LastMessage().empty()) {
+        m_error = view.LastMessage();
+    }
+    return rc;
 }
 
 // Transactions that have no job of their own run on this thread, the way the
