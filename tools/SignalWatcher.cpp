@@ -88,10 +88,13 @@ void SignalWatcher::Run(CModuleControl* module) {
             const int n = ++m_count;
             // Direct transactions run on the main thread, so the abort has to
             // be sent from here.
-            module->SignalJob(n == 1 ? EV_ABORT : EV_STOP);
-            std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
-                                          "command (again to stop at once)\n"
-                                        : "norvactl: stopping\n");
+            if (module != nullptr) {
+                module->SignalJob(n == 1 ? EV_ABORT : EV_STOP);
+                std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
+                                              "command (again to stop at once)\n"
+                                            : "norvactl: stopping\n");
+            }
+            m_signalled.Set();
             m_notice.Set();
         }
     }

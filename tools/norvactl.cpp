@@ -2,6 +2,7 @@
 // controller and device-job worker as the wizard.
 
 #include "tools/CliOptions.h"
+#include "tools/DetectCommand.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
 #include "tools/PortsCommand.h"
@@ -45,6 +46,9 @@ int main(int argc, char** argv) {
     }
     if (opt.command == "ports") {
         return ListPorts(opt);
+    }
+    if (opt.command == "detect") {
+        return RunDetect(opt);
     }
     Session session(opt);
     return session.Run();

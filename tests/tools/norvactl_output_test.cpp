@@ -37,7 +37,8 @@ TEST(NorvactlCommandLine, VersionIsTheProjectVersion) {
 TEST(NorvactlJson, EveryOutcomeIsOneValidObjectWithTheSameKeys) {
     const std::set<std::string> keys = {"command", "ok",     "exit",        "error",
                                         "job",     "result", "result_name", "status",
-                                        "devices", "value",  "ports",       "time_limit_reached"};
+                                        "devices", "value",  "ports",       "time_limit_reached",
+                                        "setting"};
     ScriptedPeer peer;
     ASSERT_TRUE(peer.Ok());
     const std::string badName = "\xff\xe4";
