@@ -1,8 +1,43 @@
 #include "pages/SettingsSearch.h"
 
-#include <QMetaObject>
+#include "wizard/ThreadHandoff.h"
+
+#include <QCoreApplication>
+#include <QEvent>
 
 namespace norva {
+
+namespace {
+
+class SearchCall : public QEvent {
+public:
+    explicit SearchCall(std::function<void()> call) : QEvent(Type()), m_call(std::move(call)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    void Run() { m_call(); }
+
+private:
+    std::function<void()> m_call;
+};
+
+} // namespace
+
+void CSettingsSearch::Queue(std::function<void()> call) {
+    auto* event = new SearchCall(std::move(call));
+    MarkPublished();
+    QCoreApplication::postEvent(this, event);
+}
+
+bool CSettingsSearch::event(QEvent* event) {
+    MarkReceived();
+    if (event->type() == SearchCall::Type()) {
+        static_cast<SearchCall*>(event)->Run();
+        return true;
+    }
+    return QObject::event(event);
+}
 
 QString SettingText(const LineSettings& s) {
     return QStringLiteral("%1, %2, %3")
@@ -32,18 +67,13 @@ bool CSettingsSearch::Start(const std::string& path) {
         const DetectResult result = DetectSettings(
             path, &m_stop, [this, generation](int index, int count, const LineSettings& s) {
                 const QString text = SettingText(s);
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, generation, index, count, text] {
-                        if (generation == m_generation) {
-                            emit Progress(index, count, text);
-                        }
-                    },
-                    Qt::QueuedConnection);
+                Queue([this, generation, index, count, text] {
+                    if (generation == m_generation) {
+                        emit Progress(index, count, text);
+                    }
+                });
             });
-        QMetaObject::invokeMethod(
-            this, [this, generation, result] { Deliver(generation, result); },
-            Qt::QueuedConnection);
+        Queue([this, generation, result] { Deliver(generation, result); });
     });
     return true;
 }

@@ -6,6 +6,7 @@
 #include "module/SettingsDetect.h"
 
 #include <QObject>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -28,7 +29,12 @@ signals:
     void Progress(int index, int count, QString setting);
     void Finished(norva::DetectResult result);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    // Any thread: runs `call` on the UI thread, after what was queued before.
+    void Queue(std::function<void()> call);
     void Deliver(int generation, const DetectResult& result);
 
     Event m_stop{Event::Mode::Manual};
