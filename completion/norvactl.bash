@@ -3,7 +3,7 @@
 # test keeps the lists equal to what norvactl's help shows. COM names are
 # asked of "norvactl ports", as they change with the cables plugged in.
 
-_norvactl_commands="ports status probe escape cancel scan inquiry connect disconnect
+_norvactl_commands="ports status probe detect escape cancel scan inquiry connect disconnect
     set-mode set-uart apply read-sreg write-sreg reset help"
 _norvactl_port_options="--port --device --baud --parity --stop --port-baud --port-parity
     --port-stop"
@@ -56,7 +56,11 @@ _norvactl() {
     *)
         if [[ $cur == -* ]]; then
             words="$_norvactl_other_options $(_norvactl_command_options "$command")"
-            [[ $command != ports && $command != help ]] && words+=" $_norvactl_port_options"
+            if [[ $command == detect ]]; then
+                words+=" --port --device"
+            elif [[ $command != ports && $command != help ]]; then
+                words+=" $_norvactl_port_options"
+            fi
         elif [[ -z $command || $command == help ]]; then
             words=$_norvactl_commands
         fi

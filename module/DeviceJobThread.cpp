@@ -234,8 +234,10 @@ void DeviceJobThread(CModuleControl* module) {
             continue; // an abort with no transaction under way is used up
         }
         if (slot > EV_ABORT && slot < kJobEventCount) {
+            module->m_bJobRunning.store(true);
             const int paused = module->Pause(kJobPauseMs);
             if (paused == RC_STOPPED) {
+                module->m_bJobRunning.store(false);
                 return; // stopped before the job began: leave the module alone
             }
             if (paused == RC_ABORTED) {
@@ -244,9 +246,11 @@ void DeviceJobThread(CModuleControl* module) {
                 if (host != nullptr) {
                     host->PostJobResult(RC_ABORTED, JobIdOfSlot(slot));
                 }
+                module->m_bJobRunning.store(false);
                 continue;
             }
             runner.Run(slot);
+            module->m_bJobRunning.store(false);
             continue;
         }
 

@@ -107,6 +107,8 @@ public:
     int LastStatusFailure() const { return m_nStatusFailure.load(); }
 
     bool WorkerRunning() const { return m_bWorkerRunning.load() != 0; }
+    // True from the moment the worker took a job's event until the job ended.
+    bool JobRunning() const { return m_bJobRunning.load(); }
     // Counts the successful opens: a result posted by a worker of an earlier
     // open carries an older number and must not act on this one.
     int Generation() const { return m_nGeneration.load(); }
@@ -154,6 +156,7 @@ private:
     IModuleHost* m_hWndNotify;
     std::thread m_pWorkerThread;
     std::atomic<int> m_bWorkerRunning{0};
+    std::atomic<bool> m_bJobRunning{false};
     std::atomic<uint64_t> m_nBytesTaken{0};
     std::atomic<int> m_nStatusFailure{0};
     std::atomic<int> m_nGeneration{0};

@@ -2,9 +2,13 @@
 
 #include "pages/ComboValues.h"
 #include "pages/PageCommon.h"
+#include "pages/SettingsSearch.h"
+#include "platform/ComMap.h"
+#include "res/strings/StringTable.h"
 #include "serial/SerialPortList.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,6 +71,10 @@ private:
     std::function<void()> m_store;
 };
 
+QString Text(int id, std::initializer_list<std::string> args = {}) {
+    return QString::fromStdString(FormatString(id, args));
+}
+
 // Qt selects the first item of a filled box by itself; a stored value that
 // matches no entry must show as no selection.
 void FillValueBox(QComboBox* box, const char* const texts[], const int values[], int count,
@@ -128,15 +136,32 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
         grid->addWidget(box, row, 1);
         ++row;
     }
+    m_detectButton = new QPushButton(this);
+    m_detectButton->setObjectName(QStringLiteral("detectButton"));
+    m_detectButton->setAutoDefault(false);
+    m_detectButton->setDefault(false);
+    m_detectText = new QLabel(this);
+    m_detectText->setObjectName(QStringLiteral("detectText"));
+    m_detectText->setWordWrap(true);
+    grid->addWidget(m_detectButton, row, 1);
+    ++row;
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(grid);
+    layout->addWidget(m_detectText);
     layout->addWidget(m_okButton, 0, Qt::AlignHCenter);
+
+    m_search = new CSettingsSearch(this);
+    connect(m_search, &CSettingsSearch::Progress, this, &CPortSettingDlg::OnDetectProgress);
+    connect(m_search, &CSettingsSearch::Finished, this, &CPortSettingDlg::OnDetectFinished);
+    connect(m_detectButton, &QPushButton::clicked, this, &CPortSettingDlg::OnDetectButton);
 
     // Template order: the baud box is the first tab stop, the port box last.
     setTabOrder(m_cbBaudRate, m_cbParity);
     setTabOrder(m_cbParity, m_cbStopBits);
-    setTabOrder(m_cbStopBits, m_okButton);
+    setTabOrder(m_cbStopBits, m_detectButton);
+    setTabOrder(m_detectButton, m_okButton);
     setTabOrder(m_okButton, m_cbPort);
 
     connect(m_okButton, &QPushButton::clicked, this, &CPortSettingDlg::OnOkButton);
@@ -145,6 +170,86 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
     installEventFilter(filter);
     for (QWidget* child : findChildren<QWidget*>()) {
         child->installEventFilter(filter);
+    }
+}
+
+CPortSettingDlg::~CPortSettingDlg() {
+    m_search->Stop();
+}
+
+bool CPortSettingDlg::Detecting() const {
+    return m_search->Running();
+}
+
+void CPortSettingDlg::done(int result) {
+    if (m_search->Running()) {
+        m_search->Stop();
+        ShowDetectIdle(QString());
+    }
+    QDialog::done(result);
+}
+
+void CPortSettingDlg::ShowDetectIdle(const QString& text) {
+    m_detectButton->setText(Text(IDS_DETECT_BUTTON));
+    m_cbPort->setEnabled(true);
+    m_detectText->setText(text);
+}
+
+void CPortSettingDlg::OnDetectButton() {
+    if (m_search->Running()) {
+        m_search->Stop();
+        ShowDetectIdle(Text(IDS_DETECT_STOPPED));
+        return;
+    }
+    const QString port = m_cbPort->currentText();
+    const std::string path = ComDevicePath(ReadComNumber(port));
+    if (path.empty()) {
+        ShowDetectIdle(Text(IDS_DETECT_NO_PORT));
+        return;
+    }
+    const QString name = port.section(QLatin1Char(' '), 0, 0);
+    if (m_releasePort && !m_releasePort()) {
+        ShowDetectIdle(Text(IDS_DETECT_IN_USE, {name.toStdString()}));
+        return;
+    }
+    m_searchPort = name;
+    m_search->Start(path);
+    m_detectButton->setText(Text(IDS_DETECT_STOP));
+    // The search runs on this port: another choice now would not be searched.
+    m_cbPort->setEnabled(false);
+    OnDetectProgress(1, kDetectSettingCount, SettingText(DetectOrder().front()));
+}
+
+void CPortSettingDlg::OnDetectProgress(int index, int count, const QString& setting) {
+    m_detectText->setText(Text(IDS_DETECT_PROGRESS, {setting.toStdString(), std::to_string(index),
+                                                     std::to_string(count)}));
+}
+
+void CPortSettingDlg::OnDetectFinished(const DetectResult& r) {
+    const std::string port = m_searchPort.toStdString();
+    switch (r.outcome) {
+    case DetectResult::Outcome::Found: {
+        const auto select = [](QComboBox* box, int value) {
+            const int i = box->findData(value);
+            if (i >= 0) {
+                box->setCurrentIndex(i);
+            }
+        };
+        select(m_cbBaudRate, static_cast<int>(r.setting.BaudRate));
+        select(m_cbParity, r.setting.Parity);
+        select(m_cbStopBits, r.setting.StopBits);
+        ShowDetectIdle(Text(IDS_DETECT_FOUND, {SettingText(r.setting).toStdString()}));
+        break;
+    }
+    case DetectResult::Outcome::NoAnswer:
+        ShowDetectIdle(Text(IDS_DETECT_NONE, {port}));
+        break;
+    case DetectResult::Outcome::Cancelled:
+        ShowDetectIdle(Text(IDS_DETECT_STOPPED));
+        break;
+    default:
+        ShowDetectIdle(Text(IDS_DETECT_FAILED, {r.reason}));
+        break;
     }
 }
 
@@ -157,6 +262,7 @@ void CPortSettingDlg::OnInitDialog() {
     if (auto* intro = findChild<QLabel*>(QStringLiteral("introText"))) {
         intro->setText(QStringLiteral("Config serial option to communicate with Norva-BX."));
     }
+    ShowDetectIdle(QString());
     m_cbPort->clear();
     m_cbBaudRate->clear();
     m_cbParity->clear();

@@ -1,16 +1,28 @@
 #pragma once
 // "Application Setting": COM port and line settings for talking to one unit.
 
+#include "module/SettingsDetect.h"
+
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
+#include <functional>
 
 namespace norva {
+
+class CSettingsSearch;
 
 class CPortSettingDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CPortSettingDlg(QWidget* parent = nullptr);
+    ~CPortSettingDlg() override;
+
+    // Called on the UI thread before a search: whoever holds the port lets
+    // it go, or returns false while it cannot (a job is using it).
+    void SetPortReleaser(std::function<bool()> release) { m_releasePort = std::move(release); }
+    bool Detecting() const;
 
     // Fills the boxes (fresh port enumeration) and runs the dialog modally.
     int DoModal();
@@ -26,10 +38,27 @@ public:
     QComboBox* m_cbParity = nullptr;   // 1001
     QComboBox* m_cbBaudRate = nullptr; // 1000
     QPushButton* m_okButton = nullptr; // 1020
+    QPushButton* m_detectButton = nullptr;
+    QLabel* m_detectText = nullptr;
+
+public slots:
+    // The search ends and its port is closed before the dialog closes.
+    void done(int result) override;
 
 protected:
     void OnInitDialog();
     void OnOkButton();
+    // Starts the search on the port in the port box, or stops it.
+    void OnDetectButton();
+
+private:
+    void OnDetectProgress(int index, int count, const QString& setting);
+    void OnDetectFinished(const DetectResult& result);
+    void ShowDetectIdle(const QString& text);
+
+    CSettingsSearch* m_search = nullptr;
+    std::function<bool()> m_releasePort;
+    QString m_searchPort; // the port box's text when the search began
 };
 
 } // namespace norva

@@ -234,16 +234,9 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
         return false;
     }
     m_fd = fd;
-    termios actual{};
-    if (tcsetattr(fd, TCSANOW, &wanted) != 0 || tcgetattr(fd, &actual) != 0) {
-        err = Fail(errno, path);
-        Close();
-        return false;
-    }
-    if (cfgetospeed(&actual) != cfgetospeed(&wanted) ||
-        (actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
-        err.code = EINVAL;
-        err.reason = path + ": the device did not take the baud rate or stop bits";
+    m_path = path;
+    err = ApplyTermios(wanted);
+    if (err) {
         Close();
         return false;
     }
@@ -258,6 +251,35 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     }
     tcflush(fd, TCIOFLUSH);
     return true;
+}
+
+OsError SerialDevice::ApplyTermios(const termios& wanted) const {
+    termios actual{};
+    if (tcsetattr(m_fd, TCSANOW, &wanted) != 0 || tcgetattr(m_fd, &actual) != 0) {
+        return Fail(errno, m_path);
+    }
+    if (cfgetospeed(&actual) != cfgetospeed(&wanted) ||
+        (actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
+        return {EINVAL, m_path + ": the device did not take the baud rate or stop bits"};
+    }
+    return {};
+}
+
+bool SerialDevice::SetLine(const LineSettings& settings, OsError* error) {
+    OsError dummy;
+    OsError& err = error != nullptr ? *error : dummy;
+    termios wanted{};
+    if (m_fd < 0) {
+        err = {EBADF, "the port is not open"};
+        return false;
+    }
+    if (!BuildTermios(settings, &wanted)) {
+        err = {EINVAL,
+               "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")"};
+        return false;
+    }
+    err = ApplyTermios(wanted);
+    return !err;
 }
 
 void SerialDevice::Close() {

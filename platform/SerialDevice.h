@@ -57,6 +57,9 @@ public:
     // settings back and fails when baud rate or stop bits did not take.
     bool Open(const std::string& path, const LineSettings& settings, OsError* error);
     void Close();
+    // Puts other line settings into effect on the open device, with the same
+    // read-back check as Open; the port stays open whatever the outcome.
+    bool SetLine(const LineSettings& settings, OsError* error);
     bool IsOpen() const { return m_fd >= 0; }
     int Fd() const { return m_fd; }
 
@@ -80,8 +83,10 @@ public:
 
 private:
     void ReleaseLockFile();
+    OsError ApplyTermios(const termios& wanted) const;
 
     int m_fd = -1;
+    std::string m_path;
     std::string m_lockFile; // our UUCP lock, empty when the directory took none
 };
 

@@ -31,6 +31,11 @@ const CommandText kCommands[] = {
     {"ports", "list the serial ports present as \"COMn (device)\" with their USB details", "", ""},
     {"status", "check the module and read its status (status job)", kPortSynopsis, ""},
     {"probe", "send \"AT\" and wait for OK", kPortSynopsis, ""},
+    {"detect", "find the module's UART setting by trying every setting it can store",
+     " (--port COMn | --device PATH) [--json]",
+     "Tries 9600 8N1 first, then the other rates and framings (36 settings,\n"
+     "at most a few seconds) and prints the one that answered as the options\n"
+     "to pass back, e.g. \"--baud 115200 --parity even --stop 2\".\n"},
     {"escape", "leave data mode with \"+++\" (escape job)", kPortSynopsis, ""},
     {"cancel", "cancel a pending scan, search or connect (cancel job)", kPortSynopsis, ""},
     {"scan", "make the module discoverable and connectable (scan job)",
@@ -111,7 +116,7 @@ void AddLineOptions(CLI::App* app, CliOptions& out, bool shortNames) {
     add("--port-stop", out.stopBits, StopBits(), "S", "the same as --stop, anywhere");
 }
 
-void AddPortOptions(CLI::App* app, CliOptions& out, bool shortNames) {
+void AddPortChoice(CLI::App* app, CliOptions& out) {
     app->add_option("--port", out.comPort, "the port by its COM number (see 'norvactl ports')")
         ->transform(ComPort())
         ->type_name("COMn")
@@ -119,6 +124,10 @@ void AddPortOptions(CLI::App* app, CliOptions& out, bool shortNames) {
     app->add_option("--device", out.device, "the port by its device path")
         ->type_name("PATH")
         ->group(kPortGroup);
+}
+
+void AddPortOptions(CLI::App* app, CliOptions& out, bool shortNames) {
+    AddPortChoice(app, out);
     AddLineOptions(app, out, shortNames);
 }
 
@@ -310,6 +319,10 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out) {
         }
         if (std::string(c.name) == "pair") {
             AddOutputOptions(sub, out, true);
+        } else if (std::string(c.name) == "detect") {
+            // It chooses the line settings itself.
+            AddPortChoice(sub, out);
+            AddOutputOptions(sub, out, false);
         } else if (IsModuleCommand(c.name)) {
             AddPortOptions(sub, out, std::string(c.name) != "apply");
             AddOutputOptions(sub, out, true);

@@ -36,7 +36,17 @@ JsonReport::JsonReport(const std::string& command) {
         m_json[key] = nullptr;
     }
     m_json["time_limit_reached"] = false;
+    m_json["setting"] = nullptr;
     m_json["pairs"] = nullptr;
+}
+
+void JsonReport::SetSetting(const LineSettings& s, int tried) {
+    m_json["setting"] = {
+        {"baud", s.BaudRate},
+        {"parity", s.Parity == kEvenParity ? "even" : (s.Parity == kOddParity ? "odd" : "none")},
+        {"stop", s.StopBits == kTwoStopBits ? 2 : 1},
+        {"tried", tried},
+    };
 }
 
 void JsonReport::SetResult(int jobId, int code, const std::string& name) {

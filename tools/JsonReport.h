@@ -4,6 +4,7 @@
 // same keys (docs/norvactl.md lists them).
 
 #include "module/ModuleInfo.h"
+#include "platform/SerialDevice.h"
 #include "serial/SerialPortList.h"
 #include "tools/ToolHost.h"
 
@@ -27,6 +28,8 @@ public:
     void SetTimeLimitReached() { m_json["time_limit_reached"] = true; }
     // `norvactl pair`: one object per pair.
     void SetPairs(nlohmann::ordered_json pairs) { m_json["pairs"] = std::move(pairs); }
+    // `detect`: the setting that answered, and how many were tried.
+    void SetSetting(const LineSettings& setting, int tried);
 
     // One line of valid UTF-8: bytes a module sent that are not UTF-8 become
     // U+FFFD.

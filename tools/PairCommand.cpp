@@ -124,7 +124,7 @@ int RunPairCommand(const CliOptions& opt) {
     std::vector<std::unique_ptr<PairRun>> runs;
     for (const PairSpec& spec : plan.pairs) {
         runs.push_back(
-            std::make_unique<PairRun>(spec, plan, progress, signals.Fired(),
+            std::make_unique<PairRun>(spec, plan, progress, signals.Signalled(),
                                       transcripts.For(transcripts.file != nullptr, opt.verbose)));
     }
     std::vector<PairOutcome> outcomes(runs.size());

@@ -90,11 +90,11 @@ void SignalWatcher::Run(CModuleControl* module) {
             // be sent from here.
             if (module != nullptr) {
                 module->SignalJob(n == 1 ? EV_ABORT : EV_STOP);
+                std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
+                                              "command (again to stop at once)\n"
+                                            : "norvactl: stopping\n");
             }
-            std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
-                                          "command (again to stop at once)\n"
-                                        : "norvactl: stopping\n");
-            m_fired.Set();
+            m_signalled.Set();
             m_notice.Set();
         }
     }

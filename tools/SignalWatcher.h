@@ -23,7 +23,7 @@ public:
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;
 
-    // `module` (may be null) gets the abort and the stop.
+    // `module` may be null: a command without a controller watches Signalled().
     void Start(CModuleControl* module);
     void Stop();
 
@@ -34,8 +34,8 @@ public:
     std::string Describe() const;
     // Auto-reset: set on every signal.
     Event* Notice() { return &m_notice; }
-    // Manual-reset: set from the first signal on, for any number of waiters.
-    Event* Fired() { return &m_fired; }
+    // Manual reset: set from the first signal on.
+    Event* Signalled() { return &m_signalled; }
 
 private:
     void Run(CModuleControl* module);
@@ -43,7 +43,7 @@ private:
     int m_fd = -1;
     Event m_quit{Event::Mode::Manual};
     Event m_notice{Event::Mode::Auto};
-    Event m_fired{Event::Mode::Manual};
+    Event m_signalled{Event::Mode::Manual};
     std::atomic<int> m_count{0};
     std::atomic<int> m_first{0};
     std::thread m_thread;

@@ -2,6 +2,7 @@
 // controller and device-job worker as the wizard.
 
 #include "tools/CliOptions.h"
+#include "tools/DetectCommand.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
 #include "tools/PairCommand.h"
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
     }
     if (opt.command == "pair") {
         return RunPairCommand(opt);
+    }
+    if (opt.command == "detect") {
+        return RunDetect(opt);
     }
     Session session(opt);
     return session.Run();

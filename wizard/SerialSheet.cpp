@@ -37,6 +37,19 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
       m_nStartPage(selectPage) {
     InitResources();
     g_mainSheet = this;
+    // A search in a setting dialog needs the port the controller may hold;
+    // the next step reopens it.
+    for (CPortSettingDlg* setting : {&m_unit1Setting, &m_unit2Setting}) {
+        setting->SetPortReleaser([this] {
+            if (m_pModule && m_pModule->JobRunning()) {
+                return false;
+            }
+            if (m_pModule) {
+                m_pModule->ClosePort();
+            }
+            return true;
+        });
+    }
     setWindowTitle(caption);
     setObjectName(QStringLiteral("CSerialSheet"));
     // No Help button anywhere.

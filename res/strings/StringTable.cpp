@@ -52,6 +52,24 @@ constexpr Entry kTable[] = {
     {IDS_APPLY_NOT_CONFIRMED,
      "Norva-BX did not confirm the settings. Check the module, then press Next to try again.",
      "Norva-BX가 설정을 확인하지 않았습니다. 모듈을 확인한 후 다음을 눌러 다시 시도해 주십시오."},
+    {IDS_DETECT_BUTTON, "Detect", "자동 찾기"},
+    {IDS_DETECT_STOP, "Stop", "중지"},
+    {IDS_DETECT_PROGRESS, "Detecting... %s (%s/%s)", "찾는 중... %s (%s/%s)"},
+    {IDS_DETECT_FOUND, "Norva-BX answered at %s. Press OK to use this setting.",
+     "Norva-BX가 %s에서 응답했습니다. 이 설정을 사용하려면 OK를 눌러 주십시오."},
+    {IDS_DETECT_NONE,
+     "No setting answered on %s. Check Norva-BX's power and cable, then press Detect again.",
+     "%s에서 응답한 설정이 없습니다. Norva-BX의 전원과 케이블을 확인한 후 다시 자동 찾기를 눌러 "
+     "주십시오."},
+    {IDS_DETECT_FAILED, "Detection could not use the port: %s. Press Detect to try again.",
+     "포트를 사용할 수 없어 찾지 못했습니다: %s. 다시 시도하려면 자동 찾기를 눌러 주십시오."},
+    {IDS_DETECT_IN_USE,
+     "%s is in use by the wizard's running task. Wait until it ends, then press Detect again.",
+     "%s는 마법사의 작업이 사용 중입니다. 작업이 끝난 후 다시 자동 찾기를 눌러 주십시오."},
+    {IDS_DETECT_STOPPED, "Detection stopped. Press Detect to start again.",
+     "찾기를 중지했습니다. 다시 시작하려면 자동 찾기를 눌러 주십시오."},
+    {IDS_DETECT_NO_PORT, "Choose a serial port first, then press Detect.",
+     "먼저 시리얼 포트를 선택한 후 자동 찾기를 눌러 주십시오."},
 };
 
 // -1 until set: then the environment decides at first use.

@@ -24,6 +24,16 @@ enum StringId : int {
     IDS_ODD_PARITY = 205,          //
     IDS_FLOW_NOT_STORED = 206,     //
     IDS_APPLY_NOT_CONFIRMED = 207, //
+    // The setting dialog's search for the module's UART setting.
+    IDS_DETECT_BUTTON = 208,   //
+    IDS_DETECT_STOP = 209,     //
+    IDS_DETECT_PROGRESS = 210, // %s: the setting tried, %s: its number, %s: the count
+    IDS_DETECT_FOUND = 211,    // %s: the setting
+    IDS_DETECT_NONE = 212,     // %s: the port
+    IDS_DETECT_FAILED = 213,   // %s: the port's own report
+    IDS_DETECT_IN_USE = 214,   // %s: the port
+    IDS_DETECT_STOPPED = 215,  //
+    IDS_DETECT_NO_PORT = 216,  //
 };
 
 enum class UiLanguage { English, Korean };

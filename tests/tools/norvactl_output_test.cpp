@@ -38,7 +38,7 @@ TEST(NorvactlJson, EveryOutcomeIsOneValidObjectWithTheSameKeys) {
     const std::set<std::string> keys = {"command", "ok",     "exit",        "error",
                                         "job",     "result", "result_name", "status",
                                         "devices", "value",  "ports",       "time_limit_reached",
-                                        "pairs"};
+                                        "setting", "pairs"};
     ScriptedPeer peer;
     ASSERT_TRUE(peer.Ok());
     const std::string badName = "\xff\xe4";
