@@ -19,7 +19,7 @@
 #include "pages/Search.h"
 #include "pages/Success.h"
 #include "sim/Simulator.h"
-#include "wizard/MessageService.h"
+#include "pages/MessageService.h"
 #include "wizard/SerialSheet.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "module/ModuleControl.h"
 #include "pages/PageCommon.h"
-#include "wizard/Messages.h"
-#include "wizard/SerialSheet.h"
+#include "pages/SheetAccess.h"
+#include "pages/SheetMessages.h"
 
 #include <QFontDatabase>
 #include <QFrame>
@@ -183,23 +183,23 @@ void CConnection::OnItemChanged() {
 
 void CConnection::OnSearchButton() {
     m_btnSearch->setEnabled(false);
-    SendSheetMessage(Sheet(), WM_SEARCH_CONTROL, m_bSearching == 0 ? 1 : 0,
+    SendSheetMessage(SheetWindow(), WM_SEARCH_CONTROL, m_bSearching == 0 ? 1 : 0,
                      reinterpret_cast<qintptr>(static_cast<CPropertyPage*>(this)));
     PostWizButtons(0);
 }
 
 void CConnection::OnConnectButton() {
     m_strAddress = m_editAddress->text();
-    CSerialSheet* sheet = Sheet();
+    ISheetAccess* sheet = Sheet();
     if (sheet != nullptr && sheet->Module() != nullptr) {
         sheet->Module()->m_strTargetAddr.Set(m_strAddress.toStdString());
     }
     m_btnSearch->setEnabled(false);
     const auto self = reinterpret_cast<qintptr>(static_cast<CPropertyPage*>(this));
-    PostSheetMessage(sheet, WM_CONNECT_CONTROL, 1, self);
+    PostSheetMessage(SheetWindow(), WM_CONNECT_CONTROL, 1, self);
     // The posted message is handled inside the modal run and starts the job.
     if (m_connectingDlg.DoModal() == CConnectingDlg::kCancelled) {
-        SendSheetMessage(Sheet(), WM_CONNECT_CONTROL, 0, self);
+        SendSheetMessage(SheetWindow(), WM_CONNECT_CONTROL, 0, self);
     }
 }
 

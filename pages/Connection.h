@@ -2,8 +2,8 @@
 // Step 5: Norva-BX02 searches; the user picks Norva-BX01's address from the
 // list and connects to it.
 
+#include "pages/ProgressDialogs.h"
 #include "pages/PropertyPage.h"
-#include "wizard/ProgressDialogs.h"
 
 #include <QFont>
 #include <QString>

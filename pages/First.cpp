@@ -2,9 +2,9 @@
 
 #include "pages/PageCommon.h"
 #include "pages/PortSettingDlg.h"
+#include "pages/SheetAccess.h"
+#include "pages/SheetMessages.h"
 #include "pages/TransparentStatic.h"
-#include "wizard/Messages.h"
-#include "wizard/SerialSheet.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -98,8 +98,8 @@ int CFirst::OnWizardNext() {
 }
 
 void CFirst::OnWizardSetting() {
-    if (CSerialSheet* sheet = Sheet()) {
-        sheet->m_unit1Setting.DoModal();
+    if (ISheetAccess* sheet = Sheet()) {
+        sheet->UnitSetting(1).DoModal();
     }
 }
 

@@ -3,8 +3,8 @@
 #include "pages/ComboValues.h"
 #include "pages/PageCommon.h"
 #include "pages/PortSettingDlg.h"
-#include "wizard/Messages.h"
-#include "wizard/SerialSheet.h"
+#include "pages/SheetAccess.h"
+#include "pages/SheetMessages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -186,8 +186,8 @@ CMode::CMode(QWidget* parent) : CModePageBase(kModeTemplate, parent) {
 }
 
 CPortSettingDlg* CMode::InitialSetting() const {
-    CSerialSheet* sheet = Sheet();
-    return sheet != nullptr ? &sheet->m_unit2Setting : nullptr;
+    ISheetAccess* sheet = Sheet();
+    return sheet != nullptr ? &sheet->UnitSetting(2) : nullptr;
 }
 
 CMode1::CMode1(QWidget* parent) : CModePageBase(kMode1Template, parent) {
@@ -218,8 +218,8 @@ CMode1::CMode1(QWidget* parent) : CModePageBase(kMode1Template, parent) {
 }
 
 CPortSettingDlg* CMode1::InitialSetting() const {
-    CSerialSheet* sheet = Sheet();
-    return sheet != nullptr ? &sheet->m_unit1Setting : nullptr;
+    ISheetAccess* sheet = Sheet();
+    return sheet != nullptr ? &sheet->UnitSetting(1) : nullptr;
 }
 
 } // namespace norva

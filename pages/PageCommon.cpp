@@ -1,6 +1,6 @@
 #include "pages/PageCommon.h"
 
-#include "wizard/MessageService.h"
+#include "pages/MessageService.h"
 
 #include <QFrame>
 #include <QPixmap>

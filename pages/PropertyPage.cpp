@@ -1,30 +1,49 @@
 #include "pages/PropertyPage.h"
 
-#include "wizard/Messages.h"
-#include "wizard/SerialSheet.h"
+#include "pages/SheetAccess.h"
+#include "pages/SheetMessages.h"
 
 namespace norva {
+namespace {
 
-CSerialSheet* CPropertyPage::Sheet() const {
+QWidget* g_mainWindow = nullptr;
+ISheetAccess* g_mainAccess = nullptr;
+
+} // namespace
+
+void CPropertyPage::SetMainSheet(QWidget* window, ISheetAccess* access) {
+    g_mainWindow = window;
+    g_mainAccess = access;
+}
+
+QWidget* CPropertyPage::SheetWindow() const {
     for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
-        if (auto* sheet = qobject_cast<CSerialSheet*>(w)) {
-            return sheet;
+        if (dynamic_cast<ISheetAccess*>(w) != nullptr) {
+            return w;
         }
     }
     // A page not (yet) inside a sheet reaches the application's main window.
-    return CSerialSheet::MainSheet();
+    return g_mainWindow;
+}
+
+ISheetAccess* CPropertyPage::Sheet() const {
+    QWidget* window = SheetWindow();
+    if (window == g_mainWindow) {
+        return g_mainAccess;
+    }
+    return dynamic_cast<ISheetAccess*>(window);
 }
 
 void CPropertyPage::PostWizButtons(int flags) const {
-    PostSheetMessage(Sheet(), PSM_SETWIZBUTTONS, 0, flags);
+    PostSheetMessage(SheetWindow(), PSM_SETWIZBUTTONS, 0, flags);
 }
 
 void CPropertyPage::PostPageNext() const {
-    PostSheetMessage(Sheet(), WM_PAGE_NEXT, 0, reinterpret_cast<qintptr>(this));
+    PostSheetMessage(SheetWindow(), WM_PAGE_NEXT, 0, reinterpret_cast<qintptr>(this));
 }
 
 void CPropertyPage::SendPageNext() const {
-    SendSheetMessage(Sheet(), WM_PAGE_NEXT, 0, reinterpret_cast<qintptr>(this));
+    SendSheetMessage(SheetWindow(), WM_PAGE_NEXT, 0, reinterpret_cast<qintptr>(this));
 }
 
 } // namespace norva

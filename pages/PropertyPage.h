@@ -6,7 +6,7 @@
 
 namespace norva {
 
-class CSerialSheet;
+class ISheetAccess;
 
 class CPropertyPage : public QWidget {
     Q_OBJECT
@@ -32,9 +32,16 @@ public:
     bool Initialized() const { return m_bInitialized; }
     void MarkInitialized() { m_bInitialized = true; }
 
+    // The application's main sheet, for pages not (yet) inside one; the sheet
+    // registers itself (null: none).
+    static void SetMainSheet(QWidget* window, ISheetAccess* access);
+
 protected:
-    // The sheet, which is both the page's parent and the application's main window.
-    CSerialSheet* Sheet() const;
+    // The sheet, which is both the page's parent and the application's main
+    // window: the window receives the sheet messages, the access serves the
+    // pages. Null when there is none.
+    QWidget* SheetWindow() const;
+    ISheetAccess* Sheet() const;
     // Posts PSM_SETWIZBUTTONS with `flags` to the sheet.
     void PostWizButtons(int flags) const;
     // WM_PAGE_NEXT with this page, posted or sent.

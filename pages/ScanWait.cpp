@@ -2,9 +2,9 @@
 
 #include "pages/PageCommon.h"
 #include "pages/PortSettingDlg.h"
+#include "pages/SheetAccess.h"
+#include "pages/SheetMessages.h"
 #include "pages/TransparentStatic.h"
-#include "wizard/Messages.h"
-#include "wizard/SerialSheet.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -103,8 +103,8 @@ int CScanWait::OnWizardNext() {
 }
 
 void CScanWait::OnWizardSetting() {
-    if (CSerialSheet* sheet = Sheet()) {
-        sheet->m_unit2Setting.DoModal();
+    if (ISheetAccess* sheet = Sheet()) {
+        sheet->UnitSetting(2).DoModal();
     }
 }
 

@@ -1,7 +1,7 @@
 #include "pages/Search.h"
 
 #include "pages/PageCommon.h"
-#include "wizard/Messages.h"
+#include "pages/SheetMessages.h"
 
 #include <QCheckBox>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #include "pages/SettingsSearch.h"
 
-#include "wizard/ThreadHandoff.h"
+#include "pages/ThreadHandoff.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -2,13 +2,13 @@
 
 #include "module/ModuleControl.h"
 #include "pages/Connection.h"
+#include "pages/MessageService.h"
+#include "pages/ProgressDialogs.h"
+#include "pages/SheetMessages.h"
+#include "pages/ThreadHandoff.h"
 #include "platform/Event.h"
 #include "res/strings/StringTable.h"
-#include "wizard/MessageService.h"
-#include "wizard/Messages.h"
-#include "wizard/ProgressDialogs.h"
 #include "wizard/SerialSheet.h"
-#include "wizard/ThreadHandoff.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -3,17 +3,17 @@
 #include "module/ModuleControl.h"
 #include "pages/Connection.h"
 #include "pages/First.h"
+#include "pages/MessageService.h"
 #include "pages/Mode.h"
 #include "pages/ModeSuccess.h"
 #include "pages/Scan.h"
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
+#include "pages/SheetMessages.h"
 #include "pages/Success.h"
+#include "pages/ThreadHandoff.h"
 #include "res/strings/StringTable.h"
-#include "wizard/MessageService.h"
-#include "wizard/Messages.h"
 #include "wizard/QtModuleHost.h"
-#include "wizard/ThreadHandoff.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -37,6 +37,7 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
       m_nStartPage(selectPage) {
     InitResources();
     g_mainSheet = this;
+    CPropertyPage::SetMainSheet(this, this);
     // A search in a setting dialog needs the port the controller may hold;
     // the next step reopens it.
     for (CPortSettingDlg* setting : {&m_unit1Setting, &m_unit2Setting}) {
@@ -121,6 +122,7 @@ CSerialSheet::~CSerialSheet() {
     OnDestroy();
     if (g_mainSheet == this) {
         g_mainSheet = nullptr;
+        CPropertyPage::SetMainSheet(nullptr, nullptr);
     }
 }
 

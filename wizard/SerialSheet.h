@@ -5,6 +5,7 @@
 #include "flow/Address.h"
 #include "flow/PairingFlow.h"
 #include "pages/PortSettingDlg.h"
+#include "pages/SheetAccess.h"
 #include "wizard/SheetView.h"
 
 #include <QDialog>
@@ -33,7 +34,7 @@ class CSuccess;
 
 using flow::SameAddress;
 
-class CSerialSheet : public QDialog {
+class CSerialSheet : public QDialog, public ISheetAccess {
     Q_OBJECT
 public:
     static constexpr int kCloseCancelMs = flow::CPairingFlow::kCloseCancelMs;
@@ -57,7 +58,10 @@ public:
     void OnDestroy();
     bool Destroyed() const { return m_bDestroyed; }
 
-    CModuleControl* Module() const { return m_pModule.get(); }
+    CModuleControl* Module() const override { return m_pModule.get(); }
+    CPortSettingDlg& UnitSetting(int unit) override {
+        return unit == 1 ? m_unit1Setting : m_unit2Setting;
+    }
     CQtModuleHost* Host() const { return m_pHost.get(); }
 
     // Property-sheet mechanics.

@@ -1,10 +1,10 @@
 #include "wizard/SheetView.h"
 
 #include "pages/Connection.h"
+#include "pages/MessageService.h"
 #include "pages/Mode.h"
+#include "pages/SheetMessages.h"
 #include "res/strings/StringTable.h"
-#include "wizard/MessageService.h"
-#include "wizard/Messages.h"
 #include "wizard/QtModuleHost.h"
 #include "wizard/SerialSheet.h"
 

@@ -1,8 +1,8 @@
 // Starts straight into the wizard and ends when it closes. Nothing is read
 // from or written to disk; no serial port is touched before step 1's Next.
 
+#include "pages/MessageService.h"
 #include "pages/PageCommon.h"
-#include "wizard/MessageService.h"
 #include "wizard/SerialSheet.h"
 #include "wizard/StartUp.h"
 

@@ -13,7 +13,7 @@
 #include "pages/Success.h"
 #include "res/strings/StringTable.h"
 #include "sim/Simulator.h"
-#include "wizard/ProgressDialogs.h"
+#include "pages/ProgressDialogs.h"
 #include "wizard/QtModuleHost.h"
 
 #include <QCheckBox>

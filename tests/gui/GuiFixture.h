@@ -4,8 +4,8 @@
 
 #include "module/ModuleControl.h"
 #include "support/ScriptedPeer.h"
-#include "wizard/MessageService.h"
-#include "wizard/Messages.h"
+#include "pages/MessageService.h"
+#include "pages/SheetMessages.h"
 #include "wizard/SerialSheet.h"
 
 #include <QString>

@@ -5,7 +5,7 @@
 #include "GuiFixture.h"
 #include "pages/Connection.h"
 #include "platform/Event.h"
-#include "wizard/ProgressDialogs.h"
+#include "pages/ProgressDialogs.h"
 #include "wizard/QtModuleHost.h"
 #include "wizard/StartUp.h"
 

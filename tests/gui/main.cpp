@@ -1,5 +1,5 @@
 #include "res/strings/StringTable.h"
-#include "wizard/MessageService.h"
+#include "pages/MessageService.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

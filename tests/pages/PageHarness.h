@@ -3,7 +3,7 @@
 // it. WM_PAGE_NEXT is recorded and kept from the sheet, so no port is opened;
 // the wizard buttons reach the sheet as usual.
 
-#include "wizard/Messages.h"
+#include "pages/SheetMessages.h"
 #include "wizard/SerialSheet.h"
 
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "wizard/MessageService.h"
+#include "pages/MessageService.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "wizard/ProgressDialogs.h"
+#include "pages/ProgressDialogs.h"
 
+#include "pages/MessageService.h"
 #include "pages/PageCommon.h"
-#include "wizard/MessageService.h"
 
 #include <QFile>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "wizard/MessageService.h"
+#include "pages/MessageService.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
