@@ -1,5 +1,6 @@
 #include "tools/Session.h"
 
+#include "module/ReadBack.h"
 #include "tools/ExitCodes.h"
 
 #include <array>
@@ -296,6 +297,10 @@ int Session::Failure(int jobId, int code) {
     if (code == RC_TIMEOUT) {
         return NoAnswer("the module did not answer");
     }
+    if (jobId == JOB_APPLY && code == RC_NOT_STORED) {
+        m_error = NotStoredText(m_module);
+        return kExitFailed;
+    }
     m_error = m_opt.command + " failed: " + ResultName(jobId, code);
     return kExitFailed;
 }
@@ -416,6 +421,14 @@ int Session::Apply() {
                 return Finish(r->jobId, r->code, false);
             }
         }
+    }
+    const bool readBack =
+        r->code == RC_DONE ||
+        (r->code == RC_NOT_STORED && (m_module.m_nNotStored.load() & NOT_STORED_UNREAD) == 0);
+    if (readBack) {
+        // What the module reported after the commands: a script sees what
+        // was not stored.
+        m_report.SetStatus(m_module.m_info.Snapshot());
     }
     return Finish(JOB_APPLY, r->code, r->code == RC_DONE);
 }

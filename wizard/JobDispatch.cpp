@@ -3,6 +3,7 @@
 
 #include "module/Catalogue.h"
 #include "module/ModuleControl.h"
+#include "module/ReadBack.h"
 #include "pages/Connection.h"
 #include "pages/First.h"
 #include "pages/Mode.h"
@@ -332,6 +333,11 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
             } else if (GetActivePage() == m_pageMode1) {
                 SetActivePage(m_pageModeSuccess);
             }
+        } else if (code == RC_NOT_STORED) {
+            if (!Say(*this, NotStoredText(module))) {
+                return 0;
+            }
+            PostWizardButtons(PSWIZB_NEXT);
         } else if (code == RC_TIMEOUT) {
             module.m_nCurOp.store(OP_APPLY_AGAIN);
             module.SignalJob(EV_STATUS);

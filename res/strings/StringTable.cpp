@@ -52,6 +52,28 @@ constexpr Entry kTable[] = {
     {IDS_APPLY_NOT_CONFIRMED,
      "Norva-BX did not confirm the settings. Check the module, then press Next to try again.",
      "Norva-BX가 설정을 확인하지 않았습니다. 모듈을 확인한 후 다음을 눌러 다시 시도해 주십시오."},
+    {IDS_MODE_NOT_STORED,
+     "Norva-BX acknowledged operation mode %s, but its status still shows mode %s: the mode was "
+     "not stored.",
+     "Norva-BX가 동작 모드 %s 설정에 응답했지만 상태는 여전히 모드 %s입니다: 모드가 저장되지 "
+     "않았습니다."},
+    {IDS_FLOW_ON_NOT_STORED,
+     "Norva-BX acknowledged hardware flow control on, but its status shows it off: flow control "
+     "was not stored.",
+     "Norva-BX가 하드웨어 흐름 제어 켜기에 응답했지만 상태는 꺼짐입니다: 흐름 제어가 저장되지 "
+     "않았습니다."},
+    {IDS_FLOW_OFF_NOT_STORED,
+     "Norva-BX acknowledged hardware flow control off, but its status shows it on: flow control "
+     "was not stored.",
+     "Norva-BX가 하드웨어 흐름 제어 끄기에 응답했지만 상태는 켜짐입니다: 흐름 제어가 저장되지 "
+     "않았습니다."},
+    {IDS_NOT_STORED_RETRY, "Check the module, then press Next to store the settings again.",
+     "모듈을 확인한 후 다음을 눌러 설정을 다시 저장해 주십시오."},
+    {IDS_SAVE_LOG, "Save log...", "로그 저장..."},
+    {IDS_SAVE_LOG_TITLE, "Save the session log", "세션 로그 저장"},
+    {IDS_SAVE_LOG_FAILED, "The log could not be written to %s: %s.",
+     "로그를 %s에 쓸 수 없습니다: %s."},
+    {IDS_LOG_SAVED, "The log was saved to %s.", "로그를 %s에 저장했습니다."},
 };
 
 // -1 until set: then the environment decides at first use.
@@ -95,7 +117,11 @@ std::string LoadString(int id) {
 }
 
 std::string FormatString(int id, std::initializer_list<std::string> args) {
-    const std::string format = LoadString(id);
+    return FormatString(id, GetUiLanguage(), args);
+}
+
+std::string FormatString(int id, UiLanguage lang, std::initializer_list<std::string> args) {
+    const std::string format = LoadString(id, lang);
     std::string out;
     auto next = args.begin();
     for (size_t i = 0; i < format.size(); ++i) {

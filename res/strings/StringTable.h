@@ -24,6 +24,14 @@ enum StringId : int {
     IDS_ODD_PARITY = 205,          //
     IDS_FLOW_NOT_STORED = 206,     //
     IDS_APPLY_NOT_CONFIRMED = 207, //
+    IDS_MODE_NOT_STORED = 208,     // %s: the mode asked, %s: the mode read back
+    IDS_FLOW_ON_NOT_STORED = 209,  //
+    IDS_FLOW_OFF_NOT_STORED = 210, //
+    IDS_NOT_STORED_RETRY = 211,    //
+    IDS_SAVE_LOG = 212,            // a button
+    IDS_SAVE_LOG_TITLE = 213,      // the file dialog's title
+    IDS_SAVE_LOG_FAILED = 214,     // %s: the path, %s: the reason
+    IDS_LOG_SAVED = 215,           // %s: the path
 };
 
 enum class UiLanguage { English, Korean };
@@ -36,6 +44,7 @@ UiLanguage GetUiLanguage();
 
 // The text of `id` with each %s replaced, in order, by the next of `args`.
 std::string FormatString(int id, std::initializer_list<std::string> args);
+std::string FormatString(int id, UiLanguage lang, std::initializer_list<std::string> args);
 
 // The text of `id` in the current language; empty for an unknown id.
 std::string LoadString(int id);
