@@ -25,11 +25,13 @@ namespace norva {
 namespace {
 
 // A message box runs a nested event loop; the sheet may close inside it.
-bool Say(const CSerialSheet& sheet, const std::string& text) {
+// A failure's box also offers to save the log.
+bool Say(const CSerialSheet& sheet, const std::string& text, bool failure = true) {
+    auto show = [&text, failure] { failure ? ShowFailure(text) : ShowMessage(text); };
     if (sheet.Host() != nullptr) {
-        sheet.Host()->WithBannersHidden([&text] { ShowMessage(text); });
+        sheet.Host()->WithBannersHidden(show);
     } else {
-        ShowMessage(text);
+        show();
     }
     return !sheet.Destroyed() && sheet.Module() != nullptr;
 }
@@ -175,7 +177,7 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
 
     case JOB_DISCONNECT:
         if (code == RC_DISCONNECTED) {
-            if (!Say(*this, LoadString(IDS_DISCONNECTED))) {
+            if (!Say(*this, LoadString(IDS_DISCONNECTED), false)) {
                 return 0;
             }
             module.SetLinkState(LINK_STANDBY);
@@ -194,7 +196,7 @@ int CSerialSheet::OnJobResult(int code, int jobId) {
             }
             module.SignalJob(EV_STATUS);
         } else if (code == RC_OK || code == RC_DONE) {
-            if (!Say(*this, LoadString(IDS_SETTING_FINISHED))) {
+            if (!Say(*this, LoadString(IDS_SETTING_FINISHED), false)) {
                 return 0;
             }
             module.ClosePort();

@@ -14,6 +14,7 @@
 #include "wizard/MessageService.h"
 #include "wizard/Messages.h"
 #include "wizard/QtModuleHost.h"
+#include "wizard/SessionLog.h"
 #include "wizard/ThreadHandoff.h"
 
 #include <QFrame>
@@ -65,6 +66,9 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     AddPage(m_pageMode);
     AddPage(m_pageMode1);
     AddPage(m_pageModeSuccess);
+    m_pLog = new CSessionLog(this);
+    connect(m_pageModeSuccess, &CModeSuccess::SaveLogRequested, m_pLog,
+            &CSessionLog::SaveWithDialog);
 
     // The wizard's own buttons speak the run's language, like its messages.
     const bool korean = GetUiLanguage() == UiLanguage::Korean;
@@ -154,6 +158,7 @@ bool CSerialSheet::OnInitDialog() {
     }
     if (m_pModule) {
         m_pHost->SetModule(m_pModule.get());
+        m_pLog->Attach(*m_pModule);
     } else {
         ShowMessage(QString::fromLatin1(kInsufficientMemoryText));
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
@@ -354,7 +359,7 @@ void CSerialSheet::ReportOpenFailure() {
             reason = QString::fromLocal8Bit(std::strerror(error.code));
         }
     }
-    ShowMessage(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)), reason);
+    ShowFailure(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)), reason);
 }
 
 bool CSerialSheet::ReopenFor(const CPortSettingDlg& setting, bool closeFirst) {

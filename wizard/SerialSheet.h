@@ -18,6 +18,7 @@ namespace norva {
 class CModuleControl;
 class CPropertyPage;
 class CQtModuleHost;
+class CSessionLog;
 class CConnection;
 class CFirst;
 class CMode;
@@ -62,6 +63,7 @@ public:
 
     CModuleControl* Module() const { return m_pModule.get(); }
     CQtModuleHost* Host() const { return m_pHost.get(); }
+    CSessionLog* Log() const { return m_pLog; }
 
     // Property-sheet mechanics.
     int GetPageCount() const { return static_cast<int>(m_pages.size()); }
@@ -131,6 +133,8 @@ private:
     // The host outlives the controller: declared first, destroyed last.
     std::unique_ptr<CQtModuleHost> m_pHost;
     std::unique_ptr<CModuleControl> m_pModule;
+    // A child of the sheet: deleted after OnDestroy has closed the port.
+    CSessionLog* m_pLog = nullptr;
 
     CConnection* m_pageConnection = nullptr;
     CFirst* m_pageFirst = nullptr;
