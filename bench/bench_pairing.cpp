@@ -123,7 +123,8 @@ Run PairOnce(bool oldStepSeven, const sim::SimTiming& timing) {
 double FloorMs(const sim::SimTiming& timing) {
     const double job = cat::kJobPauseMs;
     const double status = job + cat::kBannerPauseMs + cat::kQueryPauseMs;
-    const double apply = job + cat::kBannerPauseMs;
+    // Each apply reads the status back before it reports.
+    const double apply = job + cat::kBannerPauseMs + cat::kQueryPauseMs;
     return status                      // step 1: check unit 1
            + job                       // step 2: scan
            + status                    // step 3: check unit 2

@@ -6,7 +6,7 @@ _norva_sim_requests="verdict power-cycle status quit attach unplug replug power 
 _norva_sim_options="--one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
     --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms -h --help --version"
 _norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
-    --start-mode --silent --start-off --no-scan-reply --chunk --echo --noise --neighbours --reply-delay --address --name
+    --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --chunk --echo --noise --neighbours --reply-delay --address --name
     --uart --flags"
 # Unit options that take a value, without their leading "--".
 _norva_sim_unit_values="start-mode chunk neighbours reply-delay address name uart flags"

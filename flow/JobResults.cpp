@@ -170,7 +170,7 @@ void CPairingFlow::OnConnectResult(int code) {
 
 void CPairingFlow::OnDisconnectResult(int code) {
     if (code == RC_DISCONNECTED) {
-        if (!m_view.Say(LoadString(IDS_DISCONNECTED))) {
+        if (!m_view.Inform(LoadString(IDS_DISCONNECTED))) {
             return;
         }
         m_module->SetLinkState(LINK_STANDBY);
@@ -188,7 +188,7 @@ void CPairingFlow::OnResetResult(int code) {
             Start(EV_STATUS);
         }
     } else if (code == RC_OK || code == RC_DONE) {
-        if (m_view.Say(LoadString(IDS_SETTING_FINISHED))) {
+        if (m_view.Inform(LoadString(IDS_SETTING_FINISHED))) {
             m_module->Close();
         }
     }
@@ -310,6 +310,11 @@ void CPairingFlow::OnApplyResult(int code) {
             m_view.ShowStep(STEP_MODE1);
         } else if (step == STEP_MODE1) {
             m_view.ShowStep(STEP_MODE_SUCCESS);
+        }
+    } else if (code == RC_NOT_STORED) {
+        // The module acknowledged a setting its status does not show.
+        if (m_view.Say(module.NotStoredText())) {
+            m_view.SetButtons(BUTTON_NEXT);
         }
     } else if (code == RC_TIMEOUT) {
         module.SetCurOp(OP_APPLY_AGAIN);

@@ -1,6 +1,7 @@
 #include "flow/PairingController.h"
 
 #include "module/ModuleControl.h"
+#include "module/ReadBack.h"
 
 #include <cstring>
 
@@ -81,6 +82,10 @@ bool CModuleController::FlowNotStored() const {
 
 std::string CModuleController::GoneReason() const {
     return m_module.m_port.GoneReason();
+}
+
+std::string CModuleController::NotStoredText() const {
+    return norva::NotStoredText(m_module);
 }
 
 int CModuleController::ReturnOnline() {

@@ -39,6 +39,8 @@ public:
     // The last apply used the short UART form while no flow control was asked.
     virtual bool FlowNotStored() const = 0;
     virtual std::string GoneReason() const = 0;
+    // After RC_NOT_STORED: the settings the module acknowledged but did not keep.
+    virtual std::string NotStoredText() const = 0;
 
     // Direct transactions on the caller's thread, with the worker idle.
     virtual int ReturnOnline() = 0;
@@ -69,6 +71,7 @@ public:
     void SetCurOp(int op) override;
     bool FlowNotStored() const override;
     std::string GoneReason() const override;
+    std::string NotStoredText() const override;
     int ReturnOnline() override;
     int SetOpMode(int timeoutMs, int mode) override;
     void Pause(int ms) override;

@@ -57,6 +57,8 @@ public:
     // Tells the user and returns once they have read it; false when the run
     // ended meanwhile (the wizard was closed inside the box).
     virtual bool Say(const std::string& text) = 0;
+    // The same for news that is not a failure.
+    virtual bool Inform(const std::string& text) = 0;
     virtual void ReportOpenFailure(const std::string& reason) = 0;
     // Hands the wizard's buttons (Buttons flags) to the user.
     virtual void SetButtons(int flags) = 0;

@@ -202,6 +202,12 @@ private:
             // stored, whatever the status said about the firmware.
             m.m_bFlowNotStored.store(m.m_nApplyFlow.load() == 0);
         }
+        // An OK is not proof: some units acknowledge a setting they do not
+        // keep, so success is only what the status shows afterwards.
+        if (const int checked = m.ReadBackApplied(); checked != RC_DONE) {
+            ApplyFailed(checked);
+            return;
+        }
         Post(RC_DONE, JOB_APPLY);
         m.HideApplyingBanner();
     }

@@ -97,6 +97,10 @@ public:
     int WriteSRegister(int timeoutMs, int reg, int value);
     int ReadSRegister(int timeoutMs, int reg, std::string& value);
     int Reset(int timeoutMs);
+    // After the apply job's commands: reads the status over the line as it
+    // is and compares it with m_nApplyMode / m_nApplyFlow. RC_DONE, or
+    // RC_NOT_STORED with m_nNotStored set, or how the query was cut short.
+    int ReadBackApplied();
 
     void ShowCheckingBanner();
     void HideCheckingBanner();
@@ -139,6 +143,9 @@ public:
     // Set by an apply job that had to use the short UART form while the
     // caller asked for no flow control: the module keeps RTS/CTS.
     std::atomic<bool> m_bFlowNotStored{false};
+    // Set with RC_NOT_STORED: the NotStoredPart bits of what the apply job's
+    // read-back did not find.
+    std::atomic<int> m_nNotStored{0};
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};
     CSerialPort m_port;

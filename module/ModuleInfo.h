@@ -27,6 +27,9 @@ public:
     std::atomic<int> m_nInfoFlag5{0};
     std::atomic<int> m_nInfoFlag6{0};
     std::atomic<int> m_nFlowControl{0};
+    // False when the last status line had no flow-control field (old
+    // firmware): m_nFlowControl is then a default, not the module's word.
+    std::atomic<bool> m_bFlowReported{false};
 
     // Stores at most 12 / 255 bytes, always terminated.
     void SetAddress(const char* text, size_t length);

@@ -28,6 +28,8 @@ const char* ResultCodeName(int code) {
         return "RC_NO_VALUE";
     case RC_DEVICE_GONE:
         return "RC_DEVICE_GONE";
+    case RC_NOT_STORED:
+        return "RC_NOT_STORED";
     default:
         return "RC_UNKNOWN";
     }

@@ -18,6 +18,9 @@ enum ResultCode : int {
     // The device went away (unplugged, or the other end of the line closed):
     // not the module's answer, so callers can tell it from a time-out.
     RC_DEVICE_GONE = 11,
+    // The module acknowledged the apply job's settings, but its status read
+    // back afterwards does not show them (m_nNotStored says which).
+    RC_NOT_STORED = 12,
 };
 
 // Job event slots, in the worker's wait order (lowest first).

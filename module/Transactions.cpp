@@ -432,10 +432,12 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
             switch (line.outcome) {
             case StatusLineOutcome::SevenFields:
                 info.m_nFlowControl.store(line.flowControl);
+                info.m_bFlowReported.store(true);
                 flowSeen = true;
                 return kGoOn;
             case StatusLineOutcome::SixFields:
                 info.m_nFlowControl.store(1);
+                info.m_bFlowReported.store(false);
                 return 1;
             case StatusLineOutcome::Failed:
                 break;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <atomic>
 #include <mutex>
 
@@ -15,12 +16,11 @@ static void InitNorvaResources() {
 namespace norva {
 namespace {
 
-CMessageService g_defaultService;
+CActionMessageService g_defaultService;
 std::atomic<CMessageService*> g_service{nullptr};
+BoxAction g_failureAction;
 
-} // namespace
-
-void CMessageService::Show(const QString& text, const QString& informative) {
+void RunBox(const QString& text, const QString& informative, const BoxAction* action) {
     // The texts keep their Windows line ends; a label wants bare LFs.
     QString body = text;
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -29,7 +29,30 @@ void CMessageService::Show(const QString& text, const QString& informative) {
     if (!informative.isEmpty()) {
         box.setInformativeText(informative);
     }
+    QPushButton* extra = nullptr;
+    if (action != nullptr && action->Valid()) {
+        extra = box.addButton(action->label, QMessageBox::ActionRole);
+        extra->setObjectName(QStringLiteral("boxActionButton"));
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
     box.exec();
+    if (extra != nullptr && box.clickedButton() == extra) {
+        // A copy: the action may install another one while it runs.
+        const std::function<void()> run = action->run;
+        run();
+    }
+}
+
+} // namespace
+
+void CMessageService::Show(const QString& text, const QString& informative) {
+    RunBox(text, informative, nullptr);
+}
+
+void CActionMessageService::ShowWithAction(const QString& text, const QString& informative,
+                                           const BoxAction& action) {
+    RunBox(text, informative, &action);
 }
 
 CMessageService* MessageService() {
@@ -48,6 +71,24 @@ void ShowMessage(const QString& text, const QString& informative) {
 
 void ShowMessage(const std::string& utf8Text) {
     MessageService()->Show(QString::fromStdString(utf8Text), QString());
+}
+
+void SetFailureAction(BoxAction action) {
+    g_failureAction = std::move(action);
+}
+
+void ShowFailure(const QString& text, const QString& informative) {
+    auto* service = dynamic_cast<CActionMessageService*>(MessageService());
+    if (service == nullptr || !g_failureAction.Valid()) {
+        MessageService()->Show(text, informative);
+        return;
+    }
+    const BoxAction action = g_failureAction;
+    service->ShowWithAction(text, informative, action);
+}
+
+void ShowFailure(const std::string& utf8Text) {
+    ShowFailure(QString::fromStdString(utf8Text), QString());
 }
 
 void InitResources() {

@@ -2,7 +2,10 @@
 
 #include "pages/PageCommon.h"
 #include "pages/SheetMessages.h"
+#include "res/strings/StringTable.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace norva {
@@ -31,6 +34,14 @@ CModeSuccess::CModeSuccess(QWidget* parent)
     layout->addSpacing(8);
     layout->addWidget(switchOff);
     layout->addStretch(3);
+    m_btnSaveLog = new QPushButton(QString::fromStdString(LoadString(IDS_SAVE_LOG)), this);
+    m_btnSaveLog->setObjectName(QStringLiteral("saveLogButton"));
+    m_btnSaveLog->setAutoDefault(false);
+    connect(m_btnSaveLog, &QPushButton::clicked, this, &CModeSuccess::SaveLogRequested);
+    auto* saveRow = new QHBoxLayout;
+    saveRow->addStretch(1);
+    saveRow->addWidget(m_btnSaveLog);
+    layout->addLayout(saveRow);
 }
 
 bool CModeSuccess::OnInitDialog() {

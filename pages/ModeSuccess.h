@@ -6,6 +6,7 @@
 #include <QFont>
 
 class QLabel;
+class QPushButton;
 
 namespace norva {
 
@@ -20,6 +21,11 @@ public:
 
     QFont m_fontBold;
     QLabel* m_textConfigured = nullptr; // 1021, bold
+    QPushButton* m_btnSaveLog = nullptr;
+
+signals:
+    // The user asked to save the session's log.
+    void SaveLogRequested();
 };
 
 } // namespace norva

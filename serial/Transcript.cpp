@@ -43,10 +43,7 @@ std::string EscapeBytes(const uint8_t* data, size_t length) {
 CTranscriptWriter::CTranscriptWriter(std::FILE* out)
     : m_out(out), m_start(std::chrono::steady_clock::now()) {}
 
-void CTranscriptWriter::Line(const std::string& text) {
-    if (m_out == nullptr) {
-        return;
-    }
+std::string TranscriptLine(std::chrono::steady_clock::time_point start, const std::string& text) {
     timeval now{};
     gettimeofday(&now, nullptr);
     tm local{};
@@ -54,10 +51,20 @@ void CTranscriptWriter::Line(const std::string& text) {
     char stamp[40];
     const size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
     const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    char head[80];
+    std::snprintf(head, sizeof head, "%.*s.%03ld +%.3f ", static_cast<int>(n), stamp,
+                  static_cast<long>(now.tv_usec / 1000), elapsed);
+    return head + text;
+}
+
+void CTranscriptWriter::Line(const std::string& text) {
+    if (m_out == nullptr) {
+        return;
+    }
+    const std::string line = TranscriptLine(m_start, text);
     std::lock_guard<std::mutex> lock(m_lock);
-    std::fprintf(m_out, "%.*s.%03ld +%.3f %s\n", static_cast<int>(n), stamp,
-                 static_cast<long>(now.tv_usec / 1000), elapsed, text.c_str());
+    std::fprintf(m_out, "%s\n", line.c_str());
     std::fflush(m_out);
 }
 

@@ -31,6 +31,9 @@ public:
 // sent.
 std::string EscapeBytes(const uint8_t* data, size_t length);
 
+// One transcript line: wall-clock time, seconds since `start`, then `text`.
+std::string TranscriptLine(std::chrono::steady_clock::time_point start, const std::string& text);
+
 // Writes one timestamped line per event to a stream, flushed at once so that
 // a crash or an unplug loses nothing. Lines:
 //   2026-12-08T10:15:02.123 +1.234 open /dev/ttyUSB0 9600 8N1

@@ -82,6 +82,10 @@ const std::vector<UnitOption>& UnitOptionTable() {
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::startOff, u); }},
         {"no-scan-reply", false,
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::noScanReply, u); }},
+        {"keep-mode", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::keepMode, u); }},
+        {"keep-flow", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::keepFlow, u); }},
         {"echo", false,
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::echo, u); }},
         {"noise", false,
@@ -257,6 +261,8 @@ for one unit, for example --unit2-old-firmware or --unit1-chunk 3:20):
   --silent              hear and answer nothing, also after power off and on
   --start-off           start unpowered (see "power N on")
   --no-scan-reply       swallow AT+BTSCAN: no answer and no scan; all else answers
+  --keep-mode           answer AT+BTMODE with OK but keep the mode it had
+  --keep-flow           answer AT+UARTCONFIG with OK but keep the flow control it had
   --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
   --echo                send each command line back unframed before its reply
   --noise               lone CR/LF before reply lines, unframed junk after results

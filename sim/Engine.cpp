@@ -418,7 +418,9 @@ void Engine::HandleLine(int unit, const std::string& line, TimePoint now) {
             !ParseInt(std::string_view(rest).substr(8), 0, 3, &mode)) {
             Result(unit, false, at);
         } else {
-            u.mode = mode;
+            if (!u.opt.keepMode) {
+                u.mode = mode;
+            }
             Result(unit, true, at);
         }
     } else if (rest.compare(0, 12, "+UARTCONFIG,") == 0) {
@@ -480,7 +482,7 @@ void Engine::UartConfig(int unit, const std::string& args, TimePoint) {
         int flow = 0;
         if (parts.size() == 4) {
             ok = ParseInt(parts[3], 0, 1, &flow);
-            uart.flow = flow != 0;
+            uart.flow = u.opt.keepFlow ? u.stored.flow : flow != 0;
         }
     }
     if (!ok) {

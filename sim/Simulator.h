@@ -40,6 +40,8 @@ struct UnitOptions {
     bool silent = false;         // hears and says nothing, through power off and on as well
     bool startOff = false;       // unpowered until switched on
     bool noScanReply = false;    // "AT+BTSCAN" is swallowed: no answer and no scan
+    bool keepMode = false;       // "AT+BTMODE" answered OK, the mode stays as it was
+    bool keepFlow = false;       // "AT+UARTCONFIG" stores all but the flow-control argument
     int chunkBytes = 0;          // > 0: replies leave in pieces of this many bytes ...
     int chunkGapMs = 0;          // ... this far apart
     bool echo = false;           // each command line comes back unframed before its reply

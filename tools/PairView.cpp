@@ -16,6 +16,11 @@ bool PairView::Say(const std::string& text) {
     return true;
 }
 
+bool PairView::Inform(const std::string& text) {
+    Print(OneLine(text));
+    return true;
+}
+
 void PairView::ReportOpenFailure(const std::string& reason) {
     m_openFailed = true;
     m_handedBack = true;

@@ -32,6 +32,7 @@ public:
     int ActiveStep() const override { return m_step; }
     void ShowStep(int step) override { m_step = step; }
     bool Say(const std::string& text) override;
+    bool Inform(const std::string& text) override;
     void ReportOpenFailure(const std::string& reason) override;
     void SetButtons(int flags) override;
     void BeginSearchDisplay() override { m_searching = true; }

@@ -2,6 +2,7 @@
 
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
+#include "module/ReadBack.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairView.h"
 
@@ -299,6 +300,10 @@ int Session::Failure(int jobId, int code) {
     if (code == RC_TIMEOUT) {
         return NoAnswer("the module did not answer");
     }
+    if (jobId == JOB_APPLY && code == RC_NOT_STORED) {
+        m_error = NotStoredText(m_module);
+        return kExitFailed;
+    }
     m_error = m_opt.command + " failed: " + ResultName(jobId, code);
     return kExitFailed;
 }
@@ -425,6 +430,15 @@ int Session::Apply() {
         }
         last = *r;
         flow.OnJobResult(r->code, r->jobId);
+    }
+    const bool readBack =
+        last.jobId == JOB_APPLY &&
+        (last.code == RC_DONE ||
+         (last.code == RC_NOT_STORED && (m_module.m_nNotStored.load() & NOT_STORED_UNREAD) == 0));
+    if (readBack) {
+        // What the module reported after the commands: a script sees what
+        // was not stored.
+        m_report.SetStatus(m_module.m_info.Snapshot());
     }
     const bool ok = view.ActiveStep() == flow::STEP_MODE1;
     const int rc = Finish(last.jobId, last.code, ok);

@@ -14,6 +14,7 @@
 #include "pages/ThreadHandoff.h"
 #include "res/strings/StringTable.h"
 #include "wizard/QtModuleHost.h"
+#include "wizard/SessionLog.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -77,6 +78,9 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     AddPage(m_pageMode);
     AddPage(m_pageMode1);
     AddPage(m_pageModeSuccess);
+    m_pLog = new CSessionLog(this);
+    connect(m_pageModeSuccess, &CModeSuccess::SaveLogRequested, m_pLog,
+            &CSessionLog::SaveWithDialog);
 
     // The wizard's own buttons speak the run's language, like its messages.
     const bool korean = GetUiLanguage() == UiLanguage::Korean;
@@ -169,6 +173,7 @@ bool CSerialSheet::OnInitDialog() {
         m_pHost->SetModule(m_pModule.get());
         m_pController = std::make_unique<flow::CModuleController>(*m_pModule);
         m_flow.Attach(m_pController.get());
+        m_pLog->Attach(*m_pModule);
     } else {
         ShowMessage(QString::fromLatin1(kInsufficientMemoryText));
         QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);

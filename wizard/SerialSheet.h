@@ -22,6 +22,7 @@ namespace norva {
 class CModuleControl;
 class CPropertyPage;
 class CQtModuleHost;
+class CSessionLog;
 class CConnection;
 class CFirst;
 class CMode;
@@ -63,6 +64,7 @@ public:
         return unit == 1 ? m_unit1Setting : m_unit2Setting;
     }
     CQtModuleHost* Host() const { return m_pHost.get(); }
+    CSessionLog* Log() const { return m_pLog; }
 
     // Property-sheet mechanics.
     int GetPageCount() const { return static_cast<int>(m_pages.size()); }
@@ -125,6 +127,8 @@ private:
     std::unique_ptr<flow::CModuleController> m_pController;
     CSheetView m_view{*this};
     flow::CPairingFlow m_flow{m_view};
+    // A child of the sheet: deleted after OnDestroy has closed the port.
+    CSessionLog* m_pLog = nullptr;
 
     CConnection* m_pageConnection = nullptr;
     CFirst* m_pageFirst = nullptr;

@@ -21,18 +21,32 @@ void CSheetView::ShowStep(int step) {
     m_sheet.SetActivePage(step);
 }
 
-bool CSheetView::Say(const std::string& text) {
-    // A message box runs a nested event loop; the sheet may close inside it.
-    if (m_sheet.Host() != nullptr) {
-        m_sheet.Host()->WithBannersHidden([&text] { ShowMessage(text); });
+namespace {
+
+// A message box runs a nested event loop; the sheet may close inside it.
+// A failure's box also offers to save the log.
+bool Show(const CSerialSheet& sheet, const std::string& text, bool failure) {
+    auto show = [&text, failure] { failure ? ShowFailure(text) : ShowMessage(text); };
+    if (sheet.Host() != nullptr) {
+        sheet.Host()->WithBannersHidden(show);
     } else {
-        ShowMessage(text);
+        show();
     }
-    return !m_sheet.Destroyed() && m_sheet.Module() != nullptr;
+    return !sheet.Destroyed() && sheet.Module() != nullptr;
+}
+
+} // namespace
+
+bool CSheetView::Say(const std::string& text) {
+    return Show(m_sheet, text, true);
+}
+
+bool CSheetView::Inform(const std::string& text) {
+    return Show(m_sheet, text, false);
 }
 
 void CSheetView::ReportOpenFailure(const std::string& reason) {
-    ShowMessage(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)),
+    ShowFailure(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)),
                 QString::fromStdString(reason));
 }
 

@@ -70,6 +70,28 @@ constexpr Entry kTable[] = {
      "찾기를 중지했습니다. 다시 시작하려면 자동 찾기를 눌러 주십시오."},
     {IDS_DETECT_NO_PORT, "Choose a serial port first, then press Detect.",
      "먼저 시리얼 포트를 선택한 후 자동 찾기를 눌러 주십시오."},
+    {IDS_MODE_NOT_STORED,
+     "Norva-BX acknowledged operation mode %s, but its status still shows mode %s: the mode was "
+     "not stored.",
+     "Norva-BX가 동작 모드 %s 설정에 응답했지만 상태는 여전히 모드 %s입니다: 모드가 저장되지 "
+     "않았습니다."},
+    {IDS_FLOW_ON_NOT_STORED,
+     "Norva-BX acknowledged hardware flow control on, but its status shows it off: flow control "
+     "was not stored.",
+     "Norva-BX가 하드웨어 흐름 제어 켜기에 응답했지만 상태는 꺼짐입니다: 흐름 제어가 저장되지 "
+     "않았습니다."},
+    {IDS_FLOW_OFF_NOT_STORED,
+     "Norva-BX acknowledged hardware flow control off, but its status shows it on: flow control "
+     "was not stored.",
+     "Norva-BX가 하드웨어 흐름 제어 끄기에 응답했지만 상태는 켜짐입니다: 흐름 제어가 저장되지 "
+     "않았습니다."},
+    {IDS_NOT_STORED_RETRY, "Check the module, then press Next to store the settings again.",
+     "모듈을 확인한 후 다음을 눌러 설정을 다시 저장해 주십시오."},
+    {IDS_SAVE_LOG, "Save log...", "로그 저장..."},
+    {IDS_SAVE_LOG_TITLE, "Save the session log", "세션 로그 저장"},
+    {IDS_SAVE_LOG_FAILED, "The log could not be written to %s: %s.",
+     "로그를 %s에 쓸 수 없습니다: %s."},
+    {IDS_LOG_SAVED, "The log was saved to %s.", "로그를 %s에 저장했습니다."},
 };
 
 // -1 until set: then the environment decides at first use.
@@ -113,7 +135,11 @@ std::string LoadString(int id) {
 }
 
 std::string FormatString(int id, std::initializer_list<std::string> args) {
-    const std::string format = LoadString(id);
+    return FormatString(id, GetUiLanguage(), args);
+}
+
+std::string FormatString(int id, UiLanguage lang, std::initializer_list<std::string> args) {
+    const std::string format = LoadString(id, lang);
     std::string out;
     auto next = args.begin();
     for (size_t i = 0; i < format.size(); ++i) {

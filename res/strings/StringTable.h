@@ -34,6 +34,15 @@ enum StringId : int {
     IDS_DETECT_IN_USE = 214,   // %s: the port
     IDS_DETECT_STOPPED = 215,  //
     IDS_DETECT_NO_PORT = 216,  //
+    // What the apply did not store, and the session log.
+    IDS_MODE_NOT_STORED = 220,     // %s: the mode asked, %s: the mode read back
+    IDS_FLOW_ON_NOT_STORED = 221,  //
+    IDS_FLOW_OFF_NOT_STORED = 222, //
+    IDS_NOT_STORED_RETRY = 223,    //
+    IDS_SAVE_LOG = 224,            // a button
+    IDS_SAVE_LOG_TITLE = 225,      // the file dialog's title
+    IDS_SAVE_LOG_FAILED = 226,     // %s: the path, %s: the reason
+    IDS_LOG_SAVED = 227,           // %s: the path
 };
 
 enum class UiLanguage { English, Korean };
@@ -46,6 +55,7 @@ UiLanguage GetUiLanguage();
 
 // The text of `id` with each %s replaced, in order, by the next of `args`.
 std::string FormatString(int id, std::initializer_list<std::string> args);
+std::string FormatString(int id, UiLanguage lang, std::initializer_list<std::string> args);
 
 // The text of `id` in the current language; empty for an unknown id.
 std::string LoadString(int id);

@@ -87,6 +87,11 @@ bool RecordingView::Say(const std::string& text) {
     return runGoesOn;
 }
 
+bool RecordingView::Inform(const std::string& text) {
+    m_log.Add("inform \"" + text + "\"");
+    return runGoesOn;
+}
+
 void RecordingView::ReportOpenFailure(const std::string& reason) {
     m_log.Add("open failed: " + reason);
 }

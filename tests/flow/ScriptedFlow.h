@@ -38,6 +38,7 @@ public:
     void SetCurOp(int op) override;
     bool FlowNotStored() const override { return flowNotStored; }
     std::string GoneReason() const override { return "/dev/ttyUSB0 was disconnected"; }
+    std::string NotStoredText() const override { return "mode 1 was not stored"; }
     int ReturnOnline() override;
     int SetOpMode(int timeoutMs, int mode) override;
     void Pause(int ms) override;
@@ -63,6 +64,7 @@ public:
     int ActiveStep() const override { return step; }
     void ShowStep(int s) override;
     bool Say(const std::string& text) override;
+    bool Inform(const std::string& text) override;
     void ReportOpenFailure(const std::string& reason) override;
     void SetButtons(int flags) override;
     void BeginSearchDisplay() override;

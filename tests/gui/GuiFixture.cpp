@@ -8,13 +8,28 @@
 namespace norva::test {
 
 void RecordingMessages::Show(const QString& text, const QString& informative) {
-    ShownBox box{text, informative, QThread::currentThread() == qApp->thread()};
+    ShownBox box{text, informative, QThread::currentThread() == qApp->thread(), {}};
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_boxes.push_back(box);
     }
     if (onShow) {
         onShow(box);
+    }
+}
+
+void RecordingMessages::ShowWithAction(const QString& text, const QString& informative,
+                                       const BoxAction& action) {
+    ShownBox box{text, informative, QThread::currentThread() == qApp->thread(), action.label};
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_boxes.push_back(box);
+    }
+    if (onShow) {
+        onShow(box);
+    }
+    if (pressAction && pressAction(box)) {
+        action.run();
     }
 }
 

@@ -25,17 +25,23 @@ struct ShownBox {
     QString text;
     QString informative;
     bool onUiThread = false;
+    QString actionLabel; // the further button a failure's box offered; empty: none
 };
 
-class RecordingMessages : public CMessageService {
+class RecordingMessages : public CActionMessageService {
 public:
     void Show(const QString& text, const QString& informative) override;
+    // Recorded like Show; the action runs only when `pressAction` says so.
+    void ShowWithAction(const QString& text, const QString& informative,
+                        const BoxAction& action) override;
     std::vector<QString> Texts() const;
     size_t Count() const;
     ShownBox At(size_t i) const;
     void Clear();
     // Runs inside Show, on the UI thread, before it returns.
     std::function<void(const ShownBox&)> onShow;
+    // Answers a box that offers an action: true presses the action's button.
+    std::function<bool(const ShownBox&)> pressAction;
 
 private:
     mutable std::mutex m_lock;

@@ -25,6 +25,24 @@ TEST(Faults, OldFirmwareHasSixStatusFieldsAndOnlyTheShortUartForm) {
     EXPECT_EQ(rig.com1.Command("AT+UARTCONFIG,19200,N,1,0"), kOk);
 }
 
+// The unit that acknowledges and forgets: OK, yet the status line still shows the old value.
+TEST(Faults, KeepModeAndKeepFlowAcknowledgeButKeepTheOldValue) {
+    SimOptions o = FastOptions();
+    o.unit[0].keepMode = true;
+    o.unit[0].keepFlow = true;
+    Rig rig(o);
+    EXPECT_EQ(rig.com1.Command("AT+BTMODE,2"), kOk);
+    EXPECT_EQ(rig.com1.Command("AT+UARTCONFIG,19200,E,1,0"), kOk);
+    EXPECT_EQ(StatusField(rig.com1.Command("AT+BTINFO?"), 2), "MODE0");
+    EXPECT_EQ(StatusField(rig.com1.Command("AT+BTINFO?"), 6), "HWFC");
+    EXPECT_EQ(rig.sim.Snapshot(1).stored, (UartSetting{19200, 'E', 1, true}));
+    // The other unit stores both.
+    EXPECT_EQ(rig.com2.Command("AT+BTMODE,1"), kOk);
+    EXPECT_EQ(rig.com2.Command("AT+UARTCONFIG,19200,E,1,0"), kOk);
+    EXPECT_EQ(StatusField(rig.com2.Command("AT+BTINFO?"), 2), "MODE1");
+    EXPECT_EQ(StatusField(rig.com2.Command("AT+BTINFO?"), 6), "NoFC");
+}
+
 TEST(Faults, ResponsesOffSuppressesOnlyResultLines) {
     SimOptions o = FastOptions();
     o.unit[0].responsesOff = true;

@@ -83,6 +83,11 @@ TEST(Program, ParsesPerUnitAndSharedUnitOptions) {
     EXPECT_TRUE(cl.sim.unit[0].noScanReply);
     EXPECT_FALSE(cl.sim.unit[1].noScanReply);
     EXPECT_EQ(cl.sim.linkDir, "links");
+    CommandLine keep;
+    ASSERT_TRUE(ParseCommandLine({"--unit1-keep-mode", "--keep-flow"}, &keep, &error)) << error;
+    EXPECT_TRUE(keep.sim.unit[0].keepMode);
+    EXPECT_FALSE(keep.sim.unit[1].keepMode);
+    EXPECT_TRUE(keep.sim.unit[0].keepFlow && keep.sim.unit[1].keepFlow);
 }
 
 TEST(Program, RejectsBadOptionsWithAReason) {

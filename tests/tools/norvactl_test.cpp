@@ -184,6 +184,37 @@ TEST(NorvactlPairing, ApplyOnOldFirmwareFallsBackToTheShortUartForm) {
     simulator.Stop();
 }
 
+// A unit that answers OK but keeps its old mode or flow control: apply says
+// what was not stored and fails, in the JSON as well; the status there is
+// the one read back.
+TEST(NorvactlPairing, ApplyThatTheUnitDidNotStoreFails) {
+    sim::SimOptions options;
+    options.unit[0].keepMode = true;
+    options.unit[1].keepFlow = true;
+    sim::Simulator simulator(options);
+    std::string error;
+    ASSERT_TRUE(simulator.Start(&error)) << error;
+
+    const ToolRun mode = Norvactl({"apply", "--device", simulator.DevicePath(1), "--mode", "2",
+                                   "--baud", "9600", "--parity", "none", "--stop", "1", "--json"});
+    EXPECT_EQ(mode.exitCode, 1) << mode.out << mode.err;
+    EXPECT_TRUE(Contains(mode.out, "\"ok\":false")) << mode.out;
+    EXPECT_TRUE(Contains(mode.out, "\"result_name\":\"RC_NOT_STORED\"")) << mode.out;
+    EXPECT_TRUE(Contains(mode.out, "\"mode\":0")) << mode.out;
+    EXPECT_TRUE(Contains(mode.out, "mode 2, but its status still shows mode 0")) << mode.out;
+    EXPECT_TRUE(Contains(mode.err, "the mode was not stored")) << mode.err;
+
+    const ToolRun flow =
+        Norvactl({"apply", "--device", simulator.DevicePath(2), "--mode", "1", "--baud", "9600",
+                  "--parity", "none", "--stop", "1", "--no-flow"});
+    EXPECT_EQ(flow.exitCode, 1) << flow.out << flow.err;
+    EXPECT_TRUE(Contains(flow.out, "result: RC_NOT_STORED (12)")) << flow.out;
+    EXPECT_TRUE(Contains(flow.err, "flow control was not stored")) << flow.err;
+    EXPECT_FALSE(Contains(flow.err, "mode was not stored")) << flow.err;
+    EXPECT_EQ(simulator.Snapshot(2).mode, 1);
+    simulator.Stop();
+}
+
 // The whole pairing, one norvactl run per step, the way the wizard walks it:
 // unit 1 scans, unit 2 searches and dials it, then both store their modes
 // (unit 2 while still connected: the apply chain hangs up first).

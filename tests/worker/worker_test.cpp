@@ -3,6 +3,7 @@
 // how it stops.
 
 #include "module/ModuleControl.h"
+#include "module/ReadBack.h"
 #include "res/strings/StringTable.h"
 #include "support/RecordingHost.h"
 #include "support/ScriptedPeer.h"
@@ -29,6 +30,9 @@ const char* const kOk = "\r\nOK\r\n";
 const char* const kError = "\r\nERROR\r\n";
 const char* const kStatusLine = "\r\n0012A1000001,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n";
 const char* const kPendingLine = "\r\n0012A1000001,Norva-BX01,MODE0,PENDING,0,0,HWFC\r\n";
+// What the apply job reads back once it has stored mode 1 with flow control.
+const char* const kMode1Line = "\r\n0012A1000001,Norva-BX01,MODE1,STANDBY,0,0,HWFC\r\n";
+const char* const kStatusCommands[] = {"AT\r", "AT+BTINFO?\r"};
 
 // Bounds that only catch hangs; the work itself takes a fraction of them.
 constexpr int kResultMs = 10000;
@@ -191,11 +195,13 @@ TEST_F(WorkerTest, DisconnectAfterAFailedApplyRunsApplyAgainWithoutNotifying) {
     peer.Answer("ATH\r", {Chunk(std::string(kOk) + "\r\nDISCONNECT\r\n")});
     peer.Answer("AT+BTMODE,1\r", {kOk});
     peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kOk});
+    AnswerStatus(kMode1Line);
     module.SignalJob(EV_DISCONNECT);
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r", "ATH\r", "AT+BTMODE,1\r",
-                                                         "AT+UARTCONFIG,9600,N,1,1\r"}));
+                                                         "AT+UARTCONFIG,9600,N,1,1\r",
+                                                         kStatusCommands[0], kStatusCommands[1]}));
     EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_STANDBY);
 }
 
@@ -220,6 +226,7 @@ TEST_F(WorkerTest, ApplyStoresModeThenUartAndHidesTheBannerAfterSuccess) {
     module.m_nApplyFlow = 0;
     peer.Answer("AT+BTMODE,2\r", {kOk});
     peer.Answer("AT+UARTCONFIG,115200,E,2,0\r", {kOk});
+    AnswerStatus("\r\n0012A1000001,Norva-BX01,MODE2,STANDBY,0,0,NoFC\r\n");
     module.SignalJob(EV_APPLY);
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
@@ -250,12 +257,15 @@ TEST_F(WorkerTest, ApplyFallsBackToTheShortUartFormOnOldFirmware) {
         peer.Answer("AT+BTMODE,1\r", {kOk});
         peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
         peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
+        // The short status line has no flow-control field to compare.
+        AnswerStatus("\r\n0012A1000001,Norva-BX01,MODE1,STANDBY,0,0\r\n");
         module.SignalJob(EV_APPLY);
 
         EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
         EXPECT_EQ(peer.Commands(),
                   (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r",
-                                            "AT+UARTCONFIG,9600,N,1\r"}));
+                                            "AT+UARTCONFIG,9600,N,1\r", kStatusCommands[0],
+                                            kStatusCommands[1]}));
         if (c.firmwareMessage) {
             EXPECT_EQ(host.MessageBoxTexts(), std::vector<std::string>{kFirmwareMismatchText});
         } else {
@@ -304,12 +314,16 @@ TEST_F(WorkerTest, ApplyOnAPendingModuleCancelsAndGoesOnWithoutResendingTheMode)
     AnswerStatus(kPendingLine);
     peer.Answer("AT+BTCANCEL\r", {kOk});
     peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kOk});
+    // The mode sent before the cancel was refused: the read-back tells
+    // whether the unit has it anyway.
+    AnswerStatus(kMode1Line);
     module.SignalJob(EV_APPLY);
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(),
               (std::vector<std::string>{"AT+BTMODE,1\r", "AT\r", "AT+BTINFO?\r", "AT+BTCANCEL\r",
-                                        "AT+UARTCONFIG,9600,N,1,1\r"}));
+                                        "AT+UARTCONFIG,9600,N,1,1\r", kStatusCommands[0],
+                                        kStatusCommands[1]}));
 }
 
 TEST_F(WorkerTest, ApplyRefusedOutsidePendingReportsErrorNotTheStatusCode) {
@@ -329,6 +343,65 @@ TEST_F(WorkerTest, ApplyRefusedOutsidePendingReportsErrorNotTheStatusCode) {
     module.SignalJob(EV_APPLY);
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
     EXPECT_EQ(host.ApplyingAtPost().back(), false);
+}
+
+// Each setting the unit acknowledged but its status does not show is named,
+// and the job does not end as done; the old firmware's "off not stored" is
+// still its own case.
+TEST_F(WorkerTest, ApplyReadBackNamesWhatTheUnitDidNotStore) {
+    struct Case {
+        const char* name;
+        int flow;
+        const char* uartCommand;
+        const char* uartReply;
+        std::string status; // reply to AT+BTINFO?
+        int code;
+        int notStored;
+        bool flowNotStored;
+    };
+    const std::string standby1 = "\r\n0012A1000001,Norva-BX01,MODE1,STANDBY,0,0";
+    const std::string standby0 = "\r\n0012A1000001,Norva-BX01,MODE0,STANDBY,0,0";
+    const Case cases[] = {
+        {"mode kept", 1, "AT+UARTCONFIG,9600,N,1,1\r", kOk, standby0 + ",HWFC\r\n" + kOk,
+         RC_NOT_STORED, NOT_STORED_MODE, false},
+        {"flow kept on", 0, "AT+UARTCONFIG,9600,N,1,0\r", kOk, standby1 + ",HWFC\r\n" + kOk,
+         RC_NOT_STORED, NOT_STORED_FLOW, false},
+        {"flow kept off", 1, "AT+UARTCONFIG,9600,N,1,1\r", kOk, standby1 + ",NoFC\r\n" + kOk,
+         RC_NOT_STORED, NOT_STORED_FLOW, false},
+        {"both kept", 0, "AT+UARTCONFIG,9600,N,1,0\r", kOk, standby0 + ",HWFC\r\n" + kOk,
+         RC_NOT_STORED, NOT_STORED_MODE | NOT_STORED_FLOW, false},
+        {"status refused", 1, "AT+UARTCONFIG,9600,N,1,1\r", kOk, kError, RC_NOT_STORED,
+         NOT_STORED_UNREAD, false},
+        // The short form cannot carry "off"; the status line cannot show it.
+        {"old firmware, mode stored", 0, "AT+UARTCONFIG,9600,N,1,0\r", kError, standby1 + "\r\n",
+         RC_DONE, 0, true},
+        {"old firmware, mode kept", 0, "AT+UARTCONFIG,9600,N,1,0\r", kError, standby0 + "\r\n",
+         RC_NOT_STORED, NOT_STORED_MODE | NOT_STORED_FLOW, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.Clear();
+        peer.ClearReceived();
+        peer.ClearRules();
+        module.m_info.m_nFlowControl = 1;
+        SetApplyValues(1);
+        module.m_nApplyFlow = c.flow;
+        peer.Answer("AT+BTMODE,1\r", {kOk});
+        peer.Answer(c.uartCommand, {c.uartReply});
+        peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
+        peer.Answer("AT\r", {kOk});
+        peer.Answer("AT+BTINFO?\r", {Chunk(c.status)}, 2);
+        module.SignalJob(EV_APPLY);
+
+        EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{c.code, JOB_APPLY}}));
+        EXPECT_EQ(peer.Commands().back(), "AT+BTINFO?\r");
+        EXPECT_EQ(module.m_nNotStored.load(), c.notStored);
+        EXPECT_EQ(module.m_bFlowNotStored.load(), c.flowNotStored);
+        if (c.code != RC_DONE) {
+            // A failure: the banner is gone before the box it leads to.
+            EXPECT_FALSE(host.ApplyingAtPost().back());
+        }
+    }
 }
 
 TEST_F(WorkerTest, ApplyWithoutAnswerMarksItForRunningAgain) {
