@@ -1,8 +1,12 @@
 #include "pages/ModeSuccess.h"
 
 #include "pages/PageCommon.h"
+#include "res/strings/StringTable.h"
 #include "wizard/Messages.h"
+#include "wizard/SerialSheet.h"
+#include "wizard/VerifyRunner.h"
 
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace norva {
@@ -30,6 +34,18 @@ CModeSuccess::CModeSuccess(QWidget* parent)
     layout->addWidget(paired);
     layout->addSpacing(8);
     layout->addWidget(switchOff);
+    layout->addSpacing(8);
+    m_btnVerify = new QPushButton(QString::fromStdString(LoadString(IDS_VERIFY_BUTTON)), this);
+    m_btnVerify->setObjectName(QStringLiteral("verifyButton"));
+    m_verify = new CVerifyRunner(this);
+    connect(m_btnVerify, &QPushButton::clicked, this, [this] {
+        if (CSerialSheet* sheet = Sheet(); sheet != nullptr && m_verify->Start(*sheet)) {
+            m_btnVerify->setEnabled(false);
+        }
+    });
+    connect(m_verify, &CVerifyRunner::Finished, m_btnVerify,
+            [this] { m_btnVerify->setEnabled(true); });
+    layout->addWidget(m_btnVerify, 0, Qt::AlignLeft);
     layout->addStretch(3);
 }
 

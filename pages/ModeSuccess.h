@@ -6,8 +6,11 @@
 #include <QFont>
 
 class QLabel;
+class QPushButton;
 
 namespace norva {
+
+class CVerifyRunner;
 
 class CModeSuccess : public CPropertyPage {
     Q_OBJECT
@@ -20,6 +23,9 @@ public:
 
     QFont m_fontBold;
     QLabel* m_textConfigured = nullptr; // 1021, bold
+    // Restarts the units and proves that they link (wizard/VerifyRunner).
+    QPushButton* m_btnVerify = nullptr;
+    CVerifyRunner* m_verify = nullptr;
 };
 
 } // namespace norva

@@ -57,6 +57,7 @@ void CSerialSheet::AdvanceAfterJob(int code) {
     } else if (active == m_pageScan && code == JOB_SCAN) {
         SetActivePage(m_pageScanWait);
     } else if (active == m_pageScanWait && code == JOB_STATUS) {
+        m_strUnit2Address = m_pModule->m_info.Address();
         SetActivePage(m_pageSearch);
     } else if (active == m_pageConnection && code == JOB_STATUS) {
         // A failed attempt was followed by a check: the user may search or

@@ -99,6 +99,10 @@ public:
     int OnSearchControl(int start, CPropertyPage* page);
     int OnConnectControl(int connect, CPropertyPage* page);
 
+    // The addresses read at step 1 (unit 1) and step 3 (unit 2); empty until then.
+    const std::string& Unit1Address() const { return m_strUnit1Address; }
+    const std::string& Unit2Address() const { return m_strUnit2Address; }
+
     // The settings for talking to unit 1 and unit 2.
     CPortSettingDlg m_unit1Setting;
     CPortSettingDlg m_unit2Setting;
@@ -155,6 +159,7 @@ private:
     int m_nApplyReruns = 0;
     // Unit 1's address as read at step 1.
     std::string m_strUnit1Address;
+    std::string m_strUnit2Address;
     bool m_bWizardMode = false;
     bool m_bInitialized = false;
     bool m_bDestroyed = false;

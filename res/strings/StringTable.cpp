@@ -79,7 +79,7 @@ constexpr Entry kTable[] = {
      "%s (%s): not verified: the connection was lost (%s). Check the cable.",
      "%s (%s): 확인 안 됨: 연결이 끊어졌습니다 (%s). 케이블을 확인해 주십시오."},
     {IDS_VERIFY_CANCELLED, "%s (%s): not verified: cancelled.", "%s (%s): 확인 안 됨: 취소됨."},
-    {IDS_VERIFY_BUTTON, "&Verify", "확인(&V)"},
+    {IDS_VERIFY_BUTTON, "&Verify", "연결 확인(&V)"},
     {IDS_VERIFY_PROGRESS, "Restarting the units and waiting for their link...",
      "장치를 재시작하고 연결을 기다리는 중..."},
 };
