@@ -7,9 +7,10 @@
 #include "wizard/SerialSheet.h"
 #include "wizard/ThreadHandoff.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -20,6 +21,18 @@ namespace {
 QString Text(int id) {
     return QString::fromStdString(LoadString(id));
 }
+
+// A call from the verifier's thread, run on the UI thread. Posted events to a deleted runner
+// are dropped with it.
+class VerifyCall : public QEvent {
+public:
+    explicit VerifyCall(std::function<void()> f) : QEvent(Type()), call(std::move(f)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    std::function<void()> call;
+};
 
 flow::VerifyLine LineOf(int baud, int parity, int stopBits) {
     return {baud, parity, stopBits};
@@ -33,14 +46,11 @@ CVerifyDialog::CVerifyDialog(QWidget* parent) : QDialog(parent) {
     setWindowModality(Qt::WindowModal);
     m_text = new QLabel(Text(IDS_VERIFY_PROGRESS), this);
     m_text->setObjectName(QStringLiteral("verifyProgressText"));
-    auto* bar = new QProgressBar(this);
-    bar->setRange(0, 0); // how long the link takes is unknown: a busy bar
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     m_cancelButton = buttons->button(QDialogButtonBox::Cancel);
     connect(m_cancelButton, &QPushButton::clicked, this, &CVerifyDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
-    layout->addWidget(bar);
     layout->addWidget(buttons);
 }
 
@@ -110,31 +120,33 @@ bool CVerifyRunner::Start(CSerialSheet& sheet) {
     m_dialog->show();
     m_thread = std::thread([this, units = std::move(units)] {
         auto progress = [this](int unit, flow::VerifyStep step) {
-            if (step == flow::VerifyStep::Finished) {
-                return;
-            }
-            MarkPublished();
-            QMetaObject::invokeMethod(
-                this,
-                [this, unit] {
-                    MarkReceived();
+            if (step != flow::VerifyStep::Finished) {
+                Post([this, unit] {
                     if (m_dialog) {
                         m_dialog->SetUnit(unit);
                     }
-                },
-                Qt::QueuedConnection);
+                });
+            }
         };
         flow::VerifyResult result = flow::VerifyPair(units, &m_stop, progress);
-        MarkPublished();
-        QMetaObject::invokeMethod(
-            this,
-            [this, result] {
-                MarkReceived();
-                OnResult(result);
-            },
-            Qt::QueuedConnection);
+        Post([this, result] { OnResult(result); });
     });
     return true;
+}
+
+void CVerifyRunner::Post(std::function<void()> call) {
+    auto* event = new VerifyCall(std::move(call));
+    MarkPublished();
+    QCoreApplication::postEvent(this, event);
+}
+
+bool CVerifyRunner::event(QEvent* event) {
+    MarkReceived();
+    if (event->type() == VerifyCall::Type()) {
+        static_cast<VerifyCall*>(event)->call();
+        return true;
+    }
+    return QObject::event(event);
 }
 
 void CVerifyRunner::Cancel() {

@@ -9,7 +9,7 @@
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
-#include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -59,7 +59,12 @@ signals:
     // After the result box was dismissed.
     void Finished(bool verified);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    // Runs `call` on the UI thread.
+    void Post(std::function<void()> call);
     void OnResult(const flow::VerifyResult& result);
 
     QWidget* m_parent;
