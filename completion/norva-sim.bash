@@ -2,8 +2,10 @@
 # The lists are kept equal to norva-sim --help by a test. Unit options also
 # come as --unit1-NAME and --unit2-NAME.
 
-_norva_sim_requests="verdict power-cycle status quit attach unplug replug power help"
-_norva_sim_options="--one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
+_norva_sim_requests="verdict power-cycle status quit attach unplug replug power help pair"
+# What "pair P" may be followed by.
+_norva_sim_pair_requests="verdict power-cycle status attach unplug replug power"
+_norva_sim_options="--pairs --one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
     --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms -h --help --version"
 _norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
     --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --chunk --echo --noise --neighbours --reply-delay --address --name
@@ -35,9 +37,12 @@ _norva_sim() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;
-    --*-ms) return ;;
+    --*-ms | --pairs) return ;;
     attach)
-        ((COMP_CWORD == 2)) && words="1 2"
+        ((COMP_CWORD == 2 || COMP_CWORD == 4)) && words="1 2"
+        ;;
+    pair)
+        ((COMP_CWORD == 2)) && return
         ;;
     --*)
         [[ " $_norva_sim_unit_values " == *" $name "* ]] && return
@@ -48,6 +53,8 @@ _norva_sim() {
         words="$_norva_sim_options $units ${units//--/--unit1-} ${units//--/--unit2-}"
     elif [[ -z $words ]] && ((COMP_CWORD == 1)); then
         words=$_norva_sim_requests
+    elif [[ -z $words && ${COMP_WORDS[1]} == pair ]] && ((COMP_CWORD == 3)); then
+        words=$_norva_sim_pair_requests
     fi
     mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
 }

@@ -33,6 +33,12 @@ CModeSuccess::CModeSuccess(QWidget* parent)
     layout->addWidget(paired);
     layout->addSpacing(8);
     layout->addWidget(switchOff);
+    layout->addSpacing(8);
+    m_btnVerify = new QPushButton(QString::fromStdString(LoadString(IDS_VERIFY_BUTTON)), this);
+    m_btnVerify->setObjectName(QStringLiteral("verifyButton"));
+    m_btnVerify->setAutoDefault(false);
+    connect(m_btnVerify, &QPushButton::clicked, this, &CModeSuccess::VerifyRequested);
+    layout->addWidget(m_btnVerify, 0, Qt::AlignLeft);
     layout->addStretch(3);
     m_btnSaveLog = new QPushButton(QString::fromStdString(LoadString(IDS_SAVE_LOG)), this);
     m_btnSaveLog->setObjectName(QStringLiteral("saveLogButton"));

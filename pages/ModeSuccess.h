@@ -22,10 +22,14 @@ public:
     QFont m_fontBold;
     QLabel* m_textConfigured = nullptr; // 1021, bold
     QPushButton* m_btnSaveLog = nullptr;
+    // Restarts the units and proves that they link; the sheet runs the check.
+    QPushButton* m_btnVerify = nullptr;
 
 signals:
     // The user asked to save the session's log.
     void SaveLogRequested();
+    // The user asked to prove that the pair links.
+    void VerifyRequested();
 };
 
 } // namespace norva

@@ -1,4 +1,5 @@
 #include "sim/CommandLine.h"
+#include "sim/Pairs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -165,8 +166,9 @@ bool TimingOption(const std::string& name, int SimTiming::** field) {
     return false;
 }
 
-// The requests a client may send, with their arguments checked; "" when well formed.
-std::string RequestError(const std::vector<std::string>& words) {
+// The requests a client may send, with their arguments checked; "" when well formed. The pair's
+// number is checked against the running pairs by the simulator, which alone knows them.
+std::string RequestError(std::vector<std::string> words) {
     static const std::pair<const char*, size_t> kForms[] = {
         {"verdict", 0}, {"power-cycle", 0}, {"status", 0}, {"quit", 0},  {"help", 0},
         {"attach", 1},  {"unplug", 1},      {"replug", 1}, {"power", 2},
@@ -174,10 +176,24 @@ std::string RequestError(const std::vector<std::string>& words) {
     if (words.empty()) {
         return "empty request";
     }
+    const bool forPair = words[0] == "pair";
+    if (forPair) {
+        int pair = 0;
+        if (words.size() < 2 || !ToInt(words[1], 1, kMaxPairs, &pair)) {
+            return "pair needs a pair number, 1 to " + std::to_string(kMaxPairs);
+        }
+        if (words.size() < 3) {
+            return "pair P needs a request, e.g. pair 2 unplug 1";
+        }
+        words.erase(words.begin(), words.begin() + 2);
+    }
     const std::string& word = words[0];
     for (const auto& [name, args] : kForms) {
         if (word != name) {
             continue;
+        }
+        if (forPair && (word == "quit" || word == "help")) {
+            return word + " is for the whole simulator, not for one pair";
         }
         int unit = 0;
         if (args >= 1 && (words.size() < 2 || !ToInt(words[1], 1, 2, &unit))) {
@@ -226,6 +242,7 @@ std::string UsageText() {
   norva-sim [options] [-- command [arguments...]]
   norva-sim verdict|power-cycle|status|quit|attach N --control SOCKET
   norva-sim unplug N|replug N|power N on|off --control SOCKET
+  norva-sim pair P REQUEST --control SOCKET
   norva-sim --help|--version
 
 Simulates two Norva-BX Bluetooth serial modules, each on a pseudo-terminal, and prints
@@ -234,6 +251,10 @@ With "-- command", runs the command with those variables exported and stops when
 ends, exiting with its status.
 
 Port options:
+  --pairs K             simulate K independent pairs (1-16); pair P has units 2P-1
+                        and 2P: COM(2P-1) and COM(2P) (one port: COM P), addresses
+                        00A0961B2C<2P-1>/<2P> in hex, names Norva-BX<2P-1>/<2P>,
+                        links unit<2P-1>, unit<2P> (one port: com<P>), trace FILE.P
   --one-port            one pty (COM1) for both units; unit 1 is attached first
   --follow              one port, switched automatically: after unit 1 accepts
                         AT+BTSCAN the next open finds unit 2; after unit 2 accepts
@@ -251,8 +272,9 @@ Port options:
   --restart-ms MS       ATZ: restart time before OK (default 150)
   --escape-guard-ms MS  "+++" without CR counts after this much silence (default 500)
 
-Unit options (as written they apply to both units; prefix with --unit1- or --unit2-
-for one unit, for example --unit2-old-firmware or --unit1-chunk 3:20):
+Unit options (as written they apply to both units of every pair; prefix with
+--unit1- or --unit2- for one unit, for example --unit2-old-firmware or
+--unit1-chunk 3:20; --address and --name only without --pairs):
   --old-firmware        6-field status line; 4-argument AT+UARTCONFIG gives ERROR
   --responses-off       start with S10=0: no OK/ERROR lines
   --start-pending       start discoverable and connectable (as after AT+BTSCAN,3,0)
@@ -290,6 +312,10 @@ Control requests (on the socket, or typed on standard input when no command runs
   status       state of both units and of the port
   quit         stop the simulator
   help         this list
+  pair P REQUEST
+               with --pairs: the request for pair P alone, its units numbered 1
+               and 2 (pair 2 unplug 1); verdict, power-cycle and status without
+               it cover every pair, attach, unplug, replug and power need it
 
 Other options:
   -h, --help            show this help
@@ -368,6 +394,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
             cl.sim.checkLineSettings = false;
             continue;
         }
+        if (a == "--pairs") {
+            std::string v;
+            if (!value(&v) || !ToInt(v, 1, kMaxPairs, &cl.pairs)) {
+                return fail("--pairs needs a count, 1 to " + std::to_string(kMaxPairs));
+            }
+            continue;
+        }
         if (a == "--start-paired") {
             cl.sim.startPaired = true;
             continue;
@@ -425,6 +458,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
     if (cl.mode == CommandLine::Mode::Client && cl.controlPath.empty()) {
         return fail(cl.request + " needs --control SOCKET");
     }
+    for (const UnitOptions& u : cl.sim.unit) {
+        if (cl.pairs > 1 && (!u.address.empty() || !u.name.empty())) {
+            return fail("--address and --name would give every pair the same identity: with "
+                        "--pairs each pair has its own");
+        }
+    }
     if (IsHexAddress(cl.sim.unit[0].address) && IsHexAddress(cl.sim.unit[1].address)) {
         std::string a = cl.sim.unit[0].address;
         std::string b = cl.sim.unit[1].address;
@@ -441,25 +480,23 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
     return true;
 }
 
-std::vector<std::string> ComAssignments(const Simulator& sim) {
+std::vector<std::string> ComAssignments(const std::vector<Simulator*>& pairs) {
     std::vector<std::string> lines;
-    for (int unit = 1; unit <= (sim.Options().onePort ? 1 : 2); ++unit) {
-        std::string link = sim.LinkPath(unit);
-        lines.push_back("NORVAWIZARD_COM" + std::to_string(unit) + "=" +
-                        (link.empty() ? sim.DevicePath(unit) : link));
+    int com = 0;
+    for (const Simulator* sim : pairs) {
+        for (int unit = 1; unit <= (sim->Options().onePort ? 1 : 2); ++unit) {
+            std::string link = sim->LinkPath(unit);
+            lines.push_back("NORVAWIZARD_COM" + std::to_string(++com) + "=" +
+                            (link.empty() ? sim->DevicePath(unit) : link));
+        }
     }
     return lines;
 }
 
-std::string HandleControlRequest(Simulator& sim, const std::string& request, bool* quit) {
-    std::istringstream in(request);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;) {
-        words.push_back(w);
-    }
-    if (std::string why = RequestError(words); !why.empty()) {
-        return "error: " + why + "\n";
-    }
+namespace {
+
+// A well-formed request for one pair, as a simulator of a single pair answers it.
+std::string PairRequest(Simulator& sim, const std::vector<std::string>& words, bool* quit) {
     const std::string& word = words[0];
     const int unit = words.size() > 1 ? std::stoi(words[1]) : 0;
     const bool onePort = sim.Options().onePort;
@@ -526,6 +563,80 @@ std::string HandleControlRequest(Simulator& sim, const std::string& request, boo
                "quit, help\n";
     }
     return "error: unknown request \"" + word + "\" (try help)\n";
+}
+
+// The answer's text below its first line, each line marked with the pair it belongs to.
+std::string PairBody(const std::string& answer, int pair) {
+    std::string text;
+    std::istringstream in(answer.substr(answer.find('\n') + 1));
+    for (std::string line; std::getline(in, line);) {
+        text += "pair " + std::to_string(pair) + ": " + line + "\n";
+    }
+    return text;
+}
+
+std::string AllPairsRequest(const std::vector<Simulator*>& pairs,
+                            const std::vector<std::string>& words, bool* quit) {
+    const std::string& word = words[0];
+    const int count = static_cast<int>(pairs.size());
+    if (word == "verdict") {
+        std::string text;
+        int paired = 0;
+        for (int p = 1; p <= count; ++p) {
+            Verdict v = pairs[p - 1]->GetVerdict();
+            paired += v.wouldAutoConnect ? 1 : 0;
+            text += PairBody("\n" + v.Describe(), p);
+        }
+        return std::string(paired == count ? "paired\n" : "not-paired\n") + text +
+               "verdict: " + std::to_string(paired) + " of " + std::to_string(count) +
+               " pairs would auto-connect after a power cycle\n";
+    }
+    if (word == "status" || word == "power-cycle") {
+        std::string text;
+        for (int p = 1; p <= count; ++p) {
+            text += PairBody(PairRequest(*pairs[p - 1], words, quit), p);
+        }
+        return "ok\n" + text;
+    }
+    if (word == "quit") {
+        return PairRequest(*pairs[0], words, quit);
+    }
+    if (word == "help") {
+        return "ok\nverdict, power-cycle, status, quit, help; for one pair: pair P followed by "
+               "verdict, power-cycle, status, attach N, unplug N, replug N or power N on|off\n";
+    }
+    std::string request;
+    for (const std::string& w : words) {
+        request += " " + w;
+    }
+    return "error: " + word + " needs a pair with " + std::to_string(count) +
+           " pairs running, e.g. pair " + std::to_string(count) + request + "\n";
+}
+
+} // namespace
+
+std::string HandleControlRequest(const std::vector<Simulator*>& pairs, const std::string& request,
+                                 bool* quit) {
+    std::istringstream in(request);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) {
+        words.push_back(w);
+    }
+    if (std::string why = RequestError(words); !why.empty()) {
+        return "error: " + why + "\n";
+    }
+    if (words[0] == "pair") {
+        const int pair = std::stoi(words[1]);
+        if (pair > static_cast<int>(pairs.size())) {
+            return "error: there is no pair " + words[1] + " (pairs 1 to " +
+                   std::to_string(pairs.size()) + " run)\n";
+        }
+        std::string answer = PairRequest(
+            *pairs[pair - 1], std::vector<std::string>(words.begin() + 2, words.end()), quit);
+        return answer.substr(0, answer.find('\n') + 1) + PairBody(answer, pair);
+    }
+    return pairs.size() == 1 ? PairRequest(*pairs[0], words, quit)
+                             : AllPairsRequest(pairs, words, quit);
 }
 
 int ExitStatusOfAnswer(const std::string& answer) {

@@ -379,6 +379,9 @@ void Simulator::Impl::ClosePort(int p) {
 }
 
 std::string Simulator::Impl::LinkOf(int p) const {
+    if (!m_opt.linkNames[p].empty()) {
+        return m_opt.linkDir + "/" + m_opt.linkNames[p];
+    }
     const char* name = m_opt.onePort ? "com1" : (p == 0 ? "unit1" : "unit2");
     return m_opt.linkDir + "/" + name;
 }

@@ -69,8 +69,9 @@ struct SimOptions {
     // A symlink per port in this directory ("unit1", "unit2"; one port: "com1") that follows the
     // port across replugs, as /dev/serial/by-id does. Empty: none.
     std::string linkDir;
-    UnitOptions unit[2];   // unit[0] is unit 1
-    std::string tracePath; // JSON-lines trace; empty: none
+    std::string linkNames[2]; // the links' names instead of those; one port: linkNames[0] only
+    UnitOptions unit[2];      // unit[0] is unit 1
+    std::string tracePath;    // JSON-lines trace; empty: none
     SimTiming timing;
     // Learn of the computer's opens and closes through inotify. Off, the simulator polls the
     // master's hang-up state every 100 ms, the fall-back for systems without inotify.

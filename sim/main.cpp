@@ -1,5 +1,6 @@
-// norva-sim: runs the simulated module pair until stopped, or around one command.
+// norva-sim: runs the simulated module pairs until stopped, or around one command.
 #include "sim/CommandLine.h"
+#include "sim/Pairs.h"
 #include "sim/Simulator.h"
 
 #include "NorvaVersion.h"
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,30 @@ pid_t StartChild(const CommandLine& cl, const std::vector<std::string>& env) {
     _exit(127);
 }
 
+// The "# ..." lines that name the units and their ports, as the pair's own simulator sees them.
+void PrintUnits(const Simulator& sim, const SimOptions& options, const std::string& pair) {
+    Verdict v = sim.GetVerdict();
+    auto device = [&sim](int unit) {
+        std::string link = sim.LinkPath(unit);
+        return sim.DevicePath(unit) + (link.empty() ? "" : " (link " + link + ")");
+    };
+    auto power = [&options](int unit) {
+        return options.unit[unit - 1].startOff ? ", switched off" : "";
+    };
+    if (options.onePort) {
+        std::printf("# %sunits 1 %s (%s%s) and 2 %s (%s%s) share one port, unit 1 attached "
+                    "first%s: %s\n",
+                    pair.c_str(), v.unit[0].name.c_str(), v.unit[0].address.c_str(), power(1),
+                    v.unit[1].name.c_str(), v.unit[1].address.c_str(), power(2),
+                    options.follow ? " (follow mode)" : "", device(1).c_str());
+    } else {
+        for (int u = 1; u <= 2; ++u) {
+            std::printf("# %sunit %d %s (%s%s): %s\n", pair.c_str(), u, v.unit[u - 1].name.c_str(),
+                        v.unit[u - 1].address.c_str(), power(u), device(u).c_str());
+        }
+    }
+}
+
 int Run(const CommandLine& cl) {
     if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         std::perror("norva-sim: pipe");
@@ -199,11 +225,18 @@ int Run(const CommandLine& cl) {
     sigaction(SIGCHLD, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    Simulator sim(cl.sim);
+    std::vector<std::unique_ptr<Simulator>> owned;
+    std::vector<Simulator*> pairs;
     std::string error;
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
-        return 1;
+    for (int p = 1; p <= cl.pairs; ++p) {
+        owned.push_back(std::make_unique<Simulator>(PairOptions(cl.sim, p, cl.pairs)));
+        pairs.push_back(owned.back().get());
+        if (!pairs.back()->Start(&error)) {
+            std::fprintf(stderr, "norva-sim: %s%s\n",
+                         cl.pairs > 1 ? ("pair " + std::to_string(p) + ": ").c_str() : "",
+                         error.c_str());
+            return 1;
+        }
     }
     int listenFd = -1;
     if (!cl.controlPath.empty()) {
@@ -214,25 +247,12 @@ int Run(const CommandLine& cl) {
         }
     }
 
-    Verdict v = sim.GetVerdict();
-    auto device = [&sim](int unit) {
-        std::string link = sim.LinkPath(unit);
-        return sim.DevicePath(unit) + (link.empty() ? "" : " (link " + link + ")");
-    };
-    auto power = [&cl](int unit) { return cl.sim.unit[unit - 1].startOff ? ", switched off" : ""; };
-    if (cl.sim.onePort) {
-        std::printf("# units 1 %s (%s%s) and 2 %s (%s%s) share one port, unit 1 attached first%s: "
-                    "%s\n",
-                    v.unit[0].name.c_str(), v.unit[0].address.c_str(), power(1),
-                    v.unit[1].name.c_str(), v.unit[1].address.c_str(), power(2),
-                    cl.sim.follow ? " (follow mode)" : "", device(1).c_str());
-    } else {
-        for (int u = 1; u <= 2; ++u) {
-            std::printf("# unit %d %s (%s%s): %s\n", u, v.unit[u - 1].name.c_str(),
-                        v.unit[u - 1].address.c_str(), power(u), device(u).c_str());
-        }
+    for (int p = 1; p <= cl.pairs; ++p) {
+        const Simulator& sim = *pairs[p - 1];
+        const std::string pair = cl.pairs > 1 ? "pair " + std::to_string(p) + ": " : "";
+        PrintUnits(sim, cl.sim, pair);
     }
-    std::vector<std::string> env = ComAssignments(sim);
+    std::vector<std::string> env = ComAssignments(pairs);
     for (const std::string& line : env) {
         std::printf("%s\n", line.c_str());
     }
@@ -289,7 +309,7 @@ int Run(const CommandLine& cl) {
                 int client = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
                 if (client >= 0) {
                     bool stop = false;
-                    WriteAll(client, HandleControlRequest(sim, ReadRequest(client), &stop));
+                    WriteAll(client, HandleControlRequest(pairs, ReadRequest(client), &stop));
                     close(client);
                     quit = quit || stop;
                 }
@@ -309,7 +329,7 @@ int Run(const CommandLine& cl) {
                         continue;
                     }
                     bool stop = false;
-                    PrintAnswer(HandleControlRequest(sim, request, &stop));
+                    PrintAnswer(HandleControlRequest(pairs, request, &stop));
                     quit = quit || stop;
                 }
             }
@@ -324,8 +344,12 @@ int Run(const CommandLine& cl) {
         close(listenFd);
         unlink(cl.controlPath.c_str());
     }
-    std::fprintf(stderr, "norva-sim: %s", sim.GetVerdict().Describe().c_str());
-    sim.Stop();
+    bool ignored = false;
+    std::string verdict = HandleControlRequest(pairs, "verdict", &ignored);
+    std::fprintf(stderr, "norva-sim: %s", verdict.substr(verdict.find('\n') + 1).c_str());
+    for (Simulator* sim : pairs) {
+        sim->Stop();
+    }
     return exitStatus;
 }
 

@@ -15,6 +15,7 @@
 #include "res/strings/StringTable.h"
 #include "wizard/QtModuleHost.h"
 #include "wizard/SessionLog.h"
+#include "wizard/VerifyRunner.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -81,6 +82,14 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     m_pLog = new CSessionLog(this);
     connect(m_pageModeSuccess, &CModeSuccess::SaveLogRequested, m_pLog,
             &CSessionLog::SaveWithDialog);
+    m_pVerify = new CVerifyRunner(this);
+    connect(m_pageModeSuccess, &CModeSuccess::VerifyRequested, this, [this] {
+        if (m_pVerify->Start(*this)) {
+            m_pageModeSuccess->m_btnVerify->setEnabled(false);
+        }
+    });
+    connect(m_pVerify, &CVerifyRunner::Finished, m_pageModeSuccess,
+            [this] { m_pageModeSuccess->m_btnVerify->setEnabled(true); });
 
     // The wizard's own buttons speak the run's language, like its messages.
     const bool korean = GetUiLanguage() == UiLanguage::Korean;

@@ -23,6 +23,7 @@ class CModuleControl;
 class CPropertyPage;
 class CQtModuleHost;
 class CSessionLog;
+class CVerifyRunner;
 class CConnection;
 class CFirst;
 class CMode;
@@ -65,6 +66,11 @@ public:
     }
     CQtModuleHost* Host() const { return m_pHost.get(); }
     CSessionLog* Log() const { return m_pLog; }
+    // Step 9's check that the pair links.
+    CVerifyRunner* Verifier() const { return m_pVerify; }
+    // The units' addresses as read at steps 1 and 3.
+    const std::string& Unit1Address() const { return m_flow.Unit1Address(); }
+    const std::string& Unit2Address() const { return m_flow.Unit2Address(); }
 
     // Property-sheet mechanics.
     int GetPageCount() const { return static_cast<int>(m_pages.size()); }
@@ -129,6 +135,8 @@ private:
     flow::CPairingFlow m_flow{m_view};
     // A child of the sheet: deleted after OnDestroy has closed the port.
     CSessionLog* m_pLog = nullptr;
+    // A child of the sheet too; it closes the sheet's port before it checks.
+    CVerifyRunner* m_pVerify = nullptr;
 
     CConnection* m_pageConnection = nullptr;
     CFirst* m_pageFirst = nullptr;

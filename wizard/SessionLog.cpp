@@ -1,8 +1,8 @@
 #include "wizard/SessionLog.h"
 
 #include "module/ModuleControl.h"
-#include "res/strings/StringTable.h"
 #include "pages/MessageService.h"
+#include "res/strings/StringTable.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -92,6 +92,36 @@ constexpr Entry kTable[] = {
     {IDS_SAVE_LOG_FAILED, "The log could not be written to %s: %s.",
      "로그를 %s에 쓸 수 없습니다: %s."},
     {IDS_LOG_SAVED, "The log was saved to %s.", "로그를 %s에 저장했습니다."},
+    {IDS_VERIFY_PAIR_OK, "Verified: the pair connects after a restart.",
+     "확인됨: 재시작 후 두 장치가 연결됩니다."},
+    {IDS_VERIFY_PAIR_NOT, "Not verified: the pair did not prove that it connects.",
+     "확인 안 됨: 두 장치의 연결을 확인하지 못했습니다."},
+    {IDS_VERIFY_UNIT_OK, "%s (%s): verified, linked with %s.", "%s (%s): 확인됨, %s와 연결됨."},
+    {IDS_VERIFY_OPEN_FAILED, "%s (%s): not verified: the port could not be opened (%s).",
+     "%s (%s): 확인 안 됨: 포트를 열 수 없습니다 (%s)."},
+    {IDS_VERIFY_NO_ANSWER,
+     "%s (%s): not verified: no answer at the UART setting just stored. Check the module's power "
+     "and the setting chosen for it.",
+     "%s (%s): 확인 안 됨: 방금 저장한 UART 설정으로 응답이 없습니다. 모듈의 전원과 선택한 설정을 "
+     "확인해 주십시오."},
+    {IDS_VERIFY_LINK_NOT_UP,
+     "%s (%s): not verified: the link did not come up within %s s (the unit reports mode %s). "
+     "Check "
+     "that the other unit is switched on and near, then verify again.",
+     "%s (%s): 확인 안 됨: %s초 안에 연결되지 않았습니다 (장치의 모드: %s). 다른 장치의 전원과 "
+     "거리를 확인한 후 다시 확인해 주십시오."},
+    {IDS_VERIFY_WRONG_PARTNER, "%s (%s): not verified: linked with %s, not with its partner %s.",
+     "%s (%s): 확인 안 됨: %s와 연결되었습니다 (상대 장치는 %s)."},
+    {IDS_VERIFY_PARTNER_UNNAMED,
+     "%s (%s): not verified: the unit reported a link but not the address it linked with.",
+     "%s (%s): 확인 안 됨: 연결은 보고되었지만 연결된 주소가 없습니다."},
+    {IDS_VERIFY_DEVICE_GONE,
+     "%s (%s): not verified: the connection was lost (%s). Check the cable.",
+     "%s (%s): 확인 안 됨: 연결이 끊어졌습니다 (%s). 케이블을 확인해 주십시오."},
+    {IDS_VERIFY_CANCELLED, "%s (%s): not verified: cancelled.", "%s (%s): 확인 안 됨: 취소됨."},
+    {IDS_VERIFY_BUTTON, "&Verify", "연결 확인(&V)"},
+    {IDS_VERIFY_PROGRESS, "Restarting the units and waiting for their link...",
+     "장치를 재시작하고 연결을 기다리는 중..."},
 };
 
 // -1 until set: then the environment decides at first use.

@@ -43,6 +43,19 @@ enum StringId : int {
     IDS_SAVE_LOG_TITLE = 225,      // the file dialog's title
     IDS_SAVE_LOG_FAILED = 226,     // %s: the path, %s: the reason
     IDS_LOG_SAVED = 227,           // %s: the path
+    // The pair check after step 8. Unit texts: %s the unit, %s its port, then as noted.
+    IDS_VERIFY_PAIR_OK = 240,         //
+    IDS_VERIFY_PAIR_NOT = 241,        //
+    IDS_VERIFY_UNIT_OK = 242,         // %s: the partner's address
+    IDS_VERIFY_OPEN_FAILED = 243,     // %s: the system's reason
+    IDS_VERIFY_NO_ANSWER = 244,       //
+    IDS_VERIFY_LINK_NOT_UP = 245,     // %s: seconds, %s: the mode the unit reports
+    IDS_VERIFY_WRONG_PARTNER = 246,   // %s: the address linked with, %s: the partner's
+    IDS_VERIFY_PARTNER_UNNAMED = 247, //
+    IDS_VERIFY_DEVICE_GONE = 248,     // %s: the port's report
+    IDS_VERIFY_CANCELLED = 249,       //
+    IDS_VERIFY_BUTTON = 250,          //
+    IDS_VERIFY_PROGRESS = 251,        //
 };
 
 enum class UiLanguage { English, Korean };

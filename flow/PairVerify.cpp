@@ -1,0 +1,384 @@
+#include "flow/PairVerify.h"
+
+#include "module/ModuleControl.h"
+#include "module/ModuleHost.h"
+#include "module/Protocol.h"
+#include "res/strings/StringTable.h"
+
+#include <cctype>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+namespace norva::flow {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kResetSendTimeoutMs = 2000;
+constexpr int kEscapeTimeoutMs = 2000;
+constexpr size_t kMaxPendingText = 512;
+
+// The verifier runs no jobs and shows nothing: the one note a status read may give (responses
+// switched back on) needs no answer.
+class VerifyHost : public IModuleHost {
+public:
+    void PostJobResult(int, int) override {}
+    void AddDeviceRow(const std::string&, const std::string&, const std::string&) override {}
+    void ShowMessageBox(const std::string&, const Event*) override {}
+    void ShowBanner(Banner) override {}
+    void HideBanner(Banner) override {}
+};
+
+std::string NormalAddress(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c))) {
+            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
+    }
+    return out;
+}
+
+struct Unit {
+    const UnitToVerify* in = nullptr;
+    VerifyHost host;
+    std::unique_ptr<CModuleControl> module = std::make_unique<CModuleControl>(&host);
+    UnitVerifyResult result;
+    bool finished = false; // result decided
+    bool linked = false;   // announced CONNECT, no DISCONNECT since
+    std::string text;      // received while waiting, not yet a whole line
+};
+
+// Passes the caller's stop on to each controller's own stop, which every wait there watches.
+class StopRelay {
+public:
+    StopRelay(const Event* stop, std::vector<std::unique_ptr<Unit>>& units) {
+        if (stop == nullptr) {
+            return;
+        }
+        m_thread = std::thread([this, stop, &units] {
+            Event* const waitOn[] = {const_cast<Event*>(stop), &m_done};
+            if (WaitAny(waitOn, -1) == 0) {
+                for (auto& u : units) {
+                    u->module->SignalJob(EV_STOP);
+                }
+            }
+        });
+    }
+    ~StopRelay() {
+        m_done.Set();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    StopRelay(const StopRelay&) = delete;
+    StopRelay& operator=(const StopRelay&) = delete;
+
+private:
+    Event m_done{Event::Mode::Manual};
+    std::thread m_thread;
+};
+
+class Verifier {
+public:
+    Verifier(const std::vector<UnitToVerify>& units, const Event* stop,
+             const VerifyProgress& progress, const VerifyOptions& options)
+        : m_stop(stop), m_progress(progress), m_options(options) {
+        for (const UnitToVerify& in : units) {
+            auto u = std::make_unique<Unit>();
+            u->in = &in;
+            u->result.unit = in.unit;
+            u->result.port =
+                in.devicePath.empty() ? "COM" + std::to_string(in.comPort) : in.devicePath;
+            u->result.linkTimeoutMs = options.linkTimeoutMs;
+            u->result.partner = in.partner;
+            m_units.push_back(std::move(u));
+        }
+    }
+
+    VerifyResult Run() {
+        {
+            StopRelay relay(m_stop, m_units);
+            for (auto& u : m_units) {
+                Prepare(*u);
+            }
+            Listen();
+            for (auto& u : m_units) {
+                u->module->ClosePort();
+            }
+        }
+        VerifyResult out;
+        for (auto& u : m_units) {
+            if (!u->finished) {
+                Finish(*u, VerifyOutcome::Cancelled);
+            }
+            out.units.push_back(u->result);
+        }
+        return out;
+    }
+
+private:
+    bool Stopped() const { return m_stop != nullptr && m_stop->IsSet(); }
+
+    void Report(const Unit& u, VerifyStep step) const {
+        if (m_progress) {
+            m_progress(u.in->unit, step);
+        }
+    }
+
+    void Finish(Unit& u, VerifyOutcome outcome, std::string detail = {}) {
+        if (u.finished) {
+            return;
+        }
+        u.finished = true;
+        u.result.outcome = outcome;
+        u.result.detail = std::move(detail);
+        Report(u, VerifyStep::Finished);
+    }
+
+    // Ends the unit for a transaction that was cut short; false when it was not.
+    bool FinishIfInterrupted(Unit& u, int code) {
+        if (code == RC_STOPPED || Stopped()) {
+            Finish(u, VerifyOutcome::Cancelled);
+        } else if (code == RC_DEVICE_GONE || u.module->m_port.HungUp()) {
+            Finish(u, VerifyOutcome::DeviceGone, u.module->m_port.GoneReason());
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // The controller's worker would compete for the replies: the verifier sends its commands
+    // from this thread, the way the tools send direct commands.
+    bool Open(Unit& u, const VerifyLine& line) {
+        CModuleControl& m = *u.module;
+        m.ClosePort();
+        const auto baud = static_cast<uint32_t>(line.baud);
+        const auto stopBits = static_cast<uint8_t>(line.stopBits);
+        const auto parity = static_cast<uint8_t>(line.parity);
+        const int opened = u.in->devicePath.empty()
+                               ? m.OpenPort(u.in->comPort, baud, stopBits, parity)
+                               : m.OpenPortPath(u.in->devicePath, baud, stopBits, parity);
+        if (opened == 0) {
+            Finish(u, VerifyOutcome::CannotOpen, m.m_port.LastOpenError().reason);
+            return false;
+        }
+        m.StopWorker();
+        m.JobEvent(EV_STOP)->Reset();
+        // A stop relayed before the reset above is seen here.
+        return !FinishIfInterrupted(u, RC_OK);
+    }
+
+    // ATZ without waiting for its OK: the listener reads the OK and what follows it together.
+    int SendReset(Unit& u, const VerifyLine& line) {
+        u.module->m_nApplyBaud.store(line.baud);
+        u.module->m_bAwaitResetReply.store(0);
+        return u.module->Reset(kResetSendTimeoutMs);
+    }
+
+    void Prepare(Unit& u) {
+        if (Stopped()) {
+            Finish(u, VerifyOutcome::Cancelled);
+            return;
+        }
+        const UnitToVerify& in = *u.in;
+        Report(u, VerifyStep::Opening);
+        if (!Open(u, in.now)) {
+            return;
+        }
+        if (!(in.now == in.stored)) {
+            Report(u, VerifyStep::Resetting);
+            // The partner's restart may have linked this unit already; in data mode the ATZ
+            // would go over the air. A unit in command mode answers the escape with ERROR.
+            if (FinishIfInterrupted(u, u.module->Escape(kEscapeTimeoutMs)) ||
+                FinishIfInterrupted(u, SendReset(u, in.now)) || !Open(u, in.stored)) {
+                return;
+            }
+            if (FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs))) {
+                return;
+            }
+        }
+        Report(u, VerifyStep::Checking);
+        ModuleInfo info;
+        const int q = u.module->QueryStatus(info);
+        if (q == 1) {
+            u.result.mode = info.m_nOpMode.load();
+            return;
+        }
+        if (!FinishIfInterrupted(u, q)) {
+            Finish(u, VerifyOutcome::NoAnswer);
+        }
+    }
+
+    void Listen() {
+        std::vector<Unit*> waiting;
+        for (auto& u : m_units) {
+            if (u->finished) {
+                continue;
+            }
+            Report(*u, VerifyStep::Resetting);
+            if (!FinishIfInterrupted(*u, SendReset(*u, u->in->stored))) {
+                Report(*u, VerifyStep::WaitingForLink);
+                waiting.push_back(u.get());
+            }
+        }
+        const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.linkTimeoutMs);
+        while (!waiting.empty()) {
+            // Every controller's stop is set by the relay; the first one stands for all.
+            std::vector<Event*> events{waiting.front()->module->JobEvent(EV_STOP)};
+            for (Unit* u : waiting) {
+                events.push_back(u->module->m_port.m_hDataEvent.get());
+                events.push_back(u->module->m_port.GoneEvent());
+            }
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                break;
+            }
+            const int r = WaitAny(events, static_cast<int>(left));
+            if (r == kWaitTimeout || r == kWaitFailed) {
+                if (r == kWaitFailed) {
+                    SleepUnlessSet(m_stop, 50); // never a busy loop, whatever failed
+                }
+                continue;
+            }
+            if (r == 0) {
+                for (Unit* u : waiting) {
+                    Finish(*u, VerifyOutcome::Cancelled);
+                }
+                return;
+            }
+            Unit& u = *waiting[static_cast<size_t>((r - 1) / 2)];
+            Take(u);
+            if (!u.finished && (r - 1) % 2 == 1 && u.module->m_port.m_rxBuffer.GetCount() == 0) {
+                Finish(u, VerifyOutcome::DeviceGone, u.module->m_port.GoneReason());
+            }
+            if (AllLinked(waiting)) {
+                break;
+            }
+            std::erase_if(waiting, [](Unit* w) { return w->finished; });
+        }
+        for (Unit* u : waiting) {
+            if (u->finished) {
+                continue;
+            }
+            if (!u->linked) {
+                Finish(*u, VerifyOutcome::LinkNotUp);
+            } else if (u->result.linkedTo.empty()) {
+                Finish(*u, VerifyOutcome::PartnerUnnamed);
+            } else if (NormalAddress(u->result.linkedTo) != NormalAddress(u->in->partner)) {
+                Finish(*u, VerifyOutcome::WrongPartner);
+            } else {
+                Finish(*u, VerifyOutcome::Verified);
+            }
+        }
+    }
+
+    static bool AllLinked(const std::vector<Unit*>& waiting) {
+        for (const Unit* u : waiting) {
+            if (!u->finished && !u->linked) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Reads what came in and follows the unit's announcements line by line.
+    void Take(Unit& u) {
+        CRxBuffer& rx = u.module->m_port.m_rxBuffer;
+        char buf[CRxBuffer::kCapacity];
+        for (int n = rx.GetCount(); n > 0; n = rx.GetCount()) {
+            const int take = n < static_cast<int>(sizeof buf) ? n : static_cast<int>(sizeof buf);
+            if (rx.Read(buf, take) != take) {
+                break;
+            }
+            u.text.append(buf, static_cast<size_t>(take));
+        }
+        size_t end;
+        while ((end = u.text.find_first_of("\r\n")) != std::string::npos) {
+            const std::string line = u.text.substr(0, end);
+            u.text.erase(0, end + 1);
+            OnLine(u, line);
+        }
+        // Data after the link is the partner's business, not a line to wait for.
+        if (u.text.size() > kMaxPendingText) {
+            u.text.clear();
+        }
+    }
+
+    static void OnLine(Unit& u, const std::string& line) {
+        static const std::string kConnect = "CONNECT";
+        if (line == kConnect || line.starts_with(kConnect + " ")) {
+            u.linked = true;
+            const size_t at = line.find_first_not_of(' ', kConnect.size());
+            u.result.linkedTo = at == std::string::npos ? std::string() : line.substr(at);
+        } else if (line == "DISCONNECT") {
+            u.linked = false;
+        }
+    }
+
+    const Event* m_stop;
+    const VerifyProgress& m_progress;
+    const VerifyOptions& m_options;
+    std::vector<std::unique_ptr<Unit>> m_units;
+};
+
+std::string UnitLabel(int unit) {
+    return "Norva-BX0" + std::to_string(unit);
+}
+
+} // namespace
+
+bool VerifyResult::Verified() const {
+    if (units.empty()) {
+        return false;
+    }
+    for (const UnitVerifyResult& u : units) {
+        if (!u.Verified()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+VerifyResult VerifyPair(const std::vector<UnitToVerify>& units, const Event* stop,
+                        const VerifyProgress& progress, const VerifyOptions& options) {
+    return Verifier(units, stop, progress, options).Run();
+}
+
+std::string DescribeUnitResult(const UnitVerifyResult& r) {
+    const std::string who = UnitLabel(r.unit);
+    switch (r.outcome) {
+    case VerifyOutcome::Verified:
+        return FormatString(IDS_VERIFY_UNIT_OK, {who, r.port, r.linkedTo});
+    case VerifyOutcome::CannotOpen:
+        return FormatString(IDS_VERIFY_OPEN_FAILED, {who, r.port, r.detail});
+    case VerifyOutcome::NoAnswer:
+        return FormatString(IDS_VERIFY_NO_ANSWER, {who, r.port});
+    case VerifyOutcome::LinkNotUp:
+        return FormatString(IDS_VERIFY_LINK_NOT_UP,
+                            {who, r.port, std::to_string((r.linkTimeoutMs + 999) / 1000),
+                             r.mode < 0 ? "?" : std::to_string(r.mode)});
+    case VerifyOutcome::WrongPartner:
+        return FormatString(IDS_VERIFY_WRONG_PARTNER, {who, r.port, r.linkedTo, r.partner});
+    case VerifyOutcome::PartnerUnnamed:
+        return FormatString(IDS_VERIFY_PARTNER_UNNAMED, {who, r.port});
+    case VerifyOutcome::DeviceGone:
+        return FormatString(IDS_VERIFY_DEVICE_GONE, {who, r.port, r.detail});
+    case VerifyOutcome::Cancelled:
+        break;
+    }
+    return FormatString(IDS_VERIFY_CANCELLED, {who, r.port});
+}
+
+std::string DescribeVerifyResult(const VerifyResult& result) {
+    std::string text = LoadString(result.Verified() ? IDS_VERIFY_PAIR_OK : IDS_VERIFY_PAIR_NOT);
+    for (const UnitVerifyResult& u : result.units) {
+        text += "\n" + DescribeUnitResult(u);
+    }
+    return text;
+}
+
+} // namespace norva::flow

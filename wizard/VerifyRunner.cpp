@@ -1,0 +1,170 @@
+#include "wizard/VerifyRunner.h"
+
+#include "module/ModuleControl.h"
+#include "pages/MessageService.h"
+#include "pages/Mode.h"
+#include "pages/ThreadHandoff.h"
+#include "res/strings/StringTable.h"
+#include "wizard/SerialSheet.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace norva {
+
+namespace {
+
+QString Text(int id) {
+    return QString::fromStdString(LoadString(id));
+}
+
+// A call from the verifier's thread, run on the UI thread. Posted events to a deleted runner
+// are dropped with it.
+class VerifyCall : public QEvent {
+public:
+    explicit VerifyCall(std::function<void()> f) : QEvent(Type()), call(std::move(f)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    std::function<void()> call;
+};
+
+flow::VerifyLine LineOf(int baud, int parity, int stopBits) {
+    return {baud, parity, stopBits};
+}
+
+} // namespace
+
+CVerifyDialog::CVerifyDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("verifyDialog"));
+    setWindowTitle(Text(IDS_VERIFY_BUTTON).remove(QLatin1Char('&')));
+    setWindowModality(Qt::WindowModal);
+    m_text = new QLabel(Text(IDS_VERIFY_PROGRESS), this);
+    m_text->setObjectName(QStringLiteral("verifyProgressText"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+    m_cancelButton = buttons->button(QDialogButtonBox::Cancel);
+    connect(m_cancelButton, &QPushButton::clicked, this, &CVerifyDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_text);
+    layout->addWidget(buttons);
+}
+
+void CVerifyDialog::SetUnit(int unit) {
+    m_text->setText(Text(IDS_VERIFY_PROGRESS) + QStringLiteral("\nNorva-BX0%1").arg(unit));
+}
+
+void CVerifyDialog::reject() {
+    // The dialog stays until the check has ended, so that it is never hidden while units are
+    // still being restarted.
+    m_cancelButton->setEnabled(false);
+    emit CancelRequested();
+}
+
+CVerifyRunner::CVerifyRunner(QWidget* parent) : QObject(parent), m_parent(parent) {}
+
+CVerifyRunner::~CVerifyRunner() {
+    m_stop.Set();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+std::vector<flow::UnitToVerify> CVerifyRunner::UnitsOf(const CSerialSheet& sheet) {
+    const CPortSettingDlg& s1 = sheet.m_unit1Setting;
+    const CPortSettingDlg& s2 = sheet.m_unit2Setting;
+    const CModePageBase* mode1 = sheet.Mode1Page(); // step 8: unit 1
+    const CModePageBase* mode2 = sheet.ModePage();  // step 7: unit 2
+    flow::UnitToVerify u1;
+    u1.unit = 1;
+    u1.comPort = s1.m_nPort;
+    u1.now = LineOf(s1.m_nBaudRate, s1.m_nParity, s1.m_nStopBits);
+    u1.stored = LineOf(mode1->m_nBaudRate, mode1->m_nParity, mode1->m_nStopBits);
+    u1.partner = sheet.Unit2Address();
+    if (s1.m_nPort == s2.m_nPort) {
+        return {u1};
+    }
+    flow::UnitToVerify u2;
+    u2.unit = 2;
+    u2.comPort = s2.m_nPort;
+    u2.now = LineOf(s2.m_nBaudRate, s2.m_nParity, s2.m_nStopBits);
+    u2.stored = LineOf(mode2->m_nBaudRate, mode2->m_nParity, mode2->m_nStopBits);
+    u2.partner = sheet.Unit1Address();
+    return {u1, u2};
+}
+
+bool CVerifyRunner::Start(CSerialSheet& sheet) {
+    if (m_running) {
+        return false;
+    }
+    if (m_thread.joinable()) {
+        m_thread.join(); // the last check's thread has posted its result: it is ending
+    }
+    std::vector<flow::UnitToVerify> units = UnitsOf(sheet);
+    // The verifier opens the ports itself; the sheet's worker is idle at step 9.
+    if (CModuleControl* module = sheet.Module()) {
+        module->ClosePort();
+    }
+    m_stop.Reset();
+    m_running = true;
+    if (!m_dialog) {
+        m_dialog = new CVerifyDialog(m_parent);
+        connect(m_dialog, &CVerifyDialog::CancelRequested, this, &CVerifyRunner::Cancel);
+    }
+    m_dialog->m_cancelButton->setEnabled(true);
+    m_dialog->m_text->setText(Text(IDS_VERIFY_PROGRESS));
+    m_dialog->show();
+    m_thread = std::thread([this, units = std::move(units)] {
+        auto progress = [this](int unit, flow::VerifyStep step) {
+            if (step != flow::VerifyStep::Finished) {
+                Post([this, unit] {
+                    if (m_dialog) {
+                        m_dialog->SetUnit(unit);
+                    }
+                });
+            }
+        };
+        flow::VerifyResult result = flow::VerifyPair(units, &m_stop, progress);
+        Post([this, result] { OnResult(result); });
+    });
+    return true;
+}
+
+void CVerifyRunner::Post(std::function<void()> call) {
+    auto* event = new VerifyCall(std::move(call));
+    MarkPublished();
+    QCoreApplication::postEvent(this, event);
+}
+
+bool CVerifyRunner::event(QEvent* event) {
+    MarkReceived();
+    if (event->type() == VerifyCall::Type()) {
+        static_cast<VerifyCall*>(event)->call();
+        return true;
+    }
+    return QObject::event(event);
+}
+
+void CVerifyRunner::Cancel() {
+    m_stop.Set();
+}
+
+void CVerifyRunner::OnResult(const flow::VerifyResult& result) {
+    m_running = false;
+    if (m_dialog) {
+        m_dialog->hide();
+    }
+    QString details;
+    for (const flow::UnitVerifyResult& u : result.units) {
+        details += (details.isEmpty() ? QString() : QStringLiteral("\n")) +
+                   QString::fromStdString(flow::DescribeUnitResult(u));
+    }
+    ShowMessage(Text(result.Verified() ? IDS_VERIFY_PAIR_OK : IDS_VERIFY_PAIR_NOT), details);
+    emit Finished(result.Verified());
+}
+
+} // namespace norva

@@ -1,0 +1,77 @@
+#pragma once
+// Step 9's pair check: the sheet's port is closed, the verifier runs on a thread of its own, its
+// progress and result come back to the UI thread by queued invocation, and the result is told
+// in a message box. While it runs a window-modal dialog shows it and offers Cancel.
+
+#include "flow/PairVerify.h"
+#include "platform/Event.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <thread>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+
+namespace norva {
+
+class CSerialSheet;
+
+// The progress dialog; Esc and the close box cancel like its button.
+class CVerifyDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CVerifyDialog(QWidget* parent);
+    void SetUnit(int unit);
+
+    QLabel* m_text = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+
+signals:
+    void CancelRequested();
+
+public slots:
+    void reject() override;
+};
+
+class CVerifyRunner : public QObject {
+    Q_OBJECT
+public:
+    // `parent` owns the runner and the dialog.
+    explicit CVerifyRunner(QWidget* parent);
+    // Cancels a check under way and waits for its thread (bounded: every wait watches the stop).
+    ~CVerifyRunner() override;
+
+    // What the wizard stored, as the verifier takes it: both units on two ports, unit 1 alone
+    // when both settings name one port.
+    static std::vector<flow::UnitToVerify> UnitsOf(const CSerialSheet& sheet);
+
+    // Closes the sheet's port and starts the check; false while one runs.
+    bool Start(CSerialSheet& sheet);
+    bool Running() const { return m_running; }
+    void Cancel();
+    CVerifyDialog* Dialog() const { return m_dialog; }
+
+signals:
+    // After the result box was dismissed.
+    void Finished(bool verified);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    // Runs `call` on the UI thread.
+    void Post(std::function<void()> call);
+    void OnResult(const flow::VerifyResult& result);
+
+    QWidget* m_parent;
+    QPointer<CVerifyDialog> m_dialog;
+    Event m_stop{Event::Mode::Manual};
+    std::thread m_thread;
+    bool m_running = false; // UI thread only
+};
+
+} // namespace norva
