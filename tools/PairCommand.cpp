@@ -63,8 +63,7 @@ void PrintText(const PairOutcome& o) {
     std::printf("%s%s", UnitLine("unit 1", o.unit[0]).c_str(),
                 UnitLine("unit 2", o.unit[1]).c_str());
     if (o.verified) {
-        std::printf("  %s%s\n", *o.verified ? "verified" : "not verified",
-                    o.verifyDetail.empty() ? "" : (": " + o.verifyDetail).c_str());
+        std::printf("  %s\n", o.verifyDetail.c_str());
     }
 }
 

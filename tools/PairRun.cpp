@@ -79,7 +79,12 @@ PairOutcome PairRun::Run() {
             step = now;
             retries = m_plan.retries;
             if (step == STEP_MODE_SUCCESS) {
-                return Finish(true, {});
+                m_module.ClosePort();
+                if (m_plan.verify) {
+                    Verify();
+                }
+                return Finish(!m_outcome.verified.has_value() || *m_outcome.verified,
+                              "both units were configured, but " + m_outcome.verifyDetail);
             }
             if (!Act(step)) {
                 return Finish(false, m_outcome.error);
@@ -339,6 +344,29 @@ void PairRun::Arrived(int from, int to) {
     default:
         break;
     }
+}
+
+void PairRun::Verify() {
+    std::vector<flow::UnitToVerify> units;
+    for (int i = 0; i < (m_spec.OnePort() ? 1 : 2); ++i) {
+        // With one cable unit 1 is on it now; unit 2 is powered elsewhere.
+        flow::UnitToVerify u;
+        u.unit = i + 1;
+        u.comPort = m_spec.line[i].port;
+        u.devicePath = m_spec.line[i].device;
+        u.now = {static_cast<int>(m_spec.line[i].baud), m_spec.line[i].parity,
+                 m_spec.line[i].stopBits};
+        u.stored = {m_spec.uart[i].baud, m_spec.uart[i].parity, m_spec.uart[i].stopBits};
+        u.partner = m_outcome.unit[1 - i].address;
+        units.push_back(u);
+    }
+    m_view.Print("verifying: restarting " +
+                 std::string(units.size() == 2 ? "both units" : "unit 1") +
+                 " and waiting for the link");
+    const flow::VerifyResult result = flow::VerifyPair(units, m_interrupted);
+    m_outcome.verified = result.Verified();
+    m_outcome.verifyDetail = OneLine(flow::DescribeVerifyResult(result));
+    m_view.Print(m_outcome.verifyDetail);
 }
 
 int PairRun::FailureExit() const {

@@ -5,6 +5,7 @@
 
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
+#include "flow/PairVerify.h"
 #include "module/ModuleControl.h"
 #include "serial/Transcript.h"
 #include "tools/PairSpec.h"
@@ -78,6 +79,8 @@ private:
     std::string AddressOnPort(int unit);
     void Arrived(int from, int to);
     PairOutcome Finish(bool ok, const std::string& error);
+    // --verify: restart the configured units and watch for their link.
+    void Verify();
     int FailureExit() const;
 
     const PairSpec& m_spec;

@@ -198,6 +198,31 @@ TEST_F(PairTest, AnUnpluggedUnitEndsTheRunWithThePortFailure) {
     EXPECT_TRUE(Contains(run.err, "The connection to Norva-BX was lost")) << run.err;
 }
 
+// Proof after storing: both units restart and announce the link to each
+// other; a partner switched off meanwhile is no proof, and the run fails.
+TEST_F(PairTest, VerifyRestartsTheUnitsAndReportsTheLinkOrWhyNot) {
+    Start();
+    const ToolRun verified = Norvactl(TwoPorts({"--verify", "--json"}));
+    ASSERT_EQ(verified.exitCode, 0) << verified.err;
+    const nlohmann::json pair = nlohmann::json::parse(verified.out)["pairs"][0];
+    EXPECT_EQ(pair["verified"], true);
+    EXPECT_TRUE(Contains(pair["verify_detail"].get<std::string>(), "linked with 00A0961B2C02"))
+        << pair.dump();
+
+    ToolProcess p([&] {
+        std::vector<std::string> a = TwoPorts({"--verify"});
+        a.insert(a.begin(), NORVACTL_PATH);
+        return a;
+    }());
+    ASSERT_TRUE(p.WaitForError("verifying", kRunMs));
+    ASSERT_TRUE(simulator->SetPower(2, false));
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_TRUE(
+        Contains(run.out, "not paired: step 9: both units were configured, but Not verified"))
+        << run.out;
+}
+
 TEST(PairCommandLine, OptionsThatCannotPairAreUsageErrors) {
     const std::vector<std::vector<std::string>> bad = {
         {"pair"},
