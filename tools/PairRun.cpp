@@ -324,7 +324,7 @@ void PairRun::Arrived(int from, int to) {
         break;
     case STEP_SEARCH:
         m_view.Print(StepText(from) + "unit 2 searched: " + std::to_string(m_host.Rows().size()) +
-                     " devices found");
+                     (m_host.Rows().size() == 1 ? " device found" : " devices found"));
         break;
     case STEP_CONNECTION:
         m_view.Print(StepText(from) + "unit 2 connected to unit 1");
