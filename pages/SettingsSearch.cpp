@@ -7,36 +7,12 @@
 
 namespace norva {
 
-namespace {
-
-class SearchCall : public QEvent {
-public:
-    explicit SearchCall(std::function<void()> call) : QEvent(Type()), m_call(std::move(call)) {}
-    static QEvent::Type Type() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    void Run() { m_call(); }
-
-private:
-    std::function<void()> m_call;
-};
-
-} // namespace
-
 void CSettingsSearch::Queue(std::function<void()> call) {
-    auto* event = new SearchCall(std::move(call));
-    MarkPublished();
-    QCoreApplication::postEvent(this, event);
+    PostUiCall(this, std::move(call));
 }
 
 bool CSettingsSearch::event(QEvent* event) {
-    MarkReceived();
-    if (event->type() == SearchCall::Type()) {
-        static_cast<SearchCall*>(event)->Run();
-        return true;
-    }
-    return QObject::event(event);
+    return RunUiCall(event) || QObject::event(event);
 }
 
 QString SettingText(const LineSettings& s) {

@@ -14,6 +14,11 @@
 #define NORVA_TSAN 1
 #endif
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <functional>
+
 #ifdef NORVA_TSAN
 extern "C" void __tsan_acquire(void* addr);
 extern "C" void __tsan_release(void* addr);
@@ -34,5 +39,36 @@ inline void MarkReceived() {
 inline void MarkPublished() {}
 inline void MarkReceived() {}
 #endif
+
+// A call carried from another thread to the UI thread through Qt's queue. One
+// posted to an object that is deleted first is dropped with it.
+class CUiCall : public QEvent {
+public:
+    explicit CUiCall(std::function<void()> call) : QEvent(Type()), m_call(std::move(call)) {}
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    void Run() { m_call(); }
+
+private:
+    std::function<void()> m_call;
+};
+
+inline void PostUiCall(QObject* target, std::function<void()> call) {
+    auto* event = new CUiCall(std::move(call));
+    MarkPublished();
+    QCoreApplication::postEvent(target, event);
+}
+
+// For an event() override on the UI thread: runs `event` when it is a call.
+inline bool RunUiCall(QEvent* event) {
+    MarkReceived();
+    if (event->type() != CUiCall::Type()) {
+        return false;
+    }
+    static_cast<CUiCall*>(event)->Run();
+    return true;
+}
 
 } // namespace norva

@@ -30,35 +30,14 @@ struct Completion {
     std::shared_ptr<Event> done;
 };
 
-// A call carried from the worker to the UI thread through the host's queue.
-class HostCall : public QEvent {
-public:
-    explicit HostCall(std::function<void()> call) : QEvent(Type()), m_call(std::move(call)) {}
-    static QEvent::Type Type() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    void Run() { m_call(); }
-
-private:
-    std::function<void()> m_call;
-};
-
 } // namespace
 
 void CQtModuleHost::Queue(std::function<void()> call) {
-    auto* event = new HostCall(std::move(call));
-    MarkPublished();
-    QCoreApplication::postEvent(this, event);
+    PostUiCall(this, std::move(call));
 }
 
 bool CQtModuleHost::event(QEvent* event) {
-    MarkReceived();
-    if (event->type() == HostCall::Type()) {
-        static_cast<HostCall*>(event)->Run();
-        return true;
-    }
-    return QObject::event(event);
+    return RunUiCall(event) || QObject::event(event);
 }
 
 CQtModuleHost::CQtModuleHost(CSerialSheet* sheet) : m_sheet(sheet) {}

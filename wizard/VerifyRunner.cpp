@@ -22,18 +22,6 @@ QString Text(int id) {
     return QString::fromStdString(LoadString(id));
 }
 
-// A call from the verifier's thread, run on the UI thread. Posted events to a deleted runner
-// are dropped with it.
-class VerifyCall : public QEvent {
-public:
-    explicit VerifyCall(std::function<void()> f) : QEvent(Type()), call(std::move(f)) {}
-    static QEvent::Type Type() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    std::function<void()> call;
-};
-
 flow::VerifyLine LineOf(int baud, int parity, int stopBits) {
     return {baud, parity, stopBits};
 }
@@ -135,18 +123,11 @@ bool CVerifyRunner::Start(CSerialSheet& sheet) {
 }
 
 void CVerifyRunner::Post(std::function<void()> call) {
-    auto* event = new VerifyCall(std::move(call));
-    MarkPublished();
-    QCoreApplication::postEvent(this, event);
+    PostUiCall(this, std::move(call));
 }
 
 bool CVerifyRunner::event(QEvent* event) {
-    MarkReceived();
-    if (event->type() == VerifyCall::Type()) {
-        static_cast<VerifyCall*>(event)->call();
-        return true;
-    }
-    return QObject::event(event);
+    return RunUiCall(event) || QObject::event(event);
 }
 
 void CVerifyRunner::Cancel() {

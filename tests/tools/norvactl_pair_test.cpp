@@ -40,6 +40,11 @@ protected:
         return args;
     }
     bool Paired() const { return simulator->GetVerdict().wouldAutoConnect; }
+    // norvactl's arguments as a child's command line.
+    static std::vector<std::string> Command(std::vector<std::string> args) {
+        args.insert(args.begin(), NORVACTL_PATH);
+        return args;
+    }
 
     sim::SimOptions options;
     std::unique_ptr<sim::Simulator> simulator;
@@ -170,11 +175,7 @@ TEST_F(PairTest, OnePortWithoutAPersonEndsAtTheFirstCableMove) {
 TEST_F(PairTest, InterruptEndsTheRunWithNothingStored) {
     options.timing.inquiryMs = 20000;
     Start();
-    ToolProcess p([&] {
-        std::vector<std::string> a = TwoPorts();
-        a.insert(a.begin(), NORVACTL_PATH);
-        return a;
-    }());
+    ToolProcess p(Command(TwoPorts()));
     ASSERT_TRUE(p.WaitForError("step 3 of 9", kWaitMs));
     p.Signal(SIGINT);
     const ToolRun run = p.Finish(kRunMs);
@@ -186,11 +187,7 @@ TEST_F(PairTest, InterruptEndsTheRunWithNothingStored) {
 TEST_F(PairTest, AnUnpluggedUnitEndsTheRunWithThePortFailure) {
     options.timing.inquiryMs = 20000;
     Start();
-    ToolProcess p([&] {
-        std::vector<std::string> a = TwoPorts();
-        a.insert(a.begin(), NORVACTL_PATH);
-        return a;
-    }());
+    ToolProcess p(Command(TwoPorts()));
     ASSERT_TRUE(p.WaitForError("step 3 of 9", kWaitMs));
     simulator->Unplug(2);
     const ToolRun run = p.Finish(kRunMs);
@@ -209,11 +206,7 @@ TEST_F(PairTest, VerifyRestartsTheUnitsAndReportsTheLinkOrWhyNot) {
     EXPECT_TRUE(Contains(pair["verify_detail"].get<std::string>(), "linked with 00A0961B2C02"))
         << pair.dump();
 
-    ToolProcess p([&] {
-        std::vector<std::string> a = TwoPorts({"--verify"});
-        a.insert(a.begin(), NORVACTL_PATH);
-        return a;
-    }());
+    ToolProcess p(Command(TwoPorts({"--verify"})));
     ASSERT_TRUE(p.WaitForError("verifying", kRunMs));
     ASSERT_TRUE(simulator->SetPower(2, false));
     const ToolRun run = p.Finish(kRunMs);
