@@ -17,6 +17,10 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
         m_view.ShowStep(STEP_SCAN);
     } else if (step == STEP_SCAN && jobId == JOB_SCAN) {
         m_view.ShowStep(STEP_SCAN_WAIT);
+    } else if (step == STEP_SCAN && jobId == JOB_STATUS) {
+        // The scan was refused and the unit is idle again: its page turned
+        // Next off when the scan began, so Next must come back to retry it.
+        m_view.SetButtons(BUTTON_NEXT);
     } else if (step == STEP_SCAN_WAIT && jobId == JOB_STATUS) {
         m_strUnit2Address = module.Address();
         m_view.ShowStep(STEP_SEARCH);

@@ -71,8 +71,10 @@ TEST_F(FlowTest, AnIdleUnitMovesEachCheckingStepOn) {
     EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_STATUS, 1), "step 4");
     EXPECT_EQ(flow.Unit2Address(), "00A0961B2C02");
     EXPECT_EQ(Result(STEP_CONNECTION, JOB_STATUS, 1), "connect buttons; buttons BACK");
+    // After a refused scan the unit is idle again: Next retries it.
+    EXPECT_EQ(Result(STEP_SCAN, JOB_STATUS, 1), "buttons NEXT");
     // A status on a step without a check of its own changes nothing.
-    EXPECT_EQ(Result(STEP_SCAN, JOB_STATUS, 1), "");
+    EXPECT_EQ(Result(STEP_SEARCH, JOB_STATUS, 1), "");
 }
 
 TEST_F(FlowTest, AUnitLeftInAnAutoConnectModeIsSetBackToModeZeroFirst) {

@@ -432,6 +432,12 @@ TEST_F(DispatchTest, ScanResults) {
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_SCAN_ERROR)});
     EXPECT_EQ(Signalled(), Slots{EV_STATUS});
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
+    // The check finds the unit idle: the page's Next, off since the scan
+    // began, comes back to scan again.
+    S().NextButton()->setEnabled(false);
+    Inject(1, JOB_STATUS);
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
+    EXPECT_TRUE(S().NextButton()->isEnabled());
     Inject(RC_OK, JOB_SCAN);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanWaitPage()));
 }
