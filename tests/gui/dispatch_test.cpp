@@ -435,7 +435,7 @@ TEST_F(DispatchTest, ScanResults) {
     // The check finds the unit idle: the page's Next, off since the scan
     // began, comes back to scan again.
     S().NextButton()->setEnabled(false);
-    S().Module()->SetLinkState(LINK_STANDBY);
+    M().SetLinkState(LINK_STANDBY);
     Inject(1, JOB_STATUS);
     EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
     EXPECT_TRUE(S().NextButton()->isEnabled());
