@@ -1,7 +1,7 @@
 #pragma once
 // norvactl's command line: port options, the command, its arguments.
 
-#include "tools/PairSpec.h"
+#include "tools/PairSetup.h"
 
 #include <cstdint>
 #include <string>

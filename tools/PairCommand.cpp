@@ -121,9 +121,9 @@ int RunPairCommand(const CliOptions& opt) {
     ProgressOutput progress(stderr);
 
     std::vector<std::unique_ptr<PairRun>> runs;
-    for (const PairSpec& spec : plan.pairs) {
+    for (const PairSetup& setup : plan.pairs) {
         runs.push_back(
-            std::make_unique<PairRun>(spec, plan, progress, signals.Signalled(),
+            std::make_unique<PairRun>(setup, plan, progress, signals.Signalled(),
                                       transcripts.For(transcripts.file != nullptr, opt.verbose)));
     }
     std::vector<PairOutcome> outcomes(runs.size());

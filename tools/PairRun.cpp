@@ -38,16 +38,16 @@ std::string Identity(const UnitReport& unit) {
 
 } // namespace
 
-PairRun::PairRun(const PairSpec& spec, const PairPlan& plan, ProgressOutput& out,
+PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& out,
                  Event* interrupted, ITranscript* transcript)
-    : m_spec(spec), m_plan(plan), m_interrupted(interrupted),
-      m_view(spec, out, plan.batch ? spec.name + ": " : std::string()) {
+    : m_setup(setup), m_plan(plan), m_interrupted(interrupted),
+      m_view(setup, out, plan.batch ? setup.name + ": " : std::string()) {
     m_module.m_port.SetTranscript(transcript);
     m_flow.Attach(&m_controller);
-    m_outcome.name = spec.name;
+    m_outcome.name = setup.name;
     for (int i = 0; i < 2; ++i) {
-        m_outcome.unit[i].port = PortName(spec.line[i]);
-        m_outcome.unit[i].uart = spec.uart[i];
+        m_outcome.unit[i].port = PortName(setup.line[i]);
+        m_outcome.unit[i].uart = setup.uart[i];
         m_outcome.unit[i].mode = i == 0 ? 2 : 1;
     }
 }
@@ -59,7 +59,7 @@ PairRun::~PairRun() {
 }
 
 PairOutcome PairRun::Run() {
-    m_view.Print(m_spec.OnePort()
+    m_view.Print(m_setup.OnePort()
                      ? "pairing on one port, " + m_outcome.unit[0].port + ": unit 1 first"
                      : "pairing unit 1 on " + m_outcome.unit[0].port + " with unit 2 on " +
                            m_outcome.unit[1].port);
@@ -104,7 +104,7 @@ PairOutcome PairRun::Run() {
             return Finish(false, "the pairing stopped at step " + std::to_string(step + 1) +
                                      " without a result");
         }
-        const bool moveAgain = m_spec.OnePort() && !m_plan.waitUnit && !gone &&
+        const bool moveAgain = m_setup.OnePort() && !m_plan.waitUnit && !gone &&
                                (step == STEP_SCAN_WAIT || step == STEP_MODE1);
         if (moveAgain || retries > 0) {
             if (!moveAgain) {
@@ -139,7 +139,7 @@ bool PairRun::Act(int step) {
         return true;
     case STEP_SCAN_WAIT:
     case STEP_MODE1:
-        if (m_spec.OnePort() && !MoveCable(step == STEP_SCAN_WAIT ? flow::UNIT_2 : flow::UNIT_1)) {
+        if (m_setup.OnePort() && !MoveCable(step == STEP_SCAN_WAIT ? flow::UNIT_2 : flow::UNIT_1)) {
             return false;
         }
         Press(step);
@@ -269,7 +269,7 @@ bool PairRun::WaitForEnter(int unit) {
 bool PairRun::WaitForUnit(int unit) {
     const std::string unit1 = m_flow.Unit1Address();
     m_view.Print("waiting up to " + std::to_string(m_plan.waitUnitSeconds) + " s for unit " +
-                 std::to_string(unit) + " on " + PortName(m_spec.line[unit - 1]));
+                 std::to_string(unit) + " on " + PortName(m_setup.line[unit - 1]));
     const Clock::time_point start = Clock::now();
     while (ElapsedMs(start) < m_plan.waitUnitSeconds * 1000) {
         const std::string address = AddressOnPort(unit);
@@ -285,14 +285,14 @@ bool PairRun::WaitForUnit(int unit) {
         }
     }
     m_outcome.error = "unit " + std::to_string(unit) + " did not answer on " +
-                      PortName(m_spec.line[unit - 1]) + " within " +
+                      PortName(m_setup.line[unit - 1]) + " within " +
                       std::to_string(m_plan.waitUnitSeconds) + " s";
     return false;
 }
 
 std::string PairRun::AddressOnPort(int unit) {
     std::string reason;
-    if (!m_controller.Open(m_spec.line[unit - 1], reason)) {
+    if (!m_controller.Open(m_setup.line[unit - 1], reason)) {
         return {};
     }
     // A direct query on this thread: the worker must not take the reply.
@@ -348,15 +348,15 @@ void PairRun::Arrived(int from, int to) {
 
 void PairRun::Verify() {
     std::vector<flow::UnitToVerify> units;
-    for (int i = 0; i < (m_spec.OnePort() ? 1 : 2); ++i) {
+    for (int i = 0; i < (m_setup.OnePort() ? 1 : 2); ++i) {
         // With one cable unit 1 is on it now; unit 2 is powered elsewhere.
         flow::UnitToVerify u;
         u.unit = i + 1;
-        u.comPort = m_spec.line[i].port;
-        u.devicePath = m_spec.line[i].device;
-        u.now = {static_cast<int>(m_spec.line[i].baud), m_spec.line[i].parity,
-                 m_spec.line[i].stopBits};
-        u.stored = {m_spec.uart[i].baud, m_spec.uart[i].parity, m_spec.uart[i].stopBits};
+        u.comPort = m_setup.line[i].port;
+        u.devicePath = m_setup.line[i].device;
+        u.now = {static_cast<int>(m_setup.line[i].baud), m_setup.line[i].parity,
+                 m_setup.line[i].stopBits};
+        u.stored = {m_setup.uart[i].baud, m_setup.uart[i].parity, m_setup.uart[i].stopBits};
         u.partner = m_outcome.unit[1 - i].address;
         units.push_back(u);
     }

@@ -3,12 +3,12 @@
 // own, played by a run that presses Next, starts the search and the connect,
 // and asks for (or waits for) the cable moves of a one-port pairing.
 
+#include "flow/PairVerify.h"
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
-#include "flow/PairVerify.h"
 #include "module/ModuleControl.h"
 #include "serial/Transcript.h"
-#include "tools/PairSpec.h"
+#include "tools/PairSetup.h"
 #include "tools/PairView.h"
 #include "tools/ToolHost.h"
 
@@ -52,7 +52,7 @@ public:
 
     // `interrupted`: a manual event set when the run is to end (Ctrl-C);
     // `transcript` may be null.
-    PairRun(const PairSpec& spec, const PairPlan& plan, ProgressOutput& out, Event* interrupted,
+    PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& out, Event* interrupted,
             ITranscript* transcript);
     ~PairRun();
     PairRun(const PairRun&) = delete;
@@ -83,7 +83,7 @@ private:
     void Verify();
     int FailureExit() const;
 
-    const PairSpec& m_spec;
+    const PairSetup& m_setup;
     const PairPlan& m_plan;
     Event* m_interrupted;
     ToolHost m_host{false, false};

@@ -38,7 +38,7 @@ void PairView::OfferLineSettings(int unit) {
 }
 
 flow::UartChoice PairView::UartOf(int step) const {
-    return m_spec.uart[step == flow::STEP_MODE1 ? 0 : 1];
+    return m_setup.uart[step == flow::STEP_MODE1 ? 0 : 1];
 }
 
 void PairView::ClearFailure() {

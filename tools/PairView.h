@@ -4,7 +4,7 @@
 // for the run that plays the person.
 
 #include "flow/PairingView.h"
-#include "tools/PairSpec.h"
+#include "tools/PairSetup.h"
 
 #include <cstdio>
 #include <mutex>
@@ -26,8 +26,8 @@ private:
 
 class PairView : public flow::IPairingView {
 public:
-    PairView(const PairSpec& spec, ProgressOutput& out, std::string prefix)
-        : m_spec(spec), m_out(out), m_prefix(std::move(prefix)) {}
+    PairView(const PairSetup& setup, ProgressOutput& out, std::string prefix)
+        : m_setup(setup), m_out(out), m_prefix(std::move(prefix)) {}
 
     int ActiveStep() const override { return m_step; }
     void ShowStep(int step) override { m_step = step; }
@@ -42,7 +42,7 @@ public:
     void EnableConnectButtons() override { m_handedBack = true; }
     void EndConnecting(int /*code*/) override {}
     void ShowConnected() override {}
-    flow::UnitLine LineOf(int unit) const override { return m_spec.line[unit - 1]; }
+    flow::UnitLine LineOf(int unit) const override { return m_setup.line[unit - 1]; }
     void OfferLineSettings(int unit) override;
     flow::UartChoice UartOf(int step) const override;
 
@@ -57,7 +57,7 @@ public:
     void ClearFailure();
 
 private:
-    const PairSpec& m_spec;
+    const PairSetup& m_setup;
     ProgressOutput& m_out;
     std::string m_prefix;
     int m_step = flow::STEP_FIRST;

@@ -404,15 +404,15 @@ private:
 // does not hear it (still linked in data mode) the check, the hang-up and the
 // apply again, as the wizard does it.
 int Session::Apply() {
-    PairSpec spec;
-    spec.line[1].port = m_opt.comPort;
-    spec.line[1].device = m_opt.device;
-    spec.line[1].baud = m_opt.baud;
-    spec.line[1].parity = static_cast<uint8_t>(m_opt.parity);
-    spec.line[1].stopBits = static_cast<uint8_t>(m_opt.stopBits);
-    spec.uart[1] = {m_opt.applyBaud, m_opt.applyParity, m_opt.applyStopBits, m_opt.noFlow ? 0 : 1};
+    PairSetup setup;
+    setup.line[1].port = m_opt.comPort;
+    setup.line[1].device = m_opt.device;
+    setup.line[1].baud = m_opt.baud;
+    setup.line[1].parity = static_cast<uint8_t>(m_opt.parity);
+    setup.line[1].stopBits = static_cast<uint8_t>(m_opt.stopBits);
+    setup.uart[1] = {m_opt.applyBaud, m_opt.applyParity, m_opt.applyStopBits, m_opt.noFlow ? 0 : 1};
     ProgressOutput out(stderr);
-    PairView view(spec, out, "note: ");
+    PairView view(setup, out, "note: ");
     ApplyController controller(m_module, m_opt.applyMode);
     flow::CPairingFlow flow(view);
     flow.Attach(&controller);

@@ -9,7 +9,7 @@
 
 namespace norva::tools {
 
-struct PairSpec {
+struct PairSetup {
     // Unit 1 and unit 2; one port when both name the same port.
     flow::UnitLine line[2];
     flow::UartChoice uart[2];
@@ -20,7 +20,7 @@ struct PairSpec {
 };
 
 struct PairPlan {
-    std::vector<PairSpec> pairs;
+    std::vector<PairSetup> pairs;
     bool batch = false;
     // One port: wait for the other module to answer instead of for Enter.
     bool waitUnit = false;
@@ -61,7 +61,7 @@ std::string UartText(const flow::UartChoice& uart);
 bool BuildPairPlan(const PairArgs& args, PairPlan& plan, std::string& error);
 // One pair of ports per line ("COM33 COM34", or a single port for a one-port
 // pair); blank lines and text after '#' are skipped.
-bool ParseBatch(const std::string& text, const PairSpec& defaults, std::vector<PairSpec>& pairs,
+bool ParseBatch(const std::string& text, const PairSetup& defaults, std::vector<PairSetup>& pairs,
                 std::string& error);
 
 } // namespace norva::tools

@@ -1,4 +1,4 @@
-#include "tools/PairSpec.h"
+#include "tools/PairSetup.h"
 
 #include "platform/SerialDevice.h"
 
@@ -71,7 +71,7 @@ bool ParseTriple(const std::vector<std::string>& p, const std::string& text, int
 
 } // namespace
 
-bool PairSpec::OnePort() const {
+bool PairSetup::OnePort() const {
     return line[0].port == line[1].port && line[0].device == line[1].device;
 }
 
@@ -153,25 +153,25 @@ std::string UartText(const flow::UartChoice& uart) {
 
 namespace {
 
-void Name(PairSpec& spec) {
-    spec.name = spec.OnePort() ? PortName(spec.line[0])
-                               : PortName(spec.line[0]) + "+" + PortName(spec.line[1]);
+void Name(PairSetup& setup) {
+    setup.name = setup.OnePort() ? PortName(setup.line[0])
+                                 : PortName(setup.line[0]) + "+" + PortName(setup.line[1]);
 }
 
-bool SetPorts(PairSpec& spec, const std::string& unit1, const std::string& unit2,
+bool SetPorts(PairSetup& setup, const std::string& unit1, const std::string& unit2,
               std::string& error) {
     for (int i = 0; i < 2; ++i) {
-        if (!ParsePortName(i == 0 ? unit1 : unit2, spec.line[i], error)) {
+        if (!ParsePortName(i == 0 ? unit1 : unit2, setup.line[i], error)) {
             return false;
         }
     }
-    Name(spec);
+    Name(setup);
     return true;
 }
 
 } // namespace
 
-bool ParseBatch(const std::string& text, const PairSpec& defaults, std::vector<PairSpec>& pairs,
+bool ParseBatch(const std::string& text, const PairSetup& defaults, std::vector<PairSetup>& pairs,
                 std::string& error) {
     std::istringstream in(text);
     std::string raw;
@@ -187,14 +187,14 @@ bool ParseBatch(const std::string& text, const PairSpec& defaults, std::vector<P
         if (ports.empty()) {
             continue;
         }
-        PairSpec spec = defaults;
+        PairSetup setup = defaults;
         std::string why;
         if (ports.size() > 2) {
             why = "give one pair of ports (or one port) per line";
-        } else if (SetPorts(spec, ports[0], ports.back(), why)) {
-            for (const PairSpec& other : pairs) {
+        } else if (SetPorts(setup, ports[0], ports.back(), why)) {
+            for (const PairSetup& other : pairs) {
                 for (const flow::UnitLine& a : other.line) {
-                    for (const flow::UnitLine& b : spec.line) {
+                    for (const flow::UnitLine& b : setup.line) {
                         if (PortName(a) == PortName(b) && why.empty()) {
                             why = PortName(b) + " is already in the pair " + other.name;
                         }
@@ -206,7 +206,7 @@ bool ParseBatch(const std::string& text, const PairSpec& defaults, std::vector<P
             error = "line " + std::to_string(number) + ": " + why;
             return false;
         }
-        pairs.push_back(spec);
+        pairs.push_back(setup);
     }
     if (pairs.empty()) {
         error = "no pair of ports in it";
@@ -216,7 +216,7 @@ bool ParseBatch(const std::string& text, const PairSpec& defaults, std::vector<P
 }
 
 bool BuildPairPlan(const PairArgs& args, PairPlan& plan, std::string& error) {
-    PairSpec defaults;
+    PairSetup defaults;
     for (int i = 0; i < 2; ++i) {
         const std::string& line = !args.unitLine[i].empty() ? args.unitLine[i] : args.line;
         if (!line.empty() && !ParseLine(line, defaults.line[i], error)) {
@@ -245,21 +245,21 @@ bool BuildPairPlan(const PairArgs& args, PairPlan& plan, std::string& error) {
             error = "give both --unit1 and --unit2 (or --port for one port)";
             return false;
         }
-        PairSpec spec = defaults;
-        if (!SetPorts(spec, args.unit[0], args.unit[1], error)) {
+        PairSetup setup = defaults;
+        if (!SetPorts(setup, args.unit[0], args.unit[1], error)) {
             return false;
         }
-        if (spec.OnePort()) {
+        if (setup.OnePort()) {
             error = "--unit1 and --unit2 name the same port: use --port for one port";
             return false;
         }
-        plan.pairs.push_back(spec);
+        plan.pairs.push_back(setup);
     } else if (!args.port.empty()) {
-        PairSpec spec = defaults;
-        if (!SetPorts(spec, args.port, args.port, error)) {
+        PairSetup setup = defaults;
+        if (!SetPorts(setup, args.port, args.port, error)) {
             return false;
         }
-        plan.pairs.push_back(spec);
+        plan.pairs.push_back(setup);
     } else {
         std::ifstream file(args.batchFile);
         if (!file.is_open()) {
@@ -274,7 +274,7 @@ bool BuildPairPlan(const PairArgs& args, PairPlan& plan, std::string& error) {
         }
         plan.batch = true;
         const bool onePort = std::any_of(plan.pairs.begin(), plan.pairs.end(),
-                                         [](const PairSpec& p) { return p.OnePort(); });
+                                         [](const PairSetup& p) { return p.OnePort(); });
         if (onePort && !plan.waitUnit) {
             error = "a batch with one-port pairs needs --wait-unit: nobody can answer Enter "
                     "for several pairs";
