@@ -6,8 +6,6 @@
 
 #include <array>
 #include <chrono>
-#include <poll.h>
-#include <unistd.h>
 
 namespace norva::tools {
 namespace {
@@ -233,75 +231,6 @@ void PairRun::Abort() {
         }
     }
     m_module.ClosePort();
-}
-
-bool PairRun::MoveCable(int unit) {
-    // The port is free while the cable moves.
-    m_module.ClosePort();
-    return m_plan.waitUnit ? WaitForUnit(unit) : WaitForEnter(unit);
-}
-
-bool PairRun::WaitForEnter(int unit) {
-    m_view.Print(unit == flow::UNIT_1 ? "move the cable back to unit 1 (" + m_flow.Unit1Address() +
-                                            ") and press Enter"
-                                      : "move the cable to unit 2, power it, and press Enter");
-    std::array<Event*, 1> events{m_interrupted};
-    for (;;) {
-        WaitFd in{STDIN_FILENO, POLLIN, 0};
-        const int r = WaitAny(events, -1, &in);
-        if (r == 0) {
-            m_outcome.error = "interrupted";
-            return false;
-        }
-        char c = 0;
-        const ssize_t n = r == 1 ? read(STDIN_FILENO, &c, 1) : -1;
-        if (n <= 0) {
-            m_outcome.error = "standard input ended before the cable was moved (use --wait-unit "
-                              "to wait for the module instead)";
-            return false;
-        }
-        if (c == '\n') {
-            return true;
-        }
-    }
-}
-
-bool PairRun::WaitForUnit(int unit) {
-    const std::string unit1 = m_flow.Unit1Address();
-    m_view.Print("waiting up to " + std::to_string(m_plan.waitUnitSeconds) + " s for unit " +
-                 std::to_string(unit) + " on " + PortName(m_setup.line[unit - 1]));
-    const Clock::time_point start = Clock::now();
-    while (ElapsedMs(start) < m_plan.waitUnitSeconds * 1000) {
-        const std::string address = AddressOnPort(unit);
-        const bool wanted = unit == flow::UNIT_1
-                                ? flow::SameAddress(address, unit1)
-                                : !address.empty() && !flow::SameAddress(address, unit1);
-        if (wanted) {
-            return true;
-        }
-        if (SleepUnlessSet(m_interrupted, kWaitUnitPollMs)) {
-            m_outcome.error = "interrupted";
-            return false;
-        }
-    }
-    m_outcome.error = "unit " + std::to_string(unit) + " did not answer on " +
-                      PortName(m_setup.line[unit - 1]) + " within " +
-                      std::to_string(m_plan.waitUnitSeconds) + " s";
-    return false;
-}
-
-std::string PairRun::AddressOnPort(int unit) {
-    std::string reason;
-    if (!m_controller.Open(m_setup.line[unit - 1], reason)) {
-        return {};
-    }
-    // A direct query on this thread: the worker must not take the reply.
-    m_module.StopWorker();
-    m_module.JobEvent(EV_STOP)->Reset();
-    ModuleInfo info;
-    const bool read = m_module.QueryStatus(info) == 1;
-    m_module.ClosePort();
-    return read ? info.Address() : std::string();
 }
 
 void PairRun::Arrived(int from, int to) {
