@@ -62,7 +62,10 @@ public:
 
 private:
     bool Interrupted() const { return m_interrupted->IsSet(); }
-    uint64_t Outstanding() const { return m_flow.JobsStarted() - m_nResults; }
+    uint64_t Outstanding() const {
+        const uint64_t started = m_flow.JobsStarted();
+        return started > m_nResults ? started - m_nResults : 0;
+    }
     // Hands results to the flow until no job is under way; false when the
     // run was interrupted or a job never reported.
     bool Pump();
