@@ -1,14 +1,14 @@
 #include "flow/PairVerify.h"
 
+#include "flow/Address.h"
+#include "flow/StopRelay.h"
 #include "module/ModuleControl.h"
 #include "module/ModuleHost.h"
 #include "module/Protocol.h"
 #include "res/strings/StringTable.h"
 
-#include <cctype>
 #include <chrono>
 #include <memory>
-#include <thread>
 
 namespace norva::flow {
 
@@ -31,16 +31,6 @@ public:
     void HideBanner(Banner) override {}
 };
 
-std::string NormalAddress(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c))) {
-            out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        }
-    }
-    return out;
-}
-
 struct Unit {
     const UnitToVerify* in = nullptr;
     VerifyHost host;
@@ -49,36 +39,6 @@ struct Unit {
     bool finished = false; // result decided
     bool linked = false;   // announced CONNECT, no DISCONNECT since
     std::string text;      // received while waiting, not yet a whole line
-};
-
-// Passes the caller's stop on to each controller's own stop, which every wait there watches.
-class StopRelay {
-public:
-    StopRelay(const Event* stop, std::vector<std::unique_ptr<Unit>>& units) {
-        if (stop == nullptr) {
-            return;
-        }
-        m_thread = std::thread([this, stop, &units] {
-            Event* const waitOn[] = {const_cast<Event*>(stop), &m_done};
-            if (WaitAny(waitOn, -1) == 0) {
-                for (auto& u : units) {
-                    u->module->SignalJob(EV_STOP);
-                }
-            }
-        });
-    }
-    ~StopRelay() {
-        m_done.Set();
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-    }
-    StopRelay(const StopRelay&) = delete;
-    StopRelay& operator=(const StopRelay&) = delete;
-
-private:
-    Event m_done{Event::Mode::Manual};
-    std::thread m_thread;
 };
 
 class Verifier {
@@ -100,7 +60,11 @@ public:
 
     VerifyResult Run() {
         {
-            StopRelay relay(m_stop, m_units);
+            std::vector<CModuleControl*> modules;
+            for (auto& u : m_units) {
+                modules.push_back(u->module.get());
+            }
+            StopRelay relay(m_stop, modules);
             for (auto& u : m_units) {
                 Prepare(*u);
             }
@@ -268,7 +232,7 @@ private:
                 Finish(*u, VerifyOutcome::LinkNotUp);
             } else if (u->result.linkedTo.empty()) {
                 Finish(*u, VerifyOutcome::PartnerUnnamed);
-            } else if (NormalAddress(u->result.linkedTo) != NormalAddress(u->in->partner)) {
+            } else if (!SameAddress(u->result.linkedTo, u->in->partner)) {
                 Finish(*u, VerifyOutcome::WrongPartner);
             } else {
                 Finish(*u, VerifyOutcome::Verified);

@@ -28,7 +28,6 @@ public:
 
     // The controller the flow drives; null once the run is over.
     void Attach(IPairingController* module) { m_module = module; }
-    IPairingController* Controller() const { return m_module; }
 
     // The user's actions.
     void Next(int step);

@@ -40,9 +40,6 @@ std::string EscapeBytes(const uint8_t* data, size_t length) {
     return out;
 }
 
-CTranscriptWriter::CTranscriptWriter(std::FILE* out)
-    : m_out(out), m_start(std::chrono::steady_clock::now()) {}
-
 std::string TranscriptLine(std::chrono::steady_clock::time_point start, const std::string& text) {
     timeval now{};
     gettimeofday(&now, nullptr);
@@ -58,42 +55,41 @@ std::string TranscriptLine(std::chrono::steady_clock::time_point start, const st
     return head + text;
 }
 
-void CTranscriptWriter::Line(const std::string& text) {
+void CTranscriptWriter::Line(const std::string& line) {
     if (m_out == nullptr) {
         return;
     }
-    const std::string line = TranscriptLine(m_start, text);
     std::lock_guard<std::mutex> lock(m_lock);
     std::fprintf(m_out, "%s\n", line.c_str());
     std::fflush(m_out);
 }
 
-void CTranscriptWriter::OnOpen(const std::string& path, const std::string& settings) {
-    Line("open " + path + " " + settings);
+void CTranscriptLines::OnOpen(const std::string& path, const std::string& settings) {
+    Record("open " + path + " " + settings);
 }
 
-void CTranscriptWriter::OnOpenFailed(const std::string& path, const std::string& reason) {
-    Line("open-failed " + path + ": " + reason);
+void CTranscriptLines::OnOpenFailed(const std::string& path, const std::string& reason) {
+    Record("open-failed " + path + ": " + reason);
 }
 
-void CTranscriptWriter::OnClose(const std::string& path) {
-    Line("close " + path);
+void CTranscriptLines::OnClose(const std::string& path) {
+    Record("close " + path);
 }
 
-void CTranscriptWriter::OnHangUp(const std::string& reason) {
-    Line("hang-up " + reason);
+void CTranscriptLines::OnHangUp(const std::string& reason) {
+    Record("hang-up " + reason);
 }
 
-void CTranscriptWriter::OnSent(const uint8_t* data, size_t length) {
-    Line("> " + EscapeBytes(data, length));
+void CTranscriptLines::OnSent(const uint8_t* data, size_t length) {
+    Record("> " + EscapeBytes(data, length));
 }
 
-void CTranscriptWriter::OnReceived(const uint8_t* data, size_t length) {
-    Line("< " + EscapeBytes(data, length));
+void CTranscriptLines::OnReceived(const uint8_t* data, size_t length) {
+    Record("< " + EscapeBytes(data, length));
 }
 
-void CTranscriptWriter::Note(const std::string& text) {
-    Line("# " + text);
+void CTranscriptLines::Note(const std::string& text) {
+    Record("# " + text);
 }
 
 } // namespace norva

@@ -34,17 +34,10 @@ std::string EscapeBytes(const uint8_t* data, size_t length);
 // One transcript line: wall-clock time, seconds since `start`, then `text`.
 std::string TranscriptLine(std::chrono::steady_clock::time_point start, const std::string& text);
 
-// Writes one timestamped line per event to a stream, flushed at once so that
-// a crash or an unplug loses nothing. Lines:
-//   2026-12-08T10:15:02.123 +1.234 open /dev/ttyUSB0 9600 8N1
-//   2026-12-08T10:15:02.130 +1.241 > "AT\r"
-//   2026-12-08T10:15:02.141 +1.252 < "\r\nOK\r\n"
-// Thread-safe: the reader and the writing thread report concurrently.
-class CTranscriptWriter : public ITranscript {
+// The transcript's lines: one timestamped line per event, handed to Line().
+// The writer and the in-memory buffer differ only in where a line goes.
+class CTranscriptLines : public ITranscript {
 public:
-    // Does not own `out`.
-    explicit CTranscriptWriter(std::FILE* out);
-
     void OnOpen(const std::string& path, const std::string& settings) override;
     void OnOpenFailed(const std::string& path, const std::string& reason) override;
     void OnClose(const std::string& path) override;
@@ -54,11 +47,33 @@ public:
     // A free-form line (tools mark steps with it).
     void Note(const std::string& text);
 
-private:
-    void Line(const std::string& text);
+protected:
+    // `line` is whole and timestamped, without its line break; called on the
+    // reporting thread.
+    virtual void Line(const std::string& line) = 0;
 
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+
+private:
+    void Record(const std::string& text) { Line(TranscriptLine(m_start, text)); }
+};
+
+// Writes one timestamped line per event to a stream, flushed at once so that
+// a crash or an unplug loses nothing. Lines:
+//   2026-12-08T10:15:02.123 +1.234 open /dev/ttyUSB0 9600 8N1
+//   2026-12-08T10:15:02.130 +1.241 > "AT\r"
+//   2026-12-08T10:15:02.141 +1.252 < "\r\nOK\r\n"
+// Thread-safe: the reader and the writing thread report concurrently.
+class CTranscriptWriter : public CTranscriptLines {
+public:
+    // Does not own `out`.
+    explicit CTranscriptWriter(std::FILE* out) : m_out(out) {}
+
+protected:
+    void Line(const std::string& line) override;
+
+private:
     std::FILE* m_out;
-    std::chrono::steady_clock::time_point m_start;
     std::mutex m_lock;
 };
 

@@ -2,12 +2,8 @@
 
 namespace norva {
 
-CTranscriptBuffer::CTranscriptBuffer(size_t limitBytes)
-    : m_limit(limitBytes), m_start(std::chrono::steady_clock::now()) {}
-
 void CTranscriptBuffer::Line(const std::string& text) {
-    std::string line = TranscriptLine(m_start, text);
-    line += '\n';
+    std::string line = text + '\n';
     std::lock_guard<std::mutex> lock(m_lock);
     m_bytes += line.size();
     m_lines.push_back(std::move(line));
@@ -17,34 +13,6 @@ void CTranscriptBuffer::Line(const std::string& text) {
         m_lines.pop_front();
         ++m_dropped;
     }
-}
-
-void CTranscriptBuffer::OnOpen(const std::string& path, const std::string& settings) {
-    Line("open " + path + " " + settings);
-}
-
-void CTranscriptBuffer::OnOpenFailed(const std::string& path, const std::string& reason) {
-    Line("open-failed " + path + ": " + reason);
-}
-
-void CTranscriptBuffer::OnClose(const std::string& path) {
-    Line("close " + path);
-}
-
-void CTranscriptBuffer::OnHangUp(const std::string& reason) {
-    Line("hang-up " + reason);
-}
-
-void CTranscriptBuffer::OnSent(const uint8_t* data, size_t length) {
-    Line("> " + EscapeBytes(data, length));
-}
-
-void CTranscriptBuffer::OnReceived(const uint8_t* data, size_t length) {
-    Line("< " + EscapeBytes(data, length));
-}
-
-void CTranscriptBuffer::Note(const std::string& text) {
-    Line("# " + text);
 }
 
 std::string CTranscriptBuffer::Text() const {

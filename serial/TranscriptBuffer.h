@@ -14,18 +14,10 @@
 
 namespace norva {
 
-class CTranscriptBuffer : public ITranscript {
+class CTranscriptBuffer : public CTranscriptLines {
 public:
     static constexpr size_t kDefaultLimit = 4 * 1024 * 1024;
-    explicit CTranscriptBuffer(size_t limitBytes = kDefaultLimit);
-
-    void OnOpen(const std::string& path, const std::string& settings) override;
-    void OnOpenFailed(const std::string& path, const std::string& reason) override;
-    void OnClose(const std::string& path) override;
-    void OnHangUp(const std::string& reason) override;
-    void OnSent(const uint8_t* data, size_t length) override;
-    void OnReceived(const uint8_t* data, size_t length) override;
-    void Note(const std::string& text);
+    explicit CTranscriptBuffer(size_t limitBytes = kDefaultLimit) : m_limit(limitBytes) {}
 
     // Every line kept, each ending with LF; a first line says how many older
     // ones were dropped.
@@ -33,11 +25,11 @@ public:
     size_t Bytes() const;
     size_t DroppedLines() const;
 
-private:
-    void Line(const std::string& text);
+protected:
+    void Line(const std::string& line) override;
 
+private:
     const size_t m_limit;
-    const std::chrono::steady_clock::time_point m_start;
     mutable std::mutex m_lock;
     std::deque<std::string> m_lines;
     size_t m_bytes = 0;

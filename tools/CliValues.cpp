@@ -43,8 +43,6 @@ std::string Bad(const std::string& text, const std::string& expected) {
     return "bad value '" + text + "': expected " + expected;
 }
 
-constexpr int kModuleBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
-
 } // namespace
 
 CLI::Validator IntIn(long min, long max, const char* what) {

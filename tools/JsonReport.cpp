@@ -8,11 +8,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+} // namespace
+
 Json TextOrNull(const std::string& text) {
     return text.empty() ? Json(nullptr) : Json(text);
 }
-
-} // namespace
 
 const char* LinkName(int state) {
     switch (state) {

@@ -39,6 +39,9 @@ private:
     nlohmann::ordered_json m_json;
 };
 
+// `text`, or null when it is empty.
+nlohmann::ordered_json TextOrNull(const std::string& text);
+
 // The name the link state has in status output.
 const char* LinkName(int state);
 

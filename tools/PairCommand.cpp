@@ -17,10 +17,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json TextOrNull(const std::string& text) {
-    return text.empty() ? Json(nullptr) : Json(text);
-}
-
 Json UnitJson(const UnitReport& u) {
     Json stored = nullptr;
     if (u.stored) {

@@ -10,7 +10,6 @@
 namespace norva::tools {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using flow::STEP_CONNECTION;
 using flow::STEP_FIRST;
 using flow::STEP_MODE;
@@ -20,11 +19,6 @@ using flow::STEP_SCAN;
 using flow::STEP_SCAN_WAIT;
 using flow::STEP_SEARCH;
 using flow::STEP_SUCCESS;
-
-int ElapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 std::string StepText(int step) {
     return "step " + std::to_string(step + 1) + " of 9: ";

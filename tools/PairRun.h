@@ -12,6 +12,7 @@
 #include "tools/PairView.h"
 #include "tools/ToolHost.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -61,6 +62,12 @@ public:
     PairOutcome Run();
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static int ElapsedMs(Clock::time_point since) {
+        return static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+    }
+
     bool Interrupted() const { return m_interrupted->IsSet(); }
     uint64_t Outstanding() const {
         const uint64_t started = m_flow.JobsStarted();

@@ -2,6 +2,7 @@
 // asked of a person (Enter) or waited for on the port (--wait-unit).
 
 #include "flow/Address.h"
+#include "flow/StopRelay.h"
 #include "tools/PairRun.h"
 
 #include <array>
@@ -10,17 +11,6 @@
 #include <unistd.h>
 
 namespace norva::tools {
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int ElapsedMs(Clock::time_point since) {
-    return static_cast<int>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
-} // namespace
-
 bool PairRun::MoveCable(int unit) {
     // The port is free while the cable moves.
     m_module.ClosePort();
@@ -85,7 +75,12 @@ std::string PairRun::AddressOnPort(int unit) {
     m_module.StopWorker();
     m_module.JobEvent(EV_STOP)->Reset();
     ModuleInfo info;
-    const bool read = m_module.QueryStatus(info) == 1;
+    bool read = false;
+    {
+        // The query's waits watch the controller's stop: Ctrl-C ends it at once.
+        flow::StopRelay relay(m_interrupted, {&m_module});
+        read = m_module.QueryStatus(info) == 1;
+    }
     m_module.ClosePort();
     return read ? info.Address() : std::string();
 }

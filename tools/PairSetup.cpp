@@ -1,6 +1,7 @@
 #include "tools/PairSetup.h"
 
 #include "platform/SerialDevice.h"
+#include "tools/CliValues.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,8 +10,6 @@
 
 namespace norva::tools {
 namespace {
-
-constexpr int kModuleBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
 
 std::vector<std::string> SplitCommas(const std::string& text) {
     std::vector<std::string> parts;

@@ -51,7 +51,6 @@ public:
     // Set when the flow handed the way on to the user (a failure, or a
     // search or connect to be started again); cleared by the run.
     bool HandedBack() const { return m_handedBack; }
-    void ClearHandBack() { m_handedBack = false; }
     const std::string& LastMessage() const { return m_lastMessage; }
     bool OpenFailed() const { return m_openFailed; }
     void ClearFailure();

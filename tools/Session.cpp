@@ -23,7 +23,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kAbortGraceMs = 5000;
 constexpr int kAbortRepeatMs = 500;
 constexpr int kCancelAfterSignalMs = 10000;
-constexpr int kReturnOnlineSettleMs = 100;
 
 // The status job reports 1 for a status read and 0 for none.
 std::string ResultName(int jobId, int code) {
@@ -235,7 +234,7 @@ bool Session::CancelAfterAbort() {
 }
 
 void Session::SettleAfterReturnOnline() {
-    SleepUnlessSet(m_module.m_port.GoneEvent(), kReturnOnlineSettleMs);
+    SleepUnlessSet(m_module.m_port.GoneEvent(), flow::CPairingFlow::kReturnOnlineSettleMs);
 }
 
 void Session::PrintStatus() {
