@@ -166,6 +166,13 @@ void CPairingFlow::ConnectControl(bool connect) {
                 m_view.EnableConnectButtons();
                 return;
             }
+            if (!DialableAddress(target)) {
+                // "ATD" with anything else could only fail, after a wait.
+                m_view.EndConnecting(3);
+                Fail(Failure::Refused, LoadString(IDS_PICK_UNIT1));
+                m_view.EnableConnectButtons();
+                return;
+            }
             if (!EnsureOpen(UNIT_2)) {
                 m_view.EndConnecting(3);
                 m_view.EnableConnectButtons();

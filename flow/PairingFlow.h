@@ -70,6 +70,8 @@ public:
     // Counts the jobs the flow has started: a front end without a person
     // tells from it whether the flow now waits for the user.
     uint64_t JobsStarted() const { return m_nJobsStarted; }
+    // What steps 7 and 8 stored, one line per unit stored so far (for step 9).
+    std::string StoredSummary() const;
     // What the last failure since the user's last action meant.
     Failure LastFailure() const { return m_failure; }
 
@@ -113,6 +115,8 @@ private:
     Failure m_failure = Failure::None;
     std::string m_strUnit1Address;
     std::string m_strUnit2Address;
+    // The settings steps 7 (unit 2) and 8 (unit 1) stored; mode -1: not yet.
+    StoredSettings m_stored[2] = {{-1}, {-1}};
 };
 
 } // namespace norva::flow

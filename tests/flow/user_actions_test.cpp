@@ -89,6 +89,14 @@ TEST_F(FlowTest, ConnectControlOnStepFive) {
     EXPECT_EQ(log.Take(), "connecting ended 3; " +
                               Said(FormatString(IDS_CONNECT_SELF, {"00:a0:96:1b:2c:02"})) +
                               "; connect buttons");
+    // Nothing chosen, or not an address: nothing is dialled.
+    for (const char* target : {"", "00A0961B2C0", "00A0961B2C01X", "00:A0:96:1B:2C:01"}) {
+        module.target = target;
+        flow.ConnectControl(true);
+        EXPECT_EQ(log.Take(),
+                  "connecting ended 3; " + Said(IDS_PICK_UNIT1) + "; connect buttons")
+            << target;
+    }
     module.target = "00A0961B2C01";
     module.portOpen = false;
     module.openFails = true;
