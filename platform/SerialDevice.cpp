@@ -19,6 +19,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace norva {
@@ -235,7 +236,7 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     }
     m_fd = fd;
     m_path = path;
-    err = ApplyTermios(wanted);
+    err = ApplyTermios(wanted, settings);
     if (err) {
         Close();
         return false;
@@ -253,14 +254,98 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     return true;
 }
 
-OsError SerialDevice::ApplyTermios(const termios& wanted) const {
+namespace {
+
+// Unix98 pseudo-terminal slaves: a pty has no wire, so no parity bit.
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
+
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned m = major(st.st_rdev);
+    return m >= kPtySlaveMajorFirst && m <= kPtySlaveMajorLast;
+}
+
+const char* ParityName(uint8_t parity) {
+    return parity == kOddParity ? "Odd" : "Even";
+}
+
+// Which of the asked settings a device refused, tried one at a time from a
+// state it is known to take; empty when none alone is to blame.
+std::string RefusedSetting(int fd, const termios& wanted, const LineSettings& s) {
+    termios t = wanted;
+    if ((t.c_cflag & PARENB) != 0) {
+        t.c_cflag &= ~(PARENB | PARODD);
+        t.c_iflag &= ~INPCK;
+        if (tcsetattr(fd, TCSANOW, &t) == 0) {
+            return std::string(ParityName(s.Parity)) + " parity";
+        }
+    }
+    if ((t.c_cflag & CSTOPB) != 0) {
+        t.c_cflag &= ~CSTOPB;
+        if (tcsetattr(fd, TCSANOW, &t) == 0) {
+            return "2 stop bits";
+        }
+    }
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    if (s.BaudRate != 9600 && tcsetattr(fd, TCSANOW, &t) == 0) {
+        return std::to_string(s.BaudRate) + " baud";
+    }
+    return {};
+}
+
+} // namespace
+
+OsError SerialDevice::ApplyTermios(termios wanted, const LineSettings& settings) {
+    m_note.clear();
+    if ((wanted.c_cflag & PARENB) != 0 && IsPseudoTerminal(m_fd)) {
+        // Newer kernels refuse PARENB on a pty, older ones drop it silently:
+        // either way nothing would check it, so the line opens without.
+        wanted.c_cflag &= ~(PARENB | PARODD);
+        wanted.c_iflag &= ~INPCK;
+        m_note = std::string(ParityName(settings.Parity)) +
+                 " parity not applied: a pseudo-terminal carries no parity";
+    }
+    termios before{};
+    const bool restorable = tcgetattr(m_fd, &before) == 0;
+    if (tcsetattr(m_fd, TCSANOW, &wanted) != 0) {
+        const int err = errno;
+        OsError e = Fail(err, m_path);
+        if (err == EINVAL) {
+            const std::string refused = RefusedSetting(m_fd, wanted, settings);
+            if (!refused.empty()) {
+                e.reason =
+                    m_path + " does not support " + refused + " (" + std::strerror(err) + ")";
+            }
+        }
+        if (restorable) {
+            tcsetattr(m_fd, TCSANOW, &before);
+        }
+        return e;
+    }
     termios actual{};
-    if (tcsetattr(m_fd, TCSANOW, &wanted) != 0 || tcgetattr(m_fd, &actual) != 0) {
+    if (tcgetattr(m_fd, &actual) != 0) {
         return Fail(errno, m_path);
     }
-    if (cfgetospeed(&actual) != cfgetospeed(&wanted) ||
-        (actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
-        return {EINVAL, m_path + ": the device did not take the baud rate or stop bits"};
+    // A driver may accept a setting and quietly keep another.
+    std::string refused;
+    if (cfgetospeed(&actual) != cfgetospeed(&wanted)) {
+        refused = std::to_string(settings.BaudRate) + " baud";
+    } else if ((actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
+        refused = "2 stop bits";
+    } else if ((actual.c_cflag & (PARENB | PARODD)) != (wanted.c_cflag & (PARENB | PARODD))) {
+        refused = std::string(ParityName(settings.Parity)) + " parity";
+    }
+    if (!refused.empty()) {
+        if (restorable) {
+            tcsetattr(m_fd, TCSANOW, &before);
+        }
+        return {EINVAL, m_path + " does not support " + refused +
+                            " (the driver accepted it but kept another setting)"};
     }
     return {};
 }
@@ -278,7 +363,7 @@ bool SerialDevice::SetLine(const LineSettings& settings, OsError* error) {
                "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")"};
         return false;
     }
-    err = ApplyTermios(wanted);
+    err = ApplyTermios(wanted, settings);
     return !err;
 }
 

@@ -61,6 +61,9 @@ public:
     // read-back check as Open; the port stays open whatever the outcome.
     bool SetLine(const LineSettings& settings, OsError* error);
     bool IsOpen() const { return m_fd >= 0; }
+    // What the last Open or SetLine left out of the settings and why (a
+    // pseudo-terminal carries no parity); empty when all of them took.
+    const std::string& LineNote() const { return m_note; }
     int Fd() const { return m_fd; }
 
     // > 0 bytes read; 0 nothing available now; -1 the device is gone (hang-up
@@ -83,11 +86,12 @@ public:
 
 private:
     void ReleaseLockFile();
-    OsError ApplyTermios(const termios& wanted) const;
+    OsError ApplyTermios(termios wanted, const LineSettings& settings);
 
     int m_fd = -1;
     std::string m_path;
     std::string m_lockFile; // our UUCP lock, empty when the directory took none
+    std::string m_note;
 };
 
 // Presence test used by port enumeration; never opens a device except a

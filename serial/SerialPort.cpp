@@ -98,7 +98,9 @@ bool CSerialPort::OpenPath(const std::string& path) {
             try {
                 m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
                 if (ITranscript* t = m_pTranscript.load()) {
-                    t->OnOpen(path, SettingsText(m_dcb));
+                    const std::string& note = m_device.LineNote();
+                    t->OnOpen(path, note.empty() ? SettingsText(m_dcb)
+                                                 : SettingsText(m_dcb) + " (" + note + ")");
                 }
                 std::lock_guard<std::mutex> lock(m_textLock);
                 m_lastOpenError = {};
