@@ -1,6 +1,8 @@
 #pragma once
-// Blocks the termination signals in every thread and hands them to a watcher
-// that aborts the job under way (first signal) or stops the worker (second).
+// Hands the termination signals (Linux: SIGINT, SIGTERM, SIGHUP, blocked in
+// every thread and read by a watcher thread; Windows: Ctrl-C, Ctrl-Break and
+// the console's close, through the console control handler) to code that
+// aborts the job under way (first signal) or stops the worker (second).
 
 #include "platform/Event.h"
 
@@ -13,6 +15,10 @@ class CModuleControl;
 }
 
 namespace norva::tools {
+
+// The signal numbers as Linux has them; Windows console events count as one
+// of them, so that exit statuses and texts are the same on both.
+inline constexpr int kSigHup = 1, kSigInt = 2, kSigTerm = 15;
 
 class SignalWatcher {
 public:
@@ -39,6 +45,8 @@ public:
 
 private:
     void Run(CModuleControl* module);
+    // What every signal does, whichever way it arrived.
+    void Deliver(int signo, CModuleControl* module);
 
     int m_fd = -1;
     Event m_quit{Event::Mode::Manual};
