@@ -44,6 +44,8 @@ public:
     Event* Signalled() { return &m_signalled; }
 
 private:
+    friend struct ConsoleSignals; // Windows: the console control handler
+
     void Run(CModuleControl* module);
     // What every signal does, whichever way it arrived.
     void Deliver(int signo, CModuleControl* module);
