@@ -1,11 +1,12 @@
 #include "platform/ComMap.h"
 
-// clang-format off: initguid.h must come before the GUID definitions
-#include <devguid.h>
-#include <initguid.h>
-#include <setupapi.h>
+// In this order: initguid.h makes devguid.h define the GUIDs it declares.
 #include <windows.h>
-// clang-format on
+
+#include <initguid.h>
+
+#include <devguid.h>
+#include <setupapi.h>
 
 #include <cwchar>
 #include <string>
