@@ -139,6 +139,9 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
             progress(result.tried, kDetectSettingCount, s);
         }
         if (!device.SetLine(s, &error)) {
+            if (!IsDeviceGoneError(error.code)) {
+                continue; // the port cannot take this setting: nothing can be heard at it
+            }
             result.reason = error.reason;
             return finish(DetectResult::Outcome::DeviceGone);
         }

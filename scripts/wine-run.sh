@@ -39,6 +39,11 @@ while [ $# -gt 0 ]; do
         echo "wine-run.sh: --com takes N=DEVICE with N from 1 to 255, not '$map'" >&2
         exit 2
     fi
+    # Wine resolves the link from its own directory: the path must be absolute.
+    case "$device" in
+        /*) ;;
+        *) device="$PWD/$device" ;;
+    esac
     case "$device" in
         /dev/ttyS*) echo "wine-run.sh: $device is the machine's own port: not mapped" >&2; exit 2 ;;
     esac
@@ -101,7 +106,5 @@ unlocked() { "$@" 9>&-; }
     done
 ) 9>"$WINEPREFIX.lock"
 
-set +e
-wine "$@"
-status=$?
-exit $status
+# exec: a signal sent to this script's process reaches the program itself.
+exec wine "$@"

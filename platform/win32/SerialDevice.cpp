@@ -245,8 +245,6 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         refused = std::to_string(settings.BaudRate) + " baud";
     } else if (actual.StopBits != wanted.StopBits) {
         refused = "2 stop bits";
-    } else if (actual.Parity != wanted.Parity) {
-        refused = std::string(ParityName(settings.Parity)) + " parity";
     } else if (actual.ByteSize != wanted.ByteSize) {
         refused = std::to_string(settings.ByteSize) + " data bits";
     }
@@ -256,6 +254,13 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         }
         return {ERROR_INVALID_PARAMETER, name + " does not support " + refused +
                                              " (the driver accepted it but kept another setting)"};
+    }
+    if (actual.Parity != wanted.Parity) {
+        // A port with no wire behind it (a Bluetooth or other virtual port,
+        // a pseudo-terminal under Wine) takes the parity and keeps none: the
+        // line works without, as a Linux pseudo-terminal does.
+        m_note = std::string(ParityName(settings.Parity)) + " parity not applied: the driver of " +
+                 name + " kept no parity";
     }
     COMMTIMEOUTS timeouts = kTimeouts;
     if (!SetCommTimeouts(h, &timeouts) || !SetCommMask(h, EV_RXCHAR)) {
