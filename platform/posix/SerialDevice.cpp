@@ -1,5 +1,7 @@
 #include "platform/SerialDevice.h"
 
+#include "platform/DeviceTexts.h"
+
 #include "platform/posix/FdWait.h"
 #include "platform/posix/Termios.h"
 
@@ -195,7 +197,7 @@ OsError DescribeOpenError(int err, const std::string& path) {
         break;
     case EBUSY:
     case EWOULDBLOCK:
-        e.reason = path + " is in use by another program";
+        e.reason = InUseText(path);
         if (StartsWith(BaseName(RealPath(path)), "ttyACM")) {
             e.reason += " (ModemManager probes ttyACM devices: exclude it with a udev rule "
                         "setting ENV{ID_MM_DEVICE_IGNORE}=\"1\")";
@@ -204,7 +206,7 @@ OsError DescribeOpenError(int err, const std::string& path) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        e.reason = path + ": device not present";
+        e.reason = NotPresentText(path);
         break;
     default:
         e.reason = path + ": " + os;
@@ -221,8 +223,7 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     termios wanted{};
     if (!BuildTermios(settings, &wanted)) {
         err.code = EINVAL;
-        err.reason =
-            "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")";
+        err.reason = UnsupportedSettingsText(settings);
         return false;
     }
     // Before opening: opening alone may raise DTR under another program.
@@ -319,8 +320,7 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
     m_note.clear();
     termios wanted{};
     if (!BuildTermios(settings, &wanted)) {
-        return {EINVAL,
-                "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")"};
+        return {EINVAL, UnsupportedSettingsText(settings)};
     }
     if ((wanted.c_cflag & PARENB) != 0 && IsPseudoTerminal(Fd(m_native))) {
         // Newer kernels refuse PARENB on a pty, older ones drop it silently:
@@ -338,8 +338,7 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         if (err == EINVAL) {
             const std::string refused = RefusedSetting(Fd(m_native), wanted, settings);
             if (!refused.empty()) {
-                e.reason =
-                    m_path + " does not support " + refused + " (" + std::strerror(err) + ")";
+                e.reason = RefusedSettingText(m_path, refused, std::strerror(err));
             }
         }
         if (restorable) {
@@ -364,8 +363,7 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         if (restorable) {
             tcsetattr(Fd(m_native), TCSANOW, &before);
         }
-        return {EINVAL, m_path + " does not support " + refused +
-                            " (the driver accepted it but kept another setting)"};
+        return {EINVAL, RefusedSettingText(m_path, refused, kKeptAnotherSetting)};
     }
     return {};
 }

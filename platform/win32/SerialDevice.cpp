@@ -1,5 +1,7 @@
 #include "platform/SerialDevice.h"
 
+#include "platform/DeviceTexts.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -138,12 +140,12 @@ OsError DescribeOpenError(int err, const std::string& path) {
     switch (static_cast<DWORD>(err)) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
-        e.reason = name + " is in use by another program";
+        e.reason = InUseText(name);
         break;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_DEV_NOT_EXIST:
-        e.reason = name + ": device not present";
+        e.reason = NotPresentText(name);
         break;
     default:
         e.reason = name + ": " + SystemErrorText(err);
@@ -158,8 +160,7 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     OsError& err = error != nullptr ? *error : dummy;
     err = OsError{};
     if (!SettingsValid(settings)) {
-        err = {ERROR_INVALID_PARAMETER,
-               "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")"};
+        err = {ERROR_INVALID_PARAMETER, UnsupportedSettingsText(settings)};
         return false;
     }
     State& st = *m_state;
@@ -204,8 +205,7 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
 OsError SerialDevice::Apply(const LineSettings& settings) {
     m_note.clear();
     if (!SettingsValid(settings)) {
-        return {ERROR_INVALID_PARAMETER,
-                "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")"};
+        return {ERROR_INVALID_PARAMETER, UnsupportedSettingsText(settings)};
     }
     const HANDLE h = H(m_native);
     const std::string name = DisplayName(m_path);
@@ -225,8 +225,7 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         if (code == ERROR_INVALID_PARAMETER) {
             const std::string refused = RefusedSetting(h, wanted, settings);
             if (!refused.empty()) {
-                e.reason =
-                    name + " does not support " + refused + " (" + SystemErrorText(code) + ")";
+                e.reason = RefusedSettingText(name, refused, SystemErrorText(code));
             }
         }
         if (restorable) {
@@ -252,8 +251,7 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         if (restorable) {
             SetCommState(h, &before);
         }
-        return {ERROR_INVALID_PARAMETER, name + " does not support " + refused +
-                                             " (the driver accepted it but kept another setting)"};
+        return {ERROR_INVALID_PARAMETER, RefusedSettingText(name, refused, kKeptAnotherSetting)};
     }
     if (actual.Parity != wanted.Parity) {
         // A port with no wire behind it (a Bluetooth or other virtual port,
