@@ -10,6 +10,8 @@ struct ConsoleSignals {
     static inline std::atomic<SignalWatcher*> watcher{nullptr};
     static inline std::atomic<CModuleControl*> module{nullptr};
     static inline std::atomic<bool> stopped{false};
+    static constexpr int kCloseGraceMs = 4500;
+    static constexpr int kPollMs = 50;
 
     static BOOL WINAPI Handler(DWORD type) {
         SignalWatcher* w = watcher.load();
@@ -17,9 +19,18 @@ struct ConsoleSignals {
             return FALSE;
         }
         // After Stop a signal is swallowed, as a blocked one is on Linux.
-        if (!stopped.load()) {
-            const bool interrupt = type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT;
-            w->Deliver(interrupt ? kSigInt : kSigHup, module.load());
+        if (stopped.load()) {
+            return TRUE;
+        }
+        const bool interrupt = type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT;
+        w->Deliver(interrupt ? kSigInt : kSigHup, module.load());
+        if (!interrupt) {
+            // Windows ends the process as soon as this returns (and after
+            // 5 s at the latest): give the run time to abort the module's
+            // command and close the port first.
+            for (int waited = 0; waited < kCloseGraceMs && !stopped.load(); waited += kPollMs) {
+                Sleep(kPollMs);
+            }
         }
         return TRUE;
     }
