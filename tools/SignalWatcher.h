@@ -7,6 +7,7 @@
 #include "platform/Event.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -50,7 +51,8 @@ private:
     // What every signal does, whichever way it arrived.
     void Deliver(int signo, CModuleControl* module);
 
-    int m_fd = -1;
+    struct Source; // where the signals arrive (Linux: a signalfd)
+    std::unique_ptr<Source> m_source;
     Event m_quit{Event::Mode::Manual};
     Event m_notice{Event::Mode::Auto};
     Event m_signalled{Event::Mode::Manual};

@@ -26,12 +26,16 @@ sigset_t TerminationSignals() {
 
 } // namespace
 
-SignalWatcher::SignalWatcher() {
+struct SignalWatcher::Source {
+    int fd = -1;
+};
+
+SignalWatcher::SignalWatcher() : m_source(std::make_unique<Source>()) {
     const sigset_t set = TerminationSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
-    m_fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (m_fd < 0) {
+    m_source->fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (m_source->fd < 0) {
         // Without the watcher, Ctrl-C at least still ends the program.
         pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
     }
@@ -39,13 +43,13 @@ SignalWatcher::SignalWatcher() {
 
 SignalWatcher::~SignalWatcher() {
     Stop();
-    if (m_fd >= 0) {
-        close(m_fd);
+    if (m_source->fd >= 0) {
+        close(m_source->fd);
     }
 }
 
 void SignalWatcher::Start(CModuleControl* module) {
-    if (m_fd < 0 || m_thread.joinable()) {
+    if (m_source->fd < 0 || m_thread.joinable()) {
         return;
     }
     m_thread = std::thread([this, module] { Run(module); });
@@ -60,14 +64,14 @@ void SignalWatcher::Stop() {
 
 void SignalWatcher::Run(CModuleControl* module) {
     std::array<Event*, 1> events{&m_quit};
-    WaitFd extra{m_fd, POLLIN, 0};
+    WaitFd extra{m_source->fd, POLLIN, 0};
     for (;;) {
         const int r = WaitAnyOrFd(events, -1, &extra);
         if (r == 0 || r == kWaitFailed) {
             return;
         }
         signalfd_siginfo info{};
-        while (read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+        while (read(m_source->fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
             Deliver(static_cast<int>(info.ssi_signo), module);
         }
     }

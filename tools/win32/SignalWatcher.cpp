@@ -36,7 +36,9 @@ struct ConsoleSignals {
     }
 };
 
-SignalWatcher::SignalWatcher() {
+struct SignalWatcher::Source {};
+
+SignalWatcher::SignalWatcher() : m_source(std::make_unique<Source>()) {
     ConsoleSignals::stopped.store(false);
     ConsoleSignals::watcher.store(this);
     SetConsoleCtrlHandler(&ConsoleSignals::Handler, TRUE);
