@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -213,10 +214,21 @@ namespace {
 
 class OpenRecorder : public CTranscriptLines {
 public:
-    std::string text;
+    std::string Text() const {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_text;
+    }
 
 protected:
-    void Line(const std::string& line) override { text += line + "\n"; }
+    // The reader thread reports what it receives while the test reads.
+    void Line(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_text += line + "\n";
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_text;
 };
 
 } // namespace
@@ -237,11 +249,12 @@ TEST(SerialPortLineSettings, EvenParityOnAPseudoTerminalOpensWithoutAndIsNoted) 
     EXPECT_EQ(cfgetospeed(&seen), static_cast<speed_t>(B19200));
     EXPECT_TRUE(seen.c_cflag & CSTOPB);
     EXPECT_FALSE(seen.c_cflag & PARENB);
-    EXPECT_NE(transcript.text.find("open " + pty.path +
-                                   " 19200 8E2 (Even parity not applied: a pseudo-terminal "
-                                   "carries no parity)"),
+    const std::string recorded = transcript.Text();
+    EXPECT_NE(recorded.find("open " + pty.path +
+                            " 19200 8E2 (Even parity not applied: a pseudo-terminal "
+                            "carries no parity)"),
               std::string::npos)
-        << transcript.text;
+        << recorded;
     ASSERT_TRUE(pty.Send("OK"));
     EXPECT_EQ(Drain(port, 2), "OK");
     port.Close();
