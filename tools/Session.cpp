@@ -3,6 +3,7 @@
 #include "flow/PairVerify.h"
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
+#include "platform/Console.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairView.h"
 #include "tools/ToolHost.h"
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <unistd.h>
 
 namespace norva::tools {
 
@@ -39,7 +39,7 @@ std::string ResultName(int jobId, int code) {
 } // namespace
 
 Session::Session(const CliOptions& opt)
-    : m_opt(opt), m_host(!opt.json, !opt.json && isatty(STDERR_FILENO) != 0), m_module(&m_host),
+    : m_opt(opt), m_host(!opt.json, !opt.json && StderrIsTerminal()), m_module(&m_host),
       m_report(opt.command) {}
 
 Session::~Session() {

@@ -1,6 +1,7 @@
 // norvactl: drives a Norva-BX module from the command line through the same
 // controller and device-job worker as the wizard.
 
+#include "platform/Console.h"
 #include "tools/CliOptions.h"
 #include "tools/DetectCommand.h"
 #include "tools/ExitCodes.h"
@@ -32,6 +33,7 @@ bool WantsJson(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace norva::tools;
+    norva::PrepareConsole();
     CliOptions opt;
     const ParseOutcome parsed = ParseCommandLine(argc, argv, opt);
     if (parsed.kind == ParseOutcome::Kind::Print) {
