@@ -180,6 +180,12 @@ public:
         return m_next;
     }
 
+    bool PortOpen(int unit) const {
+        std::lock_guard lock(m_mu);
+        const int p = m_portCount == 1 ? 0 : unit - 1;
+        return p >= 0 && p < m_portCount && m_ports[p].open;
+    }
+
     Verdict GetVerdict() const {
         std::lock_guard lock(m_mu);
         return m_engine->GetVerdict();
@@ -880,6 +886,9 @@ int Simulator::Attached() const {
 }
 int Simulator::NextAttached() const {
     return m_impl->NextAttached();
+}
+bool Simulator::PortOpen(int unit) const {
+    return m_impl->PortOpen(unit);
 }
 Verdict Simulator::GetVerdict() const {
     return m_impl->GetVerdict();

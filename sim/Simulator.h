@@ -137,6 +137,10 @@ public:
     int Attached() const;     // the unit on the line now
     int NextAttached() const; // the unit the next open finds
 
+    // Whether the computer holds the unit's port open, as far as the simulator has noticed: a
+    // test waits for this before it relies on an open or a close having been seen.
+    bool PortOpen(int unit) const;
+
     Verdict GetVerdict() const;
     // Restarts both units: stored settings take effect and a paired couple connects.
     void PowerCycle();

@@ -11,10 +11,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,14 +28,21 @@ using namespace norva::sim;
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int sig) {
-    int saved = errno;
-    unsigned char b = static_cast<unsigned char>(sig);
-    ssize_t n = write(g_signalPipe[1], &b, 1);
-    (void)n;
-    errno = saved;
+// Signals are read from a descriptor in the main loop, never caught by a handler: a handler
+// runs on whichever thread the signal lands on, and a runtime that defers handlers to the
+// thread's next library call (ThreadSanitizer does) never runs it on a simulator thread asleep
+// in poll, so a child's exit could go unnoticed for ever. Blocked before any thread starts, the
+// signals stay blocked in every thread the simulator makes.
+int BlockSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) {
+        sigaddset(&set, sig);
+    }
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+        return -1;
+    }
+    return signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
 bool SocketAddress(const std::string& path, sockaddr_un* addr, std::string* error) {
@@ -166,24 +176,55 @@ int ListenOn(const std::string& path, std::string* error) {
     return fd;
 }
 
-pid_t StartChild(const CommandLine& cl, const std::vector<std::string>& env) {
-    pid_t pid = fork();
-    if (pid != 0) {
-        return pid;
+// Everything the child needs is made here: between fork and exec a child of a threaded process
+// may only make async-signal-safe calls, and posix_spawn makes none of ours.
+pid_t StartChild(const std::vector<std::string>& command,
+                 const std::vector<std::string>& assignments, std::string* error) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string_view var(*e);
+        const std::string_view name = var.substr(0, var.find('='));
+        bool replaced = false;
+        for (const std::string& a : assignments) {
+            replaced = replaced || a.compare(0, a.find('='), name) == 0;
+        }
+        if (!replaced) {
+            vars.emplace_back(var);
+        }
     }
-    for (const std::string& assignment : env) {
-        size_t eq = assignment.find('=');
-        setenv(assignment.substr(0, eq).c_str(), assignment.substr(eq + 1).c_str(), 1);
+    vars.insert(vars.end(), assignments.begin(), assignments.end());
+    std::vector<char*> envp;
+    for (std::string& v : vars) {
+        envp.push_back(v.data());
     }
-    signal(SIGPIPE, SIG_DFL);
+    envp.push_back(nullptr);
+    std::vector<std::string> args = command;
     std::vector<char*> argv;
-    for (const std::string& a : cl.command) {
-        argv.push_back(const_cast<char*>(a.c_str()));
+    for (std::string& a : args) {
+        argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    std::fprintf(stderr, "norva-sim: cannot run %s: %s\n", argv[0], std::strerror(errno));
-    _exit(127);
+
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGCHLD}) {
+        sigaddset(&defaults, sig);
+    }
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        *error = std::strerror(rc);
+        return -1;
+    }
+    return pid;
 }
 
 // The "# ..." lines that name the units and their ports, as the pair's own simulator sees them.
@@ -211,18 +252,11 @@ void PrintUnits(const Simulator& sim, const SimOptions& options, const std::stri
 }
 
 int Run(const CommandLine& cl) {
-    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::perror("norva-sim: pipe");
+    const int signals = BlockSignals();
+    if (signals < 0) {
+        std::perror("norva-sim: signalfd");
         return 1;
     }
-    struct sigaction sa = {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    sigaction(SIGCHLD, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
     std::vector<std::unique_ptr<Simulator>> owned;
@@ -258,18 +292,23 @@ int Run(const CommandLine& cl) {
     }
     std::fflush(stdout);
 
-    pid_t child = cl.command.empty() ? -1 : StartChild(cl, env);
-    if (!cl.command.empty() && child < 0) {
-        std::perror("norva-sim: fork");
-        return 1;
+    int exitStatus = 0;
+    bool quit = false;
+    pid_t child = -1;
+    if (!cl.command.empty()) {
+        child = StartChild(cl.command, env, &error);
+        if (child < 0) {
+            std::fprintf(stderr, "norva-sim: cannot run %s: %s\n", cl.command[0].c_str(),
+                         error.c_str());
+            exitStatus = 127;
+            quit = true;
+        }
     }
     bool readStdin = cl.command.empty();
     std::string stdinLine;
-    int exitStatus = 0;
-    bool quit = false;
     while (!quit) {
         std::vector<pollfd> fds;
-        fds.push_back({g_signalPipe[0], POLLIN, 0});
+        fds.push_back({signals, POLLIN, 0});
         if (listenFd >= 0) {
             fds.push_back({listenFd, POLLIN, 0});
         }
@@ -285,19 +324,19 @@ int Run(const CommandLine& cl) {
             break;
         }
         if (fds[0].revents & POLLIN) {
-            unsigned char sig = 0;
-            while (read(g_signalPipe[0], &sig, 1) == 1) {
-                if (sig == SIGCHLD) {
-                    int status = 0;
-                    if (child > 0 && waitpid(child, &status, WNOHANG) == child) {
-                        child = -1;
-                        exitStatus =
-                            WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                        quit = true;
-                    }
-                } else {
+            signalfd_siginfo info{};
+            while (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                if (info.ssi_signo != SIGCHLD) {
                     quit = true;
-                    exitStatus = 128 + sig;
+                    exitStatus = 128 + static_cast<int>(info.ssi_signo);
+                    continue;
+                }
+                // Exits of several children may come as one signal: ask for ours each time.
+                int status = 0;
+                if (child > 0 && waitpid(child, &status, WNOHANG) == child) {
+                    child = -1;
+                    exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                    quit = true;
                 }
             }
         }
