@@ -1,4 +1,5 @@
 #include "sim/CommandLine.h"
+#include "sim/ModuleProfiles.h"
 #include "sim/Pairs.h"
 
 #include <algorithm>
@@ -60,11 +61,29 @@ struct UnitOption {
     const char* name;
     bool takesValue;
     UnitSetter set;
+    // Applied before all other options, wherever it stands, so that they can override it.
+    bool first = false;
 };
 
 std::string Flag(bool UnitOptions::*field, UnitOptions& u) {
     u.*field = true;
     return {};
+}
+
+// A unit option that takes one of a few words.
+template <typename T>
+UnitSetter Choice(T UnitOptions::*field, std::vector<std::pair<std::string, T>> words) {
+    return [field, words](UnitOptions& u, const std::string& v) -> std::string {
+        std::string all;
+        for (size_t i = 0; i < words.size(); ++i) {
+            if (v == words[i].first) {
+                u.*field = words[i].second;
+                return {};
+            }
+            all += (i == 0 ? "" : (i + 1 == words.size() ? " or " : ", ")) + words[i].first;
+        }
+        return "needs " + all;
+    };
 }
 
 const std::vector<UnitOption>& UnitOptionTable() {
@@ -137,6 +156,43 @@ const std::vector<UnitOption>& UnitOptionTable() {
              return ParseUart(v, &u.uart) ? ""
                                           : "needs BAUD,PARITY,STOPBITS[,FLOW], e.g. 9600,N,1,1";
          }},
+        {"module-profile", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ApplyModuleProfile(v, &u) ? "" : "needs " + ModuleProfileNames();
+         },
+         true},
+        {"status-mode", true,
+         Choice(&UnitOptions::statusMode,
+                {{"stored", StatusShows::Stored}, {"in-force", StatusShows::InForce}})},
+        {"status-flow", true,
+         Choice(&UnitOptions::statusFlow,
+                {{"stored", StatusShows::Stored}, {"in-force", StatusShows::InForce}})},
+        {"uart-applies", true,
+         Choice(&UnitOptions::uartApplies,
+                {{"restart", UartApplies::AtRestart}, {"at-once", UartApplies::AtOnce}})},
+        {"echo-form", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             std::string why = Choice(&UnitOptions::echoForm, {{"line", EchoForm::Line},
+                                                               {"no-cr", EchoForm::NoCr},
+                                                               {"crlf", EchoForm::CrLf},
+                                                               {"typed", EchoForm::Typed}})(u, v);
+             u.echo = u.echo || why.empty();
+             return why;
+         }},
+        {"line-gap", true,
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ToInt(v, 0, 60000, &u.lineGapMs) ? "" : "needs milliseconds";
+         }},
+        {"connect-reply", true,
+         Choice(&UnitOptions::connectReply,
+                {{"with-address", ConnectReply::WithAddress}, {"bare", ConnectReply::Bare}})},
+        {"auto-link-announce", true,
+         Choice(&UnitOptions::announceAutoLink, {{"yes", true}, {"no", false}})},
+        {"hangup-idle", true,
+         Choice(&UnitOptions::hangupIdle, {{"ok", HangupIdle::Ok}, {"error", HangupIdle::Error}})},
+        {"idle-word", true,
+         Choice(&UnitOptions::idleWord,
+                {{"STANDBY", IdleWord::Standby}, {"IDLE", IdleWord::Idle}})},
         {"flags", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
              if (v.size() != 3 || v[1] != ',' || (v[0] != '0' && v[0] != '1') ||
@@ -287,14 +343,42 @@ Unit options (as written they apply to both units of every pair; prefix with
   --keep-flow           answer AT+UARTCONFIG with OK but keep the flow control it had
   --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
   --echo                send each command line back unframed before its reply
+  --echo-form FORM      echo as line ("AT\r", the default), no-cr ("AT"), crlf
+                        ("AT\r\n") or typed (each byte as it comes); implies --echo
   --noise               lone CR/LF before reply lines, unframed junk after results
   --neighbours K        an inquiry also finds K other devices (the first one has a
                         comma in its name)
   --reply-delay MS      wait MS milliseconds before each reply
+  --line-gap MS         wait MS milliseconds between the lines of one reply (status
+                        or value line and its OK, the OK of ATH and DISCONNECT)
   --address HEX12       the unit's address (default 00A0961B2C01 / 00A0961B2C02)
   --name TEXT           the unit's name (default Norva-BX01 / Norva-BX02)
   --uart B,P,S[,F]      stored UART setting, e.g. 115200,E,2,0 (default 9600,N,1,1)
   --flags F5,F6         the fifth and sixth status fields (default 0,0)
+
+Module choices (unit options too; where a real module may do either, the first
+value is the default):
+  --status-mode stored|in-force
+                        the status line shows a stored operation mode at once, or
+                        only once a restart has put it in force
+  --status-flow stored|in-force
+                        the same for the status line's flow-control field
+  --uart-applies restart|at-once
+                        a stored UART setting takes effect at the next restart, or
+                        right after its OK (the computer must then reopen at it)
+  --connect-reply with-address|bare
+                        "CONNECT <peer>" or "CONNECT", after ATD and at an
+                        automatic link
+  --auto-link-announce yes|no
+                        whether a link made by itself at a restart is announced
+  --hangup-idle ok|error
+                        ATH without a link is answered OK or ERROR
+  --idle-word STANDBY|IDLE
+                        the status line's link word for an idle unit
+  --module-profile NAME a named set of these choices, applied before the switches
+                        themselves: default; strict (mode and flow control shown
+                        only once in force, UART at the restart, bare CONNECT,
+                        echo); at-once (UART in effect right after its OK)
 
 Control requests (on the socket, or typed on standard input when no command runs):
   verdict      each unit's stored mode, UART and remembered peer, and whether the
@@ -352,109 +436,117 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine* out, st
             cl.request += (cl.request.empty() ? "" : " ") + w;
         }
     }
-    for (; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string* v) {
-            if (i + 1 >= args.size()) {
-                return false;
+    // Two passes: profiles first, so that a switch overrides a profile wherever it stands. The
+    // rest of the line is read again in the second pass, which changes nothing it set.
+    const size_t firstOption = i;
+    for (int pass = 0; pass < 2; ++pass)
+        for (i = firstOption; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            auto value = [&](std::string* v) {
+                if (i + 1 >= args.size()) {
+                    return false;
+                }
+                *v = args[++i];
+                return true;
+            };
+            if (a == "--") {
+                if (cl.mode == CommandLine::Mode::Client) {
+                    return fail("a control request runs no command");
+                }
+                cl.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+                if (cl.command.empty()) {
+                    return fail("\"--\" must be followed by a command");
+                }
+                break;
             }
-            *v = args[++i];
-            return true;
-        };
-        if (a == "--") {
-            if (cl.mode == CommandLine::Mode::Client) {
-                return fail("a control request runs no command");
+            if (a == "-h" || a == "--help" || a == "help") {
+                cl.mode = CommandLine::Mode::Help;
+                *out = cl;
+                return true;
             }
-            cl.command.assign(args.begin() + static_cast<long>(i) + 1, args.end());
-            if (cl.command.empty()) {
-                return fail("\"--\" must be followed by a command");
+            if (a == "--version") {
+                cl.mode = CommandLine::Mode::Version;
+                *out = cl;
+                return true;
             }
-            break;
-        }
-        if (a == "-h" || a == "--help" || a == "help") {
-            cl.mode = CommandLine::Mode::Help;
-            *out = cl;
-            return true;
-        }
-        if (a == "--version") {
-            cl.mode = CommandLine::Mode::Version;
-            *out = cl;
-            return true;
-        }
-        if (a == "--one-port") {
-            cl.sim.onePort = true;
-            continue;
-        }
-        if (a == "--follow") {
-            cl.sim.follow = true;
-            cl.sim.onePort = true;
-            continue;
-        }
-        if (a == "--no-line-check") {
-            cl.sim.checkLineSettings = false;
-            continue;
-        }
-        if (a == "--pairs") {
+            if (a == "--one-port") {
+                cl.sim.onePort = true;
+                continue;
+            }
+            if (a == "--follow") {
+                cl.sim.follow = true;
+                cl.sim.onePort = true;
+                continue;
+            }
+            if (a == "--no-line-check") {
+                cl.sim.checkLineSettings = false;
+                continue;
+            }
+            if (a == "--pairs") {
+                std::string v;
+                if (!value(&v) || !ToInt(v, 1, kMaxPairs, &cl.pairs)) {
+                    return fail("--pairs needs a count, 1 to " + std::to_string(kMaxPairs));
+                }
+                continue;
+            }
+            if (a == "--start-paired") {
+                cl.sim.startPaired = true;
+                continue;
+            }
+            if (a == "--trace" || a == "--control" || a == "--link-dir") {
+                std::string v;
+                if (!value(&v) || v.empty()) {
+                    return fail(a +
+                                (a == "--link-dir" ? " needs a directory" : " needs a file name"));
+                }
+                (a == "--trace" ? cl.sim.tracePath
+                                : (a == "--control" ? cl.controlPath : cl.sim.linkDir)) = v;
+                continue;
+            }
+            if (a.compare(0, 2, "--") != 0) {
+                return fail("unexpected argument \"" + a + "\" (see --help)");
+            }
+            std::string name = a.substr(2);
+            int SimTiming::*timingField = nullptr;
+            if (TimingOption(name, &timingField)) {
+                std::string v;
+                if (!value(&v) || !ToInt(v, 0, 600000, &(cl.sim.timing.*timingField))) {
+                    return fail(a + " needs milliseconds");
+                }
+                continue;
+            }
+            int first = 0;
+            int last = 1;
+            if (name.compare(0, 6, "unit1-") == 0) {
+                last = 0;
+                name = name.substr(6);
+            } else if (name.compare(0, 6, "unit2-") == 0) {
+                first = 1;
+                name = name.substr(6);
+            }
+            const UnitOption* option = nullptr;
+            for (const UnitOption& o : UnitOptionTable()) {
+                if (name == o.name) {
+                    option = &o;
+                }
+            }
+            if (!option) {
+                return fail("unknown option " + a + " (see --help)");
+            }
             std::string v;
-            if (!value(&v) || !ToInt(v, 1, kMaxPairs, &cl.pairs)) {
-                return fail("--pairs needs a count, 1 to " + std::to_string(kMaxPairs));
+            if (option->takesValue && !value(&v)) {
+                return fail(a + " needs a value");
             }
-            continue;
-        }
-        if (a == "--start-paired") {
-            cl.sim.startPaired = true;
-            continue;
-        }
-        if (a == "--trace" || a == "--control" || a == "--link-dir") {
-            std::string v;
-            if (!value(&v) || v.empty()) {
-                return fail(a + (a == "--link-dir" ? " needs a directory" : " needs a file name"));
+            if (option->first != (pass == 0)) {
+                continue;
             }
-            (a == "--trace" ? cl.sim.tracePath
-                            : (a == "--control" ? cl.controlPath : cl.sim.linkDir)) = v;
-            continue;
-        }
-        if (a.compare(0, 2, "--") != 0) {
-            return fail("unexpected argument \"" + a + "\" (see --help)");
-        }
-        std::string name = a.substr(2);
-        int SimTiming::*timingField = nullptr;
-        if (TimingOption(name, &timingField)) {
-            std::string v;
-            if (!value(&v) || !ToInt(v, 0, 600000, &(cl.sim.timing.*timingField))) {
-                return fail(a + " needs milliseconds");
-            }
-            continue;
-        }
-        int first = 0;
-        int last = 1;
-        if (name.compare(0, 6, "unit1-") == 0) {
-            last = 0;
-            name = name.substr(6);
-        } else if (name.compare(0, 6, "unit2-") == 0) {
-            first = 1;
-            name = name.substr(6);
-        }
-        const UnitOption* option = nullptr;
-        for (const UnitOption& o : UnitOptionTable()) {
-            if (name == o.name) {
-                option = &o;
+            for (int u = first; u <= last; ++u) {
+                std::string why = option->set(cl.sim.unit[u], v);
+                if (!why.empty()) {
+                    return fail(a + " " + why);
+                }
             }
         }
-        if (!option) {
-            return fail("unknown option " + a + " (see --help)");
-        }
-        std::string v;
-        if (option->takesValue && !value(&v)) {
-            return fail(a + " needs a value");
-        }
-        for (int u = first; u <= last; ++u) {
-            std::string why = option->set(cl.sim.unit[u], v);
-            if (!why.empty()) {
-                return fail(a + " " + why);
-            }
-        }
-    }
     if (cl.mode == CommandLine::Mode::Client && cl.controlPath.empty()) {
         return fail(cl.request + " needs --control SOCKET");
     }

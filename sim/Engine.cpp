@@ -139,7 +139,7 @@ Engine::Engine(const SimOptions& options, DeliverFn deliver, EventFn event, Time
         u.opt = options.unit[i];
         u.address = IsAddress(u.opt.address) ? Upper(u.opt.address) : kDefaultAddress[i];
         u.name = u.opt.name.empty() ? kDefaultName[i] : u.opt.name;
-        u.mode = std::clamp(u.opt.startMode, 0, 3);
+        u.mode = u.modeInForce = std::clamp(u.opt.startMode, 0, 3);
         u.stored = u.active = u.opt.uart;
         u.sreg[10] = u.opt.responsesOff ? 0 : 1;
         u.sreg[24] = 10;
@@ -152,9 +152,9 @@ Engine::Engine(const SimOptions& options, DeliverFn deliver, EventFn event, Time
         }
     }
     if (options.startPaired) {
-        m_units[0].mode = 2;
+        m_units[0].mode = m_units[0].modeInForce = 2;
         m_units[0].peer = m_units[1].address;
-        m_units[1].mode = 1;
+        m_units[1].mode = m_units[1].modeInForce = 1;
         m_units[1].peer = m_units[0].address;
     }
     if ((options.unit[0].startConnected || options.unit[1].startConnected) && m_units[0].powered &&
@@ -195,7 +195,13 @@ void Engine::Advance(TimePoint now) {
         }
         if (!m_output.empty() && m_output.begin()->first <= now) {
             auto node = m_output.extract(m_output.begin());
-            m_deliver(node.mapped().first, node.mapped().second);
+            Output& out = node.mapped();
+            if (!out.bytes.empty()) {
+                m_deliver(out.unit, out.bytes);
+            }
+            if (out.after) {
+                out.after(node.key());
+            }
             continue;
         }
         return;
@@ -209,7 +215,7 @@ void Engine::Schedule(int unit, std::string bytes, TimePoint earliest) {
     }
     TimePoint start = std::max(earliest, u.outFree);
     if (u.opt.chunkBytes <= 0) {
-        m_output.emplace(start, std::make_pair(unit, std::move(bytes)));
+        m_output.emplace(start, Output{unit, std::move(bytes), {}});
         u.outFree = start;
         return;
     }
@@ -217,7 +223,7 @@ void Engine::Schedule(int unit, std::string bytes, TimePoint earliest) {
     size_t step = static_cast<size_t>(u.opt.chunkBytes);
     TimePoint at = start;
     for (size_t pos = 0; pos < bytes.size(); pos += step) {
-        m_output.emplace(at, std::make_pair(unit, bytes.substr(pos, step)));
+        m_output.emplace(at, Output{unit, bytes.substr(pos, step), {}});
         at += gap;
     }
     u.outFree = at;
@@ -247,6 +253,11 @@ void Engine::Result(int unit, bool ok, TimePoint earliest) {
 
 void Engine::Raw(int unit, std::string bytes, TimePoint earliest) {
     Schedule(unit, std::move(bytes), earliest);
+}
+
+void Engine::AfterOutput(int unit, TimePoint earliest, std::function<void(TimePoint)> fn) {
+    // Queued behind the unit's pending output at the same time, so it runs after the last byte.
+    m_output.emplace(std::max(earliest, U(unit).outFree), Output{unit, {}, std::move(fn)});
 }
 
 void Engine::Feed(int unit, std::string_view bytes, TimePoint now) {
@@ -324,6 +335,10 @@ void Engine::Escape(int unit, TimePoint now) {
 
 void Engine::CommandByte(int unit, char c, TimePoint now) {
     Unit& u = U(unit);
+    const bool typedEcho = u.opt.echo && u.opt.echoForm == EchoForm::Typed;
+    if (typedEcho) {
+        Raw(unit, std::string(1, c), now);
+    }
     if (c == '\n') {
         return;
     }
@@ -342,8 +357,9 @@ void Engine::CommandByte(int unit, char c, TimePoint now) {
     if (line.empty() && !overflow) {
         return;
     }
-    if (u.opt.echo) {
-        Raw(unit, line + "\r", now);
+    if (u.opt.echo && !typedEcho) {
+        static const char* const kEnd[] = {"\r", "", "\r\n"};
+        Raw(unit, line + kEnd[static_cast<int>(u.opt.echoForm)], now);
     }
     u.replyAt = now + Ms(u.opt.replyDelayMs);
     ++u.commands;
@@ -391,7 +407,7 @@ void Engine::HandleLine(int unit, const std::string& line, TimePoint now) {
             Result(unit, false, at);
         }
     } else if (rest == "H" || rest == "H0") {
-        Result(unit, true, at);
+        Result(unit, u.link == LinkState::Connected || u.opt.hangupIdle == HangupIdle::Ok, at);
         if (u.link == LinkState::Connected) {
             Unlink(unit, true, now);
         }
@@ -432,14 +448,18 @@ void Engine::HandleLine(int unit, const std::string& line, TimePoint now) {
 
 void Engine::StatusLine(int unit, TimePoint at) {
     Unit& u = U(unit);
-    std::string text = u.address + "," + u.name + ",MODE" + std::to_string(u.mode) + "," +
-                       LinkStateText(u.link) + "," + (u.opt.flag5 ? "1" : "0") + "," +
-                       (u.opt.flag6 ? "1" : "0");
+    const bool modeInForce = u.opt.statusMode == StatusShows::InForce;
+    const bool flowInForce = u.opt.statusFlow == StatusShows::InForce;
+    const bool idleWord = u.link == LinkState::Standby && u.opt.idleWord == IdleWord::Idle;
+    std::string text = u.address + "," + u.name + ",MODE" +
+                       std::to_string(modeInForce ? u.modeInForce : u.mode) + "," +
+                       (idleWord ? "IDLE" : LinkStateText(u.link)) + "," +
+                       (u.opt.flag5 ? "1" : "0") + "," + (u.opt.flag6 ? "1" : "0");
     if (!u.opt.oldFirmware) {
-        text += u.stored.flow ? ",HWFC" : ",NoFC";
+        text += (flowInForce ? u.active.flow : u.stored.flow) ? ",HWFC" : ",NoFC";
     }
     Line(unit, text, at);
-    Result(unit, true, at);
+    Result(unit, true, at + Ms(u.opt.lineGapMs));
 }
 
 void Engine::SRegister(int unit, const std::string& rest, TimePoint) {
@@ -453,7 +473,7 @@ void Engine::SRegister(int unit, const std::string& rest, TimePoint) {
             return;
         }
         Line(unit, std::to_string(u.sreg[reg]), at);
-        Result(unit, true, at);
+        Result(unit, true, at + Ms(u.opt.lineGapMs));
         return;
     }
     size_t eq = rest.find('=');
@@ -492,6 +512,13 @@ void Engine::UartConfig(int unit, const std::string& args, TimePoint) {
     u.stored = uart;
     Result(unit, true, at);
     m_event(unit, EngineEvent::UartStored);
+    if (u.opt.uartApplies == UartApplies::AtOnce) {
+        // The OK still leaves at the old setting; the unit switches once it is out.
+        AfterOutput(unit, at, [this, unit, uart](TimePoint) {
+            U(unit).active = uart;
+            m_event(unit, EngineEvent::UartInEffect);
+        });
+    }
 }
 
 void Engine::Scan(int unit, const std::string& args, TimePoint) {
@@ -589,7 +616,7 @@ void Engine::Dial(int unit, const std::string& address, TimePoint) {
             return;
         }
         if (target != 0 && Connectable(target, unit)) {
-            Establish(unit, target, t);
+            Establish(unit, target, false, t);
             return;
         }
         TimePoint fail = std::max(t, at + Ms(m_options.timing.connectFailMs));
@@ -611,7 +638,7 @@ bool Engine::Connectable(int target, int dialer) const {
            (t.activity == Activity::AutoWait && SameAddress(t.peer, U(dialer).address));
 }
 
-void Engine::Establish(int dialer, int target, TimePoint now) {
+void Engine::Establish(int dialer, int target, bool automatic, TimePoint now) {
     for (int unit : {dialer, target}) {
         Unit& u = U(unit);
         CancelActivity(unit);
@@ -620,7 +647,10 @@ void Engine::Establish(int dialer, int target, TimePoint now) {
         u.plusRun = 0;
         u.line.clear();
         u.peer = U(Other(unit)).address;
-        Line(unit, "CONNECT " + u.peer, now);
+        if (automatic && !u.opt.announceAutoLink) {
+            continue;
+        }
+        Line(unit, u.opt.connectReply == ConnectReply::Bare ? "CONNECT" : "CONNECT " + u.peer, now);
     }
     m_event(dialer, EngineEvent::Connected);
 }
@@ -636,7 +666,7 @@ void Engine::Unlink(int unit, bool tellThisUnit, TimePoint now) {
         u.dataMode = false;
         u.plusRun = 0;
         if (v != unit || tellThisUnit) {
-            Line(v, "DISCONNECT", v == unit ? std::max(now, u.replyAt) : now);
+            Line(v, "DISCONNECT", v == unit ? std::max(now, u.replyAt) + Ms(u.opt.lineGapMs) : now);
         }
     }
     m_event(unit, EngineEvent::Disconnected);
@@ -658,6 +688,7 @@ void Engine::Restart(int unit) {
     ++u.restartGen;
     u.restarting = false;
     u.active = u.stored;
+    u.modeInForce = u.mode;
     u.link = LinkState::Standby;
     u.dataMode = false;
     u.plusRun = 0;
@@ -696,7 +727,7 @@ void Engine::AutoConnect(TimePoint now) {
         const int target = Other(dialer);
         if (d.powered && !d.restarting && d.mode == 1 && d.link == LinkState::Standby &&
             SameAddress(d.peer, U(target).address) && AnswersAutoDial(target, dialer)) {
-            Establish(dialer, target, now);
+            Establish(dialer, target, true, now);
             return;
         }
     }
@@ -734,7 +765,7 @@ void Engine::PowerOff(int unit, TimePoint now) {
     u.line.clear();
     u.lineOverflow = false;
     for (auto it = m_output.begin(); it != m_output.end();) {
-        it = it->second.first == unit ? m_output.erase(it) : std::next(it);
+        it = it->second.unit == unit ? m_output.erase(it) : std::next(it);
     }
 }
 
@@ -780,6 +811,7 @@ UnitSnapshot Engine::Snapshot(int unit) const {
     s.address = u.address;
     s.name = u.name;
     s.mode = u.mode;
+    s.modeInForce = u.modeInForce;
     s.link = u.link;
     s.dataMode = u.dataMode;
     s.restarting = u.restarting;

@@ -22,6 +22,7 @@ enum class EngineEvent {
     Connected,    // the two units linked
     Disconnected, // the link ended
     Restarted,    // ATZ or power cycle finished
+    UartInEffect, // a UART setting took effect without a restart (UartApplies::AtOnce)
 };
 
 class Engine {
@@ -55,7 +56,8 @@ private:
         UnitOptions opt;
         std::string address;
         std::string name;
-        int mode = 0;
+        int mode = 0;        // stored
+        int modeInForce = 0; // stored mode at the last restart
         bool powered = true;
         LinkState link = LinkState::Standby;
         Activity activity = Activity::None;
@@ -89,6 +91,8 @@ private:
     void Line(int unit, const std::string& text, TimePoint earliest);
     void Result(int unit, bool ok, TimePoint earliest);
     void Raw(int unit, std::string bytes, TimePoint earliest);
+    // Runs fn once the output scheduled so far for the unit has gone out.
+    void AfterOutput(int unit, TimePoint earliest, std::function<void(TimePoint)> fn);
 
     void CommandByte(int unit, char c, TimePoint now);
     size_t DataBytes(int unit, std::string_view bytes, TimePoint now);
@@ -105,7 +109,7 @@ private:
 
     bool Connectable(int target, int dialer) const;
     bool AnswersAutoDial(int target, int dialer) const;
-    void Establish(int dialer, int target, TimePoint now);
+    void Establish(int dialer, int target, bool automatic, TimePoint now);
     void Unlink(int unit, bool tellThisUnit, TimePoint now);
     void CancelActivity(int unit);
     void Restart(int unit);
@@ -117,7 +121,12 @@ private:
     EventFn m_event;
     Unit m_units[2];
     std::multimap<TimePoint, std::function<void(TimePoint)>> m_timers;
-    std::multimap<TimePoint, std::pair<int, std::string>> m_output;
+    struct Output {
+        int unit = 0;
+        std::string bytes;
+        std::function<void(TimePoint)> after; // run once the bytes are out; may be empty
+    };
+    std::multimap<TimePoint, Output> m_output;
 };
 
 bool IsAddress(std::string_view text);

@@ -113,6 +113,8 @@ const char* EventName(EngineEvent e) {
         return "disconnected";
     case EngineEvent::Restarted:
         return "restarted";
+    case EngineEvent::UartInEffect:
+        return "UART in effect";
     }
     return "";
 }
