@@ -49,7 +49,7 @@ _norva_sim() {
         case $name in
         status-mode | status-flow) words="stored in-force" ;;
         uart-applies) words="restart at-once" ;;
-        echo-form) words="line no-cr crlf typed" ;;
+        echo-form) words="line no-cr crlf typed none" ;;
         connect-reply) words="with-address bare" ;;
         auto-link-announce) words="yes no" ;;
         hangup-idle) words="ok error" ;;

@@ -172,12 +172,16 @@ const std::vector<UnitOption>& UnitOptionTable() {
                 {{"restart", UartApplies::AtRestart}, {"at-once", UartApplies::AtOnce}})},
         {"echo-form", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
+             if (v == "none") {
+                 u.echo = false;
+                 return {};
+             }
              std::string why = Choice(&UnitOptions::echoForm, {{"line", EchoForm::Line},
                                                                {"no-cr", EchoForm::NoCr},
                                                                {"crlf", EchoForm::CrLf},
                                                                {"typed", EchoForm::Typed}})(u, v);
              u.echo = u.echo || why.empty();
-             return why;
+             return why.empty() ? why : why + " or none";
          }},
         {"line-gap", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
@@ -343,8 +347,8 @@ Unit options (as written they apply to both units of every pair; prefix with
   --keep-flow           answer AT+UARTCONFIG with OK but keep the flow control it had
   --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
   --echo                send each command line back unframed before its reply
-  --echo-form FORM      echo as line ("AT\r", the default), no-cr ("AT"), crlf
-                        ("AT\r\n") or typed (each byte as it comes); implies --echo
+  --echo-form FORM      echo as line ("AT\r", the form of --echo), no-cr ("AT"), crlf
+                        ("AT\r\n") or typed (each byte as it comes); none: no echo
   --noise               lone CR/LF before reply lines, unframed junk after results
   --neighbours K        an inquiry also finds K other devices (the first one has a
                         comma in its name)

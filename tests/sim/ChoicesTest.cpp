@@ -261,6 +261,11 @@ TEST(Choices, ProfilesSetChoicesAndSwitchesOverrideThemWhereverTheyStand) {
     EXPECT_TRUE(cl.sim.unit[0].announceAutoLink);
     EXPECT_FALSE(cl.sim.unit[1].announceAutoLink);
     EXPECT_EQ(cl.sim.unit[1].statusMode, StatusShows::InForce);
+    ASSERT_TRUE(
+        ParseCommandLine({"--unit2-echo-form", "none", "--module-profile", "strict"}, &cl, &error))
+        << error;
+    EXPECT_TRUE(cl.sim.unit[0].echo);
+    EXPECT_FALSE(cl.sim.unit[1].echo);
 
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"--module-profile", "lenient"},
