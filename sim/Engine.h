@@ -100,12 +100,19 @@ private:
     void Escape(int unit, TimePoint now);
     void Forward(int unit, std::string bytes, TimePoint now);
 
+    // The AT commands (EngineCommands.cpp): args is what follows the command's name.
+    void Ok(int unit, const std::string& args, TimePoint now);
+    void RestartCommand(int unit, const std::string& args, TimePoint now);
+    void ReturnOnline(int unit, const std::string& args, TimePoint now);
+    void Hangup(int unit, const std::string& args, TimePoint now);
     void Dial(int unit, const std::string& address, TimePoint now);
-    void Inquiry(int unit, TimePoint now);
+    void SRegister(int unit, const std::string& args, TimePoint now);
+    void StatusLine(int unit, const std::string& args, TimePoint now);
+    void Inquiry(int unit, const std::string& args, TimePoint now);
     void Scan(int unit, const std::string& args, TimePoint now);
+    void Cancel(int unit, const std::string& args, TimePoint now);
+    void SetMode(int unit, const std::string& args, TimePoint now);
     void UartConfig(int unit, const std::string& args, TimePoint now);
-    void SRegister(int unit, const std::string& rest, TimePoint now);
-    void StatusLine(int unit, TimePoint now);
 
     bool Connectable(int target, int dialer) const;
     bool AnswersAutoDial(int target, int dialer) const;
@@ -128,8 +135,5 @@ private:
     };
     std::multimap<TimePoint, Output> m_output;
 };
-
-bool IsAddress(std::string_view text);
-bool SameAddress(std::string_view a, std::string_view b);
 
 } // namespace norva::sim::detail
