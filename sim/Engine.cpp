@@ -203,6 +203,8 @@ size_t Engine::DataBytes(int unit, std::string_view bytes, TimePoint now) {
     return used;
 }
 
+// Data reaches the partner's line only while the partner is in data mode too: a partner that
+// escaped to command mode does not have its commands mixed with the other side's data.
 void Engine::Forward(int unit, std::string bytes, TimePoint now) {
     int o = Other(unit);
     if (!bytes.empty() && U(unit).link == LinkState::Connected &&
@@ -228,7 +230,7 @@ void Engine::CommandByte(int unit, char c, TimePoint now) {
         Raw(unit, std::string(1, c), now);
     }
     if (c == '\n') {
-        return;
+        return; // terminals send CR LF; the CR alone ends a command
     }
     if (c != '\r') {
         if (u.line.size() < kMaxLine) {
@@ -351,6 +353,8 @@ bool Engine::AnswersAutoDial(int target, int dialer) const {
            (t.link == LinkState::Standby && t.mode == 2 && SameAddress(t.peer, U(dialer).address));
 }
 
+// Only a mode-1 unit dials by itself, and only at a restart: a mode that acted after every hang-up
+// would undo the computer's ATH behind its back.
 void Engine::AutoConnect(TimePoint now) {
     for (int dialer : {2, 1}) {
         const Unit& d = U(dialer);

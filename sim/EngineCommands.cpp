@@ -241,6 +241,7 @@ void Engine::Inquiry(int unit, const std::string&, TimePoint) {
     static const char* const kClasses[] = {"5A020C", "240404", "000104", "7A020C"};
     std::vector<std::string> found;
     const Unit& o = U(Other(unit));
+    // The partner is found only while it scans discoverable, as a real inquiry finds it.
     bool otherVisible = !o.restarting && o.link == LinkState::Pending &&
                         o.activity == Activity::Scan && (o.scanMode & 1) != 0;
     for (int k = 1; k <= u.opt.neighbours; ++k) {
