@@ -84,11 +84,12 @@ private:
         Flag("--start-paired", [this] { m_cl.sim.startPaired = true; });
         Value("--pairs", "needs a count, 1 to " + std::to_string(kMaxPairs),
               [this](const std::string& v) { return ParseInt(v, 1, kMaxPairs, &m_cl.pairs); });
-        for (auto [name, field] :
+        for (const auto& entry :
              {std::pair{"--trace", &m_cl.sim.tracePath}, std::pair{"--control", &m_cl.controlPath},
               std::pair{"--link-dir", &m_cl.sim.linkDir}}) {
-            Value(name,
-                  name == std::string("--link-dir") ? "needs a directory" : "needs a file name",
+            const std::string name = entry.first;
+            std::string* field = entry.second;
+            Value(name, name == "--link-dir" ? "needs a directory" : "needs a file name",
                   [field](const std::string& v) {
                       *field = v;
                       return !v.empty();
@@ -97,12 +98,13 @@ private:
     }
 
     void AddTimingOptions() {
-        for (auto [name, field] : {std::pair{"--inquiry-ms", &SimTiming::inquiryMs},
-                                   std::pair{"--connect-ms", &SimTiming::connectMs},
-                                   std::pair{"--connect-fail-ms", &SimTiming::connectFailMs},
-                                   std::pair{"--restart-ms", &SimTiming::restartMs},
-                                   std::pair{"--escape-guard-ms", &SimTiming::escapeGuardMs}}) {
-            Value(name, "needs milliseconds", [this, field](const std::string& v) {
+        for (const auto& entry : {std::pair{"--inquiry-ms", &SimTiming::inquiryMs},
+                                  std::pair{"--connect-ms", &SimTiming::connectMs},
+                                  std::pair{"--connect-fail-ms", &SimTiming::connectFailMs},
+                                  std::pair{"--restart-ms", &SimTiming::restartMs},
+                                  std::pair{"--escape-guard-ms", &SimTiming::escapeGuardMs}}) {
+            int SimTiming::*field = entry.second;
+            Value(entry.first, "needs milliseconds", [this, field](const std::string& v) {
                 return ParseInt(v, 0, 600000, &(m_cl.sim.timing.*field));
             });
         }
