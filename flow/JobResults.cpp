@@ -235,9 +235,7 @@ void CPairingFlow::OnStatusResult(int code) {
             return;
         }
         ++m_nHangups;
-        module.ReturnOnline();
-        module.Pause(kReturnOnlineSettleMs);
-        Start(EV_DISCONNECT);
+        HangUpIfLinked();
     } else if (link == LINK_PENDING) {
         module.SetCurOp(OP_STATUS);
         Start(EV_CANCEL_CMD);
@@ -255,6 +253,16 @@ void CPairingFlow::OnStatusResult(int code) {
             AdvanceAfterJob(JOB_STATUS);
         }
     }
+}
+
+bool CPairingFlow::HangUpIfLinked() {
+    if (m_module == nullptr || m_module->LinkState() != LINK_CONNECTED) {
+        return false;
+    }
+    m_module->ReturnOnline();
+    m_module->Pause(kReturnOnlineSettleMs);
+    Start(EV_DISCONNECT);
+    return true;
 }
 
 void CPairingFlow::OnCancelResult(int code) {

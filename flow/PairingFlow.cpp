@@ -186,9 +186,10 @@ void CPairingFlow::Cancel(int timeoutMs) {
     m_bCancelled = true;
     m_failure = Failure::Cancelled;
     // Whether its event was taken yet or not, a dial, search or scan whose
-    // result has not come in may go on in the module after the port closes.
-    const bool linkJob =
-        m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY || m_nLastSlot == EV_SCAN;
+    // result has not come in may go on in the module after the port closes;
+    // so may one whose cancel job has not reported yet.
+    const bool linkJob = m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY ||
+                         m_nLastSlot == EV_SCAN || m_nLastSlot == EV_CANCEL_CMD;
     if (linkJob && m_nResults < m_nJobsStarted) {
         m_module->StopAndCancel(timeoutMs);
     }

@@ -57,6 +57,10 @@ public:
     bool Cancelled() const { return m_bCancelled; }
 
     void OnJobResult(int code, int jobId);
+    // The row for a status that shows the link up: back to data mode, a
+    // moment to settle, then the disconnect job's escape and hang-up. False
+    // when the last status shows no link. norvactl disconnect runs it alone.
+    bool HangUpIfLinked();
     // The step's way on after a job that left the unit idle.
     void AdvanceAfterJob(int jobId);
 

@@ -13,6 +13,10 @@ TEST_F(FlowTest, EachCheckingStepOpensItsUnitAfresh) {
     EXPECT_EQ(NextOn(STEP_SCAN_WAIT), "close; open COM34; job STATUS");
     module.openFails = true;
     EXPECT_EQ(NextOn(STEP_FIRST), "close; open COM33; open failed: device not present");
+    // Unit 2's port: the failure is told and the page's Next stays the way on.
+    EXPECT_EQ(NextOn(STEP_SCAN_WAIT), "close; open COM34; open failed: device not present");
+    EXPECT_EQ(flow.LastFailure(), Failure::PortFailed);
+    EXPECT_EQ(flow.JobsStarted(), 2u);
 }
 
 TEST_F(FlowTest, TheScanReopensUnitOneOnlyAfterAFailedCheck) {
