@@ -4,6 +4,7 @@
 #include "pages/PageCommon.h"
 #include "pages/SettingsSearch.h"
 #include "platform/ComMap.h"
+#include "platform/PortWatcher.h"
 #include "res/strings/StringTable.h"
 #include "serial/SerialPortList.h"
 
@@ -13,9 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <utility>
 
@@ -40,13 +43,13 @@ int ReadComNumber(const QString& text) {
     return static_cast<int>(value);
 }
 
-// Enter on the OK button stores; Enter anywhere else is the framework's
-// OK, which closes the dialog without storing (the template has no default
-// button). Watched on every control, since an editable box would take the key.
+// Return presses OK, the button drawn as default, wherever the focus is: a
+// Return that closed the dialog without storing lost what the user chose.
+// Watched on every control, since an editable box would take the key.
 class EnterKeyFilter : public QObject {
 public:
-    EnterKeyFilter(QDialog* dialog, QPushButton* ok, std::function<void()> store)
-        : QObject(dialog), m_dialog(dialog), m_ok(ok), m_store(std::move(store)) {}
+    EnterKeyFilter(QDialog* dialog, std::function<void()> store)
+        : QObject(dialog), m_store(std::move(store)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -57,19 +60,29 @@ protected:
         if (key != Qt::Key_Return && key != Qt::Key_Enter) {
             return QObject::eventFilter(watched, event);
         }
-        if (m_dialog->focusWidget() == m_ok) {
-            m_store();
-        } else {
-            m_dialog->accept();
-        }
+        m_store();
         return true;
     }
 
 private:
-    QDialog* m_dialog;
-    QPushButton* m_ok;
     std::function<void()> m_store;
 };
+
+// The directories NORVAWIZARD_COM<n> variables point into: a link there that
+// comes or goes is a port that comes or goes.
+std::vector<std::string> OverrideDirs() {
+    std::vector<std::string> dirs;
+    for (int n = 1; n <= kMaxComPort; ++n) {
+        if (!ComOverridden(n)) {
+            continue;
+        }
+        const std::string dir = std::filesystem::path(ComDevicePath(n)).parent_path().string();
+        if (!dir.empty() && std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) {
+            dirs.push_back(dir);
+        }
+    }
+    return dirs;
+}
 
 QString Text(int id, std::initializer_list<std::string> args = {}) {
     return QString::fromStdString(FormatString(id, args));
@@ -110,9 +123,8 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
     m_okButton->setObjectName(QStringLiteral("okButton"));
     SetControlId(m_okButton, 1020);
-    // Not the default button: Enter elsewhere closes without storing.
     m_okButton->setAutoDefault(false);
-    m_okButton->setDefault(false);
+    m_okButton->setDefault(true);
     m_cbPort = new QComboBox(this);
     m_cbPort->setObjectName(QStringLiteral("portBox"));
     SetControlId(m_cbPort, 1022);
@@ -145,10 +157,18 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
     m_detectText->setWordWrap(true);
     grid->addWidget(m_detectButton, row, 1);
     ++row;
+    m_portText = new QLabel(this);
+    m_portText->setObjectName(QStringLiteral("portText"));
+    m_portText->setWordWrap(true);
+    m_portText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A line of a port's details can be long: the box need not be.
+    m_cbPort->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_cbPort->setMinimumContentsLength(28);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(intro);
     layout->addLayout(grid);
+    layout->addWidget(m_portText);
     layout->addWidget(m_detectText);
     layout->addWidget(m_okButton, 0, Qt::AlignHCenter);
 
@@ -166,7 +186,12 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
 
     connect(m_okButton, &QPushButton::clicked, this, &CPortSettingDlg::OnOkButton);
 
-    auto* filter = new EnterKeyFilter(this, m_okButton, [this] { OnOkButton(); });
+    connect(m_cbPort, &QComboBox::currentTextChanged, this, [this] { ShowPortText(); });
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(300);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CPortSettingDlg::RefreshPorts);
+
+    auto* filter = new EnterKeyFilter(this, [this] { OnOkButton(); });
     installEventFilter(filter);
     for (QWidget* child : findChildren<QWidget*>()) {
         child->installEventFilter(filter);
@@ -174,6 +199,8 @@ CPortSettingDlg::CPortSettingDlg(QWidget* parent) : QDialog(parent) {
 }
 
 CPortSettingDlg::~CPortSettingDlg() {
+    // Its thread asks the timer for readings: it goes first.
+    m_watcher.reset();
     m_search->Stop();
 }
 
@@ -186,6 +213,8 @@ void CPortSettingDlg::done(int result) {
         m_search->Stop();
         ShowDetectIdle(QString());
     }
+    m_watcher.reset();
+    m_refreshTimer.stop();
     QDialog::done(result);
 }
 
@@ -268,29 +297,19 @@ void CPortSettingDlg::OnInitDialog() {
     m_cbParity->clear();
     m_cbStopBits->clear();
 
-    CSerialPortList ports;
-    ports.Enumerate();
-    int selected = -1;
-    for (int i = 0; i < ports.m_nCount; ++i) {
-        const SerialPortEntry entry = ports.GetEntry(i);
-        QString text = QString::fromStdString(entry.port);
-        if (!entry.device.empty()) {
-            text += QStringLiteral(" (%1)").arg(QString::fromStdString(entry.device));
-        }
-        const int pos = AddComboItem(m_cbPort, text);
-        if (selected >= pos) {
-            ++selected;
-        }
-        const int number = ReadComNumber(text);
-        m_cbPort->setItemData(pos, number);
-        if (number == m_nPort) {
-            selected = pos;
-        }
-    }
+    m_listed.clear();
+    m_nNewest = 0;
+    FillPorts();
+    const int selected = m_cbPort->findData(m_nPort);
     m_cbPort->setCurrentIndex(selected);
     if (selected < 0) {
         m_cbPort->setEditText(QString());
     }
+    ShowPortText();
+    // The watcher's thread only asks for a reading; the UI thread reads.
+    m_watcher = std::make_unique<PortWatcher>(
+        [this] { QMetaObject::invokeMethod(&m_refreshTimer, qOverload<>(&QTimer::start)); },
+        OverrideDirs());
 
     FillValueBox(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount, m_nBaudRate);
     FillValueBox(m_cbParity, kParityTexts, kParityValues, kParityCount, m_nParity);
@@ -298,7 +317,104 @@ void CPortSettingDlg::OnInitDialog() {
     m_cbBaudRate->setFocus();
 }
 
+void CPortSettingDlg::FillPorts() {
+    CSerialPortList ports;
+    ports.Enumerate();
+    m_cbPort->clear();
+    // The port that appeared last is most likely the cable just plugged in:
+    // one that comes while the dialog is open, else the newest device.
+    std::vector<int> numbers;
+    long long newestTime = 0;
+    int newest = 0;
+    for (const SerialPortEntry& entry : ports.m_entries) {
+        const int number = ReadComNumber(QString::fromStdString(entry.port));
+        numbers.push_back(number);
+        const bool came = !m_listed.empty() &&
+                          std::find(m_listed.begin(), m_listed.end(), number) == m_listed.end();
+        if (came) {
+            m_nNewest = number;
+        }
+        if (entry.appeared > newestTime) {
+            newestTime = entry.appeared;
+            newest = number;
+        }
+    }
+    if (m_listed.empty() && numbers.size() > 1) {
+        m_nNewest = newest;
+    }
+    if (std::find(numbers.begin(), numbers.end(), m_nNewest) == numbers.end()) {
+        m_nNewest = 0;
+    }
+    m_listed = numbers;
+    for (size_t i = 0; i < ports.m_entries.size(); ++i) {
+        const SerialPortEntry& entry = ports.m_entries[i];
+        QString text = QString::fromStdString(entry.port);
+        if (!entry.device.empty()) {
+            text += QStringLiteral(" (%1)").arg(QString::fromStdString(entry.device));
+        }
+        std::string product = entry.vendor;
+        if (!entry.model.empty()) {
+            product += (product.empty() ? "" : " ") + entry.model;
+        }
+        if (!entry.serial.empty()) {
+            product += (product.empty() ? "serial " : ", serial ") + entry.serial;
+        }
+        if (!product.empty()) {
+            text += QStringLiteral(" ") + QString::fromStdString(product);
+        }
+        if (numbers[i] == m_nNewest) {
+            text += QStringLiteral(" - ") + Text(IDS_PORT_PLUGGED_LAST);
+        }
+        const int pos = AddComboItem(m_cbPort, text);
+        m_cbPort->setItemData(pos, numbers[i]);
+        m_cbPort->setItemData(pos, QString::fromStdString(DescribePort(entry)), Qt::ToolTipRole);
+        m_cbPort->setItemData(pos, QString::fromStdString(entry.byId), Qt::UserRole + 1);
+    }
+    m_warnings.clear();
+    for (const std::string& warning : ports.m_warnings) {
+        m_warnings << QString::fromStdString(warning);
+    }
+}
+
+void CPortSettingDlg::RefreshPorts() {
+    // Whatever the user chose or typed stays, listed or not.
+    const QString typed = m_cbPort->currentText();
+    const int number = ReadComNumber(typed);
+    FillPorts();
+    const int again = number > 0 ? m_cbPort->findData(number) : -1;
+    m_cbPort->setCurrentIndex(again);
+    if (again < 0) {
+        m_cbPort->setEditText(typed);
+    }
+    ShowPortText();
+}
+
+void CPortSettingDlg::ShowPortText() {
+    QStringList lines = m_warnings;
+    if (m_cbPort->count() == 0) {
+        lines << QString::fromStdString(NoPortsHint());
+    }
+    const int at = m_cbPort->findData(ReadComNumber(m_cbPort->currentText()));
+    if (at >= 0) {
+        const QString byId = m_cbPort->itemData(at, Qt::UserRole + 1).toString();
+        if (!byId.isEmpty()) {
+            lines << byId;
+        }
+    }
+    m_portText->setText(lines.join(QLatin1Char('\n')));
+    m_portText->setVisible(!lines.isEmpty());
+}
+
 void CPortSettingDlg::OnOkButton() {
+    if (ReadComNumber(m_cbPort->currentText()) <= 0) {
+        // Without a port Next could only fail, naming "COM0".
+        m_portText->setText(
+            (m_portText->text().isEmpty() ? QString() : m_portText->text() + QLatin1Char('\n')) +
+            Text(IDS_PORT_REQUIRED));
+        m_portText->setVisible(true);
+        m_cbPort->setFocus();
+        return;
+    }
     m_nPort = ReadComNumber(m_cbPort->currentText());
     m_nBaudRate = GetComboValue(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount);
     m_nParity = GetComboValue(m_cbParity, kParityTexts, kParityValues, kParityCount);

@@ -7,11 +7,15 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
+#include <QTimer>
 #include <functional>
+#include <memory>
 
 namespace norva {
 
 class CSettingsSearch;
+class PortWatcher;
 
 class CPortSettingDlg : public QDialog {
     Q_OBJECT
@@ -40,6 +44,13 @@ public:
     QPushButton* m_okButton = nullptr; // 1020
     QPushButton* m_detectButton = nullptr;
     QLabel* m_detectText = nullptr;
+    // Under the port box: what to do when no port is there, a NORVAWIZARD_COM
+    // variable that names nothing, the chosen port's stable link.
+    QLabel* m_portText = nullptr;
+
+    // Reads the ports again, keeping what the port box holds (the dialog
+    // does so by itself when an adapter is plugged in or pulled).
+    void RefreshPorts();
 
 public slots:
     // The search ends and its port is closed before the dialog closes.
@@ -55,6 +66,16 @@ private:
     void OnDetectProgress(int index, int count, const QString& setting);
     void OnDetectFinished(const DetectResult& result);
     void ShowDetectIdle(const QString& text);
+    void FillPorts();
+    void ShowPortText();
+
+    // Ports listed at the last reading, and the one marked as plugged in last.
+    std::vector<int> m_listed;
+    int m_nNewest = 0;
+    std::unique_ptr<PortWatcher> m_watcher;
+    QStringList m_warnings;
+    // A burst of device events (a node, then its links) reads the list once.
+    QTimer m_refreshTimer;
 
     CSettingsSearch* m_search = nullptr;
     std::function<bool()> m_releasePort;

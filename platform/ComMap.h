@@ -29,4 +29,12 @@ PortDetails ComPortDetails(int n);
 // The platform's own device for COM<n> (1..255), without the override.
 std::string NativeComPath(int n);
 
+// When the device behind COM<n> appeared (seconds since the epoch); 0 when
+// the system does not say.
+long long ComAppearedAt(int n);
+
+// True where COM numbers follow a fixed table of device names (Linux), false
+// where the system gives them (Windows): the hint for a missing port differs.
+bool ComNumbersFromDeviceTable();
+
 } // namespace norva

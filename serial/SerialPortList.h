@@ -17,7 +17,14 @@ struct SerialPortEntry {
     std::string vendor;
     std::string model;
     std::string serial;
+    long long appeared = 0; // when the device appeared (seconds since the epoch), 0 unknown
 };
+
+// "COM33 (/dev/ttyUSB0)  /dev/serial/by-id/usb-...  FTDI FT232R USB UART  serial A5028"
+std::string DescribePort(const SerialPortEntry& entry);
+
+// What to do when no port is found, in the UI language.
+std::string NoPortsHint();
 
 class CSerialPortList {
 public:
@@ -28,6 +35,9 @@ public:
     std::vector<unsigned> m_ports;
     int m_nCount = 0;
     std::vector<SerialPortEntry> m_entries;
+    // One line per NORVAWIZARD_COM<n> that names no serial device, naming the
+    // variable: such a number is not listed.
+    std::vector<std::string> m_warnings;
 };
 
 } // namespace norva

@@ -9,32 +9,12 @@
 
 namespace norva::tools {
 
-namespace {
-
-// "COM33 (/dev/ttyUSB0)  /dev/serial/by-id/usb-...  FTDI FT232R USB UART  serial A5028"
-std::string Describe(const SerialPortEntry& e) {
-    std::string line = e.port + " (" + e.device + ")";
-    if (!e.byId.empty()) {
-        line += "  " + e.byId;
-    }
-    std::string product = e.vendor;
-    if (!e.model.empty()) {
-        product += (product.empty() ? "" : " ") + e.model;
-    }
-    if (!product.empty()) {
-        line += "  " + product;
-    }
-    if (!e.serial.empty()) {
-        line += "  serial " + e.serial;
-    }
-    return line;
-}
-
-} // namespace
-
 int ListPorts(const CliOptions& opt) {
     CSerialPortList list;
     list.Enumerate();
+    for (const std::string& warning : list.m_warnings) {
+        std::fprintf(stderr, "norvactl: %s\n", warning.c_str());
+    }
     if (opt.json) {
         JsonReport report("ports");
         report.SetPorts(list.m_entries);
@@ -42,11 +22,11 @@ int ListPorts(const CliOptions& opt) {
         return kExitOk;
     }
     if (list.m_entries.empty()) {
-        std::printf("No serial ports found.\n");
+        std::printf("No serial ports found.\n%s\n", NoPortsHint().c_str());
         return kExitOk;
     }
     for (const SerialPortEntry& e : list.m_entries) {
-        std::printf("%s\n", Describe(e).c_str());
+        std::printf("%s\n", DescribePort(e).c_str());
     }
     return kExitOk;
 }

@@ -4,6 +4,8 @@
 #include "platform/SerialDevice.h"
 #include "platform/SystemDirs.h"
 
+#include <sys/stat.h>
+
 namespace norva {
 namespace {
 
@@ -33,6 +35,17 @@ std::string NativeComPath(int n) {
 bool ComPresent(int n) {
     const std::string path = ComDevicePath(n);
     return !path.empty() && SerialDevicePresent(path, ComOverridden(n));
+}
+
+long long ComAppearedAt(int n) {
+    struct stat st {};
+    const std::string device = ComDevicePath(n);
+    return !device.empty() && stat(device.c_str(), &st) == 0 ? static_cast<long long>(st.st_ctime)
+                                                             : 0;
+}
+
+bool ComNumbersFromDeviceTable() {
+    return true;
 }
 
 PortDetails ComPortDetails(int n) {

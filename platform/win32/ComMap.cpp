@@ -131,3 +131,15 @@ PortDetails ComPortDetails(int n) {
 }
 
 } // namespace norva
+
+namespace norva {
+
+long long ComAppearedAt(int /*n*/) {
+    return 0;
+}
+
+bool ComNumbersFromDeviceTable() {
+    return false;
+}
+
+} // namespace norva

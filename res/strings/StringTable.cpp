@@ -42,6 +42,23 @@ constexpr Entry kTable[] = {
      "%s은(는) Norva-BX02 자신의 주소입니다. 목록에서 Norva-BX01의 주소를 선택해 주십시오."},
     {IDS_ODD_PARITY, "Norva-BX cannot store Odd parity. Choose None or Even.",
      "Norva-BX는 Odd 패리티를 저장할 수 없습니다. None 또는 Even을 선택해 주십시오."},
+    {IDS_NO_PORTS,
+     "No serial port was found. Plug the USB-serial cable in: USB adapters appear as COM33 and "
+     "up (COM65 and up for USB modems), and 'dmesg' names the device the system gave it.",
+     "시리얼 포트를 찾지 못했습니다. USB-시리얼 케이블을 연결해 주십시오: USB 어댑터는 COM33 "
+     "이상(USB 모뎀은 COM65 이상)으로 나타나며, 'dmesg'가 시스템이 붙인 장치 이름을 알려 줍니다."},
+    {IDS_NO_PORTS_SYSTEM,
+     "No serial port was found. Plug the USB-serial cable in; Device Manager lists it under "
+     "Ports (COM & LPT) with its COM number.",
+     "시리얼 포트를 찾지 못했습니다. USB-시리얼 케이블을 연결해 주십시오. 장치 관리자의 포트(COM & "
+     "LPT) 아래에 COM 번호와 함께 나타납니다."},
+    {IDS_COM_OVERRIDE_MISSING, "NORVAWIZARD_COM%s names %s, which does not exist.",
+     "NORVAWIZARD_COM%s가 가리키는 %s이(가) 없습니다."},
+    {IDS_COM_OVERRIDE_NOT_SERIAL, "NORVAWIZARD_COM%s names %s, which is not a serial device.",
+     "NORVAWIZARD_COM%s가 가리키는 %s은(는) 시리얼 장치가 아닙니다."},
+    {IDS_PORT_REQUIRED, "Choose the serial port Norva-BX is attached to, then press OK.",
+     "Norva-BX가 연결된 시리얼 포트를 선택한 후 OK를 눌러 주십시오."},
+    {IDS_PORT_PLUGGED_LAST, "plugged in last", "마지막으로 연결됨"},
     {IDS_PICK_UNIT1,
      "Select Norva-BX01 in the list, then press Connect. The BD address box must hold its 12 "
      "hexadecimal digits.",

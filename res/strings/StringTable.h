@@ -23,6 +23,13 @@ enum StringId : int {
     IDS_CONNECT_SELF = 204,        // %s: the address
     IDS_ODD_PARITY = 205,          //
     IDS_PICK_UNIT1 = 254,          //
+    // Finding the port of the cable.
+    IDS_NO_PORTS = 260,                // COM numbers from the device table
+    IDS_NO_PORTS_SYSTEM = 261,         // COM numbers from the system
+    IDS_COM_OVERRIDE_MISSING = 262,    // %s: the number, %s: the path
+    IDS_COM_OVERRIDE_NOT_SERIAL = 263, // %s: the number, %s: the path
+    IDS_PORT_REQUIRED = 264,           //
+    IDS_PORT_PLUGGED_LAST = 265,       //
     IDS_FLOW_NOT_STORED = 206,     //
     IDS_APPLY_NOT_CONFIRMED = 207, //
     // The setting dialog's search for the module's UART setting.

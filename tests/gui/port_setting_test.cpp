@@ -4,15 +4,22 @@
 
 #include "GuiFixture.h"
 #include "pages/PortSettingDlg.h"
+#include "res/strings/StringTable.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <unistd.h>
 
 namespace norva::test {
 namespace {
+
+QString Text(int id, std::initializer_list<std::string> args = {}) {
+    return QString::fromStdString(FormatString(id, args));
+}
 
 class PortSettingTest : public GuiTest {
 protected:
@@ -82,16 +89,25 @@ TEST_F(PortSettingTest, FirstShowingWithComOnePreselectsTheDefaults) {
     EXPECT_EQ(dlg.m_nStopBits, 0);
 }
 
-TEST_F(PortSettingTest, WithoutComOneThePortFieldIsEmptyAndOkStoresZero) {
+// Without a port Next could only fail naming "COM0": OK asks for one and the
+// dialog stays.
+TEST_F(PortSettingTest, WithoutComOneThePortFieldIsEmptyAndOkAsksForAPort) {
     PresentPorts({2});
     CPortSettingDlg dlg;
     QString port;
+    bool stayed = false;
+    QString said;
     Run(dlg, [&] {
         port = dlg.m_cbPort->currentText();
         dlg.m_okButton->click();
+        stayed = dlg.isVisible();
+        said = dlg.m_portText->text();
+        dlg.reject();
     });
     EXPECT_TRUE(port.isEmpty()) << port.toStdString();
-    EXPECT_EQ(dlg.m_nPort, 0);
+    EXPECT_TRUE(stayed);
+    EXPECT_TRUE(said.contains(Text(IDS_PORT_REQUIRED))) << said.toStdString();
+    EXPECT_EQ(dlg.m_nPort, 1);
 }
 
 TEST_F(PortSettingTest, PortsSortAsTextAndTheStoredOneIsSelected) {
@@ -124,15 +140,21 @@ TEST_F(PortSettingTest, TypedPortNames) {
         const char* typed;
         int port;
     };
+    // 0: no port can have it, and OK keeps the dialog and the stored port.
     for (const Row& row :
          {Row{"COM7", 7}, Row{"com7", 0}, Row{"COM7 (/dev/ttyUSB3)", 7}, Row{"COM", 0},
           Row{"COMx", 0}, Row{"", 0}, Row{"COM255", 255}, Row{"COM99999999999999999999", 0}}) {
         CPortSettingDlg dlg;
+        dlg.m_nPort = 5;
+        bool stayed = false;
         Run(dlg, [&] {
             dlg.m_cbPort->setEditText(QString::fromLatin1(row.typed));
             dlg.m_okButton->click();
+            stayed = dlg.isVisible();
+            dlg.reject();
         });
-        EXPECT_EQ(dlg.m_nPort, row.port) << row.typed;
+        EXPECT_EQ(dlg.m_nPort, row.port == 0 ? 5 : row.port) << row.typed;
+        EXPECT_EQ(stayed, row.port == 0) << row.typed;
     }
 }
 
@@ -157,8 +179,9 @@ TEST_F(PortSettingTest, TypedTextIsStoredAsTypedWhateverIsListed) {
             QCoreApplication::processEvents();
             EXPECT_EQ(dlg.m_cbPort->currentText(), QString::fromLatin1(typed));
             dlg.m_okButton->click();
+            dlg.reject(); // "com3" is no port: OK left the dialog open
         });
-        EXPECT_EQ(dlg.m_nPort, row.port) << typed;
+        EXPECT_EQ(dlg.m_nPort, row.port == 0 ? 1 : row.port) << typed;
     }
 }
 
@@ -209,7 +232,9 @@ TEST_F(PortSettingTest, ValueBoxesStoreTheirCodes) {
     EXPECT_EQ(dlg.m_nParity, 2);
 }
 
-TEST_F(PortSettingTest, OnlyTheOkButtonStores) {
+// Esc and the close box keep what was stored; Return presses OK, the button
+// drawn as default, wherever the focus is.
+TEST_F(PortSettingTest, OkAndReturnStoreEscAndCloseDoNot) {
     PresentPorts({1, 2});
     CPortSettingDlg dlg;
     auto change = [&] {
@@ -217,27 +242,10 @@ TEST_F(PortSettingTest, OnlyTheOkButtonStores) {
         Choose(dlg.m_cbParity, QStringLiteral("Even"));
         dlg.m_cbPort->setCurrentIndex(IndexOf(dlg.m_cbPort, QStringLiteral("COM2")));
     };
-    // Esc.
     Run(dlg, [&] {
         change();
         QTest::keyClick(dlg.m_cbParity, Qt::Key_Escape);
     });
-    // Enter while a value box has the focus.
-    Run(dlg, [&] {
-        change();
-        dlg.m_cbStopBits->setFocus();
-        QTest::keyClick(dlg.m_cbStopBits, Qt::Key_Return);
-    });
-    EXPECT_FALSE(dlg.isVisible());
-    // Enter in the port field.
-    Run(dlg, [&] {
-        change();
-        dlg.m_cbPort->setFocus();
-        dlg.m_cbPort->setEditText(QStringLiteral("COM9"));
-        QTest::keyClick(dlg.m_cbPort, Qt::Key_Enter);
-    });
-    EXPECT_FALSE(dlg.isVisible());
-    // The close box.
     Run(dlg, [&] {
         change();
         dlg.close();
@@ -245,20 +253,101 @@ TEST_F(PortSettingTest, OnlyTheOkButtonStores) {
     EXPECT_EQ(dlg.m_nPort, 1);
     EXPECT_EQ(dlg.m_nBaudRate, 9600);
     EXPECT_EQ(dlg.m_nParity, 0);
-    EXPECT_EQ(dlg.m_nStopBits, 0);
+    EXPECT_TRUE(dlg.m_okButton->isDefault());
 
-    // The next showing preselects the old values; Enter on OK stores.
+    // Return in a value box.
     QString baud;
     Run(dlg, [&] {
         baud = dlg.m_cbBaudRate->currentText();
         change();
-        dlg.m_okButton->setFocus();
-        QTest::keyClick(dlg.m_okButton, Qt::Key_Return);
+        dlg.m_cbStopBits->setFocus();
+        QTest::keyClick(dlg.m_cbStopBits, Qt::Key_Return);
     });
+    EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(baud, QStringLiteral("9600"));
     EXPECT_EQ(dlg.m_nPort, 2);
     EXPECT_EQ(dlg.m_nBaudRate, 57600);
     EXPECT_EQ(dlg.m_nParity, 2);
+
+    // Return in the port field, after typing a port.
+    Run(dlg, [&] {
+        dlg.m_cbPort->setFocus();
+        dlg.m_cbPort->setEditText(QStringLiteral("COM9"));
+        QTest::keyClick(dlg.m_cbPort, Qt::Key_Enter);
+    });
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.m_nPort, 9);
+
+    // Return on OK.
+    Run(dlg, [&] {
+        dlg.m_cbPort->setCurrentIndex(IndexOf(dlg.m_cbPort, QStringLiteral("COM1")));
+        dlg.m_okButton->setFocus();
+        QTest::keyClick(dlg.m_okButton, Qt::Key_Return);
+    });
+    EXPECT_EQ(dlg.m_nPort, 1);
+}
+
+// Each port with what the system knows of it (its stable link under the
+// box); a port that comes while the dialog is open is listed at once and
+// marked as plugged in last, and goes again when pulled; a variable that
+// names nothing is said, naming the variable.
+TEST_F(PortSettingTest, PortsComeAndGoWhileOpenAndTheNewestIsMarked) {
+    QTemporaryDir byId;
+    QTemporaryDir adapters;
+    ASSERT_TRUE(byId.isValid() && adapters.isValid());
+    ScriptedPeer com1;
+    ScriptedPeer com2;
+    const std::string stable =
+        byId.filePath(QStringLiteral("usb-Maker_Cable_A1-if00")).toStdString();
+    ASSERT_EQ(symlink(com1.Path().c_str(), stable.c_str()), 0);
+    const std::string plugged = adapters.filePath(QStringLiteral("unit2")).toStdString();
+    ScopedEnv byIdEnv("NORVAWIZARD_BY_ID_DIR", byId.path().toStdString());
+    ScopedEnv one(ComVariable(1).c_str(), com1.Path());
+    ScopedEnv two(ComVariable(2).c_str(), plugged);
+    CPortSettingDlg dlg;
+    QString before, whenPlugged, marked, afterwards;
+    bool listedWhenPlugged = false, goneWhenPulled = false;
+    Run(dlg, [&] {
+        before = dlg.m_portText->text();
+        ASSERT_EQ(symlink(com2.Path().c_str(), plugged.c_str()), 0);
+        listedWhenPlugged =
+            PumpUntil([&] { return IndexOf(dlg.m_cbPort, QStringLiteral("COM2")) >= 0; }, 5000);
+        if (listedWhenPlugged) {
+            marked = dlg.m_cbPort->itemText(IndexOf(dlg.m_cbPort, QStringLiteral("COM2")));
+        }
+        whenPlugged = dlg.m_portText->text();
+        unlink(plugged.c_str());
+        goneWhenPulled =
+            PumpUntil([&] { return IndexOf(dlg.m_cbPort, QStringLiteral("COM2")) < 0; }, 5000);
+        afterwards = dlg.m_cbPort->currentText();
+        dlg.reject();
+    });
+    EXPECT_TRUE(before.contains(QString::fromStdString(stable))) << before.toStdString();
+    EXPECT_TRUE(before.contains(Text(IDS_COM_OVERRIDE_MISSING, {"2", plugged})))
+        << before.toStdString();
+    EXPECT_TRUE(listedWhenPlugged);
+    EXPECT_TRUE(marked.endsWith(Text(IDS_PORT_PLUGGED_LAST))) << marked.toStdString();
+    EXPECT_FALSE(whenPlugged.contains(QStringLiteral("NORVAWIZARD_COM2")))
+        << whenPlugged.toStdString();
+    EXPECT_TRUE(goneWhenPulled);
+    EXPECT_TRUE(afterwards.startsWith(QStringLiteral("COM1"))) << afterwards.toStdString();
+}
+
+// No port at all: the dialog says what to do instead of an empty box.
+TEST_F(PortSettingTest, NoPortAtAllSaysWhereTheCableShowsUp) {
+    QTemporaryDir sysfs;
+    ASSERT_TRUE(sysfs.isValid());
+    ScopedEnv noDevices("NORVAWIZARD_SYSFS_ROOT", sysfs.path().toStdString());
+    CPortSettingDlg dlg;
+    int count = -1;
+    QString said;
+    Run(dlg, [&] {
+        count = dlg.m_cbPort->count();
+        said = dlg.m_portText->text();
+        dlg.reject();
+    });
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(said.contains(Text(IDS_NO_PORTS))) << said.toStdString();
 }
 
 TEST_F(PortSettingTest, EnterInAnOpenListPicksTheItemAndKeepsTheDialog) {

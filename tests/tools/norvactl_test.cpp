@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace norva {
@@ -90,6 +91,24 @@ TEST(NorvactlPort, PortsListsMappedDevicesAndComNumbersOpenThem) {
     const ToolRun probe = Norvactl({"probe", "--port", "COM201"}, {env});
     EXPECT_EQ(probe.exitCode, 0) << probe.err;
     EXPECT_TRUE(Contains(probe.out, "result: RC_OK (0)")) << probe.out;
+}
+
+// No port at all: what to do; a variable that names nothing: said once, by name.
+TEST(NorvactlPort, PortsSaysWhereTheCableShowsUpAndNamesAVariableThatPointsAtNothing) {
+    char dir[] = "/tmp/norva-sysfs-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const ToolRun none = Norvactl({"ports"}, {std::string("NORVAWIZARD_SYSFS_ROOT=") + dir,
+                                              "NORVAWIZARD_COM7=/nonexistent/norva-tty"});
+    rmdir(dir);
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_TRUE(Contains(none.out, "No serial ports found.\nNo serial port was found. Plug the "
+                                   "USB-serial cable in: USB adapters appear as COM33 and up"))
+        << none.out;
+    EXPECT_TRUE(Contains(none.out, "'dmesg' names the device")) << none.out;
+    EXPECT_EQ(test::CountOf(none.err, "NORVAWIZARD_COM7 names /nonexistent/norva-tty, which does "
+                                      "not exist."),
+              1u)
+        << none.err;
 }
 
 TEST(NorvactlModule, SilentModuleGetsTheSerialSettingsHint) {
