@@ -70,11 +70,12 @@ std::string NormalAddress(const std::string& text) {
 }
 
 std::string DescribeHolding(const PairHolding& h) {
-    std::string text = "the pair of " + h.address + " with " + h.partner;
+    std::string text = "the pair with " + h.partner;
     if (!h.partnerName.empty()) {
         text += " (" + h.partnerName + ")";
     }
-    text += ", paired " + h.pairedAt.substr(0, 10) + " on " + h.station;
+    text += ", paired " + h.pairedAt.substr(0, 10) + " on " + h.station + " (attempt " +
+            std::to_string(h.attemptId) + ")";
     return text;
 }
 

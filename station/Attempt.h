@@ -66,8 +66,8 @@ std::string HostName();
 // "00:a0:96-1b2c01" and the like as 12 upper-case hex digits; empty when it
 // is not an address.
 std::string NormalAddress(const std::string& text);
-// "the pair of 00A0961B2C01 (Norva-BX01) with 00A0961B2C02, paired 2026-12-08
-// on bench-3" for messages.
+// "the pair with 00A0961B2C02 (Norva-BX02), paired 2026-12-08 on bench-3
+// (attempt 12)" for messages.
 std::string DescribeHolding(const PairHolding& holding);
 
 } // namespace norva::station

@@ -7,7 +7,10 @@
 #include <soci/postgresql/soci-postgresql.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
 #include <set>
+#include <sys/stat.h>
 
 namespace norva::station {
 namespace {
@@ -90,7 +93,12 @@ Register::Register(const RegisterTarget& target, std::unique_ptr<Session> sessio
 Register::~Register() = default;
 
 std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::string& error,
-                                         int schemaVersion) {
+                                         int schemaVersion, bool write) {
+    struct stat st {};
+    if (!write && target.engine == Engine::SQLite && stat(target.text.c_str(), &st) != 0) {
+        error = std::string(std::strerror(errno));
+        return nullptr;
+    }
     auto session = std::make_unique<Session>();
     session->engine = target.engine;
     soci::session& sql = session->sql;
@@ -100,12 +108,30 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
             sql.open(soci::sqlite3, SqliteConnect(target.text));
             // Readers never wait for a writer, and writers of several
             // processes queue on the busy time-out.
-            std::string mode;
-            sql << "PRAGMA journal_mode = WAL", soci::into(mode);
+            if (write) {
+                std::string mode;
+                sql << "PRAGMA journal_mode = WAL", soci::into(mode);
+            }
             sql << "PRAGMA foreign_keys = ON";
         } else {
             sql.open(soci::postgresql, target.text);
             sql << "SET client_min_messages = warning";
+        }
+        if (!write) {
+            found = ReadVersion(sql, target.engine, error);
+            if (found < 0) {
+                return nullptr;
+            }
+            if (found == 0) {
+                error = "it holds no pair register";
+                return nullptr;
+            }
+            if (found == schemaVersion) {
+                std::unique_ptr<Register> reg(new Register(target, std::move(session)));
+                reg->m_foundVersion = found;
+                return reg;
+            }
+            // An older one is upgraded, a newer one refused, as for writing.
         }
         WriteTransaction tx(sql, target.engine);
         if (target.engine == Engine::PostgreSQL) {

@@ -27,9 +27,11 @@ public:
     // register in place and proves that it can be written. Null, with
     // `error` naming the reason, when it cannot be opened, is read-only or
     // newer than this program; nothing is written then. `schemaVersion` is
-    // for tests that make an older register.
+    // for tests that make an older register. Opened only to be read
+    // (`write` false), a register must exist, and one of this version is not
+    // written at all, so that a read-only one can be listed.
     static std::unique_ptr<Register> Open(const RegisterTarget& target, std::string& error,
-                                          int schemaVersion = kSchemaVersion);
+                                          int schemaVersion = kSchemaVersion, bool write = true);
     ~Register();
     Register(const Register&) = delete;
     Register& operator=(const Register&) = delete;

@@ -77,20 +77,29 @@ int ParseInt(const std::string& text, int fallback) {
 
 } // namespace
 
-bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::string& error) {
-    found = 0;
+int ReadVersion(soci::session& sql, Engine engine, std::string& error) {
     if (TableExists(sql, engine, "norva_meta")) {
         std::string version;
         soci::indicator ind = soci::i_null;
         sql << "SELECT value FROM norva_meta WHERE key = 'schema_version'",
             soci::into(version, ind);
-        found = ind == soci::i_ok ? ParseInt(version, -1) : -1;
+        const int found = ind == soci::i_ok ? ParseInt(version, -1) : -1;
         if (found < 1) {
             error = "its schema version cannot be read";
-            return false;
+            return -1;
         }
-    } else if (TableExists(sql, engine, "attempts")) {
+        return found;
+    }
+    if (TableExists(sql, engine, "attempts")) {
         error = "it has an attempts table but is not a pair register";
+        return -1;
+    }
+    return 0;
+}
+
+bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::string& error) {
+    found = ReadVersion(sql, engine, error);
+    if (found < 0) {
         return false;
     }
     if (found > upTo) {

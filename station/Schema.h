@@ -22,6 +22,10 @@ inline constexpr int kSchemaVersion = 2;
 // register. Throws what the database throws.
 bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::string& error);
 
+// The register's version: 0 for a database without one, -1 (and `error`)
+// for one that is something else.
+int ReadVersion(soci::session& sql, Engine engine, std::string& error);
+
 // The attempts columns after `id`, in the order of AttemptValues.
 const std::vector<std::string>& AttemptColumns();
 // A record as the text of each column; empty text is stored as NULL.

@@ -5,8 +5,10 @@
 #include "tools/DetectCommand.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
+#include "tools/LabelCommand.h"
 #include "tools/PairCommand.h"
 #include "tools/PortsCommand.h"
+#include "tools/RecordsCommand.h"
 #include "tools/Session.h"
 
 #include <cstdio>
@@ -53,6 +55,12 @@ int main(int argc, char** argv) {
     }
     if (opt.command == "detect") {
         return RunDetect(opt);
+    }
+    if (opt.command == "records") {
+        return RunRecordsCommand(opt);
+    }
+    if (opt.command == "label") {
+        return RunLabelCommand(opt);
     }
     Session session(opt);
     return session.Run();
