@@ -117,7 +117,7 @@ PairRecording::Verdict PairRecording::Triage(const std::string& address1,
             continue;
         }
         why = "unit " + std::to_string(i + 1) + " " + address[i] + " is in " +
-              station::DescribeHolding(*held[i]) + " (pair it anew with --repair)";
+              station::DescribeHolding(*held[i]) + "; pair it anew with --repair";
         m_refused = true;
         return Verdict::Refuse;
     }

@@ -106,9 +106,9 @@ private:
     // units read first for the triage (an outcome when the pair is refused
     // or skipped); what each step learnt (false: a unit refused); the end.
     std::optional<PairOutcome> BeginRecord();
-    // The address of the unit on its port by a status job of its own; empty
-    // when it does not answer.
-    std::string ReadAddress(int unit);
+    // The unit's address and name, read by a status job of the run's own;
+    // left empty when it does not answer.
+    void ReadUnit(int unit);
     bool Recorded(int from);
     void EndRecord();
 

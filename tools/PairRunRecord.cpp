@@ -9,10 +9,10 @@
 
 namespace norva::tools {
 
-std::string PairRun::ReadAddress(int unit) {
+void PairRun::ReadUnit(int unit) {
     std::string reason;
     if (!m_controller.Open(m_setup.line[unit - 1], reason)) {
-        return {};
+        return;
     }
     // The status job, not a bare query: a pair verified before is linked in
     // data mode, and the job escapes to read it. The result is this run's
@@ -25,16 +25,15 @@ std::string PairRun::ReadAddress(int unit) {
         WaitAny(events, kJobStallMs - ElapsedMs(start));
         r = m_host.TakeResult();
     }
-    std::string address;
     if (r && r->jobId == JOB_STATUS && r->code == 1) {
-        address = m_module.m_info.Address();
+        m_outcome.unit[unit - 1].address = m_module.m_info.Address();
+        m_outcome.unit[unit - 1].name = m_module.m_info.Name();
         if (m_module.m_info.m_nLinkState == LINK_CONNECTED) {
             // Back to data mode, as the link was.
             m_module.ReturnOnline();
         }
     }
     m_module.ClosePort();
-    return address;
 }
 
 std::optional<PairOutcome> PairRun::BeginRecord() {
@@ -43,9 +42,9 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
     // it. A unit that does not answer yet is judged when the flow reads it.
     UnitReport& u1 = m_outcome.unit[0];
     UnitReport& u2 = m_outcome.unit[1];
-    u1.address = ReadAddress(flow::UNIT_1);
+    ReadUnit(flow::UNIT_1);
     if (!m_setup.OnePort() && !Interrupted()) {
-        u2.address = ReadAddress(flow::UNIT_2);
+        ReadUnit(flow::UNIT_2);
     }
     std::string why;
     const PairRecording::Verdict verdict = m_recording->Triage(u1.address, u2.address, why);
