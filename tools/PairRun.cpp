@@ -188,8 +188,13 @@ bool PairRun::Pump() {
         if (m_view.Searching() && !searchEnded) {
             waitMs = std::min(waitMs, kSearchLimitMs - ElapsedMs(searchStart));
         }
-        std::array<Event*, 2> events{m_host.ResultEvent(), m_interrupted};
+        std::array<Event*, 3> events{m_host.ResultEvent(), m_interrupted, m_host.RowEvent()};
         WaitAny(events, std::max(0, waitMs));
+        if (m_view.Searching() && !searchEnded && Unit1Listed()) {
+            // Unit 1 is what the search is for: the rest of it is waiting.
+            searchEnded = true;
+            m_flow.SearchControl(false);
+        }
         bool any = false;
         while (std::optional<JobResult> r = m_host.TakeResult()) {
             any = true;
@@ -211,6 +216,15 @@ bool PairRun::Pump() {
         }
     }
     return !Interrupted();
+}
+
+bool PairRun::Unit1Listed() const {
+    for (const DeviceRow& row : m_host.Rows()) {
+        if (flow::SameAddress(row.address, m_flow.Unit1Address())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void PairRun::Abort() {

@@ -86,6 +86,8 @@ private:
     // Hands results to the flow until no job is under way; false when the
     // run was interrupted or a job never reported.
     bool Pump();
+    // Unit 1's address is among the devices the search found.
+    bool Unit1Listed() const;
     void Abort();
     // Acts as the user does on arriving at `step`; false ends the run.
     bool Act(int step);
