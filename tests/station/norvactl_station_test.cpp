@@ -175,6 +175,24 @@ TEST(StationPair, AKilledRunLeavesAnInterruptedRowAndCtrlCACancelledOne) {
     }
 }
 
+TEST(StationPair, TheSearchEndsOnceUnit1IsFound) {
+    sim::SimOptions crowded;
+    // Unit 1 comes second of four, the others far apart from it.
+    crowded.unit[1].neighbours = 3;
+    crowded.timing.inquiryMs = 8000;
+    auto s = test::StartSim(crowded);
+    const ToolRun run =
+        Norvactl({"pair", "--unit1", s->DevicePath(1), "--unit2", s->DevicePath(2), "-v"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.err, "step 4 of 9: unit 2 searched: 2 devices found")) << run.err;
+    const size_t found = run.err.find("00A0961B2C01,Norva-BX01");
+    const size_t cancel = run.err.find("> \"AT+BTCANCEL\\r\"", found);
+    EXPECT_NE(found, std::string::npos);
+    EXPECT_NE(cancel, std::string::npos) << run.err;
+    EXPECT_TRUE(s->GetVerdict().wouldAutoConnect);
+    s->Stop();
+}
+
 TEST(StationPair, ARegisterThatCannotBeUsedStopsTheRunBeforeAnyCommand) {
     test::TestTarget reg(station::Engine::SQLite);
     auto s = test::StartSim({});
