@@ -122,6 +122,13 @@ constexpr Entry kTable[] = {
     {IDS_VERIFY_BUTTON, "&Verify", "연결 확인(&V)"},
     {IDS_VERIFY_PROGRESS, "Restarting the units and waiting for their link...",
      "장치를 재시작하고 연결을 기다리는 중..."},
+    {IDS_PRINT_LABEL, "Print label\u2026", "라벨 인쇄\u2026"},
+    {IDS_PRINT_LABEL_FAILED, "The label could not be made: %s.", "라벨을 만들 수 없습니다: %s."},
+    {IDS_PAIR_REFUSED,
+     "%s (%s) is in %s. Nothing was stored. Attach another unit, or start the wizard with "
+     "--repair to pair it anew.",
+     "%s (%s)은(는) 이미 다른 쌍에 있습니다: %s. 아무것도 저장되지 않았습니다. 다른 장치를 "
+     "연결하거나 --repair로 마법사를 시작해 다시 연결하십시오."},
 };
 
 // -1 until set: then the environment decides at first use.

@@ -56,6 +56,10 @@ enum StringId : int {
     IDS_VERIFY_CANCELLED = 249,       //
     IDS_VERIFY_BUTTON = 250,          //
     IDS_VERIFY_PROGRESS = 251,        //
+    // The pairing station.
+    IDS_PRINT_LABEL = 260,        // a button
+    IDS_PRINT_LABEL_FAILED = 261, // %s: the reason
+    IDS_PAIR_REFUSED = 262,       // %s: the unit, %s: its address, %s: its pair
 };
 
 enum class UiLanguage { English, Korean };
