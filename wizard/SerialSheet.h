@@ -71,7 +71,7 @@ public:
     // Step 9's check that the pair links.
     CVerifyRunner* Verifier() const { return m_pVerify; }
     // The units' addresses as read at steps 1 and 3.
-    const std::string& Unit1Address() const { return m_flow.Unit1Address(); }
+    const std::string& Unit1Address() const override { return m_flow.Unit1Address(); }
     const std::string& Unit2Address() const { return m_flow.Unit2Address(); }
 
     // Property-sheet mechanics.

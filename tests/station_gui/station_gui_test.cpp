@@ -8,8 +8,10 @@
 #include "station/Register.h"
 #include "wizard/VerifyRunner.h"
 
+#include <QItemSelectionModel>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTableWidget>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -138,6 +140,45 @@ TEST_F(StationSheetTest, ClosingDuringThePairingRecordsItAsCancelled) {
     S().reject();
     EXPECT_EQ(Sql("SELECT outcome, step, unit1_address, unit2_address IS NULL FROM attempts"),
               "cancelled|3|00A0961B2C01|1");
+}
+
+using ConnectionPickTest = SimSheetTest;
+
+QString Selected(CConnection* page) {
+    const QModelIndexList rows = page->m_list->selectionModel()->selectedRows(0);
+    return rows.isEmpty() ? QString() : page->m_list->item(rows.first().row(), 0)->text();
+}
+
+TEST_F(ConnectionPickTest, Step5ChoosesUnit1sRowAsItAppearsUnlessTheUserChoseFirst) {
+    StartSim([](sim::SimOptions& o) {
+        // Unit 1 comes second of four.
+        o.unit[1].neighbours = 3;
+        o.timing.inquiryMs = 4000;
+    });
+    ThroughStepFour();
+    CConnection* page = S().ConnectionPage();
+    const QString unit1 = QString::fromStdString(simulator->Snapshot(1).address);
+    // The user picks the first device found before unit 1 shows up.
+    ASSERT_TRUE(PumpUntil([&] { return page->m_list->rowCount() >= 1; }, kJobMs * kSlowdown));
+    page->m_list->selectRow(0);
+    const QString first = page->m_list->item(0, 0)->text();
+    ASSERT_NE(first, unit1);
+    ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
+    EXPECT_EQ(page->m_list->rowCount(), 4);
+    EXPECT_EQ(Selected(page), first);
+    EXPECT_EQ(page->m_editAddress->text(), first);
+
+    // Searching again, nobody chooses: unit 1's row is chosen as it arrives.
+    page->m_btnSearch->click();
+    ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 1; }, kJobMs * kSlowdown));
+    ASSERT_TRUE(PumpUntil([&] { return !Selected(page).isEmpty(); }, kJobMs * kSlowdown));
+    EXPECT_EQ(Selected(page), unit1);
+    EXPECT_EQ(page->m_editAddress->text(), unit1);
+    ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
+    EXPECT_EQ(Selected(page), unit1);
+    // Connect stays the user's to press.
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(page));
+    EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Standby);
 }
 
 } // namespace
