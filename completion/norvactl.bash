@@ -19,7 +19,7 @@ _norvactl_command_options() {
     scan) echo --mode --time ;;
     inquiry) echo --timeout ;;
     set-uart) echo --no-flow ;;
-    apply) echo --mode --no-flow ;;
+    apply) echo --mode --no-flow --verify ;;
     pair) echo --unit1 --unit2 --port --device --batch --line --unit1-line --unit2-line --uart \
         --unit1-uart --unit2-uart --wait-unit --wait-time --verify --retries --record --operator \
         --repair --skip-done --label ;;

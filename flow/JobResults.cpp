@@ -33,7 +33,7 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
         // The unit is idle in command mode now (checked, or its link hung up
         // or dropped): store the settings, but not for ever.
         if (m_nApplyReruns >= kMaxApplyReruns) {
-            if (m_view.Say(LoadString(IDS_APPLY_NOT_CONFIRMED))) {
+            if (Fail(Failure::NotStored, LoadString(IDS_APPLY_NOT_CONFIRMED))) {
                 m_view.SetButtons(BUTTON_NEXT);
             }
             return;
@@ -55,7 +55,7 @@ bool CPairingFlow::WrongUnitOnCable() {
     } else {
         return false;
     }
-    if (m_view.Say(text)) {
+    if (Fail(Failure::WrongUnit, text)) {
         m_module->Close();
         OfferRetry();
     }
@@ -86,21 +86,22 @@ void CPairingFlow::OnDeviceGone() {
         m_view.EndSearchDisplay();
     }
     module.Close();
-    if (m_view.Say(FormatString(IDS_DEVICE_GONE, {reason}))) {
+    if (Fail(Failure::DeviceGone, FormatString(IDS_DEVICE_GONE, {reason}))) {
         OfferRetry();
     }
 }
 
-void CPairingFlow::CheckFailed() {
+void CPairingFlow::CheckFailed(Failure failure) {
     m_module->SetLinkState(LINK_DISCONNECTING);
-    if (m_view.Say(LoadString(IDS_COMM_FAILED))) {
+    if (Fail(failure, LoadString(IDS_COMM_FAILED))) {
         m_module->Close();
         OfferRetry();
     }
 }
 
 void CPairingFlow::OnJobResult(int code, int jobId) {
-    if (m_module == nullptr) {
+    ++m_nResults;
+    if (m_module == nullptr || m_bCancelled) {
         return;
     }
     if (code == RC_DEVICE_GONE) {
@@ -158,13 +159,13 @@ void CPairingFlow::OnConnectResult(int code) {
         // A time-out means nothing is under way any more: the dialog must not
         // keep spinning until the user cancels an attempt long over.
         m_view.EndConnecting(2);
-        if (m_view.Say(LoadString(IDS_CONNECT_TIMEOUT))) {
+        if (Fail(Failure::Refused, LoadString(IDS_CONNECT_TIMEOUT))) {
             Start(EV_STATUS);
         }
     } else if (code == RC_ERROR || code == RC_OVERFLOW) {
         // An overflowing reply ended the attempt just the same.
         m_view.EndConnecting(3);
-        if (m_view.Say(LoadString(IDS_CONNECT_FAILED))) {
+        if (Fail(Failure::Refused, LoadString(IDS_CONNECT_FAILED))) {
             Start(EV_STATUS);
         }
     } else {
@@ -188,7 +189,7 @@ void CPairingFlow::OnDisconnectResult(int code) {
 
 void CPairingFlow::OnResetResult(int code) {
     if (code == RC_ERROR) {
-        if (m_view.Say(LoadString(IDS_RESET_FAILED))) {
+        if (Fail(Failure::Refused, LoadString(IDS_RESET_FAILED))) {
             Start(EV_STATUS);
         }
     } else if (code == RC_OK || code == RC_DONE) {
@@ -207,7 +208,8 @@ void CPairingFlow::OnStatusResult(int code) {
     // read nothing either: the fields are stale, and moving on from them could
     // leave the wrong module unchecked.
     if (code == 0 || code == RC_TIMEOUT || code == RC_ABORTED || code == RC_OVERFLOW) {
-        CheckFailed();
+        const bool refused = code == 0 && module.StatusFailure() == STATUS_REFUSED;
+        CheckFailed(refused ? Failure::Refused : Failure::NoAnswer);
         return;
     }
     if (WrongUnitOnCable()) {
@@ -224,6 +226,15 @@ void CPairingFlow::OnStatusResult(int code) {
         module.SetLinkState(LINK_CONNECTED);
         m_view.ShowStep(STEP_SUCCESS);
     } else if (link == LINK_CONNECTED) {
+        if (m_nHangups >= kMaxHangups) {
+            // The hang-up keeps failing and the link stays up: going round
+            // again would never end.
+            if (Fail(Failure::Refused, LoadString(IDS_HANGUP_FAILED))) {
+                OfferRetry();
+            }
+            return;
+        }
+        ++m_nHangups;
         module.ReturnOnline();
         module.Pause(kReturnOnlineSettleMs);
         Start(EV_DISCONNECT);
@@ -276,13 +287,13 @@ void CPairingFlow::OnScanResult(int code) {
     } else if (code == RC_OK) {
         AdvanceAfterJob(JOB_SCAN);
     } else if (code == RC_ERROR) {
-        if (m_view.Say(LoadString(IDS_SCAN_ERROR))) {
+        if (Fail(Failure::Refused, LoadString(IDS_SCAN_ERROR))) {
             Start(EV_STATUS);
         }
     } else if (code == RC_TIMEOUT || code == RC_OVERFLOW) {
         // The module confirms a scan at once: one that did not is not
         // answering, as after a failed check.
-        CheckFailed();
+        CheckFailed(Failure::NoAnswer);
     }
 }
 
@@ -302,29 +313,34 @@ void CPairingFlow::OnInquiryResult(int code) {
 
 void CPairingFlow::OnApplyResult(int code) {
     IPairingController& module = *m_module;
+    const int step = m_view.ActiveStep();
     if (code == RC_DONE && module.FlowNotStored()) {
         // Old firmware kept flow control on: the setting asked for was not
-        // stored, so the step is not done.
-        if (m_view.Say(LoadString(IDS_FLOW_NOT_STORED))) {
+        // stored, so the step is not done. Where the firmware box has said
+        // so already, the page shows what to do instead of a second box.
+        const std::string text = LoadString(IDS_FLOW_NOT_STORED);
+        m_failure = Failure::NotStored;
+        if (module.FirmwareBoxShown()) {
+            m_view.Note(text);
+            m_view.SetButtons(BUTTON_NEXT);
+        } else if (m_view.Say(text)) {
             m_view.SetButtons(BUTTON_NEXT);
         }
     } else if (code == RC_DONE) {
-        const int step = m_view.ActiveStep();
+        const std::string note =
+            ConfirmationText(step == STEP_MODE1 ? "Norva-BX01" : "Norva-BX02", module.Applied(),
+                             module.Confirmation(), GetUiLanguage());
         if (step == STEP_MODE) {
             m_view.ShowStep(STEP_MODE1);
         } else if (step == STEP_MODE1) {
             m_view.ShowStep(STEP_MODE_SUCCESS);
         }
-    } else if (code == RC_NOT_STORED) {
-        // The module acknowledged a setting its status does not show.
-        if (m_view.Say(module.NotStoredText())) {
-            m_view.SetButtons(BUTTON_NEXT);
-        }
+        m_view.Note(note);
     } else if (code == RC_TIMEOUT) {
         module.SetCurOp(OP_APPLY_AGAIN);
         Start(EV_STATUS);
     } else if (code != RC_OK) {
-        if (m_view.Say(ApplyFailureText(module.CurOp()))) {
+        if (Fail(Failure::Refused, ApplyFailureText(module.CurOp()))) {
             m_view.SetButtons(BUTTON_NEXT);
         }
     }

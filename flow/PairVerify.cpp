@@ -5,8 +5,11 @@
 #include "module/ModuleControl.h"
 #include "module/ModuleHost.h"
 #include "module/Protocol.h"
+#include "module/ReadBack.h"
 #include "res/strings/StringTable.h"
 
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <memory>
 
@@ -18,6 +21,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kResetSendTimeoutMs = 2000;
 constexpr int kEscapeTimeoutMs = 2000;
+// Data sent through a link reaches the other end well within this.
+constexpr int kVerifyDataTimeoutMs = 2000;
 constexpr size_t kMaxPendingText = 512;
 
 // The verifier runs no jobs and shows nothing: the one note a status read may give (responses
@@ -54,8 +59,29 @@ public:
                 in.devicePath.empty() ? "COM" + std::to_string(in.comPort) : in.devicePath;
             u->result.linkTimeoutMs = options.linkTimeoutMs;
             u->result.partner = in.partner;
+            u->result.askedMode = in.askedMode;
+            u->result.askedFlow = in.askedFlow;
             m_units.push_back(std::move(u));
         }
+    }
+
+    // Restarts and reads the units' status only: no link is awaited.
+    VerifyResult CheckStored() {
+        {
+            std::vector<CModuleControl*> modules;
+            for (auto& u : m_units) {
+                modules.push_back(u->module.get());
+            }
+            StopRelay relay(m_stop, modules);
+            for (auto& u : m_units) {
+                Prepare(*u);
+                if (!u->finished) {
+                    Finish(*u, VerifyOutcome::Verified);
+                }
+                u->module->ClosePort();
+            }
+        }
+        return Collect();
     }
 
     VerifyResult Run() {
@@ -73,6 +99,11 @@ public:
                 u->module->ClosePort();
             }
         }
+        return Collect();
+    }
+
+private:
+    VerifyResult Collect() {
         VerifyResult out;
         for (auto& u : m_units) {
             if (!u->finished) {
@@ -83,7 +114,6 @@ public:
         return out;
     }
 
-private:
     bool Stopped() const { return m_stop != nullptr && m_stop->IsSet(); }
 
     void Report(const Unit& u, VerifyStep step) const {
@@ -142,6 +172,13 @@ private:
         return u.module->Reset(kResetSendTimeoutMs);
     }
 
+    // Restarts the unit at `line`: an escape first, since a unit that linked already would send
+    // the ATZ over the air. False when the unit is finished (stopped, gone).
+    bool Restart(Unit& u, const VerifyLine& line) {
+        return !FinishIfInterrupted(u, u.module->Escape(kEscapeTimeoutMs)) &&
+               !FinishIfInterrupted(u, SendReset(u, line));
+    }
+
     void Prepare(Unit& u) {
         if (Stopped()) {
             Finish(u, VerifyOutcome::Cancelled);
@@ -152,27 +189,39 @@ private:
         if (!Open(u, in.now)) {
             return;
         }
+        // Only a status read after a restart proves what was stored: a unit may show a new mode
+        // or flow control only then.
+        Report(u, VerifyStep::Resetting);
+        if (!Restart(u, in.now)) {
+            return;
+        }
         if (!(in.now == in.stored)) {
-            Report(u, VerifyStep::Resetting);
-            // The partner's restart may have linked this unit already; in data mode the ATZ
-            // would go over the air. A unit in command mode answers the escape with ERROR.
-            if (FinishIfInterrupted(u, u.module->Escape(kEscapeTimeoutMs)) ||
-                FinishIfInterrupted(u, SendReset(u, in.now)) || !Open(u, in.stored)) {
+            // A unit that took the stored UART at once did not hear that ATZ.
+            if (!Open(u, in.stored) ||
+                FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs)) ||
+                !Restart(u, in.stored)) {
                 return;
             }
-            if (FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs))) {
-                return;
-            }
+        }
+        if (FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs))) {
+            return;
         }
         Report(u, VerifyStep::Checking);
         ModuleInfo info;
         const int q = u.module->QueryStatus(info);
-        if (q == 1) {
-            u.result.mode = info.m_nOpMode.load();
+        if (q != 1) {
+            if (!FinishIfInterrupted(u, q)) {
+                Finish(u, VerifyOutcome::NoAnswer);
+            }
             return;
         }
-        if (!FinishIfInterrupted(u, q)) {
-            Finish(u, VerifyOutcome::NoAnswer);
+        u.result.mode = info.m_nOpMode.load();
+        u.result.flow = info.m_bFlowReported.load() ? info.m_nFlowControl.load() : -1;
+        const bool modeKept = in.askedMode < 0 || u.result.mode == in.askedMode;
+        const bool flowKept =
+            in.askedFlow < 0 || u.result.flow < 0 || (u.result.flow != 0) == (in.askedFlow != 0);
+        if (!modeKept || !flowKept) {
+            Finish(u, VerifyOutcome::NotStored);
         }
     }
 
@@ -224,6 +273,7 @@ private:
             }
             std::erase_if(waiting, [](Unit* w) { return w->finished; });
         }
+        ConfirmUnnamedLink(waiting);
         for (Unit* u : waiting) {
             if (u->finished) {
                 continue;
@@ -231,12 +281,60 @@ private:
             if (!u->linked) {
                 Finish(*u, VerifyOutcome::LinkNotUp);
             } else if (u->result.linkedTo.empty()) {
-                Finish(*u, VerifyOutcome::PartnerUnnamed);
+                Finish(*u, m_units.size() == 1 ? VerifyOutcome::LinkedUnnamed
+                                               : VerifyOutcome::PartnerUnnamed);
             } else if (!SameAddress(u->result.linkedTo, u->in->partner)) {
                 Finish(*u, VerifyOutcome::WrongPartner);
             } else {
                 Finish(*u, VerifyOutcome::Verified);
             }
+        }
+    }
+
+    // Two units that announced a link without naming the partner: bytes written to one must come
+    // out of the other, which proves that they linked with each other.
+    void ConfirmUnnamedLink(const std::vector<Unit*>& waiting) {
+        if (waiting.size() != 2 || !AllLinked(waiting)) {
+            return;
+        }
+        Unit& from = *waiting[0];
+        Unit& to = *waiting[1];
+        if (!from.result.linkedTo.empty() && !to.result.linkedTo.empty()) {
+            return;
+        }
+        const std::string token = "norva-verify " + from.in->partner + "\r";
+        CSerialPort& port = from.module->m_port;
+        if (port.Write(token.data(), static_cast<int>(token.size())) !=
+            static_cast<int>(token.size())) {
+            return;
+        }
+        to.text.clear();
+        const auto deadline = Clock::now() + std::chrono::milliseconds(kVerifyDataTimeoutMs);
+        std::string seen;
+        while (seen.find(token) == std::string::npos && !Stopped()) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                return;
+            }
+            std::array<Event*, 2> events{to.module->JobEvent(EV_STOP),
+                                         to.module->m_port.m_hDataEvent.get()};
+            if (WaitAny(events, static_cast<int>(left)) != 1) {
+                continue;
+            }
+            CRxBuffer& rx = to.module->m_port.m_rxBuffer;
+            char buf[CRxBuffer::kCapacity];
+            const int n = rx.Read(buf, std::min<int>(rx.GetCount(), sizeof buf));
+            if (n > 0) {
+                seen.append(buf, static_cast<size_t>(n));
+            }
+            if (seen.size() > kMaxPendingText) {
+                seen.erase(0, seen.size() - token.size());
+            }
+        }
+        if (seen.find(token) != std::string::npos) {
+            from.result.linkedTo = from.in->partner;
+            to.result.linkedTo = to.in->partner;
         }
     }
 
@@ -293,6 +391,23 @@ std::string UnitLabel(int unit) {
     return "Norva-BX0" + std::to_string(unit);
 }
 
+// What the status shows against what was stored, naming only what differs.
+std::string NotStoredLine(const UnitVerifyResult& r, const std::string& who) {
+    const UiLanguage lang = GetUiLanguage();
+    const char* joint = lang == UiLanguage::Korean ? ", " : " and ";
+    std::string shown;
+    std::string asked;
+    if (r.askedMode >= 0 && r.mode != r.askedMode) {
+        shown = ModeText(r.mode, lang);
+        asked = ModeText(r.askedMode, lang);
+    }
+    if (r.askedFlow >= 0 && r.flow >= 0 && (r.flow != 0) != (r.askedFlow != 0)) {
+        shown += (shown.empty() ? "" : joint) + FlowText(r.flow, lang);
+        asked += (asked.empty() ? "" : joint) + FlowText(r.askedFlow, lang);
+    }
+    return FormatString(IDS_VERIFY_NOT_STORED, {who, r.port, shown, asked});
+}
+
 } // namespace
 
 bool VerifyResult::Verified() const {
@@ -312,6 +427,13 @@ VerifyResult VerifyPair(const std::vector<UnitToVerify>& units, const Event* sto
     return Verifier(units, stop, progress, options).Run();
 }
 
+UnitVerifyResult CheckStoredAfterRestart(const UnitToVerify& unit, const Event* stop,
+                                         const VerifyProgress& progress) {
+    const std::vector<UnitToVerify> units{unit};
+    const VerifyOptions options;
+    return Verifier(units, stop, progress, options).CheckStored().units.front();
+}
+
 std::string DescribeUnitResult(const UnitVerifyResult& r) {
     const std::string who = UnitLabel(r.unit);
     switch (r.outcome) {
@@ -329,6 +451,10 @@ std::string DescribeUnitResult(const UnitVerifyResult& r) {
         return FormatString(IDS_VERIFY_WRONG_PARTNER, {who, r.port, r.linkedTo, r.partner});
     case VerifyOutcome::PartnerUnnamed:
         return FormatString(IDS_VERIFY_PARTNER_UNNAMED, {who, r.port});
+    case VerifyOutcome::LinkedUnnamed:
+        return FormatString(IDS_VERIFY_UNIT_LINKED, {who, r.port});
+    case VerifyOutcome::NotStored:
+        return NotStoredLine(r, who);
     case VerifyOutcome::DeviceGone:
         return FormatString(IDS_VERIFY_DEVICE_GONE, {who, r.port, r.detail});
     case VerifyOutcome::Cancelled:

@@ -2,12 +2,14 @@
 // Proof that a configured pair really links: after each unit's UART setting and auto-connect
 // mode have been stored, the units are restarted and must announce the link to their partner.
 //
-// Per unit: open at the line settings that reach it now; when they differ from the UART just
-// stored, restart it (ATZ) so the stored one takes effect and reopen at it; read its status
-// there (the escape in QueryStatus brings back a unit that linked already); then restart it
-// again at the stored setting and wait for "CONNECT <partner>". With two units all are restarted
-// together and all must announce the link. A unit that only says "CONNECT" without the address
-// is not counted as verified: nothing then shows who it linked with.
+// Per unit: open at the line settings that reach it now and restart it (ATZ), so that the stored
+// settings take effect; when the stored UART differs, reopen at it and restart it there too (a
+// unit that took the new setting at once did not hear the first ATZ). Read its status at the
+// stored setting (the escape in QueryStatus brings back a unit that linked already): a unit may
+// show a new mode or flow control only after a restart, so this is where they must show. Then
+// restart it again and wait for "CONNECT <partner>". With two units all are restarted together
+// and all must announce the link; a unit that says only "CONNECT" is proved by data sent through
+// the link reaching the other port. One unit alone that says only "CONNECT" counts as linked.
 //
 // Ports are closed when VerifyPair returns; a verified pair is left linked, in data mode.
 
@@ -42,6 +44,8 @@ struct UnitToVerify {
     VerifyLine now;         // reaches the unit before its restart
     VerifyLine stored;      // the UART just stored in it
     std::string partner;    // the address it must link with
+    int askedMode = -1;     // the mode stored (-1: not checked)
+    int askedFlow = -1;     // the flow control stored, 1 = RTS/CTS (-1: not checked)
 };
 
 enum class VerifyOutcome {
@@ -50,7 +54,9 @@ enum class VerifyOutcome {
     NoAnswer,       // no status at the stored setting
     LinkNotUp,      // no link within the bound
     WrongPartner,   // linked with linkedTo, not with the partner
-    PartnerUnnamed, // "CONNECT" without an address
+    PartnerUnnamed, // "CONNECT" without an address, and data did not reach the partner
+    LinkedUnnamed,  // one unit alone: "CONNECT" without an address (counts as verified)
+    NotStored,      // after the restart the status shows another mode or flow control
     DeviceGone,     // the port went away (detail: the port's report)
     Cancelled,      // the stop event was set
 };
@@ -63,8 +69,13 @@ struct UnitVerifyResult {
     std::string linkedTo; // address from "CONNECT <address>"
     std::string detail;   // OS or port text for CannotOpen and DeviceGone
     int mode = -1;        // operation mode in the status read at the stored setting; -1 unread
+    int flow = -1;        // flow control in that status; -1 unread or not reported
+    int askedMode = -1;   // as given
+    int askedFlow = -1;
     int linkTimeoutMs = kVerifyLinkTimeoutMs;
-    bool Verified() const { return outcome == VerifyOutcome::Verified; }
+    bool Verified() const {
+        return outcome == VerifyOutcome::Verified || outcome == VerifyOutcome::LinkedUnnamed;
+    }
 };
 
 struct VerifyResult {
@@ -87,6 +98,11 @@ struct VerifyOptions {
 // units not finished then are Cancelled.
 VerifyResult VerifyPair(const std::vector<UnitToVerify>& units, const Event* stop,
                         const VerifyProgress& progress = {}, const VerifyOptions& options = {});
+
+// The first half of the check for one unit whose partner may be away: restart it and read its
+// status at the stored setting. Verified when the status shows what was stored.
+UnitVerifyResult CheckStoredAfterRestart(const UnitToVerify& unit, const Event* stop,
+                                         const VerifyProgress& progress = {});
 
 // One line for a person, in the UI language ("Norva-BX01 (COM1): ...").
 std::string DescribeUnitResult(const UnitVerifyResult& result);

@@ -1,7 +1,6 @@
 #include "flow/PairingController.h"
 
 #include "module/ModuleControl.h"
-#include "module/ReadBack.h"
 
 #include <cstring>
 
@@ -48,6 +47,12 @@ void CModuleController::SetApply(int mode, const UartChoice& uart) {
     m_module.m_nApplyFlow.store(uart.flowControl);
 }
 
+StoredSettings CModuleController::Applied() const {
+    return {m_module.m_nApplyMode.load(), m_module.m_nApplyBaud.load(),
+            m_module.m_nApplyParity.load(), m_module.m_nApplyStopBits.load(),
+            m_module.m_nApplyFlow.load()};
+}
+
 std::string CModuleController::TargetAddress() const {
     return m_module.m_strTargetAddr.Get();
 }
@@ -84,8 +89,16 @@ std::string CModuleController::GoneReason() const {
     return m_module.m_port.GoneReason();
 }
 
-std::string CModuleController::NotStoredText() const {
-    return norva::NotStoredText(m_module);
+bool CModuleController::FirmwareBoxShown() const {
+    return m_module.m_bFirmwareBoxShown.load();
+}
+
+ApplyConfirmation CModuleController::Confirmation() const {
+    return m_module.LastConfirmation();
+}
+
+int CModuleController::StatusFailure() const {
+    return m_module.LastStatusFailure();
 }
 
 int CModuleController::ReturnOnline() {
@@ -100,12 +113,13 @@ void CModuleController::Pause(int ms) {
     SleepUnlessSet(m_module.m_port.GoneEvent(), ms);
 }
 
-void CModuleController::CancelConnect(int timeoutMs) {
+void CModuleController::StopAndCancel(int timeoutMs) {
     if (!PortOpen()) {
         return;
     }
-    // Closing the port alone would leave unit 2 dialling: end the attempt and
-    // tell the module, bounded so that closing stays quick.
+    // Closing the port alone would leave the unit dialling or searching: end
+    // the job and tell the module, bounded so that closing stays quick. The
+    // stop also covers a job whose event was set but not yet taken.
     m_module.StopWorker();
     m_module.JobEvent(EV_STOP)->Reset();
     m_module.CancelCommand(timeoutMs);

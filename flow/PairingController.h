@@ -4,6 +4,7 @@
 // tests script one.
 
 #include "flow/PairingView.h"
+#include "module/ReadBack.h"
 
 #include <string>
 
@@ -28,6 +29,8 @@ public:
     virtual void SetScan(int mode, int timeMs) = 0;
     // `mode` 1 for unit 2, 2 for unit 1, as the apply job takes it.
     virtual void SetApply(int mode, const UartChoice& uart) = 0;
+    // What the apply job is to store, as the last SetApply left it.
+    virtual StoredSettings Applied() const = 0;
     virtual std::string TargetAddress() const = 0;
 
     virtual std::string Address() const = 0;
@@ -38,17 +41,22 @@ public:
     virtual void SetCurOp(int op) = 0;
     // The last apply used the short UART form while no flow control was asked.
     virtual bool FlowNotStored() const = 0;
+    // The last apply told the user of the firmware mismatch in a box.
+    virtual bool FirmwareBoxShown() const = 0;
+    // What the status read after the last apply showed of its settings.
+    virtual ApplyConfirmation Confirmation() const = 0;
+    // Why the last status query read nothing (StatusFailure).
+    virtual int StatusFailure() const = 0;
     virtual std::string GoneReason() const = 0;
-    // After RC_NOT_STORED: the settings the module acknowledged but did not keep.
-    virtual std::string NotStoredText() const = 0;
 
     // Direct transactions on the caller's thread, with the worker idle.
     virtual int ReturnOnline() = 0;
     virtual int SetOpMode(int timeoutMs, int mode) = 0;
     // A pause that ends early when the device goes.
     virtual void Pause(int ms) = 0;
-    // Stops the worker and tells the module to stop dialling, bounded.
-    virtual void CancelConnect(int timeoutMs) = 0;
+    // Stops the worker and tells the module to stop dialling, searching or
+    // scanning ("AT+BTCANCEL"), bounded.
+    virtual void StopAndCancel(int timeoutMs) = 0;
 };
 
 // The flow's controller over a CModuleControl.
@@ -62,6 +70,7 @@ public:
     void Signal(int slot) override;
     void SetScan(int mode, int timeMs) override;
     void SetApply(int mode, const UartChoice& uart) override;
+    StoredSettings Applied() const override;
     std::string TargetAddress() const override;
     std::string Address() const override;
     int OpMode() const override;
@@ -70,12 +79,14 @@ public:
     int CurOp() const override;
     void SetCurOp(int op) override;
     bool FlowNotStored() const override;
+    bool FirmwareBoxShown() const override;
+    ApplyConfirmation Confirmation() const override;
+    int StatusFailure() const override;
     std::string GoneReason() const override;
-    std::string NotStoredText() const override;
     int ReturnOnline() override;
     int SetOpMode(int timeoutMs, int mode) override;
     void Pause(int ms) override;
-    void CancelConnect(int timeoutMs) override;
+    void StopAndCancel(int timeoutMs) override;
 
 private:
     CModuleControl& m_module;

@@ -11,7 +11,18 @@ namespace norva::flow {
 
 void CPairingFlow::Start(int slot) {
     ++m_nJobsStarted;
+    m_nLastSlot = slot;
     m_module->Signal(slot);
+}
+
+void CPairingFlow::UserActs() {
+    m_failure = Failure::None;
+    m_nHangups = 0;
+}
+
+bool CPairingFlow::Fail(Failure failure, const std::string& text) {
+    m_failure = failure;
+    return m_view.Say(text);
 }
 
 bool CPairingFlow::Open(int unit, bool closeFirst) {
@@ -22,6 +33,7 @@ bool CPairingFlow::Open(int unit, bool closeFirst) {
     if (m_module->Open(m_view.LineOf(unit), reason)) {
         return true;
     }
+    m_failure = Failure::PortFailed;
     m_view.ReportOpenFailure(reason);
     return false;
 }
@@ -31,9 +43,10 @@ bool CPairingFlow::EnsureOpen(int unit) {
 }
 
 void CPairingFlow::Next(int step) {
-    if (m_module == nullptr) {
+    if (m_module == nullptr || m_bCancelled) {
         return;
     }
+    UserActs();
     switch (step) {
     case STEP_FIRST:
         if (Open(UNIT_1, true)) {
@@ -77,7 +90,7 @@ void CPairingFlow::NextOnStoringStep(int step) {
     if (uart.parity == kOddParity) {
         // The module's command has no letter for odd parity: say so before
         // anything is stored, and let the user choose again.
-        m_view.Say(LoadString(IDS_ODD_PARITY));
+        Fail(Failure::Refused, LoadString(IDS_ODD_PARITY));
         m_view.SetButtons(BUTTON_NEXT);
         return;
     }
@@ -111,8 +124,12 @@ void CPairingFlow::NextOnStoringStep(int step) {
 }
 
 void CPairingFlow::SearchControl(bool start) {
+    if (m_bCancelled) {
+        return;
+    }
     if (m_view.ActiveStep() == STEP_CONNECTION) {
         if (start) {
+            UserActs();
             // After a failed check or a lost device the port is closed: unit 2
             // is still attached.
             if (m_module != nullptr && !EnsureOpen(UNIT_2)) {
@@ -135,13 +152,17 @@ void CPairingFlow::SearchControl(bool start) {
 }
 
 void CPairingFlow::ConnectControl(bool connect) {
+    if (m_bCancelled) {
+        return;
+    }
     if (m_view.ActiveStep() == STEP_CONNECTION && m_module != nullptr) {
         if (connect) {
+            UserActs();
             const std::string target = m_module->TargetAddress();
             if (SameAddress(target, m_module->Address())) {
                 // Dialling its own address could only fail, or worse.
                 m_view.EndConnecting(3);
-                m_view.Say(FormatString(IDS_CONNECT_SELF, {target}));
+                Fail(Failure::Refused, FormatString(IDS_CONNECT_SELF, {target}));
                 m_view.EnableConnectButtons();
                 return;
             }
@@ -158,9 +179,18 @@ void CPairingFlow::ConnectControl(bool connect) {
     m_view.EnableSearchButton(false);
 }
 
-void CPairingFlow::CancelConnectAttempt() {
-    if (m_module != nullptr) {
-        m_module->CancelConnect(kCloseCancelMs);
+void CPairingFlow::Cancel(int timeoutMs) {
+    if (m_module == nullptr || m_bCancelled) {
+        return;
+    }
+    m_bCancelled = true;
+    m_failure = Failure::Cancelled;
+    // Whether its event was taken yet or not, a dial, search or scan whose
+    // result has not come in may go on in the module after the port closes.
+    const bool linkJob =
+        m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY || m_nLastSlot == EV_SCAN;
+    if (linkJob && m_nResults < m_nJobsStarted) {
+        m_module->StopAndCancel(timeoutMs);
     }
 }
 

@@ -13,6 +13,19 @@
 
 namespace norva::flow {
 
+// What the last failure the flow handed back to the user means, for front
+// ends that turn it into a status of their own (norvactl's exit codes).
+enum class Failure {
+    None,
+    NoAnswer,   // the module did not answer, or its reply could not be read
+    DeviceGone, // the port went away
+    PortFailed, // the port could not be opened
+    Refused,    // the module (or the link) refused what was asked
+    WrongUnit,  // another module than the one expected is on the cable
+    NotStored,  // a setting asked for was not stored
+    Cancelled,  // the run was cancelled
+};
+
 class CPairingFlow {
 public:
     // Closing during a connect attempt waits this long for the module to
@@ -23,6 +36,9 @@ public:
     static constexpr int kMaxApplyReruns = 2;
     // After "ATO" the module needs a moment before the escape that follows.
     static constexpr int kReturnOnlineSettleMs = 100;
+    // A link that the hang-up does not end is tried this often per user
+    // action before the user is told.
+    static constexpr int kMaxHangups = 2;
 
     explicit CPairingFlow(IPairingView& view) : m_view(view) {}
 
@@ -34,9 +50,11 @@ public:
     void SearchControl(bool start);
     // Connects to the controller's target address, or aborts.
     void ConnectControl(bool connect);
-    // Ends a connect attempt for a close: the worker stops and the module is
-    // told to stop dialling, bounded by kCloseCancelMs.
-    void CancelConnectAttempt();
+    // Ends the run: nothing more is started or handed to the view, and when a
+    // dial, search or scan is under way the worker stops and the module is
+    // told to stop it, bounded by `timeoutMs`.
+    void Cancel(int timeoutMs);
+    bool Cancelled() const { return m_bCancelled; }
 
     void OnJobResult(int code, int jobId);
     // The step's way on after a job that left the unit idle.
@@ -48,9 +66,15 @@ public:
     // Counts the jobs the flow has started: a front end without a person
     // tells from it whether the flow now waits for the user.
     uint64_t JobsStarted() const { return m_nJobsStarted; }
+    // What the last failure since the user's last action meant.
+    Failure LastFailure() const { return m_failure; }
 
 private:
     void Start(int slot);
+    // A user action begins: earlier failures and hang-up rounds are history.
+    void UserActs();
+    // Tells the user about a failure; false when the run ended meanwhile.
+    bool Fail(Failure failure, const std::string& text);
     bool Open(int unit, bool closeFirst);
     bool EnsureOpen(int unit);
     void NextOnStoringStep(int step);
@@ -58,7 +82,7 @@ private:
     void OfferRetry();
     void OnDeviceGone();
     // A failed check: the port closes and the user may try again.
-    void CheckFailed();
+    void CheckFailed(Failure failure);
     // A status read on steps 3 and 8 names the unit on the cable.
     bool WrongUnitOnCable();
 
@@ -75,7 +99,14 @@ private:
     IPairingController* m_module = nullptr;
     // Apply jobs re-run after a status check within one Next press.
     int m_nApplyReruns = 0;
+    // Hang-ups started after a status showed the link up, since the user's
+    // last action.
+    int m_nHangups = 0;
     uint64_t m_nJobsStarted = 0;
+    uint64_t m_nResults = 0;
+    int m_nLastSlot = -1;
+    bool m_bCancelled = false;
+    Failure m_failure = Failure::None;
     std::string m_strUnit1Address;
     std::string m_strUnit2Address;
 };

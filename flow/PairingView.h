@@ -59,6 +59,9 @@ public:
     virtual bool Say(const std::string& text) = 0;
     // The same for news that is not a failure.
     virtual bool Inform(const std::string& text) = 0;
+    // A line of news that needs no answer: shown with the step now active
+    // (after ShowStep, with the new one) until the step changes.
+    virtual void Note(const std::string& text) = 0;
     virtual void ReportOpenFailure(const std::string& reason) = 0;
     // Hands the wizard's buttons (Buttons flags) to the user.
     virtual void SetButtons(int flags) = 0;

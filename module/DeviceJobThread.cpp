@@ -147,6 +147,7 @@ private:
 
     void ApplyJob() {
         m.m_bFlowNotStored.store(false);
+        m.m_bFirmwareBoxShown.store(false);
         m.ShowApplyingBanner();
         int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, m.m_nApplyMode.load());
         if (Ends(mode)) {
@@ -197,13 +198,14 @@ private:
             }
             if (m.m_info.m_nFlowControl.load() != 1 && m_host != nullptr) {
                 m_host->ShowMessageBox(kFirmwareMismatchText, m_stop);
+                m.m_bFirmwareBoxShown.store(true);
             }
             // The short form has no flow-control argument: "off" was not
             // stored, whatever the status said about the firmware.
             m.m_bFlowNotStored.store(m.m_nApplyFlow.load() == 0);
         }
-        // An OK is not proof: some units acknowledge a setting they do not
-        // keep, so success is only what the status shows afterwards.
+        // What the status shows now is news for the user; a unit that shows
+        // new settings only after a restart is proved by the restart check.
         if (const int checked = m.ReadBackApplied(); checked != RC_DONE) {
             ApplyFailed(checked);
             return;

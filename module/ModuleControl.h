@@ -6,6 +6,7 @@
 #include "module/ModuleHost.h"
 #include "module/ModuleInfo.h"
 #include "module/Protocol.h"
+#include "module/ReadBack.h"
 #include "platform/Event.h"
 #include "serial/SerialPort.h"
 
@@ -19,33 +20,25 @@
 
 namespace norva {
 
-// A text shared between the UI thread and the worker.
-class GuardedText {
+// A value shared between the UI thread and the worker.
+template <typename T> class Guarded {
 public:
-    GuardedText() = default;
-    explicit GuardedText(std::string initial) : m_text(std::move(initial)) {}
-    void Set(std::string text) {
+    Guarded() = default;
+    explicit Guarded(T initial) : m_value(std::move(initial)) {}
+    void Set(T value) {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_text = std::move(text);
+        m_value = std::move(value);
     }
-    std::string Get() const {
+    T Get() const {
         std::lock_guard<std::mutex> lock(m_lock);
-        return m_text;
+        return m_value;
     }
 
 private:
     mutable std::mutex m_lock;
-    std::string m_text;
+    T m_value{};
 };
-
-// Why a status query ended without a status, for callers that explain it.
-enum StatusFailure : int {
-    STATUS_READ_OK = 0,
-    STATUS_NO_ANSWER = 1,   // nothing, or nothing that could be read, came back
-    STATUS_REFUSED = 2,     // the module answered ERROR
-    STATUS_UNREADABLE = 3,  // a reply came that is not a status line
-    STATUS_INTERRUPTED = 4, // stopped, aborted or the device went away
-};
+using GuardedText = Guarded<std::string>;
 
 class CModuleControl {
 public:
@@ -98,9 +91,11 @@ public:
     int ReadSRegister(int timeoutMs, int reg, std::string& value);
     int Reset(int timeoutMs);
     // After the apply job's commands: reads the status over the line as it
-    // is and compares it with m_nApplyMode / m_nApplyFlow. RC_DONE, or
-    // RC_NOT_STORED with m_nNotStored set, or how the query was cut short.
+    // is and notes in LastConfirmation() what it shows of m_nApplyMode and
+    // m_nApplyFlow. RC_DONE, or how the read was cut short (stopped, aborted,
+    // device gone); a status that shows other settings is no failure.
     int ReadBackApplied();
+    ApplyConfirmation LastConfirmation() const { return m_confirmation.Get(); }
 
     void ShowCheckingBanner();
     void HideCheckingBanner();
@@ -143,9 +138,9 @@ public:
     // Set by an apply job that had to use the short UART form while the
     // caller asked for no flow control: the module keeps RTS/CTS.
     std::atomic<bool> m_bFlowNotStored{false};
-    // Set with RC_NOT_STORED: the NotStoredPart bits of what the apply job's
-    // read-back did not find.
-    std::atomic<int> m_nNotStored{0};
+    // Set by an apply job that showed the firmware-mismatch box: the user has
+    // been told about the flow control already.
+    std::atomic<bool> m_bFirmwareBoxShown{false};
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};
     CSerialPort m_port;
@@ -167,6 +162,7 @@ private:
     std::atomic<uint64_t> m_nBytesTaken{0};
     std::atomic<int> m_nStatusFailure{0};
     std::atomic<int> m_nGeneration{0};
+    Guarded<ApplyConfirmation> m_confirmation;
 };
 
 // The device-job worker's thread procedure; returns when EV_STOP is set.

@@ -18,8 +18,8 @@ enum ResultCode : int {
     // The device went away (unplugged, or the other end of the line closed):
     // not the module's answer, so callers can tell it from a time-out.
     RC_DEVICE_GONE = 11,
-    // The module acknowledged the apply job's settings, but its status read
-    // back afterwards does not show them (m_nNotStored says which).
+    // A status read after a restart shows another setting than the one
+    // stored (norvactl apply --verify).
     RC_NOT_STORED = 12,
 };
 
@@ -74,6 +74,15 @@ enum LinkState : int {
     LINK_PENDING = 1,
     LINK_CONNECTED = 2,
     LINK_DISCONNECTING = 3,
+};
+
+// Why a status query ended without a status, for callers that explain it.
+enum StatusFailure : int {
+    STATUS_READ_OK = 0,
+    STATUS_NO_ANSWER = 1,   // nothing, or nothing that could be read, came back
+    STATUS_REFUSED = 2,     // the module answered ERROR
+    STATUS_UNREADABLE = 3,  // a reply came that is not a status line
+    STATUS_INTERRUPTED = 4, // stopped, aborted or the device went away
 };
 
 // Name of a result code for tools and logs ("RC_OK", ...).

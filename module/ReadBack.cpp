@@ -1,77 +1,88 @@
 #include "module/ReadBack.h"
 
+#include "module/Catalogue.h"
 #include "module/ModuleControl.h"
 
 namespace norva {
 
-int MissingSettings(const ReadBackValues& v) {
-    int missing = 0;
-    if (v.readMode != v.askedMode) {
-        missing |= NOT_STORED_MODE;
-    }
-    if (v.flowReported && (v.readFlow != 0) != (v.askedFlow != 0)) {
-        missing |= NOT_STORED_FLOW;
-    }
-    return missing;
+ApplyConfirmation ConfirmApplied(int askedMode, int askedFlow, int readMode, int readFlow,
+                                 bool flowReported) {
+    ApplyConfirmation c;
+    c.statusRead = true;
+    c.modeShown = readMode == askedMode;
+    c.flowReported = flowReported;
+    c.flowShown = flowReported && (readFlow != 0) == (askedFlow != 0);
+    return c;
 }
 
-std::string NotStoredText(int missing, const ReadBackValues& v, UiLanguage lang) {
-    if ((missing & NOT_STORED_UNREAD) != 0) {
-        return LoadString(IDS_APPLY_NOT_CONFIRMED, lang);
-    }
-    std::string text;
-    if ((missing & NOT_STORED_MODE) != 0) {
-        text += FormatString(IDS_MODE_NOT_STORED, lang,
-                             {std::to_string(v.askedMode), std::to_string(v.readMode)});
-        text += "\r\n";
-    }
-    if ((missing & NOT_STORED_FLOW) != 0) {
-        text +=
-            LoadString(v.askedFlow != 0 ? IDS_FLOW_ON_NOT_STORED : IDS_FLOW_OFF_NOT_STORED, lang);
-        text += "\r\n";
-    }
-    return text + LoadString(IDS_NOT_STORED_RETRY, lang);
+std::string UartSettingText(const StoredSettings& s) {
+    return std::to_string(s.baud) + "," + (s.parity == 2 ? "E" : "N") + "," +
+           (s.stopBits == 2 ? "2" : "1");
 }
 
-std::string NotStoredText(const CModuleControl& m) {
-    ReadBackValues v;
-    v.askedMode = m.m_nApplyMode.load();
-    v.askedFlow = m.m_nApplyFlow.load();
-    v.readMode = m.m_info.m_nOpMode.load();
-    v.readFlow = m.m_info.m_nFlowControl.load();
-    v.flowReported = m.m_info.m_bFlowReported.load();
-    return NotStoredText(m.m_nNotStored.load(), v, GetUiLanguage());
+std::string ModeText(int mode, UiLanguage lang) {
+    return (lang == UiLanguage::Korean ? "동작 모드 " : "operation mode ") + std::to_string(mode);
+}
+
+std::string FlowText(int flow, UiLanguage lang) {
+    if (lang == UiLanguage::Korean) {
+        return flow != 0 ? "하드웨어 흐름 제어 켜짐" : "하드웨어 흐름 제어 꺼짐";
+    }
+    return flow != 0 ? "hardware flow control on" : "hardware flow control off";
+}
+
+namespace {
+
+void Append(std::string& list, const std::string& item, UiLanguage lang) {
+    if (!list.empty()) {
+        list += lang == UiLanguage::Korean ? ", " : " and ";
+    }
+    list += item;
+}
+
+} // namespace
+
+std::string ConfirmationText(const std::string& unit, const StoredSettings& asked,
+                             const ApplyConfirmation& c, UiLanguage lang) {
+    std::string now;
+    // The UART setting never shows in the status line: only opening the port
+    // at it after a restart proves it.
+    std::string later = "UART " + UartSettingText(asked);
+    Append(c.modeShown ? now : later, ModeText(asked.mode, lang), lang);
+    Append(c.flowShown ? now : later, FlowText(asked.flow, lang), lang);
+    if (!c.statusRead) {
+        now = LoadString(IDS_APPLY_STATUS_UNREAD, lang);
+    } else if (now.empty()) {
+        now = LoadString(IDS_APPLY_NOTHING_SHOWN, lang);
+    }
+    return FormatString(IDS_APPLY_CONFIRMATION, lang, {unit, now, later});
 }
 
 int CModuleControl::ReadBackApplied() {
-    m_nNotStored.store(0);
+    m_confirmation.Set({false, false, false, true});
+    // A unit that already listens at the new UART setting hears nothing at
+    // the old one: one probe finds that out without the status query's long
+    // recovery for a silent module.
+    const int probe = Probe(catalogue::kQueryStepTimeoutMs);
+    if (probe == RC_STOPPED || probe == RC_DEVICE_GONE || probe == RC_ABORTED) {
+        return probe;
+    }
+    if (probe != RC_OK && probe != RC_ERROR) {
+        return RC_DONE;
+    }
     const int q = QueryStatus(m_info);
+    if (q == RC_STOPPED || q == RC_DEVICE_GONE) {
+        return q;
+    }
     if (q != 1) {
-        if (q == RC_STOPPED || q == RC_DEVICE_GONE) {
-            return q;
-        }
         // The query turns an abort into "nothing read"; for the job it is
         // still the user's cancel.
-        if (LastStatusFailure() == STATUS_INTERRUPTED) {
-            return RC_ABORTED;
-        }
-        m_nNotStored.store(NOT_STORED_UNREAD);
-        return RC_NOT_STORED;
+        return LastStatusFailure() == STATUS_INTERRUPTED ? RC_ABORTED : RC_DONE;
     }
-    ReadBackValues v;
-    v.askedMode = m_nApplyMode.load();
-    v.askedFlow = m_nApplyFlow.load();
-    v.readMode = m_info.m_nOpMode.load();
-    v.readFlow = m_info.m_nFlowControl.load();
-    // The short UART form could not carry "off": that case has its own
-    // message (m_bFlowNotStored) and is not counted twice.
-    v.flowReported = m_info.m_bFlowReported.load() && !m_bFlowNotStored.load();
-    int missing = MissingSettings(v);
-    if (missing == NOT_STORED_MODE && m_bFlowNotStored.load()) {
-        missing |= NOT_STORED_FLOW;
-    }
-    m_nNotStored.store(missing);
-    return missing == 0 ? RC_DONE : RC_NOT_STORED;
+    m_confirmation.Set(ConfirmApplied(m_nApplyMode.load(), m_nApplyFlow.load(),
+                                      m_info.m_nOpMode.load(), m_info.m_nFlowControl.load(),
+                                      m_info.m_bFlowReported.load()));
+    return RC_DONE;
 }
 
 } // namespace norva

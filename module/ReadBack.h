@@ -1,6 +1,9 @@
 #pragma once
-// The apply job's check: what the module reports after it acknowledged the
-// settings, and how the user is told about a setting it did not keep.
+// The apply job's look at the status after the module acknowledged the
+// settings. A module may show a new mode or flow control in its status only
+// after its next restart, and may already listen at the new UART setting, so
+// what this read shows is news, never proof of a failure: only a status read
+// after a restart can show that a setting was not kept.
 
 #include "res/strings/StringTable.h"
 
@@ -8,29 +11,34 @@
 
 namespace norva {
 
-class CModuleControl;
-
-enum NotStoredPart : int {
-    NOT_STORED_MODE = 1,   // the status shows another operation mode
-    NOT_STORED_FLOW = 2,   // the status shows the other flow-control setting
-    NOT_STORED_UNREAD = 4, // no status could be read after the commands
+struct ApplyConfirmation {
+    bool statusRead = false;  // a status came back after the commands
+    bool modeShown = false;   // and it showed the mode asked
+    bool flowShown = false;   // and the flow control asked
+    bool flowReported = true; // false: a status line without the flow field
 };
 
-// What was asked and what the status said, for the comparison and the text.
-struct ReadBackValues {
-    int askedMode = 0;
-    int askedFlow = 1; // 1 = RTS/CTS
-    int readMode = 0;
-    int readFlow = 1;
-    bool flowReported = true; // false: old firmware's short status line
+// What a status read after the commands confirms of the settings asked.
+ApplyConfirmation ConfirmApplied(int askedMode, int askedFlow, int readMode, int readFlow,
+                                 bool flowReported);
+
+// The settings one unit was asked to store, for the texts.
+struct StoredSettings {
+    int mode = 0;
+    int baud = 9600;
+    int parity = 0;   // platform code: 0 none, 2 even
+    int stopBits = 0; // platform code: 0 one, 2 two
+    int flow = 1;     // 1 = RTS/CTS
 };
 
-// The NotStoredPart bits of a read status. An unreported flow setting is
-// not held against the module: old firmware cannot say.
-int MissingSettings(const ReadBackValues& v);
+// "9600,N,1": the UART setting as the module's command writes it.
+std::string UartSettingText(const StoredSettings& s);
+// "operation mode 1" / "hardware flow control off", in `lang`.
+std::string ModeText(int mode, UiLanguage lang);
+std::string FlowText(int flow, UiLanguage lang);
 
-// The user's text for `missing`, naming each setting that was not stored.
-std::string NotStoredText(int missing, const ReadBackValues& v, UiLanguage lang);
-std::string NotStoredText(const CModuleControl& module);
+// One line: what the status confirmed now, and what the restart confirms.
+std::string ConfirmationText(const std::string& unit, const StoredSettings& asked,
+                             const ApplyConfirmation& c, UiLanguage lang);
 
 } // namespace norva

@@ -191,9 +191,18 @@ void CConnection::OnItemChanged() {
 
 void CConnection::OnSearchButton() {
     m_btnSearch->setEnabled(false);
-    SendSheetMessage(SheetWindow(), WM_SEARCH_CONTROL, m_bSearching == 0 ? 1 : 0,
+    const bool start = m_bSearching == 0;
+    if (start) {
+        // Before the request: when the port cannot be reopened, the Back that
+        // the sheet posts in its answer must be the last word.
+        PostWizButtons(0);
+    }
+    SendSheetMessage(SheetWindow(), WM_SEARCH_CONTROL, start ? 1 : 0,
                      reinterpret_cast<qintptr>(static_cast<CPropertyPage*>(this)));
-    PostWizButtons(0);
+    if (!start) {
+        // Every button off until the end of the search is dispatched.
+        PostWizButtons(0);
+    }
 }
 
 void CConnection::OnConnectButton() {

@@ -60,10 +60,12 @@ const CommandText kCommands[] = {
      "flow control unless --no-flow is given.\n"},
     {"apply", "store operation mode and UART setting as the wizard does (apply job)",
      " (--port COMn | --device PATH) [--port-baud RATE] [--port-parity P] [--port-stop S]"
-     " --mode N --baud RATE --parity P --stop S [--no-flow]",
+     " --mode N --baud RATE --parity P --stop S [--no-flow] [--verify]",
      "After 'apply', --baud, --parity and --stop are the module's new UART setting;\n"
      "the port's own settings go before the command or as --port-baud,\n"
-     "--port-parity and --port-stop.\n"},
+     "--port-parity and --port-stop. A module may show a new mode or flow control\n"
+     "in its status only after a restart: --verify restarts it, reads the status\n"
+     "at the new UART setting and fails when it shows other values.\n"},
     {"read-sreg", "read S-register N (S-register read job)",
      " (--port COMn | --device PATH) [PORT OPTIONS] N", ""},
     {"write-sreg", "write value V (0..65535) into S-register N",
@@ -276,6 +278,8 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
             ->type_name("S")
             ->required();
         sub->add_flag("--no-flow", out.noFlow, "no hardware flow control");
+        sub->add_flag("--verify", out.applyVerify,
+                      "afterwards restart the unit and check its status at the new setting");
     } else if (name == "pair") {
         AddPairOptions(sub, out.pairArgs);
         AddStationPairOptions(sub, out.station);

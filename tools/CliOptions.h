@@ -32,9 +32,10 @@ struct CliOptions {
     int applyParity = -1;
     int applyStopBits = -1;
     bool noFlow = false;
-    std::string address; // connect: 12 digits
-    int mode = 0;        // set-mode
-    int uartBaud = 0;    // set-uart
+    bool applyVerify = false; // apply: restart the unit and read its status back
+    std::string address;      // connect: 12 digits
+    int mode = 0;             // set-mode
+    int uartBaud = 0;         // set-uart
     int uartParity = 0;
     int uartStopBits = 0;
     int reg = 0; // read-sreg, write-sreg

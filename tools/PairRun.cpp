@@ -1,6 +1,7 @@
 #include "tools/PairRun.h"
 
 #include "flow/Address.h"
+#include "module/Catalogue.h"
 #include "module/Protocol.h"
 #include "tools/ExitCodes.h"
 
@@ -93,12 +94,20 @@ PairOutcome PairRun::Run() {
         }
         // The flow now waits for the user, as the wizard would with its
         // buttons.
-        const bool gone = m_last.code == RC_DEVICE_GONE;
-        if (step == STEP_CONNECTION && !gone && !m_view.OpenFailed() &&
+        const flow::Failure failure = m_flow.LastFailure();
+        const bool gone = failure == flow::Failure::DeviceGone;
+        if (step == STEP_CONNECTION && !gone && failure != flow::Failure::PortFailed &&
             m_connectAttempts < kConnectAttempts) {
             m_view.Print("connecting again");
             Connect();
             continue;
+        }
+        if (const std::string note = m_view.TakeNote(); !note.empty()) {
+            // A failure the module's own box told already, and what to do.
+            m_view.Print(note);
+            if (m_view.LastMessage().empty()) {
+                m_lastNote = note;
+            }
         }
         if (!m_view.HandedBack()) {
             return Finish(false, "the pairing stopped at step " + std::to_string(step + 1) +
@@ -118,9 +127,9 @@ PairOutcome PairRun::Run() {
             }
             continue;
         }
-        return Finish(false, m_view.LastMessage().empty()
-                                 ? "step " + std::to_string(step + 1) + " failed"
-                                 : m_view.LastMessage());
+        std::string error = m_view.LastMessage().empty() ? m_lastNote : m_view.LastMessage();
+        return Finish(false,
+                      error.empty() ? "step " + std::to_string(step + 1) + " failed" : error);
     }
 }
 
@@ -199,7 +208,6 @@ bool PairRun::Pump() {
         while (std::optional<JobResult> r = m_host.TakeResult()) {
             any = true;
             ++m_nResults;
-            m_last = *r;
             m_flow.OnJobResult(r->code, r->jobId);
         }
         if (any) {
@@ -228,24 +236,9 @@ bool PairRun::Unit1Listed() const {
 }
 
 void PairRun::Abort() {
-    // The flow is left out: after the user stopped the run nothing more may
-    // be stored, and the job under way ends as norvactl's single jobs do.
-    if (Outstanding() > 0) {
-        m_module.SignalJob(EV_ABORT);
-        std::optional<JobResult> r;
-        const Clock::time_point start = Clock::now();
-        while (!r && ElapsedMs(start) < kAbortGraceMs) {
-            std::array<Event*, 1> events{m_host.ResultEvent()};
-            WaitAny(events, kAbortGraceMs - ElapsedMs(start));
-            r = m_host.TakeResult();
-        }
-        if (r && r->code == RC_ABORTED &&
-            (r->jobId == JOB_CONNECT || r->jobId == JOB_SCAN || r->jobId == JOB_INQUIRY)) {
-            m_module.SignalJob(EV_CANCEL_CMD);
-            std::array<Event*, 1> events{m_host.ResultEvent()};
-            WaitAny(events, kAbortGraceMs);
-        }
-    }
+    // Nothing more may be stored after the user stopped the run: the flow
+    // ends the job under way and has the module drop a dial or search.
+    m_flow.Cancel(catalogue::kCancelJobTimeoutMs);
     m_module.ClosePort();
 }
 
@@ -280,10 +273,12 @@ void PairRun::Arrived(int from, int to) {
     case STEP_MODE:
         u2.stored = true;
         m_view.Print(StepText(from) + "unit 2 stored UART " + UartText(u2.uart) + " and mode 1");
+        PrintNote();
         break;
     case STEP_MODE1:
         u1.stored = true;
         m_view.Print(StepText(from) + "unit 1 stored UART " + UartText(u1.uart) + " and mode 2");
+        PrintNote();
         m_view.Print(StepText(STEP_MODE_SUCCESS) + "both units are configured");
         break;
     default:
@@ -303,6 +298,8 @@ void PairRun::Verify() {
                  m_setup.line[i].stopBits};
         u.stored = {m_setup.uart[i].baud, m_setup.uart[i].parity, m_setup.uart[i].stopBits};
         u.partner = m_outcome.unit[1 - i].address;
+        u.askedMode = m_outcome.unit[i].mode;
+        u.askedFlow = m_setup.uart[i].flowControl;
         units.push_back(u);
     }
     m_view.Print("verifying: restarting " +
@@ -317,17 +314,28 @@ void PairRun::Verify() {
     m_view.Print(m_outcome.verifyDetail);
 }
 
+void PairRun::PrintNote() {
+    if (const std::string note = m_view.TakeNote(); !note.empty()) {
+        m_view.Print(note);
+    }
+}
+
 int PairRun::FailureExit() const {
     if (Interrupted()) {
         return kExitInterrupted;
     }
-    if (m_view.OpenFailed() || m_last.code == RC_DEVICE_GONE) {
+    // What an outcome means is the flow's word; the exit status only names it.
+    switch (m_flow.LastFailure()) {
+    case flow::Failure::DeviceGone:
+    case flow::Failure::PortFailed:
         return kExitPortFailed;
+    case flow::Failure::NoAnswer:
+        return kExitNoAnswer;
+    case flow::Failure::Cancelled:
+        return kExitInterrupted;
+    default:
+        return kExitFailed;
     }
-    const bool silent =
-        (m_last.jobId == JOB_STATUS && (m_last.code == 0 || m_last.code == RC_TIMEOUT)) ||
-        (m_last.jobId == JOB_SCAN && m_last.code == RC_TIMEOUT);
-    return silent ? kExitNoAnswer : kExitFailed;
 }
 
 PairOutcome PairRun::Finish(bool ok, const std::string& error) {
@@ -335,7 +343,7 @@ PairOutcome PairRun::Finish(bool ok, const std::string& error) {
     m_outcome.ok = ok;
     m_outcome.step = m_view.ActiveStep() + 1;
     m_outcome.exitCode = ok ? kExitOk : FailureExit();
-    m_outcome.deviceGone = !ok && m_last.code == RC_DEVICE_GONE;
+    m_outcome.deviceGone = !ok && m_flow.LastFailure() == flow::Failure::DeviceGone;
     if (!ok) {
         m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
         if (m_outcome.exitCode == kExitNoAnswer) {

@@ -56,8 +56,6 @@ public:
     // The search ends after this long; the connect follows it.
     static constexpr int kSearchLimitMs = 30000;
     static constexpr int kConnectAttempts = 2;
-    // After Ctrl-C the job under way gets this long to end.
-    static constexpr int kAbortGraceMs = 5000;
     // One-port waiting: how often the port is tried for the other unit.
     static constexpr int kWaitUnitPollMs = 1000;
 
@@ -103,6 +101,8 @@ private:
     PairOutcome Finish(bool ok, const std::string& error);
     // --verify: restart the configured units and watch for their link.
     void Verify();
+    // Prints the flow's note on what the last apply confirmed, if any.
+    void PrintNote();
     int FailureExit() const;
     // --record: the attempt written before the first command, with the
     // units read first for the triage (an outcome when the pair is refused
@@ -125,8 +125,9 @@ private:
     flow::CPairingFlow m_flow{m_view};
     uint64_t m_nResults = 0;
     int m_connectAttempts = 0;
-    JobResult m_last{};
     bool m_stalled = false;
+    // A failure told only as a note (its box was the module's own).
+    std::string m_lastNote;
     PairOutcome m_outcome;
 };
 

@@ -21,8 +21,11 @@ bool PairView::Inform(const std::string& text) {
     return true;
 }
 
+void PairView::Note(const std::string& text) {
+    m_note = OneLine(text);
+}
+
 void PairView::ReportOpenFailure(const std::string& reason) {
-    m_openFailed = true;
     m_handedBack = true;
     m_lastMessage = "Serial port open failed." + (reason.empty() ? "" : " " + reason);
     Print(m_lastMessage);
@@ -43,7 +46,6 @@ flow::UartChoice PairView::UartOf(int step) const {
 
 void PairView::ClearFailure() {
     m_handedBack = false;
-    m_openFailed = false;
     m_lastMessage.clear();
 }
 

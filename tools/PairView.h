@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace norva::tools {
 
@@ -33,6 +34,8 @@ public:
     void ShowStep(int step) override { m_step = step; }
     bool Say(const std::string& text) override;
     bool Inform(const std::string& text) override;
+    // Kept until the run prints it after the step's own line.
+    void Note(const std::string& text) override;
     void ReportOpenFailure(const std::string& reason) override;
     void SetButtons(int flags) override;
     void BeginSearchDisplay() override { m_searching = true; }
@@ -52,7 +55,8 @@ public:
     // search or connect to be started again); cleared by the run.
     bool HandedBack() const { return m_handedBack; }
     const std::string& LastMessage() const { return m_lastMessage; }
-    bool OpenFailed() const { return m_openFailed; }
+    // The note not yet printed, and forgets it.
+    std::string TakeNote() { return std::exchange(m_note, std::string()); }
     void ClearFailure();
 
 private:
@@ -62,8 +66,8 @@ private:
     int m_step = flow::STEP_FIRST;
     bool m_searching = false;
     bool m_handedBack = false;
-    bool m_openFailed = false;
     std::string m_lastMessage;
+    std::string m_note;
 };
 
 } // namespace norva::tools

@@ -1,10 +1,11 @@
 #include "tools/Session.h"
 
+#include "flow/PairVerify.h"
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
-#include "module/ReadBack.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairView.h"
+#include "tools/ToolHost.h"
 
 #include <array>
 #include <cerrno>
@@ -299,10 +300,6 @@ int Session::Failure(int jobId, int code) {
     if (code == RC_TIMEOUT) {
         return NoAnswer("the module did not answer");
     }
-    if (jobId == JOB_APPLY && code == RC_NOT_STORED) {
-        m_error = NotStoredText(m_module);
-        return kExitFailed;
-    }
     m_error = m_opt.command + " failed: " + ResultName(jobId, code);
     return kExitFailed;
 }
@@ -430,21 +427,55 @@ int Session::Apply() {
         last = *r;
         flow.OnJobResult(r->code, r->jobId);
     }
-    const bool readBack =
-        last.jobId == JOB_APPLY &&
-        (last.code == RC_DONE ||
-         (last.code == RC_NOT_STORED && (m_module.m_nNotStored.load() & NOT_STORED_UNREAD) == 0));
-    if (readBack) {
-        // What the module reported after the commands: a script sees what
-        // was not stored.
-        m_report.SetStatus(m_module.m_info.Snapshot());
+    if (const std::string note = view.TakeNote(); !note.empty()) {
+        view.Print(note);
     }
     const bool ok = view.ActiveStep() == flow::STEP_MODE1;
+    if (ok && m_module.LastConfirmation().statusRead) {
+        // What the module reported after the commands.
+        m_report.SetStatus(m_module.m_info.Snapshot());
+    }
+    if (ok && m_opt.applyVerify) {
+        return VerifyApplied(setup);
+    }
     const int rc = Finish(last.jobId, last.code, ok);
     if (rc == kExitFailed && !view.LastMessage().empty()) {
         m_error = view.LastMessage();
     }
     return rc;
+}
+
+// apply --verify: the unit restarts so that the stored settings take effect,
+// and its status at the new UART setting must show them.
+int Session::VerifyApplied(const PairSetup& setup) {
+    m_module.ClosePort();
+    flow::UnitToVerify unit;
+    unit.unit = 2;
+    unit.comPort = setup.line[1].port;
+    unit.devicePath = setup.line[1].device;
+    unit.now = {static_cast<int>(setup.line[1].baud), setup.line[1].parity, setup.line[1].stopBits};
+    unit.stored = {setup.uart[1].baud, setup.uart[1].parity, setup.uart[1].stopBits};
+    unit.askedMode = m_opt.applyMode;
+    unit.askedFlow = setup.uart[1].flowControl;
+    const flow::UnitVerifyResult r = flow::CheckStoredAfterRestart(unit, m_signals.Signalled(), {});
+    if (r.outcome == flow::VerifyOutcome::Cancelled) {
+        return kExitInterrupted;
+    }
+    if (r.Verified()) {
+        std::fprintf(stderr, "norvactl: after a restart the status shows mode %d%s\n", r.mode,
+                     r.flow < 0 ? "" : (r.flow != 0 ? " and HWFC" : " and NoFC"));
+        return Finish(JOB_APPLY, RC_DONE, true);
+    }
+    // The result line says what the apply did; the error, what the restart showed.
+    const bool notStored = r.outcome == flow::VerifyOutcome::NotStored;
+    Finish(JOB_APPLY, notStored ? RC_NOT_STORED : RC_DONE, true);
+    m_error = OneLine(flow::DescribeUnitResult(r));
+    if (notStored) {
+        return kExitFailed;
+    }
+    const bool portFailed = r.outcome == flow::VerifyOutcome::CannotOpen ||
+                            r.outcome == flow::VerifyOutcome::DeviceGone;
+    return portFailed ? kExitPortFailed : kExitNoAnswer;
 }
 
 // Transactions that have no job of their own run on this thread, the way the

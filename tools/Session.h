@@ -45,6 +45,7 @@ private:
     int Status();
     int Disconnect();
     int Apply();
+    int VerifyApplied(const PairSetup& setup);
     int Inquiry();
     int SimpleJob(int slot, int jobId);
     int Direct();

@@ -20,6 +20,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStackedWidget>
@@ -116,6 +117,12 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     connect(m_finishButton, &QPushButton::clicked, this, &CSerialSheet::PressFinish);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("stepNote"));
+    m_note->setWordWrap(true);
+    m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_note->hide();
+
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
@@ -128,6 +135,7 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     buttons->addWidget(m_cancelButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_stack, 1);
+    layout->addWidget(m_note);
     layout->addWidget(line);
     layout->addLayout(buttons);
 
@@ -144,6 +152,15 @@ CSerialSheet::~CSerialSheet() {
 
 CSerialSheet* CSerialSheet::MainSheet() {
     return g_mainSheet;
+}
+
+void CSerialSheet::ShowNote(const QString& text) {
+    m_note->setText(text);
+    m_note->setVisible(!text.isEmpty());
+}
+
+QString CSerialSheet::Note() const {
+    return m_note->text();
 }
 
 void CSerialSheet::AddPage(CPropertyPage* page) {
@@ -211,7 +228,7 @@ void CSerialSheet::OnDestroy() {
     }
     if (m_pModule) {
         if (connecting) {
-            m_flow.CancelConnectAttempt();
+            m_flow.Cancel(kCloseCancelMs);
         }
         if (m_pHost) {
             m_pHost->SetModule(nullptr);
@@ -260,6 +277,9 @@ bool CSerialSheet::SetActivePage(int index) {
 bool CSerialSheet::SetActivePage(CPropertyPage* page) {
     if (page == nullptr || GetPageIndex(page) < 0) {
         return false;
+    }
+    if (m_stack->currentWidget() != page) {
+        ShowNote(QString());
     }
     m_stack->setCurrentWidget(page);
     setWindowTitle(page->Caption().isEmpty() ? m_strCaption : page->Caption());

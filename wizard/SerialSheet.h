@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+class QLabel;
 class QPushButton;
 class QStackedWidget;
 
@@ -88,6 +89,9 @@ public:
     QPushButton* NextButton() const { return m_nextButton; }
     QPushButton* FinishButton() const { return m_finishButton; }
     QPushButton* CancelButton() const { return m_cancelButton; }
+    // A line of news under the page (empty hides it); a step change clears it.
+    void ShowNote(const QString& text);
+    QString Note() const;
     // What the buttons do: the page's hook decides, the sheet moves.
     void PressBack();
     void PressNext();
@@ -161,6 +165,7 @@ private:
 
     std::vector<CPropertyPage*> m_pages;
     QStackedWidget* m_stack = nullptr;
+    QLabel* m_note = nullptr;
     QPushButton* m_backButton = nullptr;
     QPushButton* m_nextButton = nullptr;
     QPushButton* m_finishButton = nullptr;

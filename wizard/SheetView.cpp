@@ -45,6 +45,10 @@ bool CSheetView::Inform(const std::string& text) {
     return Show(m_sheet, text, false);
 }
 
+void CSheetView::Note(const std::string& text) {
+    m_sheet.ShowNote(QString::fromStdString(text));
+}
+
 void CSheetView::ReportOpenFailure(const std::string& reason) {
     ShowFailure(QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)),
                 QString::fromStdString(reason));

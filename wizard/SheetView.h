@@ -15,6 +15,7 @@ public:
     void ShowStep(int step) override;
     bool Say(const std::string& text) override;
     bool Inform(const std::string& text) override;
+    void Note(const std::string& text) override;
     void ReportOpenFailure(const std::string& reason) override;
     void SetButtons(int flags) override;
     void BeginSearchDisplay() override;

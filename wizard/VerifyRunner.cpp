@@ -73,6 +73,8 @@ std::vector<flow::UnitToVerify> CVerifyRunner::UnitsOf(const CSerialSheet& sheet
     u1.now = LineOf(s1.m_nBaudRate, s1.m_nParity, s1.m_nStopBits);
     u1.stored = LineOf(mode1->m_nBaudRate, mode1->m_nParity, mode1->m_nStopBits);
     u1.partner = sheet.Unit2Address();
+    u1.askedMode = 2;
+    u1.askedFlow = mode1->m_bFlowControl;
     if (s1.m_nPort == s2.m_nPort) {
         return {u1};
     }
@@ -82,6 +84,8 @@ std::vector<flow::UnitToVerify> CVerifyRunner::UnitsOf(const CSerialSheet& sheet
     u2.now = LineOf(s2.m_nBaudRate, s2.m_nParity, s2.m_nStopBits);
     u2.stored = LineOf(mode2->m_nBaudRate, mode2->m_nParity, mode2->m_nStopBits);
     u2.partner = sheet.Unit1Address();
+    u2.askedMode = 1;
+    u2.askedFlow = mode2->m_bFlowControl;
     return {u1, u2};
 }
 
@@ -145,7 +149,12 @@ void CVerifyRunner::OnResult(const flow::VerifyResult& result) {
         details += (details.isEmpty() ? QString() : QStringLiteral("\n")) +
                    QString::fromStdString(flow::DescribeUnitResult(u));
     }
-    ShowMessage(Text(result.Verified() ? IDS_VERIFY_PAIR_OK : IDS_VERIFY_PAIR_NOT), details);
+    if (result.Verified()) {
+        ShowMessage(Text(IDS_VERIFY_PAIR_OK), details);
+    } else {
+        // Like every failure's box, it offers to save the log.
+        ShowFailure(Text(IDS_VERIFY_PAIR_NOT), details);
+    }
     emit Finished(result.Verified());
 }
 

@@ -70,23 +70,20 @@ constexpr Entry kTable[] = {
      "찾기를 중지했습니다. 다시 시작하려면 자동 찾기를 눌러 주십시오."},
     {IDS_DETECT_NO_PORT, "Choose a serial port first, then press Detect.",
      "먼저 시리얼 포트를 선택한 후 자동 찾기를 눌러 주십시오."},
-    {IDS_MODE_NOT_STORED,
-     "Norva-BX acknowledged operation mode %s, but its status still shows mode %s: the mode was "
-     "not stored.",
-     "Norva-BX가 동작 모드 %s 설정에 응답했지만 상태는 여전히 모드 %s입니다: 모드가 저장되지 "
-     "않았습니다."},
-    {IDS_FLOW_ON_NOT_STORED,
-     "Norva-BX acknowledged hardware flow control on, but its status shows it off: flow control "
-     "was not stored.",
-     "Norva-BX가 하드웨어 흐름 제어 켜기에 응답했지만 상태는 꺼짐입니다: 흐름 제어가 저장되지 "
-     "않았습니다."},
-    {IDS_FLOW_OFF_NOT_STORED,
-     "Norva-BX acknowledged hardware flow control off, but its status shows it on: flow control "
-     "was not stored.",
-     "Norva-BX가 하드웨어 흐름 제어 끄기에 응답했지만 상태는 켜짐입니다: 흐름 제어가 저장되지 "
-     "않았습니다."},
-    {IDS_NOT_STORED_RETRY, "Check the module, then press Next to store the settings again.",
-     "모듈을 확인한 후 다음을 눌러 설정을 다시 저장해 주십시오."},
+    {IDS_APPLY_CONFIRMATION,
+     "%s stored the settings. Confirmed by its status now: %s. Confirmed at the next restart "
+     "(Verify): %s.",
+     "%s에 설정을 저장했습니다. 지금 상태로 확인됨: %s. 다음 재시작 때 확인됨(연결 확인): %s."},
+    {IDS_APPLY_STATUS_UNREAD,
+     "nothing (no status could be read; the unit may use the new UART setting already)",
+     "없음(상태를 읽을 수 없음. 장치가 이미 새 UART 설정을 사용 중일 수 있음)"},
+    {IDS_APPLY_NOTHING_SHOWN, "nothing (this unit shows new settings after a restart)",
+     "없음(이 장치는 재시작 후에 새 설정을 표시함)"},
+    {IDS_HANGUP_FAILED,
+     "Norva-BX stays connected and does not hang up. Switch the other unit off, then press Next "
+     "to try again.",
+     "Norva-BX가 연결을 끊지 않습니다. 다른 장치의 전원을 끈 후 다음을 눌러 다시 시도해 "
+     "주십시오."},
     {IDS_SAVE_LOG, "Save log...", "로그 저장..."},
     {IDS_SAVE_LOG_TITLE, "Save the session log", "세션 로그 저장"},
     {IDS_SAVE_LOG_FAILED, "The log could not be written to %s: %s.",
@@ -113,8 +110,10 @@ constexpr Entry kTable[] = {
     {IDS_VERIFY_WRONG_PARTNER, "%s (%s): not verified: linked with %s, not with its partner %s.",
      "%s (%s): 확인 안 됨: %s와 연결되었습니다 (상대 장치는 %s)."},
     {IDS_VERIFY_PARTNER_UNNAMED,
-     "%s (%s): not verified: the unit reported a link but not the address it linked with.",
-     "%s (%s): 확인 안 됨: 연결은 보고되었지만 연결된 주소가 없습니다."},
+     "%s (%s): not verified: the unit reported a link without naming its partner, and data sent "
+     "through it did not reach the partner.",
+     "%s (%s): 확인 안 됨: 연결은 보고되었지만 상대 주소가 없고, 보낸 데이터가 상대 장치에 "
+     "도착하지 않았습니다."},
     {IDS_VERIFY_DEVICE_GONE,
      "%s (%s): not verified: the connection was lost (%s). Check the cable.",
      "%s (%s): 확인 안 됨: 연결이 끊어졌습니다 (%s). 케이블을 확인해 주십시오."},
@@ -122,6 +121,13 @@ constexpr Entry kTable[] = {
     {IDS_VERIFY_BUTTON, "&Verify", "연결 확인(&V)"},
     {IDS_VERIFY_PROGRESS, "Restarting the units and waiting for their link...",
      "장치를 재시작하고 연결을 기다리는 중..."},
+    {IDS_VERIFY_UNIT_LINKED, "%s (%s): verified, linked (the unit does not name its partner).",
+     "%s (%s): 확인됨, 연결됨(장치가 상대 주소를 알려 주지 않음)."},
+    {IDS_VERIFY_NOT_STORED,
+     "%s (%s): not verified: after a restart its status shows %s, not %s as stored. Store the "
+     "settings again.",
+     "%s (%s): 확인 안 됨: 재시작 후 상태는 %s이며 저장한 %s이(가) 아닙니다. 설정을 다시 저장해 "
+     "주십시오."},
     {IDS_PRINT_LABEL, "Print label\u2026", "라벨 인쇄\u2026"},
     {IDS_PRINT_LABEL_FAILED, "The label could not be made: %s.", "라벨을 만들 수 없습니다: %s."},
     {IDS_PAIR_REFUSED,

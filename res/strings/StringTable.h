@@ -34,11 +34,11 @@ enum StringId : int {
     IDS_DETECT_IN_USE = 214,   // %s: the port
     IDS_DETECT_STOPPED = 215,  //
     IDS_DETECT_NO_PORT = 216,  //
-    // What the apply did not store, and the session log.
-    IDS_MODE_NOT_STORED = 220,     // %s: the mode asked, %s: the mode read back
-    IDS_FLOW_ON_NOT_STORED = 221,  //
-    IDS_FLOW_OFF_NOT_STORED = 222, //
-    IDS_NOT_STORED_RETRY = 223,    //
+    // What the status showed after an apply, and the session log.
+    IDS_APPLY_CONFIRMATION = 220,  // %s: the unit, %s: shown now, %s: shown after a restart
+    IDS_APPLY_STATUS_UNREAD = 221, //
+    IDS_APPLY_NOTHING_SHOWN = 222, //
+    IDS_HANGUP_FAILED = 223,       //
     IDS_SAVE_LOG = 224,            // a button
     IDS_SAVE_LOG_TITLE = 225,      // the file dialog's title
     IDS_SAVE_LOG_FAILED = 226,     // %s: the path, %s: the reason
@@ -56,6 +56,8 @@ enum StringId : int {
     IDS_VERIFY_CANCELLED = 249,       //
     IDS_VERIFY_BUTTON = 250,          //
     IDS_VERIFY_PROGRESS = 251,        //
+    IDS_VERIFY_NOT_STORED = 252,      // %s: what the status shows, %s: what was stored
+    IDS_VERIFY_UNIT_LINKED = 253,     //
     // The pairing station.
     IDS_PRINT_LABEL = 260,        // a button
     IDS_PRINT_LABEL_FAILED = 261, // %s: the reason

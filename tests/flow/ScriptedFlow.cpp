@@ -45,6 +45,7 @@ void ScriptedController::SetScan(int mode, int timeMs) {
 }
 
 void ScriptedController::SetApply(int mode, const UartChoice& uart) {
+    applied = {mode, uart.baud, uart.parity, uart.stopBits, uart.flowControl};
     m_log.Add("apply-args mode " + std::to_string(mode) + " " + std::to_string(uart.baud) +
               " flow " + std::to_string(uart.flowControl));
 }
@@ -73,8 +74,8 @@ void ScriptedController::Pause(int ms) {
     m_log.Add("pause " + std::to_string(ms));
 }
 
-void ScriptedController::CancelConnect(int timeoutMs) {
-    m_log.Add("cancel-connect " + std::to_string(timeoutMs));
+void ScriptedController::StopAndCancel(int timeoutMs) {
+    m_log.Add("stop and cancel " + std::to_string(timeoutMs));
 }
 
 void RecordingView::ShowStep(int s) {
@@ -90,6 +91,10 @@ bool RecordingView::Say(const std::string& text) {
 bool RecordingView::Inform(const std::string& text) {
     m_log.Add("inform \"" + text + "\"");
     return runGoesOn;
+}
+
+void RecordingView::Note(const std::string& text) {
+    m_log.Add("note \"" + text + "\"");
 }
 
 void RecordingView::ReportOpenFailure(const std::string& reason) {

@@ -29,6 +29,7 @@ public:
     void Signal(int slot) override;
     void SetScan(int mode, int timeMs) override;
     void SetApply(int mode, const UartChoice& uart) override;
+    StoredSettings Applied() const override { return applied; }
     std::string TargetAddress() const override { return target; }
     std::string Address() const override { return address; }
     int OpMode() const override { return opMode; }
@@ -37,12 +38,14 @@ public:
     int CurOp() const override { return curOp; }
     void SetCurOp(int op) override;
     bool FlowNotStored() const override { return flowNotStored; }
+    bool FirmwareBoxShown() const override { return firmwareBoxShown; }
+    ApplyConfirmation Confirmation() const override { return confirmation; }
+    int StatusFailure() const override { return statusFailure; }
     std::string GoneReason() const override { return "/dev/ttyUSB0 was disconnected"; }
-    std::string NotStoredText() const override { return "mode 1 was not stored"; }
     int ReturnOnline() override;
     int SetOpMode(int timeoutMs, int mode) override;
     void Pause(int ms) override;
-    void CancelConnect(int timeoutMs) override;
+    void StopAndCancel(int timeoutMs) override;
 
     bool portOpen = false;
     bool openFails = false;
@@ -52,6 +55,10 @@ public:
     int link = LINK_STANDBY;
     int curOp = OP_NONE;
     bool flowNotStored = false;
+    bool firmwareBoxShown = false;
+    StoredSettings applied;
+    ApplyConfirmation confirmation{true, true, true, true};
+    int statusFailure = STATUS_NO_ANSWER;
 
 private:
     Transcript& m_log;
@@ -65,6 +72,7 @@ public:
     void ShowStep(int s) override;
     bool Say(const std::string& text) override;
     bool Inform(const std::string& text) override;
+    void Note(const std::string& text) override;
     void ReportOpenFailure(const std::string& reason) override;
     void SetButtons(int flags) override;
     void BeginSearchDisplay() override;

@@ -153,18 +153,133 @@ TEST_F(FlowTest, InquiryResults) {
 }
 
 TEST_F(FlowTest, ApplyResults) {
-    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DONE), "step 8");
-    EXPECT_EQ(Result(STEP_MODE1, JOB_APPLY, RC_DONE), "step 9");
+    module.applied = {1, 9600, 0, 0, 1};
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DONE),
+              "step 8; note \"Norva-BX02 stored the settings. Confirmed by its status now: "
+              "operation mode 1 and hardware flow control on. Confirmed at the next restart "
+              "(Verify): UART 9600,N,1.\"");
     EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_OK), "");
-    // Acknowledged but not kept: the step is not done.
-    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_NOT_STORED),
-              Said("mode 1 was not stored") + "; buttons NEXT");
     module.curOp = OP_SET_UART;
     EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_ERROR),
               Said(ApplyFailureText(OP_SET_UART)) + "; buttons NEXT");
-    // Old firmware kept flow control on: the step is not done.
+    EXPECT_EQ(flow.LastFailure(), Failure::Refused);
+}
+
+// A unit may show a new mode or flow control only after its next restart, or
+// already listen at the new UART setting: what the status shows right after
+// the apply is news, and the step goes on whatever it shows.
+TEST_F(FlowTest, AStatusThatDoesNotShowTheSettingsYetIsNoFailure) {
+    // Even parity, two stop bits, no flow control.
+    module.applied = {2, 115200, 2, 2, 0};
+    module.confirmation = {true, false, false, true};
+    EXPECT_EQ(Result(STEP_MODE1, JOB_APPLY, RC_DONE),
+              "step 9; note \"Norva-BX01 stored the settings. Confirmed by its status now: "
+              "nothing (this unit shows new settings after a restart). Confirmed at the next "
+              "restart (Verify): UART 115200,E,2 and operation mode 2 and hardware flow control "
+              "off.\"");
+    module.applied.mode = 1;
+    module.confirmation = {true, true, false, true};
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DONE),
+              "step 8; note \"Norva-BX02 stored the settings. Confirmed by its status now: "
+              "operation mode 1. Confirmed at the next restart (Verify): UART 115200,E,2 and "
+              "hardware flow control off.\"");
+    module.confirmation = {false, false, false, true};
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DONE),
+              "step 8; note \"Norva-BX02 stored the settings. Confirmed by its status now: "
+              "nothing (no status could be read; the unit may use the new UART setting "
+              "already). Confirmed at the next restart (Verify): UART 115200,E,2 and operation "
+              "mode 1 and hardware flow control off.\"");
+    EXPECT_EQ(flow.LastFailure(), Failure::None);
+
+    SetUiLanguage(UiLanguage::Korean);
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_DONE),
+              "step 8; note \"Norva-BX02에 설정을 저장했습니다. 지금 상태로 확인됨: 없음(상태를 "
+              "읽을 수 없음. 장치가 이미 새 UART 설정을 사용 중일 수 있음). 다음 재시작 때 "
+              "확인됨(연결 확인): UART 115200,E,2, 동작 모드 1, 하드웨어 흐름 제어 꺼짐.\"");
+}
+
+// Old firmware keeps RTS/CTS when asked to turn it off: the step is not done,
+// and the user hears it once, from the firmware box where that was shown.
+TEST_F(FlowTest, FlowControlThatOldFirmwareKeepsIsToldOnce) {
     module.flowNotStored = true;
     EXPECT_EQ(Result(STEP_MODE1, JOB_APPLY, RC_DONE), Said(IDS_FLOW_NOT_STORED) + "; buttons NEXT");
+    EXPECT_EQ(flow.LastFailure(), Failure::NotStored);
+    module.firmwareBoxShown = true;
+    EXPECT_EQ(Result(STEP_MODE1, JOB_APPLY, RC_DONE),
+              "note \"" + LoadString(IDS_FLOW_NOT_STORED) + "\"; buttons NEXT");
+}
+
+// A front end that turns failures into a status of its own asks the flow.
+TEST_F(FlowTest, EachFailureSaysWhatItMeans) {
+    const struct {
+        int step, jobId, code;
+        Failure failure;
+    } cases[] = {
+        {STEP_FIRST, JOB_STATUS, 0, Failure::NoAnswer},
+        {STEP_FIRST, JOB_STATUS, RC_TIMEOUT, Failure::NoAnswer},
+        {STEP_FIRST, JOB_STATUS, RC_OVERFLOW, Failure::NoAnswer},
+        {STEP_SCAN, JOB_SCAN, RC_TIMEOUT, Failure::NoAnswer},
+        {STEP_SCAN, JOB_SCAN, RC_OVERFLOW, Failure::NoAnswer},
+        {STEP_SCAN, JOB_SCAN, RC_ERROR, Failure::Refused},
+        {STEP_CONNECTION, JOB_CONNECT, RC_ERROR, Failure::Refused},
+        {STEP_CONNECTION, JOB_INQUIRY, RC_DEVICE_GONE, Failure::DeviceGone},
+        {STEP_MODE, JOB_APPLY, RC_ERROR, Failure::Refused},
+    };
+    for (const auto& c : cases) {
+        Result(c.step, c.jobId, c.code);
+        EXPECT_EQ(flow.LastFailure(), c.failure) << c.jobId << " " << c.code;
+    }
+    module.statusFailure = STATUS_REFUSED;
+    Result(STEP_FIRST, JOB_STATUS, 0);
+    EXPECT_EQ(flow.LastFailure(), Failure::Refused);
+    flow.Next(STEP_FIRST);
+    EXPECT_EQ(flow.LastFailure(), Failure::None) << "a user action starts afresh";
+    module.openFails = true;
+    flow.Next(STEP_FIRST);
+    EXPECT_EQ(flow.LastFailure(), Failure::PortFailed);
+}
+
+// status (linked) -> hang-up -> fails -> status (linked) -> ... ends after a
+// bounded number of rounds with a way on for the user.
+TEST_F(FlowTest, ALinkThatWillNotHangUpIsToldAfterTwoRounds) {
+    module.link = LINK_CONNECTED;
+    const std::string hangUp = "ATO; pause 100; job DISCONNECT";
+    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), hangUp);
+    EXPECT_EQ(Result(STEP_MODE1, JOB_DISCONNECT, RC_TIMEOUT), "job STATUS");
+    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), hangUp);
+    EXPECT_EQ(Result(STEP_MODE1, JOB_ESCAPE, RC_TIMEOUT), "job STATUS");
+    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), Said(IDS_HANGUP_FAILED) + "; buttons NEXT");
+    EXPECT_EQ(flow.LastFailure(), Failure::Refused);
+    // Next starts the rounds afresh.
+    EXPECT_EQ(NextOn(STEP_FIRST), "close; open COM33; job STATUS");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), hangUp);
+}
+
+// Cancelling the run: a dial, search or scan whose result has not come is
+// stopped and cancelled in the module; results after that change nothing.
+TEST_F(FlowTest, CancelEndsWhatTheModuleWasStillDoing) {
+    NextOn(STEP_SEARCH);
+    log.Take();
+    flow.Cancel(5000);
+    EXPECT_EQ(log.Take(), "stop and cancel 5000");
+    EXPECT_EQ(flow.LastFailure(), Failure::Cancelled);
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_STOPPED), "");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_INQUIRY, RC_ABORTED), "");
+    EXPECT_EQ(NextOn(STEP_FIRST), "");
+}
+
+TEST_F(FlowTest, CancelLeavesAFinishedOrNonLinkJobAlone) {
+    NextOn(STEP_SEARCH);
+    Result(STEP_CONNECTION, JOB_INQUIRY, RC_DONE);
+    flow.Cancel(5000);
+    EXPECT_EQ(log.Take(), "");
+    CPairingFlow other(view);
+    other.Attach(&module);
+    view.step = STEP_MODE;
+    other.Next(STEP_MODE);
+    log.Take();
+    other.Cancel(5000);
+    EXPECT_EQ(log.Take(), "") << "the caller's close stops the apply";
 }
 
 TEST_F(FlowTest, AVanishedDeviceIsReportedOnceWhateverTheJob) {

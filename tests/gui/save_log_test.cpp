@@ -3,9 +3,9 @@
 // failure's box, and a file that cannot be written is told with its reason.
 
 #include "SimSheetFixture.h"
-#include "res/strings/StringTable.h"
 #include "pages/MessageService.h"
 #include "pages/SheetMessages.h"
+#include "res/strings/StringTable.h"
 #include "wizard/SessionLog.h"
 
 #include <QApplication>
@@ -104,10 +104,13 @@ TEST_F(SaveLogTest, StepNineWritesTheSessionThroughTheFileDialog) {
     EXPECT_TRUE(messages.At(messages.Count() - 1).actionLabel.isEmpty());
 }
 
-// Unit 2 acknowledges mode 1 and keeps mode 0: the box names it, stays on
-// step 7 with Next, and offers the log; a path that cannot be written is
-// told with its reason and offered again.
-TEST_F(SaveLogTest, ANotStoredModeIsToldAndItsBoxOffersTheLog) {
+// Unit 2 acknowledges mode 1 and keeps mode 0. Right after the apply that
+// looks the same as a unit that shows new settings only after a restart: the
+// steps go on, and the page says what the restart will confirm. Verify
+// restarts the units and names the mode shown against the one stored; its
+// box offers the log, and a path that cannot be written is told and offered
+// again.
+TEST_F(SaveLogTest, AModeTheUnitDidNotKeepIsFoundByVerifyAndItsBoxOffersTheLog) {
     StartSim([](sim::SimOptions& o) { o.unit[1].keepMode = true; });
     ThroughStepSix();
     const QString bad = out.filePath(QStringLiteral("no-such-dir/session.log"));
@@ -124,15 +127,26 @@ TEST_F(SaveLogTest, ANotStoredModeIsToldAndItsBoxOffersTheLog) {
 
     S().PressNext();
     S().PressNext();
-    ASSERT_TRUE(WaitForMessages(1, 2 * kJobMs));
-    ASSERT_TRUE(PumpUntil([&] { return messages.Count() >= 3; }, 1000));
+    ASSERT_TRUE(WaitForPage(S().Mode1Page(), 2 * kJobMs));
+    EXPECT_TRUE(S().Note().contains(QStringLiteral("Norva-BX02 stored the settings.")))
+        << S().Note().toStdString();
+    EXPECT_TRUE(S().Note().contains(QStringLiteral(
+        "Confirmed at the next restart (Verify): UART 9600,N,1 and operation mode 1")))
+        << S().Note().toStdString();
+    S().PressNext();
+    ASSERT_TRUE(WaitForPage(S().ModeSuccessPage()));
+    const size_t before = messages.Count();
+    S().ModeSuccessPage()->m_btnVerify->click();
+    ASSERT_TRUE(WaitForMessages(before + 3));
 
-    const ShownBox notStored = messages.At(0);
-    EXPECT_TRUE(
-        notStored.text.contains(QStringLiteral("mode 1, but its status still shows mode 0")))
-        << notStored.text.toStdString();
+    const ShownBox notStored = messages.At(before);
+    EXPECT_EQ(notStored.text, Text(IDS_VERIFY_PAIR_NOT));
+    EXPECT_TRUE(notStored.informative.contains(
+        QStringLiteral("after a restart its status shows operation mode 0, not operation mode 1 "
+                       "as stored")))
+        << notStored.informative.toStdString();
     EXPECT_EQ(notStored.actionLabel, Text(IDS_SAVE_LOG));
-    const ShownBox failed = messages.At(1);
+    const ShownBox failed = messages.At(before + 1);
     EXPECT_TRUE(failed.text.startsWith(QString::fromStdString(
         FormatString(IDS_SAVE_LOG_FAILED, {bad.toStdString(), ""}).substr(0, 20))))
         << failed.text.toStdString();
@@ -141,9 +155,6 @@ TEST_F(SaveLogTest, ANotStoredModeIsToldAndItsBoxOffersTheLog) {
         << failed.text.toStdString();
     EXPECT_EQ(failed.actionLabel, Text(IDS_SAVE_LOG));
     EXPECT_TRUE(ReadAll(good).contains(QStringLiteral("> \"AT+BTMODE,1\\r\"")));
-
-    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ModePage()));
-    EXPECT_TRUE(PumpUntil([&] { return (S().WizardButtons() & PSWIZB_NEXT) != 0; }, 1000));
     EXPECT_EQ(simulator->Snapshot(2).mode, 0);
     EXPECT_TRUE(HomeIsEmpty());
 }

@@ -184,33 +184,55 @@ TEST(NorvactlPairing, ApplyOnOldFirmwareFallsBackToTheShortUartForm) {
     simulator.Stop();
 }
 
-// A unit that answers OK but keeps its old mode or flow control: apply says
-// what was not stored and fails, in the JSON as well; the status there is
-// the one read back.
-TEST(NorvactlPairing, ApplyThatTheUnitDidNotStoreFails) {
+// A unit that answers OK but keeps its old mode or flow control looks, right
+// after the apply, like a unit that shows new settings only after a restart:
+// apply succeeds and says what the restart confirms. --verify restarts the
+// unit and fails naming what its status shows there, in the JSON as well.
+TEST(NorvactlPairing, ApplyVerifyFindsWhatTheUnitDidNotStore) {
     sim::SimOptions options;
     options.unit[0].keepMode = true;
     options.unit[1].keepFlow = true;
     sim::Simulator simulator(options);
     std::string error;
     ASSERT_TRUE(simulator.Start(&error)) << error;
+    const std::vector<std::string> mode2 = {"apply",  "--device", simulator.DevicePath(1),
+                                            "--mode", "2",        "--baud",
+                                            "9600",   "--parity", "none",
+                                            "--stop", "1"};
 
-    const ToolRun mode = Norvactl({"apply", "--device", simulator.DevicePath(1), "--mode", "2",
-                                   "--baud", "9600", "--parity", "none", "--stop", "1", "--json"});
+    const ToolRun applied = Norvactl(mode2);
+    EXPECT_EQ(applied.exitCode, 0) << applied.out << applied.err;
+    EXPECT_TRUE(Contains(applied.out, "result: RC_DONE (6)")) << applied.out;
+    EXPECT_TRUE(Contains(applied.err, "Confirmed at the next restart (Verify): UART 9600,N,1 "
+                                      "and operation mode 2"))
+        << applied.err;
+
+    std::vector<std::string> verified = mode2;
+    verified.insert(verified.end(), {"--verify", "--json"});
+    const ToolRun mode = Norvactl(verified);
     EXPECT_EQ(mode.exitCode, 1) << mode.out << mode.err;
     EXPECT_TRUE(Contains(mode.out, "\"ok\":false")) << mode.out;
     EXPECT_TRUE(Contains(mode.out, "\"result_name\":\"RC_NOT_STORED\"")) << mode.out;
-    EXPECT_TRUE(Contains(mode.out, "\"mode\":0")) << mode.out;
-    EXPECT_TRUE(Contains(mode.out, "mode 2, but its status still shows mode 0")) << mode.out;
-    EXPECT_TRUE(Contains(mode.err, "the mode was not stored")) << mode.err;
+    EXPECT_TRUE(Contains(mode.err, "after a restart its status shows operation mode 0, not "
+                                   "operation mode 2 as stored"))
+        << mode.err;
+    EXPECT_EQ(simulator.Snapshot(1).restarts, 1);
 
     const ToolRun flow =
         Norvactl({"apply", "--device", simulator.DevicePath(2), "--mode", "1", "--baud", "9600",
-                  "--parity", "none", "--stop", "1", "--no-flow"});
+                  "--parity", "none", "--stop", "1", "--no-flow", "--verify"});
     EXPECT_EQ(flow.exitCode, 1) << flow.out << flow.err;
     EXPECT_TRUE(Contains(flow.out, "result: RC_NOT_STORED (12)")) << flow.out;
-    EXPECT_TRUE(Contains(flow.err, "flow control was not stored")) << flow.err;
-    EXPECT_FALSE(Contains(flow.err, "mode was not stored")) << flow.err;
+    EXPECT_TRUE(Contains(flow.err, "shows hardware flow control on, not hardware flow control "
+                                   "off as stored"))
+        << flow.err;
+    EXPECT_FALSE(Contains(flow.err, "shows operation mode")) << flow.err;
+
+    const ToolRun kept =
+        Norvactl({"apply", "--device", simulator.DevicePath(2), "--mode", "1", "--baud", "9600",
+                  "--parity", "none", "--stop", "1", "--verify"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.out << kept.err;
+    EXPECT_TRUE(Contains(kept.err, "after a restart the status shows mode 1 and HWFC")) << kept.err;
     EXPECT_EQ(simulator.Snapshot(2).mode, 1);
     simulator.Stop();
 }
