@@ -8,9 +8,11 @@
 #include <soci/sqlite3/soci-sqlite3.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 
 namespace norva::station {
 namespace {
@@ -28,6 +30,32 @@ std::string SqliteConnect(const std::string& path) {
         quoted = "\"" + path + "\"";
     }
     return "db=" + quoted + " timeout=" + std::to_string(kBusySeconds);
+}
+
+bool Busy(const std::exception& e) {
+    const std::string text = e.what();
+    return text.find("locked") != std::string::npos || text.find("busy") != std::string::npos;
+}
+
+// Readers never wait for a writer, and writers of several processes queue on
+// the busy time-out. Switching a new file to WAL needs it to itself: while
+// another process holds it, SQLite answers busy at once rather than wait
+// (its guard against deadlock), so the switch is tried again for as long as
+// a writer would wait.
+void SetWal(soci::session& sql) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kBusySeconds);
+    for (;;) {
+        try {
+            std::string mode;
+            sql << "PRAGMA journal_mode = WAL", soci::into(mode);
+            return;
+        } catch (const std::exception& e) {
+            if (!Busy(e) || std::chrono::steady_clock::now() >= until) {
+                throw;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 } // namespace
@@ -106,11 +134,8 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
     try {
         if (target.engine == Engine::SQLite) {
             sql.open(soci::sqlite3, SqliteConnect(target.text));
-            // Readers never wait for a writer, and writers of several
-            // processes queue on the busy time-out.
             if (write) {
-                std::string mode;
-                sql << "PRAGMA journal_mode = WAL", soci::into(mode);
+                SetWal(sql);
             }
             sql << "PRAGMA foreign_keys = ON";
         } else {

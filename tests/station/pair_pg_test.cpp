@@ -59,5 +59,25 @@ TEST(StationPairPostgres, AWrongPasswordStopsTheRunBeforeAnyCommand) {
     s->Stop();
 }
 
+TEST(StationPairPostgres, ARegisterLostDuringTheRunKeepsThePairingsReport) {
+    test::TestTarget reg(station::Engine::PostgreSQL);
+    sim::SimOptions slow;
+    // Long enough to drop the database while unit 2 searches.
+    slow.timing.inquiryMs = 4000;
+    auto s = test::StartSim(slow);
+    test::ToolProcess p({NORVACTL_PATH, "pair", "--unit1", s->DevicePath(1), "--unit2",
+                         s->DevicePath(2), "--record", reg.Text()});
+    ASSERT_TRUE(p.WaitForError("step 3 of 9", test::kWaitMs * 3));
+    const std::string name = reg.Text().substr(reg.Text().rfind('/') + 1,
+                                               reg.Text().find('?') - reg.Text().rfind('/') - 1);
+    test::PgRun("postgres", "DROP DATABASE " + name + " WITH (FORCE)");
+    const ToolRun run = p.Finish(test::kRunMs);
+    EXPECT_EQ(run.exitCode, 5) << run.err;
+    EXPECT_TRUE(Contains(run.out, ": paired")) << run.out;
+    EXPECT_TRUE(Contains(run.err, "could not be written")) << run.err;
+    EXPECT_TRUE(s->GetVerdict().wouldAutoConnect);
+    s->Stop();
+}
+
 } // namespace
 } // namespace norva
