@@ -8,10 +8,11 @@ _norva_sim_pair_requests="verdict power-cycle status attach unplug replug power"
 _norva_sim_options="--pairs --one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
     --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms -h --help --version"
 _norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
-    --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --chunk --echo --noise --neighbours --reply-delay --address --name
-    --uart --flags"
+    --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --chunk --echo --echo-form --noise --neighbours --reply-delay
+    --line-gap --address --name --uart --flags --status-mode --status-flow --uart-applies --connect-reply --auto-link-announce
+    --hangup-idle --idle-word --module-profile"
 # Unit options that take a value, without their leading "--".
-_norva_sim_unit_values="start-mode chunk neighbours reply-delay address name uart flags"
+_norva_sim_unit_values="start-mode chunk neighbours reply-delay line-gap address name uart flags"
 
 _norva_sim() {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
@@ -45,7 +46,17 @@ _norva_sim() {
         ((COMP_CWORD == 2)) && return
         ;;
     --*)
-        [[ " $_norva_sim_unit_values " == *" $name "* ]] && return
+        case $name in
+        status-mode | status-flow) words="stored in-force" ;;
+        uart-applies) words="restart at-once" ;;
+        echo-form) words="line no-cr crlf typed none" ;;
+        connect-reply) words="with-address bare" ;;
+        auto-link-announce) words="yes no" ;;
+        hangup-idle) words="ok error" ;;
+        idle-word) words="STANDBY IDLE" ;;
+        module-profile) words="default strict at-once" ;;
+        *) [[ " $_norva_sim_unit_values " == *" $name "* ]] && return ;;
+        esac
         ;;
     esac
     if [[ -z $words && $cur == -* ]]; then

@@ -18,4 +18,16 @@ bool SameAddress(const std::string& a, const std::string& b) {
     return !pa.empty() && pa == plain(b);
 }
 
+bool DialableAddress(const std::string& address) {
+    if (address.size() != 12) {
+        return false;
+    }
+    for (char c : address) {
+        if (std::isxdigit(static_cast<unsigned char>(c)) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace norva::flow

@@ -9,4 +9,7 @@ namespace norva::flow {
 // and spaces of a typed address do not count); never for an empty one.
 bool SameAddress(const std::string& a, const std::string& b);
 
+// True for an address the module can dial: exactly 12 hexadecimal digits.
+bool DialableAddress(const std::string& address);
+
 } // namespace norva::flow

@@ -235,9 +235,7 @@ void CPairingFlow::OnStatusResult(int code) {
             return;
         }
         ++m_nHangups;
-        module.ReturnOnline();
-        module.Pause(kReturnOnlineSettleMs);
-        Start(EV_DISCONNECT);
+        HangUpIfLinked();
     } else if (link == LINK_PENDING) {
         module.SetCurOp(OP_STATUS);
         Start(EV_CANCEL_CMD);
@@ -255,6 +253,32 @@ void CPairingFlow::OnStatusResult(int code) {
             AdvanceAfterJob(JOB_STATUS);
         }
     }
+}
+
+std::string CPairingFlow::StoredSummary() const {
+    const UiLanguage lang = GetUiLanguage();
+    std::string text;
+    for (int i = 0; i < 2; ++i) {
+        const StoredSettings& s = m_stored[i];
+        if (s.mode < 0) {
+            continue;
+        }
+        const std::string& address = i == 0 ? m_strUnit1Address : m_strUnit2Address;
+        text += (text.empty() ? "" : "\n") + std::string(i == 0 ? "Norva-BX01" : "Norva-BX02") +
+                (address.empty() ? "" : " (" + address + ")") + ": UART " + UartSettingText(s) +
+                ", " + FlowText(s.flow, lang) + ", " + ModeText(s.mode, lang);
+    }
+    return text;
+}
+
+bool CPairingFlow::HangUpIfLinked() {
+    if (m_module == nullptr || m_module->LinkState() != LINK_CONNECTED) {
+        return false;
+    }
+    m_module->ReturnOnline();
+    m_module->Pause(kReturnOnlineSettleMs);
+    Start(EV_DISCONNECT);
+    return true;
 }
 
 void CPairingFlow::OnCancelResult(int code) {
@@ -327,9 +351,12 @@ void CPairingFlow::OnApplyResult(int code) {
             m_view.SetButtons(BUTTON_NEXT);
         }
     } else if (code == RC_DONE) {
-        const std::string note =
-            ConfirmationText(step == STEP_MODE1 ? "Norva-BX01" : "Norva-BX02", module.Applied(),
-                             module.Confirmation(), GetUiLanguage());
+        const StoredSettings applied = module.Applied();
+        const std::string note = ConfirmationText(step == STEP_MODE1 ? "Norva-BX01" : "Norva-BX02",
+                                                  applied, module.Confirmation(), GetUiLanguage());
+        if (step == STEP_MODE || step == STEP_MODE1) {
+            m_stored[step == STEP_MODE1 ? 0 : 1] = applied;
+        }
         if (step == STEP_MODE) {
             m_view.ShowStep(STEP_MODE1);
         } else if (step == STEP_MODE1) {

@@ -172,11 +172,14 @@ private:
         return u.module->Reset(kResetSendTimeoutMs);
     }
 
-    // Restarts the unit at `line`: an escape first, since a unit that linked already would send
-    // the ATZ over the air. False when the unit is finished (stopped, gone).
+    // Restarts the unit at `line` and lets the restart pass: an escape first, since a unit that
+    // linked already would send the ATZ over the air. The pause also lets the ATZ leave the line
+    // before the port is reopened at other settings. False when the unit is finished (stopped,
+    // gone).
     bool Restart(Unit& u, const VerifyLine& line) {
         return !FinishIfInterrupted(u, u.module->Escape(kEscapeTimeoutMs)) &&
-               !FinishIfInterrupted(u, SendReset(u, line));
+               !FinishIfInterrupted(u, SendReset(u, line)) &&
+               !FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs));
     }
 
     void Prepare(Unit& u) {
@@ -195,15 +198,8 @@ private:
         if (!Restart(u, in.now)) {
             return;
         }
-        if (!(in.now == in.stored)) {
-            // A unit that took the stored UART at once did not hear that ATZ.
-            if (!Open(u, in.stored) ||
-                FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs)) ||
-                !Restart(u, in.stored)) {
-                return;
-            }
-        }
-        if (FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs))) {
+        // A unit that took the stored UART at once did not hear that ATZ.
+        if (!(in.now == in.stored) && (!Open(u, in.stored) || !Restart(u, in.stored))) {
             return;
         }
         Report(u, VerifyStep::Checking);

@@ -17,7 +17,7 @@ bool CModuleController::Open(const UnitLine& line, std::string& reason) {
     const OsError error = m_module.m_port.LastOpenError();
     reason = error.reason;
     if (reason.empty() && error.code != 0) {
-        reason = std::strerror(error.code);
+        reason = SystemErrorText(error.code);
     }
     return false;
 }

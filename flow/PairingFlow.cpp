@@ -166,6 +166,13 @@ void CPairingFlow::ConnectControl(bool connect) {
                 m_view.EnableConnectButtons();
                 return;
             }
+            if (!DialableAddress(target)) {
+                // "ATD" with anything else could only fail, after a wait.
+                m_view.EndConnecting(3);
+                Fail(Failure::Refused, LoadString(IDS_PICK_UNIT1));
+                m_view.EnableConnectButtons();
+                return;
+            }
             if (!EnsureOpen(UNIT_2)) {
                 m_view.EndConnecting(3);
                 m_view.EnableConnectButtons();
@@ -186,9 +193,10 @@ void CPairingFlow::Cancel(int timeoutMs) {
     m_bCancelled = true;
     m_failure = Failure::Cancelled;
     // Whether its event was taken yet or not, a dial, search or scan whose
-    // result has not come in may go on in the module after the port closes.
-    const bool linkJob =
-        m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY || m_nLastSlot == EV_SCAN;
+    // result has not come in may go on in the module after the port closes;
+    // so may one whose cancel job has not reported yet.
+    const bool linkJob = m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY ||
+                         m_nLastSlot == EV_SCAN || m_nLastSlot == EV_CANCEL_CMD;
     if (linkJob && m_nResults < m_nJobsStarted) {
         m_module->StopAndCancel(timeoutMs);
     }

@@ -57,6 +57,10 @@ public:
     bool Cancelled() const { return m_bCancelled; }
 
     void OnJobResult(int code, int jobId);
+    // The row for a status that shows the link up: back to data mode, a
+    // moment to settle, then the disconnect job's escape and hang-up. False
+    // when the last status shows no link. norvactl disconnect runs it alone.
+    bool HangUpIfLinked();
     // The step's way on after a job that left the unit idle.
     void AdvanceAfterJob(int jobId);
 
@@ -66,6 +70,8 @@ public:
     // Counts the jobs the flow has started: a front end without a person
     // tells from it whether the flow now waits for the user.
     uint64_t JobsStarted() const { return m_nJobsStarted; }
+    // What steps 7 and 8 stored, one line per unit stored so far (for step 9).
+    std::string StoredSummary() const;
     // What the last failure since the user's last action meant.
     Failure LastFailure() const { return m_failure; }
 
@@ -109,6 +115,8 @@ private:
     Failure m_failure = Failure::None;
     std::string m_strUnit1Address;
     std::string m_strUnit2Address;
+    // The settings steps 7 (unit 2) and 8 (unit 1) stored; mode -1: not yet.
+    StoredSettings m_stored[2] = {{-1}, {-1}};
 };
 
 } // namespace norva::flow

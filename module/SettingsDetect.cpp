@@ -3,10 +3,7 @@
 #include "module/Catalogue.h"
 
 #include <array>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <poll.h>
 
 namespace norva {
 namespace {
@@ -56,18 +53,20 @@ Heard ProbeOnce(SerialDevice& device, const LineSettings& s, Event* stop, int* e
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(DetectProbeMs(s));
     const std::string_view probe = cat::kProbe.text;
     const int length = static_cast<int>(probe.size());
-    if (device.Write(probe.data(), length, MsLeft(deadline), stop) != length) {
-        *err = errno;
-        if (*err == ECANCELED) {
+    IoStop why;
+    if (device.Write(probe.data(), length, MsLeft(deadline), stop, &why) != length) {
+        *err = why.code;
+        if (why.kind == IoStop::Kind::Stopped) {
             return Heard::Stopped;
         }
-        return *err == ETIMEDOUT ? Heard::Nothing : Heard::Gone;
+        return why.kind == IoStop::Kind::TimedOut ? Heard::Nothing : Heard::Gone;
     }
     std::string reply;
     Event* const events[] = {stop};
     for (;;) {
-        WaitFd fd{device.Fd(), POLLIN, 0};
-        const int r = WaitAny(events, MsLeft(deadline), &fd);
+        char chunk[64];
+        int n = 0;
+        const int r = device.WaitRead(events, MsLeft(deadline), chunk, sizeof chunk, &n, &why);
         if (r == 0) {
             return Heard::Stopped;
         }
@@ -75,13 +74,11 @@ Heard ProbeOnce(SerialDevice& device, const LineSettings& s, Event* stop, int* e
             return Heard::Nothing;
         }
         if (r != 1) {
-            *err = errno;
+            *err = LastSystemError();
             return Heard::Gone;
         }
-        char chunk[64];
-        const int n = device.Read(chunk, sizeof chunk);
-        if (n < 0 || (n == 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) {
-            *err = n < 0 ? errno : EIO;
+        if (n < 0) {
+            *err = why.code;
             return Heard::Gone;
         }
         reply.append(chunk, static_cast<size_t>(n));
@@ -123,7 +120,7 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
     if (!device.Open(path, kOrder.front(), &error)) {
         result.outcome = DetectResult::Outcome::OpenFailed;
         result.reason =
-            error.reason.empty() ? path + ": " + std::strerror(error.code) : error.reason;
+            error.reason.empty() ? path + ": " + SystemErrorText(error.code) : error.reason;
         return result;
     }
     const auto finish = [&device, &result](DetectResult::Outcome outcome) {
@@ -142,12 +139,15 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
             progress(result.tried, kDetectSettingCount, s);
         }
         if (!device.SetLine(s, &error)) {
+            if (!IsDeviceGoneError(error.code)) {
+                continue; // the port cannot take this setting: nothing can be heard at it
+            }
             result.reason = error.reason;
             return finish(DetectResult::Outcome::DeviceGone);
         }
         // A late reply to the previous try must not count for this one.
         device.FlushInput();
-        int err = EIO;
+        int err = 0;
         Heard heard = ProbeOnce(device, s, cancel, &err);
         if (heard == Heard::Error) {
             // ERROR at a legible rate: the module heard a line that began with
@@ -161,7 +161,7 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
         case Heard::Stopped:
             return finish(DetectResult::Outcome::Cancelled);
         case Heard::Gone:
-            result.reason = path + " was disconnected (" + std::strerror(err) + ")";
+            result.reason = path + " was disconnected (" + SystemErrorText(err) + ")";
             return finish(DetectResult::Outcome::DeviceGone);
         default:
             break;

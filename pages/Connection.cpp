@@ -68,6 +68,7 @@ CConnection::CConnection(QWidget* parent)
     m_editAddress = new QLineEdit(this);
     m_editAddress->setObjectName(QStringLiteral("addressEdit"));
     m_editAddress->setAccessibleName(QStringLiteral("Device Address"));
+    m_editAddress->setPlaceholderText(QStringLiteral("BD address"));
     SetControlId(m_editAddress, 1014);
     m_btnConnect = new QPushButton(QStringLiteral("Connect"), this);
     m_btnConnect->setObjectName(QStringLiteral("connectButton"));
@@ -206,7 +207,7 @@ void CConnection::OnSearchButton() {
 }
 
 void CConnection::OnConnectButton() {
-    m_strAddress = m_editAddress->text();
+    m_strAddress = m_editAddress->text().trimmed();
     ISheetAccess* sheet = Sheet();
     if (sheet != nullptr && sheet->Module() != nullptr) {
         sheet->Module()->m_strTargetAddr.Set(m_strAddress.toStdString());

@@ -5,6 +5,7 @@
 #include "res/strings/StringTable.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -34,6 +35,13 @@ CModeSuccess::CModeSuccess(QWidget* parent)
     layout->addSpacing(8);
     layout->addWidget(switchOff);
     layout->addSpacing(8);
+    m_textStored = new QLabel(this);
+    m_textStored->setObjectName(QStringLiteral("storedText"));
+    m_textStored->setWordWrap(true);
+    m_textStored->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_textStored->hide();
+    layout->addWidget(m_textStored);
+    layout->addSpacing(8);
     m_btnVerify = new QPushButton(QString::fromStdString(LoadString(IDS_VERIFY_BUTTON)), this);
     m_btnVerify->setObjectName(QStringLiteral("verifyButton"));
     m_btnVerify->setAutoDefault(false);
@@ -59,6 +67,11 @@ bool CModeSuccess::OnInitDialog() {
     m_fontBold = MakeBoldFont(font());
     m_textConfigured->setFont(m_fontBold);
     return true;
+}
+
+void CModeSuccess::ShowStored(const QString& summary) {
+    m_textStored->setText(summary);
+    m_textStored->setVisible(!summary.isEmpty());
 }
 
 bool CModeSuccess::OnSetActive() {

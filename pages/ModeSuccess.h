@@ -18,9 +18,12 @@ public:
 
     bool OnInitDialog() override;
     bool OnSetActive() override;
+    // What was stored in the two units, under the page's own text.
+    void ShowStored(const QString& summary);
 
     QFont m_fontBold;
     QLabel* m_textConfigured = nullptr; // 1021, bold
+    QLabel* m_textStored = nullptr;
     QPushButton* m_btnSaveLog = nullptr;
     // Restarts the units and proves that they link; the sheet runs the check.
     QPushButton* m_btnVerify = nullptr;

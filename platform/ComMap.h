@@ -1,5 +1,6 @@
 #pragma once
-// COM numbers to Linux device paths: a fixed table, overridable per number by
+// COM numbers to devices: on Linux a fixed table of device paths, on Windows
+// the port's own name; either overridable per number by
 // NORVAWIZARD_COM<n>=<path>.
 
 #include <string>
@@ -12,7 +13,20 @@ inline constexpr int kMaxComPort = 255;
 std::string ComDevicePath(int n);
 // True when NORVAWIZARD_COM<n> names the device.
 bool ComOverridden(int n);
-// True when COM<n> exists as a real serial device.
+// True when COM<n> exists as a real serial device. Opens nothing.
 bool ComPresent(int n);
+
+// What the system knows of a port's hardware beyond its name; every field
+// empty when it says nothing.
+struct PortDetails {
+    std::string byId; // Linux: the stable /dev/serial/by-id link to the device
+    std::string vendor;
+    std::string model; // Windows: the port's friendly name
+    std::string serial;
+};
+PortDetails ComPortDetails(int n);
+
+// The platform's own device for COM<n> (1..255), without the override.
+std::string NativeComPath(int n);
 
 } // namespace norva

@@ -1,8 +1,10 @@
 #pragma once
-// Win32-style events on eventfd, so that a thread can wait on events and a
-// device descriptor in one poll().
+// Win32-style events: set, reset, auto- or manual-reset, and a wait on several
+// at once. On Linux an event is an eventfd (so that a poll can watch it with a
+// device), on Windows an event object.
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 
 namespace norva {
@@ -16,9 +18,10 @@ public:
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
 
-    bool Valid() const { return m_fd >= 0; }
+    bool Valid() const;
     Mode GetMode() const { return m_mode; }
-    int Fd() const { return m_fd; }
+    // The descriptor or handle, for the platform's own waits.
+    intptr_t Native() const { return m_native; }
 
     void Set();
     void Reset();
@@ -28,7 +31,7 @@ public:
     bool TryTake();
 
 private:
-    int m_fd = -1;
+    intptr_t m_native;
     Mode m_mode;
 };
 
@@ -37,20 +40,11 @@ inline constexpr int kWaitTimeout = -1;
 inline constexpr size_t kMaxWaitObjects = 16;
 inline constexpr int kWaitFailed = -2;
 
-// An extra descriptor for WaitAny: the serial reader waits on its stop event
-// and the device together.
-struct WaitFd {
-    int fd = -1;
-    short events = 0;  // poll() events asked for
-    short revents = 0; // what poll() reported when WaitAny returned its index
-};
-
-// Waits until one of `events` is signalled (or `extra` is ready) or the
-// time-out (ms, -1 = no limit, monotonic) passes. Returns the lowest index of
-// a signalled event (an auto-reset event it reports is consumed, a manual one
-// never), events.size() when only `extra` is ready, kWaitTimeout, or
-// kWaitFailed with errno set. A null entry in `events` makes the wait fail.
-int WaitAny(std::span<Event* const> events, int timeoutMs, WaitFd* extra = nullptr);
+// Waits until one of `events` is signalled or the time-out (ms, -1 = no
+// limit, monotonic) passes. Returns the lowest index of a signalled event (an
+// auto-reset event it reports is consumed, a manual one never), kWaitTimeout,
+// or kWaitFailed. A null entry in `events` makes the wait fail.
+int WaitAny(std::span<Event* const> events, int timeoutMs);
 
 // Sleeps for `ms`, or returns early (true) when `stop` becomes set.
 bool SleepUnlessSet(const Event* stop, int ms);

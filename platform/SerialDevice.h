@@ -1,12 +1,15 @@
 #pragma once
-// The only place that talks termios/ioctl/flock. Everything above it sees a
-// descriptor, byte counts and errors with their OS reason.
+// The only place that talks to serial devices (termios on Linux, the Win32
+// comm API on Windows). Everything above it sees byte counts, waits that also
+// watch events, and errors with their OS reason.
 
 #include "platform/Event.h"
+#include "platform/SystemError.h"
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
-#include <termios.h>
 
 namespace norva {
 
@@ -28,51 +31,55 @@ struct LineSettings {
 inline constexpr uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2;
 inline constexpr uint8_t kOneStopBit = 0, kTwoStopBits = 2;
 
-// Why an open failed: errno plus a line a user can act on.
-struct OsError {
-    int code = 0;
-    std::string reason;
-    explicit operator bool() const { return code != 0; }
-};
-
-// Pure: fills a raw-mode termios from the settings. False for a baud rate,
-// parity, stop-bit or byte-size code the device cannot take.
-bool BuildTermios(const LineSettings& settings, termios* out);
-// termios speed constant for a rate, 0 when unsupported.
-speed_t BaudToSpeed(uint32_t baud);
-uint32_t SpeedToBaud(speed_t speed);
+// True for the rates every platform can open a port at (50 … 921600).
+bool BaudSupported(uint32_t baud);
+// "Even", "Odd" or "None".
+const char* ParityName(uint8_t parity);
 
 // A user-actionable explanation of an open failure of `path`.
 OsError DescribeOpenError(int err, const std::string& path);
 
+// How a device call ended when it did not do all it was asked.
+struct IoStop {
+    enum class Kind { None, TimedOut, Stopped, Gone, Failed };
+    Kind kind = Kind::None;
+    int code = 0; // the OS error for Gone and Failed
+};
+
 class SerialDevice {
 public:
-    SerialDevice() = default;
-    ~SerialDevice() { Close(); }
+    SerialDevice();
+    ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
-    // Opens exclusively (flock, TIOCEXCL and a UUCP lock file, so terminal
-    // programs see it taken too), raw, with the given line settings; reads the
-    // settings back and fails when baud rate or stop bits did not take.
+    // Opens exclusively and raw with the given line settings; reads the
+    // settings back and fails, naming the setting, when one did not take.
+    // Linux also takes a UUCP lock, so terminal programs see the port taken.
     bool Open(const std::string& path, const LineSettings& settings, OsError* error);
     void Close();
     // Puts other line settings into effect on the open device, with the same
     // read-back check as Open; the port stays open whatever the outcome.
     bool SetLine(const LineSettings& settings, OsError* error);
-    bool IsOpen() const { return m_fd >= 0; }
-    int Fd() const { return m_fd; }
+    bool IsOpen() const;
+    // What the last Open or SetLine left out of the settings and why (a
+    // pseudo-terminal carries no parity); empty when all of them took.
+    const std::string& LineNote() const { return m_note; }
 
-    // > 0 bytes read; 0 nothing available now; -1 the device is gone (hang-up
-    // or a fatal error), with errno describing it.
-    int Read(void* dest, int max);
+    // Waits for received bytes, for one of `events` (they outrank the device)
+    // or for the time-out (ms, -1 = no limit). Returns the index of the event,
+    // kWaitTimeout, kWaitFailed, or events.size() when the device spoke: then
+    // *got is the count read into `dest` (> 0), or -1 when the device is gone
+    // (`why` says why). One thread reads at a time.
+    int WaitRead(std::span<Event* const> events, int timeoutMs, void* dest, int max, int* got,
+                 IoStop* why);
     // Hands all bytes to the driver or stops at the deadline, when `stop`
-    // (may be null) becomes set, or when the device is gone (errno then
-    // says why); returns the count handed over.
-    int Write(const void* data, int length, int timeoutMs, const Event* stop);
+    // (may be null) becomes set, or when the device is gone; returns the count
+    // handed over and, when short, why.
+    int Write(const void* data, int length, int timeoutMs, const Event* stop, IoStop* why);
     // Waits until the driver has sent everything queued: true once it has,
-    // false at the deadline, on `stop` or when the device is gone.
-    bool Drain(int timeoutMs, const Event* stop);
+    // false at the deadline, on `stop` or when the device is gone (`why`).
+    bool Drain(int timeoutMs, const Event* stop, IoStop* why);
     // Bytes still queued for sending (0 when the driver cannot tell).
     int OutputQueued() const;
     // Discards unread input only: output already written must still go out.
@@ -82,17 +89,21 @@ public:
     void DiscardOutput();
 
 private:
-    void ReleaseLockFile();
-    OsError ApplyTermios(const termios& wanted) const;
+    struct State; // what only one platform needs (overlapped records …)
 
-    int m_fd = -1;
+    void ReleaseLockFile();
+    OsError Apply(const LineSettings& settings);
+
+    intptr_t m_native = -1; // descriptor or handle; -1 while closed
+    std::unique_ptr<State> m_state;
     std::string m_path;
-    std::string m_lockFile; // our UUCP lock, empty when the directory took none
+    std::string m_lockFile; // Linux: our UUCP lock, empty when the directory took none
+    std::string m_note;
 };
 
-// Presence test used by port enumeration; never opens a device except a
-// legacy ttyS node whose sysfs type is unreadable. The kernel console is
-// never present unless `overridden`.
+// Presence test used by port enumeration on Linux; never opens a device
+// except a legacy ttyS node whose sysfs type is unreadable. The kernel console
+// is never present unless `overridden`.
 bool SerialDevicePresent(const std::string& path, bool overridden);
 
 } // namespace norva

@@ -7,7 +7,8 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
       libsoci-dev libsqlite3-dev libpq-dev libqrencode-dev
       sqlite3 postgresql zbar-tools librsvg2-bin poppler-utils fonts-dejavu-core
       qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-      python3 dpkg-dev appstream desktop-file-utils lintian)
+      python3 dpkg-dev appstream desktop-file-utils lintian
+      g++-mingw-w64-x86-64-posix wine wine64)
 missing=()
 for p in "${pkgs[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

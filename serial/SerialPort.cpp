@@ -4,20 +4,12 @@
 #include "serial/Transcript.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <poll.h>
 #include <system_error>
 
 namespace norva {
 
 namespace {
-
-// Errors after which the device will not come back on this descriptor.
-bool DeviceGoneError(int err) {
-    return err == EIO || err == ENXIO || err == ENODEV || err == EPIPE || err == ENOENT ||
-           err == EBADF;
-}
 
 std::string SettingsText(const LineSettings& s) {
     const char parity = s.Parity == kEvenParity ? 'E' : (s.Parity == kOddParity ? 'O' : 'N');
@@ -62,7 +54,7 @@ bool CSerialPort::CreateEvents() {
             if (event->Valid()) {
                 slot = std::move(event);
             } else if (err == 0) {
-                err = errno;
+                err = LastSystemError();
             }
         }
         return slot != nullptr;
@@ -70,7 +62,6 @@ bool CSerialPort::CreateEvents() {
     const bool data = make(m_hDataEvent, Event::Mode::Auto);
     const bool stop = make(m_hStopEvent, Event::Mode::Manual);
     const bool gone = make(m_hGoneEvent, Event::Mode::Manual);
-    errno = err;
     return data && stop && gone;
 }
 
@@ -81,7 +72,8 @@ bool CSerialPort::OpenPath(const std::string& path) {
     }
     OsError error;
     if (!CreateEvents()) {
-        error = {errno, "cannot create events: " + std::system_category().message(errno)};
+        const int err = LastSystemError();
+        error = {err, "cannot create events: " + SystemErrorText(err)};
     } else {
         m_hStopEvent->Reset();
         m_hGoneEvent->Reset();
@@ -98,7 +90,9 @@ bool CSerialPort::OpenPath(const std::string& path) {
             try {
                 m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
                 if (ITranscript* t = m_pTranscript.load()) {
-                    t->OnOpen(path, SettingsText(m_dcb));
+                    const std::string& note = m_device.LineNote();
+                    t->OnOpen(path, note.empty() ? SettingsText(m_dcb)
+                                                 : SettingsText(m_dcb) + " (" + note + ")");
                 }
                 std::lock_guard<std::mutex> lock(m_textLock);
                 m_lastOpenError = {};
@@ -140,7 +134,7 @@ void CSerialPort::MarkGone(int err) {
         if (m_bHungUp.load()) {
             return;
         }
-        m_goneReason = m_path + " was disconnected (" + std::system_category().message(err) + ")";
+        m_goneReason = m_path + " was disconnected (" + SystemErrorText(err) + ")";
         reason = m_goneReason;
         m_bHungUp.store(true);
     }
@@ -155,8 +149,9 @@ void CSerialPort::ReaderThreadProc() {
     Event* const waitOn[] = {stop};
     uint8_t chunk[kReadChunk];
     while (m_bOpen.load() != 0) {
-        WaitFd device{m_device.Fd(), POLLIN, 0};
-        const int r = WaitAny(waitOn, -1, &device);
+        int n = 0;
+        IoStop why;
+        const int r = m_device.WaitRead(waitOn, -1, chunk, kReadChunk, &n, &why);
         if (r == 0) {
             return;
         }
@@ -166,18 +161,14 @@ void CSerialPort::ReaderThreadProc() {
             SleepUnlessSet(stop, 10);
             continue;
         }
-        const int n = m_device.Read(chunk, kReadChunk);
-        if (n < 0 || (n == 0 && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) {
+        if (n < 0) {
             // The device is gone (unplugged, or the other side of a pty
             // closed): note it once and stop reading instead of spinning on
             // an error that will never clear. The gone event wakes every
             // wait on this port.
-            MarkGone(n < 0 ? errno : EIO);
+            MarkGone(why.code);
             ReportError("device hung up");
             return;
-        }
-        if (n == 0) {
-            continue;
         }
         if (ITranscript* t = m_pTranscript.load()) {
             t->OnReceived(chunk, static_cast<size_t>(n));
@@ -211,13 +202,12 @@ uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
     using Clock = std::chrono::steady_clock;
     const int boundMs = WriteBoundMs(nLength);
     const Clock::time_point start = Clock::now();
-    int sent = m_device.Write(pData, nLength, boundMs, stop);
-    int err = errno;
+    IoStop why;
+    int sent = m_device.Write(pData, nLength, boundMs, stop, &why);
     if (sent == nLength) {
         const int usedMs = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-        if (!m_device.Drain(boundMs > usedMs ? boundMs - usedMs : 0, stop)) {
-            err = errno;
+        if (!m_device.Drain(boundMs > usedMs ? boundMs - usedMs : 0, stop, &why)) {
             // What is still queued has not reached the line.
             const int queued = m_device.OutputQueued();
             sent -= queued < sent ? queued : sent;
@@ -228,8 +218,8 @@ uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
             t->OnSent(static_cast<const uint8_t*>(pData), static_cast<size_t>(sent));
         }
     }
-    if (sent < nLength && DeviceGoneError(err)) {
-        MarkGone(err);
+    if (sent < nLength && why.kind == IoStop::Kind::Gone) {
+        MarkGone(why.code);
     }
     return static_cast<uint32_t>(sent);
 }
@@ -246,8 +236,9 @@ void CSerialPort::Close() {
         // Only input is discarded: a command written just before the close
         // (a reset, say) must still reach the module.
         m_device.FlushInput();
+        IoStop why;
         if (m_bHungUp.load() ||
-            (m_device.OutputQueued() > 0 && !m_device.Drain(kCloseDrainMs, nullptr))) {
+            (m_device.OutputQueued() > 0 && !m_device.Drain(kCloseDrainMs, nullptr, &why))) {
             m_device.DiscardOutput();
         }
         m_device.Close();

@@ -9,9 +9,10 @@ namespace norva {
 struct SerialPortEntry {
     std::string name;
     std::string port;   // "COMn"
-    std::string device; // the Linux device behind it
-    // What udev knows of the device, empty when it says nothing: the stable
-    // /dev/serial/by-id link and the USB vendor, model and serial number.
+    std::string device; // the device behind it
+    // What the system knows of the device, empty when it says nothing: on
+    // Linux the stable /dev/serial/by-id link and the USB vendor, model and
+    // serial number from udev; on Windows the maker and the friendly name.
     std::string byId;
     std::string vendor;
     std::string model;

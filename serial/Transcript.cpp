@@ -1,7 +1,6 @@
 #include "serial/Transcript.h"
 
 #include <ctime>
-#include <sys/time.h>
 
 namespace norva {
 
@@ -41,17 +40,20 @@ std::string EscapeBytes(const uint8_t* data, size_t length) {
 }
 
 std::string TranscriptLine(std::chrono::steady_clock::time_point start, const std::string& text) {
-    timeval now{};
-    gettimeofday(&now, nullptr);
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const long long millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     tm local{};
-    localtime_r(&now.tv_sec, &local);
+    localtime_r(&seconds, &local);
     char stamp[40];
     const size_t n = std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char head[80];
     std::snprintf(head, sizeof head, "%.*s.%03ld +%.3f ", static_cast<int>(n), stamp,
-                  static_cast<long>(now.tv_usec / 1000), elapsed);
+                  static_cast<long>(millis), elapsed);
     return head + text;
 }
 

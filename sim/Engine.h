@@ -22,6 +22,7 @@ enum class EngineEvent {
     Connected,    // the two units linked
     Disconnected, // the link ended
     Restarted,    // ATZ or power cycle finished
+    UartInEffect, // a UART setting took effect without a restart (UartApplies::AtOnce)
 };
 
 class Engine {
@@ -55,7 +56,8 @@ private:
         UnitOptions opt;
         std::string address;
         std::string name;
-        int mode = 0;
+        int mode = 0;        // stored
+        int modeInForce = 0; // stored mode at the last restart
         bool powered = true;
         LinkState link = LinkState::Standby;
         Activity activity = Activity::None;
@@ -89,6 +91,8 @@ private:
     void Line(int unit, const std::string& text, TimePoint earliest);
     void Result(int unit, bool ok, TimePoint earliest);
     void Raw(int unit, std::string bytes, TimePoint earliest);
+    // Runs fn once the output scheduled so far for the unit has gone out.
+    void AfterOutput(int unit, TimePoint earliest, std::function<void(TimePoint)> fn);
 
     void CommandByte(int unit, char c, TimePoint now);
     size_t DataBytes(int unit, std::string_view bytes, TimePoint now);
@@ -96,16 +100,23 @@ private:
     void Escape(int unit, TimePoint now);
     void Forward(int unit, std::string bytes, TimePoint now);
 
+    // The AT commands (EngineCommands.cpp): args is what follows the command's name.
+    void Ok(int unit, const std::string& args, TimePoint now);
+    void RestartCommand(int unit, const std::string& args, TimePoint now);
+    void ReturnOnline(int unit, const std::string& args, TimePoint now);
+    void Hangup(int unit, const std::string& args, TimePoint now);
     void Dial(int unit, const std::string& address, TimePoint now);
-    void Inquiry(int unit, TimePoint now);
+    void SRegister(int unit, const std::string& args, TimePoint now);
+    void StatusLine(int unit, const std::string& args, TimePoint now);
+    void Inquiry(int unit, const std::string& args, TimePoint now);
     void Scan(int unit, const std::string& args, TimePoint now);
+    void Cancel(int unit, const std::string& args, TimePoint now);
+    void SetMode(int unit, const std::string& args, TimePoint now);
     void UartConfig(int unit, const std::string& args, TimePoint now);
-    void SRegister(int unit, const std::string& rest, TimePoint now);
-    void StatusLine(int unit, TimePoint now);
 
     bool Connectable(int target, int dialer) const;
     bool AnswersAutoDial(int target, int dialer) const;
-    void Establish(int dialer, int target, TimePoint now);
+    void Establish(int dialer, int target, bool automatic, TimePoint now);
     void Unlink(int unit, bool tellThisUnit, TimePoint now);
     void CancelActivity(int unit);
     void Restart(int unit);
@@ -117,10 +128,12 @@ private:
     EventFn m_event;
     Unit m_units[2];
     std::multimap<TimePoint, std::function<void(TimePoint)>> m_timers;
-    std::multimap<TimePoint, std::pair<int, std::string>> m_output;
+    struct Output {
+        int unit = 0;
+        std::string bytes;
+        std::function<void(TimePoint)> after; // run once the bytes are out; may be empty
+    };
+    std::multimap<TimePoint, Output> m_output;
 };
-
-bool IsAddress(std::string_view text);
-bool SameAddress(std::string_view a, std::string_view b);
 
 } // namespace norva::sim::detail

@@ -36,4 +36,17 @@ SimOptions PairOptions(const SimOptions& base, int pair, int pairs) {
     return o;
 }
 
+std::vector<std::string> ComAssignments(const std::vector<Simulator*>& pairs) {
+    std::vector<std::string> lines;
+    int com = 0;
+    for (const Simulator* sim : pairs) {
+        for (int unit = 1; unit <= (sim->Options().onePort ? 1 : 2); ++unit) {
+            std::string link = sim->LinkPath(unit);
+            lines.push_back("NORVAWIZARD_COM" + std::to_string(++com) + "=" +
+                            (link.empty() ? sim->DevicePath(unit) : link));
+        }
+    }
+    return lines;
+}
+
 } // namespace norva::sim

@@ -6,6 +6,7 @@
 #include "sim/Simulator.h"
 
 #include <string>
+#include <vector>
 
 namespace norva::sim {
 
@@ -21,5 +22,9 @@ std::string PairUnitName(int pair, int unit);    // Norva-BX01, ... pair 2 unit 
 // link names (unit<2P-1>, unit<2P>; one port com<P>) and trace file (<trace>.<P>). For K = 1
 // the base options unchanged.
 SimOptions PairOptions(const SimOptions& base, int pair, int pairs);
+
+// The NORVAWIZARD_COM<n>=<path> assignments for running pairs (pairs[0] is pair 1): pair P's
+// units as COM(2P-1) and COM(2P), or its one port as COM P.
+std::vector<std::string> ComAssignments(const std::vector<Simulator*>& pairs);
 
 } // namespace norva::sim

@@ -1,6 +1,8 @@
 #include "sim/Simulator.h"
 
 #include "sim/Engine.h"
+#include "sim/Trace.h"
+#include "sim/UartRates.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,67 +37,6 @@ constexpr auto kHangupRecheck = std::chrono::milliseconds(100);
 // The computer may stop reading; do not hoard its unread output for ever.
 constexpr size_t kMaxUnwritten = 64 * 1024;
 
-struct SpeedEntry {
-    speed_t code;
-    int baud;
-};
-constexpr SpeedEntry kSpeeds[] = {
-    {B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
-    {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
-    {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
-};
-
-int BaudOf(speed_t code) {
-    for (const auto& e : kSpeeds) {
-        if (e.code == code) {
-            return e.baud;
-        }
-    }
-    return 0;
-}
-
-speed_t CodeOf(int baud) {
-    for (const auto& e : kSpeeds) {
-        if (e.baud == baud) {
-            return e.code;
-        }
-    }
-    return B9600;
-}
-
-// Bytes go out as Latin-1 code points so that every byte survives the round trip.
-std::string JsonString(std::string_view bytes) {
-    std::string out = "\"";
-    for (unsigned char c : bytes) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c >= 0x7f) {
-                char buf[8];
-                (void)std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
 // strerror is not thread-safe, and Start may run on any thread.
 std::string ErrnoText() {
     return std::error_code(errno, std::generic_category()).message();
@@ -113,6 +54,8 @@ const char* EventName(EngineEvent e) {
         return "disconnected";
     case EngineEvent::Restarted:
         return "restarted";
+    case EngineEvent::UartInEffect:
+        return "UART in effect";
     }
     return "";
 }
@@ -180,6 +123,12 @@ public:
         return m_next;
     }
 
+    bool PortOpen(int unit) const {
+        std::lock_guard lock(m_mu);
+        const int p = m_portCount == 1 ? 0 : unit - 1;
+        return p >= 0 && p < m_portCount && m_ports[p].open;
+    }
+
     Verdict GetVerdict() const {
         std::lock_guard lock(m_mu);
         return m_engine->GetVerdict();
@@ -237,9 +186,10 @@ private:
     void CloseAll();
 
     void TraceBytes(int unit, const char* dir, std::string_view bytes,
-                    const std::string& note = {});
-    void TraceEvent(int unit, const std::string& what);
-    void TraceLine(const std::string& body);
+                    const std::string& note = {}) {
+        m_trace.Bytes(unit, dir, bytes, note);
+    }
+    void TraceEvent(int unit, const std::string& what) { m_trace.Event(unit, what); }
 
     SimOptions m_opt;
     mutable std::mutex m_mu;
@@ -257,7 +207,7 @@ private:
     bool m_started = false;
     bool m_running = false; // the loop thread runs
     std::thread m_thread;
-    std::FILE* m_trace = nullptr;
+    Trace m_trace;
     TimePoint m_t0;
 };
 
@@ -275,8 +225,7 @@ bool Simulator::Impl::Start(std::string* error) {
     }
     m_started = true;
     if (!m_opt.tracePath.empty()) {
-        m_trace = std::fopen(m_opt.tracePath.c_str(), "w");
-        if (!m_trace) {
+        if (!m_trace.Open(m_opt.tracePath, m_t0)) {
             return fail("cannot write trace file " + m_opt.tracePath + ": " + ErrnoText());
         }
     }
@@ -334,8 +283,8 @@ bool Simulator::Impl::OpenPort(int p, const UartSetting& line, std::string* erro
     if (line.stopBits == 2) {
         tio.c_cflag |= CSTOPB;
     }
-    cfsetispeed(&tio, CodeOf(line.baud));
-    cfsetospeed(&tio, CodeOf(line.baud));
+    cfsetispeed(&tio, SpeedCodeOf(line.baud));
+    cfsetospeed(&tio, SpeedCodeOf(line.baud));
     int master = -1;
     int slave = -1;
     char name[128] = {};
@@ -499,10 +448,7 @@ void Simulator::Impl::CloseAll() {
         close(m_wake);
         m_wake = -1;
     }
-    if (m_trace) {
-        (void)std::fclose(m_trace);
-        m_trace = nullptr;
-    }
+    m_trace.Close();
 }
 
 void Simulator::Impl::Wake() const {
@@ -742,7 +688,7 @@ bool Simulator::Impl::LineHeard(int p, int unit, std::string* why) const {
         return true;
     }
     // A pseudo-terminal keeps 8 data bits and no parity, so only baud and stop bits can differ.
-    int baud = BaudOf(cfgetospeed(&tio));
+    int baud = BaudOfSpeedCode(cfgetospeed(&tio));
     int stopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
     const UartSetting& uart = m_engine->ActiveUart(unit);
     if (baud == uart.baud && stopBits == uart.stopBits) {
@@ -820,35 +766,6 @@ void Simulator::Impl::OnEngineEvent(int unit, EngineEvent e) {
     }
 }
 
-void Simulator::Impl::TraceLine(const std::string& body) {
-    if (!m_trace) {
-        return;
-    }
-    double t = std::chrono::duration<double>(Clock::now() - m_t0).count();
-    (void)std::fprintf(m_trace, "{\"t\":%.6f,%s}\n", t, body.c_str());
-    (void)std::fflush(m_trace);
-}
-
-void Simulator::Impl::TraceBytes(int unit, const char* dir, std::string_view bytes,
-                                 const std::string& note) {
-    if (!m_trace) {
-        return;
-    }
-    std::string body = "\"unit\":" + std::to_string(unit) + ",\"dir\":\"" + dir +
-                       "\",\"bytes\":" + JsonString(bytes);
-    if (!note.empty()) {
-        body += ",\"note\":" + JsonString(note);
-    }
-    TraceLine(body);
-}
-
-void Simulator::Impl::TraceEvent(int unit, const std::string& what) {
-    if (!m_trace) {
-        return;
-    }
-    TraceLine("\"unit\":" + std::to_string(unit) + ",\"event\":" + JsonString(what));
-}
-
 Simulator::Simulator(SimOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {}
 Simulator::~Simulator() = default;
 bool Simulator::Start(std::string* error) {
@@ -880,6 +797,9 @@ int Simulator::Attached() const {
 }
 int Simulator::NextAttached() const {
     return m_impl->NextAttached();
+}
+bool Simulator::PortOpen(int unit) const {
+    return m_impl->PortOpen(unit);
 }
 Verdict Simulator::GetVerdict() const {
     return m_impl->GetVerdict();

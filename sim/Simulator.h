@@ -24,6 +24,35 @@ std::string DescribeUart(const UartSetting& uart); // "9600,N,1,HWFC"
 enum class LinkState { Standby, Pending, Connected };
 const char* LinkStateText(LinkState state); // "STANDBY", "PENDING", "CONNECT"
 
+// Where a real module may behave either way and the computer's side must cope with both. Each
+// first value is the simulator's long-standing choice and the default.
+enum class StatusShows {
+    Stored,  // the status line shows a setting as soon as it is stored
+    InForce, // ... only once a restart has put it into force
+};
+enum class UartApplies {
+    AtRestart, // a stored UART setting takes effect at the next restart
+    AtOnce,    // ... right after the OK to AT+UARTCONFIG, which still leaves at the old one
+};
+enum class EchoForm {
+    Line,  // "AT\r" once the command's CR has come
+    NoCr,  // "AT": the command without its CR, so it runs into the reply's own CR LF
+    CrLf,  // "AT\r\n"
+    Typed, // every byte as it comes, CR and LF included
+};
+enum class ConnectReply {
+    WithAddress, // "CONNECT <peer>"
+    Bare,        // "CONNECT"
+};
+enum class HangupIdle {
+    Ok,    // ATH without a link: OK
+    Error, // ... ERROR
+};
+enum class IdleWord {
+    Standby, // the status line's link word for an idle unit: "STANDBY"
+    Idle,    // ... "IDLE"
+};
+
 // Initial state and injected faults of one unit.
 struct UnitOptions {
     std::string address; // 12 hex digits; empty: the unit's default
@@ -45,9 +74,19 @@ struct UnitOptions {
     int chunkBytes = 0;          // > 0: replies leave in pieces of this many bytes ...
     int chunkGapMs = 0;          // ... this far apart
     bool echo = false;           // each command line comes back unframed before its reply
-    bool noise = false;          // lone CR/LF before reply lines, unframed junk after results
+    EchoForm echoForm = EchoForm::Line; // how, when echo is on
+    bool noise = false;   // lone CR/LF before reply lines, unframed junk after results
     int neighbours = 0;   // other devices an inquiry finds; the first has a comma in its name
     int replyDelayMs = 0; // pause before each reply
+    int lineGapMs = 0;    // pause between the lines of one reply (status or value line and OK)
+
+    StatusShows statusMode = StatusShows::Stored; // the status line's MODE<n>
+    StatusShows statusFlow = StatusShows::Stored; // the status line's HWFC / NoFC
+    UartApplies uartApplies = UartApplies::AtRestart;
+    ConnectReply connectReply = ConnectReply::WithAddress; // after ATD and at an automatic link
+    bool announceAutoLink = true; // a link made by itself at a restart is announced with CONNECT
+    HangupIdle hangupIdle = HangupIdle::Ok;
+    IdleWord idleWord = IdleWord::Standby;
 };
 
 // How long the radio takes. Short by default so that tests stay fast.
@@ -96,7 +135,8 @@ struct Verdict {
 struct UnitSnapshot {
     std::string address;
     std::string name;
-    int mode = 0;
+    int mode = 0;        // stored
+    int modeInForce = 0; // the stored mode at the last restart: the one the unit works in
     LinkState link = LinkState::Standby;
     bool dataMode = false;
     bool restarting = false;
@@ -136,6 +176,10 @@ public:
     void Attach(int unit);
     int Attached() const;     // the unit on the line now
     int NextAttached() const; // the unit the next open finds
+
+    // Whether the computer holds the unit's port open, as far as the simulator has noticed: a
+    // test waits for this before it relies on an open or a close having been seen.
+    bool PortOpen(int unit) const;
 
     Verdict GetVerdict() const;
     // Restarts both units: stored settings take effect and a paired couple connects.

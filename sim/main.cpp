@@ -1,5 +1,8 @@
 // norva-sim: runs the simulated module pairs until stopped, or around one command.
+#include "sim/ChildProcess.h"
 #include "sim/CommandLine.h"
+#include "sim/ControlRequests.h"
+#include "sim/ControlSocket.h"
 #include "sim/Pairs.h"
 #include "sim/Simulator.h"
 
@@ -8,183 +11,18 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
+#include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace norva::sim;
 
 namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int sig) {
-    int saved = errno;
-    unsigned char b = static_cast<unsigned char>(sig);
-    ssize_t n = write(g_signalPipe[1], &b, 1);
-    (void)n;
-    errno = saved;
-}
-
-bool SocketAddress(const std::string& path, sockaddr_un* addr, std::string* error) {
-    *addr = {};
-    addr->sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr->sun_path) {
-        *error = "control socket path too long: " + path;
-        return false;
-    }
-    std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void PrintAnswer(const std::string& answer) {
-    size_t nl = answer.find('\n');
-    std::string status = answer.substr(0, nl);
-    std::string body = nl == std::string::npos ? "" : answer.substr(nl + 1);
-    if (status.compare(0, 6, "error:") == 0) {
-        std::fprintf(stderr, "norva-sim: %s\n", status.c_str() + 7);
-    }
-    std::fputs(body.c_str(), stdout);
-    std::fflush(stdout);
-}
-
-int RunClient(const CommandLine& cl) {
-    sockaddr_un addr;
-    std::string error;
-    if (!SocketAddress(cl.controlPath, &addr, &error)) {
-        std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
-        return 2;
-    }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        std::fprintf(stderr, "norva-sim: cannot reach the simulator at %s: %s\n",
-                     cl.controlPath.c_str(), std::strerror(errno));
-        if (fd >= 0) {
-            close(fd);
-        }
-        return 2;
-    }
-    WriteAll(fd, cl.request + "\n");
-    shutdown(fd, SHUT_WR);
-    std::string answer;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        answer.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
-    if (answer.empty()) {
-        std::fprintf(stderr, "norva-sim: no answer from %s\n", cl.controlPath.c_str());
-        return 2;
-    }
-    PrintAnswer(answer);
-    return ExitStatusOfAnswer(answer);
-}
-
-// A request is one short line; a client that sends nothing must not hold up the simulator.
-std::string ReadRequest(int fd) {
-    timeval tv{2, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    std::string line;
-    char c = 0;
-    while (line.size() < 256) {
-        ssize_t n = read(fd, &c, 1);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0 || c == '\n') {
-            break;
-        }
-        line += c;
-    }
-    return line;
-}
-
-int ListenOn(const std::string& path, std::string* error) {
-    sockaddr_un addr;
-    if (!SocketAddress(path, &addr, error)) {
-        return -1;
-    }
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0) {
-        if (!S_ISSOCK(st.st_mode)) {
-            *error = path + " exists and is not a socket";
-            return -1;
-        }
-        // A socket left by an earlier run that nobody answers on any more.
-        int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        bool alive =
-            probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-        if (probe >= 0) {
-            close(probe);
-        }
-        if (alive) {
-            *error = "another simulator answers on " + path;
-            return -1;
-        }
-        unlink(path.c_str());
-    }
-    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        listen(fd, 8) != 0) {
-        *error = "cannot listen on " + path + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            close(fd);
-        }
-        return -1;
-    }
-    return fd;
-}
-
-pid_t StartChild(const CommandLine& cl, const std::vector<std::string>& env) {
-    pid_t pid = fork();
-    if (pid != 0) {
-        return pid;
-    }
-    for (const std::string& assignment : env) {
-        size_t eq = assignment.find('=');
-        setenv(assignment.substr(0, eq).c_str(), assignment.substr(eq + 1).c_str(), 1);
-    }
-    signal(SIGPIPE, SIG_DFL);
-    std::vector<char*> argv;
-    for (const std::string& a : cl.command) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    std::fprintf(stderr, "norva-sim: cannot run %s: %s\n", argv[0], std::strerror(errno));
-    _exit(127);
-}
 
 // The "# ..." lines that name the units and their ports, as the pair's own simulator sees them.
 void PrintUnits(const Simulator& sim, const SimOptions& options, const std::string& pair) {
@@ -211,18 +49,11 @@ void PrintUnits(const Simulator& sim, const SimOptions& options, const std::stri
 }
 
 int Run(const CommandLine& cl) {
-    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        std::perror("norva-sim: pipe");
+    const int signals = BlockSignals();
+    if (signals < 0) {
+        std::perror("norva-sim: signalfd");
         return 1;
     }
-    struct sigaction sa = {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-    sigaction(SIGCHLD, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
     std::vector<std::unique_ptr<Simulator>> owned;
@@ -258,18 +89,23 @@ int Run(const CommandLine& cl) {
     }
     std::fflush(stdout);
 
-    pid_t child = cl.command.empty() ? -1 : StartChild(cl, env);
-    if (!cl.command.empty() && child < 0) {
-        std::perror("norva-sim: fork");
-        return 1;
+    int exitStatus = 0;
+    bool quit = false;
+    pid_t child = -1;
+    if (!cl.command.empty()) {
+        child = StartChild(cl.command, env, &error);
+        if (child < 0) {
+            std::fprintf(stderr, "norva-sim: cannot run %s: %s\n", cl.command[0].c_str(),
+                         error.c_str());
+            exitStatus = 127;
+            quit = true;
+        }
     }
     bool readStdin = cl.command.empty();
     std::string stdinLine;
-    int exitStatus = 0;
-    bool quit = false;
     while (!quit) {
         std::vector<pollfd> fds;
-        fds.push_back({g_signalPipe[0], POLLIN, 0});
+        fds.push_back({signals, POLLIN, 0});
         if (listenFd >= 0) {
             fds.push_back({listenFd, POLLIN, 0});
         }
@@ -285,19 +121,19 @@ int Run(const CommandLine& cl) {
             break;
         }
         if (fds[0].revents & POLLIN) {
-            unsigned char sig = 0;
-            while (read(g_signalPipe[0], &sig, 1) == 1) {
-                if (sig == SIGCHLD) {
-                    int status = 0;
-                    if (child > 0 && waitpid(child, &status, WNOHANG) == child) {
-                        child = -1;
-                        exitStatus =
-                            WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                        quit = true;
-                    }
-                } else {
+            signalfd_siginfo info{};
+            while (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                if (info.ssi_signo != SIGCHLD) {
                     quit = true;
-                    exitStatus = 128 + sig;
+                    exitStatus = 128 + static_cast<int>(info.ssi_signo);
+                    continue;
+                }
+                // Exits of several children may come as one signal: ask for ours each time.
+                int status = 0;
+                if (child > 0 && waitpid(child, &status, WNOHANG) == child) {
+                    child = -1;
+                    exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                    quit = true;
                 }
             }
         }
@@ -306,13 +142,7 @@ int Run(const CommandLine& cl) {
                 continue;
             }
             if (fds[i].fd == listenFd) {
-                int client = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-                if (client >= 0) {
-                    bool stop = false;
-                    WriteAll(client, HandleControlRequest(pairs, ReadRequest(client), &stop));
-                    close(client);
-                    quit = quit || stop;
-                }
+                AnswerClient(listenFd, pairs, &quit);
             } else if (fds[i].fd == STDIN_FILENO) {
                 char buf[512];
                 ssize_t n = read(STDIN_FILENO, buf, sizeof buf);
@@ -371,7 +201,7 @@ int main(int argc, char** argv) {
         std::puts("norva-sim " NORVA_VERSION);
         return 0;
     case CommandLine::Mode::Client:
-        return RunClient(cl);
+        return RunClient(cl.controlPath, cl.request);
     case CommandLine::Mode::Run:
         break;
     }

@@ -98,7 +98,7 @@ CLI::Validator ModuleBaud() {
 CLI::Validator PortBaud() {
     return Make([](std::string& text) {
         long v = 0;
-        if (!ParseInt(text, 1, 4000000, v) || BaudToSpeed(static_cast<uint32_t>(v)) == 0) {
+        if (!ParseInt(text, 1, 4000000, v) || !BaudSupported(static_cast<uint32_t>(v))) {
             return Bad(text, "a baud rate the port can use");
         }
         return std::string();

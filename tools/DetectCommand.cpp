@@ -2,13 +2,13 @@
 
 #include "module/SettingsDetect.h"
 #include "platform/ComMap.h"
+#include "platform/Console.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
 #include "tools/SignalWatcher.h"
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace norva::tools {
 
@@ -34,7 +34,7 @@ int RunDetect(const CliOptions& opt) {
     const std::string path = PortPath(opt);
     // On a terminal the user sees which setting is being tried; a pipe or a
     // log file gets only the outcome.
-    const bool showProgress = !opt.json && isatty(STDERR_FILENO) != 0;
+    const bool showProgress = !opt.json && StderrIsTerminal();
 
     int rc = kExitOk;
     std::string error;

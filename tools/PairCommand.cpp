@@ -2,7 +2,9 @@
 
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
+#ifndef NORVA_NO_STATION
 #include "tools/LabelCommand.h"
+#endif
 #include "tools/PairRecording.h"
 #include "tools/PairRun.h"
 #include "tools/SignalWatcher.h"
@@ -108,6 +110,7 @@ struct Transcripts {
 std::string WriteLabels(const std::string& path, const std::vector<PairOutcome>& outcomes,
                         bool batch) {
     std::string failure;
+#ifndef NORVA_NO_STATION
     for (const PairOutcome& o : outcomes) {
         if (path.empty() || !o.ok || !o.skipped.empty()) {
             continue;
@@ -117,6 +120,11 @@ std::string WriteLabels(const std::string& path, const std::vector<PairOutcome>&
             failure = error;
         }
     }
+#else
+    (void)path;
+    (void)outcomes;
+    (void)batch;
+#endif
     return failure;
 }
 
@@ -140,11 +148,22 @@ int RunPairCommand(const CliOptions& opt) {
     }
     // Before anything is sent to a module: a register that cannot be
     // written stops the run here.
+#ifndef NORVA_NO_STATION
     std::unique_ptr<PairRecorder> recorder;
-    if (!opt.station.record.empty()) {
+    std::vector<std::unique_ptr<PairRecording>> recordings;
+#else
+    const PairRecorder* recorder = nullptr;
+#endif
+    if (!opt.station.record.empty() || !opt.station.labelPath.empty()) {
         std::string error;
-        recorder = PairRecorder::Open(opt.station, opt.logPath, plan.verify, error);
-        if (!recorder) {
+#ifndef NORVA_NO_STATION
+        if (!opt.station.record.empty()) {
+            recorder = PairRecorder::Open(opt.station, opt.logPath, plan.verify, error);
+        }
+#else
+        error = "the pair register and labels are not part of this build";
+#endif
+        if (!recorder && !error.empty()) {
             std::fprintf(stderr, "norvactl: %s\n", error.c_str());
             if (opt.json) {
                 std::printf("%s\n", report.Dump(kExitRegister, error).c_str());
@@ -152,7 +171,6 @@ int RunPairCommand(const CliOptions& opt) {
             return kExitRegister;
         }
     }
-    std::vector<std::unique_ptr<PairRecording>> recordings;
     // Before any thread starts, so that all of them leave the signals to it.
     SignalWatcher signals;
     signals.Start(nullptr);
@@ -198,7 +216,11 @@ int RunPairCommand(const CliOptions& opt) {
     }
     std::string error;
     const std::string labelError = WriteLabels(opt.station.labelPath, outcomes, plan.batch);
+#ifndef NORVA_NO_STATION
     const std::string recordError = recorder ? recorder->Failure() : std::string();
+#else
+    const std::string recordError;
+#endif
     if (signals.Count() > 0) {
         exitCode = signals.ExitCode();
         error = signals.Describe();

@@ -2,7 +2,7 @@
 
 #include "platform/ComMap.h"
 #include "platform/SystemDirs.h"
-#include "serial/PortDetails.h"
+#include "platform/PortDetails.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairRun.h"
 

@@ -3,12 +3,11 @@
 
 #include "flow/Address.h"
 #include "flow/StopRelay.h"
+#include "platform/Console.h"
 #include "tools/PairRun.h"
 
 #include <array>
 #include <chrono>
-#include <poll.h>
-#include <unistd.h>
 
 namespace norva::tools {
 bool PairRun::MoveCable(int unit) {
@@ -21,17 +20,14 @@ bool PairRun::WaitForEnter(int unit) {
     m_view.Print(unit == flow::UNIT_1 ? "move the cable back to unit 1 (" + m_flow.Unit1Address() +
                                             ") and press Enter"
                                       : "move the cable to unit 2, power it, and press Enter");
-    std::array<Event*, 1> events{m_interrupted};
     for (;;) {
-        WaitFd in{STDIN_FILENO, POLLIN, 0};
-        const int r = WaitAny(events, -1, &in);
+        char c = 0;
+        const int r = ReadStdinByte(m_interrupted, &c);
         if (r == 0) {
             m_outcome.error = "interrupted";
             return false;
         }
-        char c = 0;
-        const ssize_t n = r == 1 ? read(STDIN_FILENO, &c, 1) : -1;
-        if (n <= 0) {
+        if (r < 0) {
             m_outcome.error = "standard input ended before the cable was moved (use --wait-unit "
                               "to wait for the module instead)";
             return false;

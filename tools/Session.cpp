@@ -3,6 +3,7 @@
 #include "flow/PairVerify.h"
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
+#include "platform/Console.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairView.h"
 #include "tools/ToolHost.h"
@@ -11,7 +12,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <unistd.h>
 
 namespace norva::tools {
 
@@ -39,7 +39,7 @@ std::string ResultName(int jobId, int code) {
 } // namespace
 
 Session::Session(const CliOptions& opt)
-    : m_opt(opt), m_host(!opt.json, !opt.json && isatty(STDERR_FILENO) != 0), m_module(&m_host),
+    : m_opt(opt), m_host(!opt.json, !opt.json && StderrIsTerminal()), m_module(&m_host),
       m_report(opt.command) {}
 
 Session::~Session() {
@@ -234,10 +234,6 @@ bool Session::CancelAfterAbort() {
     return r && r->code == RC_OK;
 }
 
-void Session::SettleAfterReturnOnline() {
-    SleepUnlessSet(m_module.m_port.GoneEvent(), flow::CPairingFlow::kReturnOnlineSettleMs);
-}
-
 void Session::PrintStatus() {
     const ModuleInfoData s = m_module.m_info.Snapshot();
     std::printf("address: %s\nname: %s\nmode: %d\nlink: %s\nflags: %d %d\nflow-control: %s\n",
@@ -352,8 +348,8 @@ int Session::Inquiry() {
     return Finish(JOB_INQUIRY, r->code, r->code == RC_DONE);
 }
 
-// As the wizard does for a connected module: read the status, return the link
-// online, then escape and hang up in the disconnect job.
+// As the wizard does for a connected module: read the status, then the
+// pairing flow's own row returns the link online, escapes and hangs up.
 int Session::Disconnect() {
     std::optional<JobResult> s = RunJob(EV_STATUS, {JOB_STATUS});
     if (!s) {
@@ -362,7 +358,13 @@ int Session::Disconnect() {
     if (s->code != 1) {
         return Finish(JOB_STATUS, s->code, false);
     }
-    if (m_module.m_info.m_nLinkState.load() != LINK_CONNECTED) {
+    PairSetup setup;
+    ProgressOutput out(stderr);
+    PairView view(setup, out, "note: ");
+    flow::CModuleController controller(m_module);
+    flow::CPairingFlow flow(view);
+    flow.Attach(&controller);
+    if (!flow.HangUpIfLinked()) {
         m_report.SetResult(JOB_STATUS, s->code, ResultName(JOB_STATUS, s->code));
         m_report.SetStatus(m_module.m_info.Snapshot());
         if (!m_opt.json) {
@@ -371,9 +373,7 @@ int Session::Disconnect() {
         }
         return kExitOk;
     }
-    m_module.ReturnOnline();
-    SettleAfterReturnOnline();
-    std::optional<JobResult> r = RunJob(EV_DISCONNECT, {JOB_DISCONNECT, JOB_ESCAPE});
+    std::optional<JobResult> r = Await({JOB_DISCONNECT, JOB_ESCAPE}, -1);
     if (!r) {
         return kExitInterrupted;
     }

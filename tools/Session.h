@@ -40,7 +40,6 @@ private:
     // The wizard follows an aborted connect, scan or inquiry with a cancel.
     bool CancelAfterAbort();
     // The pause after "ATO" before the next job; ends early when the device goes.
-    void SettleAfterReturnOnline();
 
     int Status();
     int Disconnect();

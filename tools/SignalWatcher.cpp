@@ -2,102 +2,40 @@
 
 #include "module/ModuleControl.h"
 
-#include <array>
-#include <csignal>
 #include <cstdio>
-#include <poll.h>
-#include <pthread.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 namespace norva::tools {
 
-namespace {
-
-sigset_t TerminationSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
-} // namespace
-
-SignalWatcher::SignalWatcher() {
-    const sigset_t set = TerminationSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-    m_fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (m_fd < 0) {
-        // Without the watcher, Ctrl-C at least still ends the program.
-        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    }
-}
-
-SignalWatcher::~SignalWatcher() {
-    Stop();
-    if (m_fd >= 0) {
-        close(m_fd);
-    }
-}
-
-void SignalWatcher::Start(CModuleControl* module) {
-    if (m_fd < 0 || m_thread.joinable()) {
-        return;
-    }
-    m_thread = std::thread([this, module] { Run(module); });
-}
-
-void SignalWatcher::Stop() {
-    m_quit.Set();
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
-}
-
 int SignalWatcher::ExitCode() const {
     const int sig = m_first.load();
-    return 128 + (sig == 0 ? SIGINT : sig);
+    return 128 + (sig == 0 ? kSigInt : sig);
 }
 
 std::string SignalWatcher::Describe() const {
     switch (m_first.load()) {
-    case SIGTERM:
+    case kSigTerm:
         return "terminated";
-    case SIGHUP:
+    case kSigHup:
         return "hung up";
     default:
         return "interrupted";
     }
 }
 
-void SignalWatcher::Run(CModuleControl* module) {
-    std::array<Event*, 1> events{&m_quit};
-    WaitFd extra{m_fd, POLLIN, 0};
-    for (;;) {
-        const int r = WaitAny(events, -1, &extra);
-        if (r == 0 || r == kWaitFailed) {
-            return;
-        }
-        signalfd_siginfo info{};
-        while (read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-            int expected = 0;
-            m_first.compare_exchange_strong(expected, static_cast<int>(info.ssi_signo));
-            const int n = ++m_count;
-            // Direct transactions run on the main thread, so the abort has to
-            // be sent from here.
-            if (module != nullptr) {
-                module->SignalJob(n == 1 ? EV_ABORT : EV_STOP);
-                std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
-                                              "command (again to stop at once)\n"
-                                            : "norvactl: stopping\n");
-            }
-            m_signalled.Set();
-            m_notice.Set();
-        }
+void SignalWatcher::Deliver(int signo, CModuleControl* module) {
+    int expected = 0;
+    m_first.compare_exchange_strong(expected, signo);
+    const int n = ++m_count;
+    // Direct transactions run on the main thread, so the abort has to be
+    // sent from here.
+    if (module != nullptr) {
+        module->SignalJob(n == 1 ? EV_ABORT : EV_STOP);
+        std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
+                                      "command (again to stop at once)\n"
+                                    : "norvactl: stopping\n");
     }
+    m_signalled.Set();
+    m_notice.Set();
 }
 
 } // namespace norva::tools

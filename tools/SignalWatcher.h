@@ -1,10 +1,13 @@
 #pragma once
-// Blocks the termination signals in every thread and hands them to a watcher
-// that aborts the job under way (first signal) or stops the worker (second).
+// Hands the termination signals (Linux: SIGINT, SIGTERM, SIGHUP, blocked in
+// every thread and read by a watcher thread; Windows: Ctrl-C, Ctrl-Break and
+// the console's close, through the console control handler) to code that
+// aborts the job under way (first signal) or stops the worker (second).
 
 #include "platform/Event.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -13,6 +16,10 @@ class CModuleControl;
 }
 
 namespace norva::tools {
+
+// The signal numbers as Linux has them; Windows console events count as one
+// of them, so that exit statuses and texts are the same on both.
+inline constexpr int kSigHup = 1, kSigInt = 2, kSigTerm = 15;
 
 class SignalWatcher {
 public:
@@ -38,9 +45,14 @@ public:
     Event* Signalled() { return &m_signalled; }
 
 private:
-    void Run(CModuleControl* module);
+    friend struct ConsoleSignals; // Windows: the console control handler
 
-    int m_fd = -1;
+    void Run(CModuleControl* module);
+    // What every signal does, whichever way it arrived.
+    void Deliver(int signo, CModuleControl* module);
+
+    struct Source; // where the signals arrive (Linux: a signalfd)
+    std::unique_ptr<Source> m_source;
     Event m_quit{Event::Mode::Manual};
     Event m_notice{Event::Mode::Auto};
     Event m_signalled{Event::Mode::Manual};

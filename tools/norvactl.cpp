@@ -1,14 +1,17 @@
 // norvactl: drives a Norva-BX module from the command line through the same
 // controller and device-job worker as the wizard.
 
+#include "platform/Console.h"
 #include "tools/CliOptions.h"
 #include "tools/DetectCommand.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
+#ifndef NORVA_NO_STATION
 #include "tools/LabelCommand.h"
+#include "tools/RecordsCommand.h"
+#endif
 #include "tools/PairCommand.h"
 #include "tools/PortsCommand.h"
-#include "tools/RecordsCommand.h"
 #include "tools/Session.h"
 
 #include <cstdio>
@@ -34,6 +37,7 @@ bool WantsJson(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     using namespace norva::tools;
+    norva::PrepareConsole();
     CliOptions opt;
     const ParseOutcome parsed = ParseCommandLine(argc, argv, opt);
     if (parsed.kind == ParseOutcome::Kind::Print) {
@@ -56,12 +60,19 @@ int main(int argc, char** argv) {
     if (opt.command == "detect") {
         return RunDetect(opt);
     }
+#ifndef NORVA_NO_STATION
     if (opt.command == "records") {
         return RunRecordsCommand(opt);
     }
     if (opt.command == "label") {
         return RunLabelCommand(opt);
     }
+#else
+    if (opt.command == "records" || opt.command == "label") {
+        std::fprintf(stderr, "norvactl: the pair register is not part of this build\n");
+        return kExitRegister;
+    }
+#endif
     Session session(opt);
     return session.Run();
 }

@@ -288,8 +288,14 @@ bool CSerialSheet::SetActivePage(CPropertyPage* page) {
         page->OnInitDialog();
     }
     page->OnSetActive();
+    const int index = GetPageIndex(page);
+    if (index == flow::STEP_FIRST || index == flow::STEP_SCAN_WAIT) {
+        // These pages hold only "Wizard Setting": Return goes to Next, the
+        // button drawn as default, unless the user tabs to the other.
+        m_nextButton->setFocus();
+    }
     if (m_pModule) {
-        m_station.Arrived(GetPageIndex(page), *this);
+        m_station.Arrived(index, *this);
     }
     return true;
 }

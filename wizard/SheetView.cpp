@@ -3,6 +3,7 @@
 #include "pages/Connection.h"
 #include "pages/MessageService.h"
 #include "pages/Mode.h"
+#include "pages/ModeSuccess.h"
 #include "pages/SheetMessages.h"
 #include "res/strings/StringTable.h"
 #include "wizard/QtModuleHost.h"
@@ -18,6 +19,10 @@ int CSheetView::ActiveStep() const {
 }
 
 void CSheetView::ShowStep(int step) {
+    if (step == flow::STEP_MODE_SUCCESS) {
+        m_sheet.ModeSuccessPage()->ShowStored(
+            QString::fromStdString(m_sheet.Flow().StoredSummary()));
+    }
     m_sheet.SetActivePage(step);
 }
 

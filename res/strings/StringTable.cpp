@@ -40,9 +40,13 @@ constexpr Entry kTable[] = {
      "주십시오."},
     {IDS_CONNECT_SELF, "%s is Norva-BX02 itself. Select Norva-BX01's address in the list.",
      "%s은(는) Norva-BX02 자신의 주소입니다. 목록에서 Norva-BX01의 주소를 선택해 주십시오."},
-    {IDS_ODD_PARITY, "Norva-BX does not store Odd parity: it will use None. Choose None or Even.",
-     "Norva-BX는 Odd 패리티를 저장하지 않으며 None을 사용합니다. None 또는 Even을 선택해 "
-     "주십시오."},
+    {IDS_ODD_PARITY, "Norva-BX cannot store Odd parity. Choose None or Even.",
+     "Norva-BX는 Odd 패리티를 저장할 수 없습니다. None 또는 Even을 선택해 주십시오."},
+    {IDS_PICK_UNIT1,
+     "Select Norva-BX01 in the list, then press Connect. The BD address box must hold its 12 "
+     "hexadecimal digits.",
+     "목록에서 Norva-BX01을 선택한 후 Connect를 눌러 주십시오. BD 주소 칸에는 16진수 12자리가 "
+     "있어야 합니다."},
     {IDS_FLOW_NOT_STORED,
      "This Norva-BX firmware cannot turn hardware flow control off: it keeps RTS/CTS. The other "
      "settings were stored. Choose again, or untick \"Don't use Hardware Flow control\" to go on.",

@@ -22,6 +22,7 @@ enum StringId : int {
     IDS_NOT_UNIT1 = 203,           // %s: the address found, %s: unit 1's
     IDS_CONNECT_SELF = 204,        // %s: the address
     IDS_ODD_PARITY = 205,          //
+    IDS_PICK_UNIT1 = 254,          //
     IDS_FLOW_NOT_STORED = 206,     //
     IDS_APPLY_NOT_CONFIRMED = 207, //
     // The setting dialog's search for the module's UART setting.

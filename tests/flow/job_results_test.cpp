@@ -141,6 +141,11 @@ TEST_F(FlowTest, ScanResults) {
     // The module confirms a scan at once: one that did not is not answering.
     EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_TIMEOUT), kCommFailed + "; buttons NEXT");
     EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, RC_OVERFLOW), kCommFailed + "; buttons NEXT");
+    // No other code comes from a scan; should one come, nothing follows it.
+    for (int code : {int{RC_CONNECTED}, int{RC_DISCONNECTED}, int{RC_DONE}, int{RC_ERROR_AFTER_OK},
+                     int{RC_NO_VALUE}, int{RC_NOT_STORED}}) {
+        EXPECT_EQ(Result(STEP_SCAN, JOB_SCAN, code), "") << code;
+    }
 }
 
 TEST_F(FlowTest, InquiryResults) {

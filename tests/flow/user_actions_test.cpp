@@ -13,6 +13,10 @@ TEST_F(FlowTest, EachCheckingStepOpensItsUnitAfresh) {
     EXPECT_EQ(NextOn(STEP_SCAN_WAIT), "close; open COM34; job STATUS");
     module.openFails = true;
     EXPECT_EQ(NextOn(STEP_FIRST), "close; open COM33; open failed: device not present");
+    // Unit 2's port: the failure is told and the page's Next stays the way on.
+    EXPECT_EQ(NextOn(STEP_SCAN_WAIT), "close; open COM34; open failed: device not present");
+    EXPECT_EQ(flow.LastFailure(), Failure::PortFailed);
+    EXPECT_EQ(flow.JobsStarted(), 2u);
 }
 
 TEST_F(FlowTest, TheScanReopensUnitOneOnlyAfterAFailedCheck) {
@@ -85,6 +89,14 @@ TEST_F(FlowTest, ConnectControlOnStepFive) {
     EXPECT_EQ(log.Take(), "connecting ended 3; " +
                               Said(FormatString(IDS_CONNECT_SELF, {"00:a0:96:1b:2c:02"})) +
                               "; connect buttons");
+    // Nothing chosen, or not an address: nothing is dialled.
+    for (const char* target : {"", "00A0961B2C0", "00A0961B2C01X", "00:A0:96:1B:2C:01"}) {
+        module.target = target;
+        flow.ConnectControl(true);
+        EXPECT_EQ(log.Take(),
+                  "connecting ended 3; " + Said(IDS_PICK_UNIT1) + "; connect buttons")
+            << target;
+    }
     module.target = "00A0961B2C01";
     module.portOpen = false;
     module.openFails = true;

@@ -195,6 +195,7 @@ TEST_F(ConnectionTest, ConnectStoresTheAddressAndCancelAbortsTheAttempt) {
 
 TEST_F(ConnectionTest, ClosingTheSheetDuringAConnectAttempt) {
     page->EndSearchDisplay();
+    page->m_editAddress->setText(QStringLiteral("0001950A0B01"));
     Pump();
     QTimer::singleShot(0, page, [&] {
         Pump();

@@ -34,9 +34,11 @@ protected:
     }
 
     // Connect reopens a closed port first: the line is open as after step 4.
+    // Step 5 with a device chosen: Connect dials it.
     void ShowConnection() {
         OpenIdlePort(unit2);
         Show(S().ConnectionPage());
+        S().ConnectionPage()->m_editAddress->setText(QStringLiteral("0001950A0B0D"));
     }
     ScriptedPeer unit2;
 

@@ -98,6 +98,30 @@ TEST_F(FieldTest, ConnectingToItsOwnAddressIsRefused) {
     EXPECT_TRUE(page->m_btnConnect->isEnabled());
 }
 
+// Connect with no row chosen, or with something that is no address in the
+// box: nothing is dialled, the user is told to pick unit 1 in the list, and
+// Search and Connect stay the way on.
+TEST_F(FieldTest, ConnectWithoutAnAddressDialsNothing) {
+    StartSim();
+    ThroughStepFour();
+    CConnection* page = S().ConnectionPage();
+    ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
+    EXPECT_EQ(page->m_editAddress->placeholderText(), QStringLiteral("BD address"));
+    const int commands = simulator->Snapshot(2).commands;
+    for (const std::string& typed : {std::string(), std::string("Norva-BX01")}) {
+        messages.Clear();
+        PressConnect(typed);
+        EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_PICK_UNIT1)}) << typed;
+        EXPECT_FALSE(page->m_connectingDlg.IsOpen());
+        EXPECT_TRUE(page->m_btnSearch->isEnabled());
+        EXPECT_TRUE(page->m_btnConnect->isEnabled());
+    }
+    EXPECT_EQ(simulator->Snapshot(2).commands, commands);
+    // A chosen row still dials, with the spaces around it dropped.
+    PressConnect(" " + simulator->Snapshot(1).address + " ");
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
+}
+
 TEST_F(FieldTest, ClosingDuringAConnectAttemptStopsTheDialling) {
     StartSim([](sim::SimOptions& o) { o.timing.connectFailMs = 120000; });
     ThroughStepFour();

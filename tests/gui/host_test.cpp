@@ -4,8 +4,8 @@
 
 #include "GuiFixture.h"
 #include "pages/Connection.h"
-#include "platform/Event.h"
 #include "pages/ProgressDialogs.h"
+#include "platform/Event.h"
 #include "wizard/QtModuleHost.h"
 #include "wizard/StartUp.h"
 

@@ -1,5 +1,5 @@
-#include "res/strings/StringTable.h"
 #include "pages/MessageService.h"
+#include "res/strings/StringTable.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

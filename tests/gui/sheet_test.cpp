@@ -16,6 +16,7 @@
 
 #include "platform/SerialDevice.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -352,6 +353,7 @@ TEST_F(SheetPageNext, SearchAndConnectControlOnTheSearchPage) {
     EXPECT_EQ(page->m_bSearching, 0);
     EXPECT_EQ(Signalled(), Slots{EV_ABORT});
     ResetEvents();
+    M().m_strTargetAddr.Set("0001950A0B0D");
     SendSheetMessage(sheet.get(), WM_CONNECT_CONTROL, 1, reinterpret_cast<qintptr>(page));
     EXPECT_EQ(Signalled(), Slots{EV_CONNECT});
     ResetEvents();
@@ -387,6 +389,37 @@ TEST_F(SheetTest, EnterOnAFocusedPageButtonPressesThatButton) {
     CConnection* page = S().ConnectionPage();
     EXPECT_EQ(page->m_list->accessibleName(), QStringLiteral("Devices found"));
     EXPECT_EQ(page->m_editAddress->accessibleName(), QStringLiteral("Device Address"));
+}
+
+// Steps 1 and 3 open with Next as the default button and the focus: Return
+// presses Next, and after a Tab to "Wizard Setting" Return opens that.
+TEST_F(SheetTest, ReturnOnStepsOneAndThreePressesNextUnlessTheUserTabbedAway) {
+    S().show();
+    for (CPropertyPage* page : {static_cast<CPropertyPage*>(S().FirstPage()),
+                                static_cast<CPropertyPage*>(S().ScanWaitPage())}) {
+        S().SetActivePage(page);
+        PostSheetMessage(&S(), PSM_SETWIZBUTTONS, 0, PSWIZB_NEXT);
+        Pump();
+        QApplication::setActiveWindow(&S());
+        EXPECT_TRUE(S().NextButton()->isDefault());
+        EXPECT_TRUE(S().NextButton()->hasFocus()) << page->objectName().toStdString();
+        int next = 0;
+        QObject::connect(S().NextButton(), &QPushButton::clicked, [&next] { ++next; });
+        QTest::keyClick(S().focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(next, 1) << page->objectName().toStdString();
+        QObject::disconnect(S().NextButton(), &QPushButton::clicked, nullptr, nullptr);
+    }
+    S().SetActivePage(S().FirstPage());
+    QPushButton* setting = S().FirstPage()->m_btnWizardSetting;
+    int opened = 0;
+    QObject::disconnect(setting, nullptr, nullptr, nullptr);
+    QObject::connect(setting, &QPushButton::clicked, [&opened] { ++opened; });
+    for (int i = 0; i < 10 && S().focusWidget() != setting; ++i) {
+        QTest::keyClick(S().focusWidget(), Qt::Key_Tab);
+    }
+    ASSERT_EQ(S().focusWidget(), setting);
+    QTest::keyClick(setting, Qt::Key_Return);
+    EXPECT_EQ(opened, 1);
 }
 
 } // namespace

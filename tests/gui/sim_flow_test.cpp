@@ -186,6 +186,18 @@ TEST_F(SimFlowTest, AllNineStepsPairTheUnits) {
     EXPECT_GE(S().Host()->BannersCreated(Banner::Applying), 2);
     EXPECT_EQ(S().Host()->BannerWindow(Banner::Applying), nullptr);
     EXPECT_TRUE(simulator->GetVerdict().wouldAutoConnect) << simulator->GetVerdict().Describe();
+    // Under the page's own text: what each unit stored, and who it is.
+    const QString stored = S().ModeSuccessPage()->m_textStored->text();
+    EXPECT_TRUE(S().ModeSuccessPage()->m_textStored->isVisibleTo(S().ModeSuccessPage()));
+    EXPECT_EQ(stored, QString::fromStdString(
+                          "Norva-BX01 (" + simulator->Snapshot(1).address +
+                          "): UART 9600,N,1, hardware flow control on, operation mode 2\n"
+                          "Norva-BX02 (" +
+                          simulator->Snapshot(2).address +
+                          "): UART 9600,N,1, hardware flow control on, operation mode 1"));
+    // And what the last status read confirmed.
+    EXPECT_TRUE(S().Note().startsWith(QStringLiteral("Norva-BX01 stored the settings.")))
+        << S().Note().toStdString();
 
     S().FinishButton()->click();
     EXPECT_EQ(S().Module(), nullptr);

@@ -67,6 +67,27 @@ TEST_F(UnplugTest, ASearchOverAPulledCableEndsWithOneMessageAndSearchRetries) {
     EXPECT_EQ(messages.Count(), 1u);
 }
 
+// Search pressed while the cable is still out: the port cannot be reopened,
+// the failure is told, and Back and Search stay the way on.
+TEST_F(UnplugTest, SearchOverACableStillOutLeavesBackAndSearchEnabled) {
+    StartLinked([](sim::SimOptions& o) { o.timing.inquiryMs = 120000; });
+    ThroughStepFour();
+    CConnection* page = S().ConnectionPage();
+    ASSERT_TRUE(PumpUntil([&] { return simulator->Snapshot(2).lastCommand == "AT+BTINQ?"; },
+                          10000 * kSlowdown));
+    ASSERT_TRUE(simulator->Unplug(2));
+    ASSERT_TRUE(WaitForMessages(1, 5000));
+    messages.Clear();
+    page->m_btnSearch->click();
+    Pump(200);
+    ASSERT_EQ(messages.Count(), 1u);
+    EXPECT_EQ(messages.At(0).text, QString::fromStdString(LoadString(IDS_PORT_OPEN_FAILED)));
+    EXPECT_EQ(S().WizardButtons(), PSWIZB_BACK);
+    EXPECT_TRUE(S().BackButton()->isEnabled());
+    EXPECT_TRUE(page->m_btnSearch->isEnabled());
+    EXPECT_EQ(page->m_bSearching, 0);
+}
+
 TEST_F(UnplugTest, ACablePulledBetweenStepsIsReportedByTheNextJobAndNextRetries) {
     StartLinked();
     S().NextButton()->click();

@@ -1,4 +1,5 @@
 #include "platform/Event.h"
+#include "platform/posix/FdWait.h"
 
 #include <atomic>
 #include <chrono>
@@ -80,10 +81,10 @@ TEST(EventWaitAny, ReportsAReadyDescriptorAfterTheEvents) {
     ASSERT_EQ(pipe(fds), 0);
     ASSERT_EQ(write(fds[1], "x", 1), 1);
     norva::WaitFd extra{fds[0], POLLIN, 0};
-    EXPECT_EQ(WaitAny(set, 0, &extra), 1);
+    EXPECT_EQ(norva::WaitAnyOrFd(set, 0, &extra), 1);
     EXPECT_TRUE(extra.revents & POLLIN);
     stop.Set();
-    EXPECT_EQ(WaitAny(set, 0, &extra), 0); // the stop event outranks the device
+    EXPECT_EQ(norva::WaitAnyOrFd(set, 0, &extra), 0); // the stop event outranks the device
     close(fds[0]);
     close(fds[1]);
 }

@@ -1,4 +1,5 @@
 #include "platform/SerialDevice.h"
+#include "platform/posix/Termios.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

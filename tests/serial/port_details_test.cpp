@@ -1,6 +1,6 @@
 #include "PtyPair.h"
 #include "TempTree.h"
-#include "serial/PortDetails.h"
+#include "platform/PortDetails.h"
 #include "serial/SerialPortList.h"
 
 #include <algorithm>

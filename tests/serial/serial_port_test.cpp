@@ -1,11 +1,13 @@
 #include "PtyPair.h"
 #include "platform/ComMap.h"
 #include "serial/SerialPort.h"
+#include "serial/Transcript.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <string>
 #include <termios.h>
 #include <thread>
@@ -206,4 +208,65 @@ TEST(SerialPortHangup, IsNotedOnceAndCostsNoCpu) {
     EXPECT_EQ(port.Write("AT\r", 3), 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     port.Close();
+}
+
+namespace {
+
+class OpenRecorder : public CTranscriptLines {
+public:
+    std::string Text() const {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_text;
+    }
+
+protected:
+    // The reader thread reports what it receives while the test reads.
+    void Line(const std::string& line) override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_text += line + "\n";
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_text;
+};
+
+} // namespace
+
+// A pty refuses (or silently drops) PARENB, yet a module stored with Even
+// parity is reached over one: the open succeeds without parity and says so.
+TEST(SerialPortLineSettings, EvenParityOnAPseudoTerminalOpensWithoutAndIsNoted) {
+    PtyPair pty;
+    CSerialPort port;
+    OpenRecorder transcript;
+    port.SetTranscript(&transcript);
+    port.GetDCB()->BaudRate = 19200;
+    port.GetDCB()->Parity = kEvenParity;
+    port.GetDCB()->StopBits = kTwoStopBits;
+    ASSERT_TRUE(port.OpenPath(pty.path)) << port.LastOpenError().reason;
+    termios seen{};
+    ASSERT_EQ(tcgetattr(pty.master, &seen), 0);
+    EXPECT_EQ(cfgetospeed(&seen), static_cast<speed_t>(B19200));
+    EXPECT_TRUE(seen.c_cflag & CSTOPB);
+    EXPECT_FALSE(seen.c_cflag & PARENB);
+    const std::string recorded = transcript.Text();
+    EXPECT_NE(recorded.find("open " + pty.path +
+                            " 19200 8E2 (Even parity not applied: a pseudo-terminal "
+                            "carries no parity)"),
+              std::string::npos)
+        << recorded;
+    ASSERT_TRUE(pty.Send("OK"));
+    EXPECT_EQ(Drain(port, 2), "OK");
+    port.Close();
+    port.SetTranscript(nullptr);
+
+    SerialDevice device;
+    OsError error;
+    LineSettings odd;
+    odd.Parity = kOddParity;
+    ASSERT_TRUE(device.Open(pty.path, odd, &error)) << error.reason;
+    EXPECT_EQ(device.LineNote(), "Odd parity not applied: a pseudo-terminal carries no parity");
+    LineSettings none;
+    ASSERT_TRUE(device.SetLine(none, &error)) << error.reason;
+    EXPECT_EQ(device.LineNote(), "");
 }

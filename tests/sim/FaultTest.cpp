@@ -75,7 +75,7 @@ TEST(Faults, StartConnectedLinksBothUnitsInDataMode) {
     o.unit[0].startConnected = true;
     Rig rig(o);
     EXPECT_EQ(rig.com1.Command("AT", kOk, 300), "");
-    EXPECT_EQ(rig.com2.ReadUntil("AT\r", 2000), "AT\r");
+    EXPECT_EQ(rig.com2.ReadUntil("AT\r"), "AT\r");
     EXPECT_EQ(rig.com1.Command("+++"), kOk);
     EXPECT_EQ(StatusField(rig.com1.Command("AT+BTINFO?"), 3), "CONNECT");
     EXPECT_TRUE(rig.sim.Snapshot(2).dataMode);

@@ -46,7 +46,7 @@ void SearchConnectApplyUnit2(PtyClient& port) {
     EXPECT_EQ(port.Command("+++"), kOk);
     EXPECT_EQ(StatusField(port.Command("AT+BTINFO?"), 3), "CONNECT");
     port.Send("ATO\r");
-    port.ReadFor(150);
+    EXPECT_EQ(port.ReadUntil(kOk), kOk);
     EXPECT_EQ(port.Command("+++"), kOk);
     EXPECT_EQ(port.Command("ATH", "\r\nDISCONNECT\r\n"), std::string(kOk) + "\r\nDISCONNECT\r\n");
     EXPECT_EQ(port.Command("AT+BTMODE,1"), kOk);
@@ -107,7 +107,7 @@ TEST(Pairing, TwoPortsWholeConversationEndsPairedAndPowerCycleConnects) {
                sim.Snapshot(2).link == LinkState::Connected;
     }));
     const std::string announced = std::string("\r\nCONNECT ") + kUnit2 + "\r\n";
-    EXPECT_EQ(com1.ReadUntil(announced, 2000), announced);
+    EXPECT_EQ(com1.ReadUntil(announced), announced);
     EXPECT_EQ(sim.Snapshot(2).active, (UartSetting{115200, 'E', 2, false}));
     EXPECT_TRUE(sim.Snapshot(1).dataMode);
 }

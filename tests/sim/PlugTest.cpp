@@ -50,7 +50,7 @@ void UnplugAndReplug(bool notifyOpens) {
     EXPECT_TRUE(old.HungUp());
     EXPECT_FALSE(old.Send("AT\r"));
     EXPECT_EQ(errno, EIO);
-    EXPECT_EQ(com1.ReadUntil("\r\nDISCONNECT\r\n", 2000), "\r\nDISCONNECT\r\n");
+    EXPECT_EQ(com1.ReadUntil("\r\nDISCONNECT\r\n"), "\r\nDISCONNECT\r\n");
     EXPECT_FALSE(Exists(link));
     EXPECT_EQ(sim.DevicePath(2), "");
     UnitSnapshot s = sim.Snapshot(2);

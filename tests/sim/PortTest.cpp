@@ -221,10 +221,11 @@ TEST(Port, WithoutInotifyReopensAreFoundByTheHangupAndIdleStaysCheap) {
         EXPECT_EQ(port.Command("AT"), kOk) << i;
         EXPECT_EQ(NameOnLine(port), i == 2 ? "Norva-BX02" : "Norva-BX01") << i;
         port.Close();
+        // The next open is found only once this close has been seen.
+        ASSERT_TRUE(Eventually([&] { return !sim.PortOpen(1); })) << i;
         if (i == 1) {
             sim.Attach(2);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
     }
     double before = CpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(1));

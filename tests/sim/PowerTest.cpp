@@ -16,7 +16,7 @@ TEST(Power, OffIsSilentAndThePartnerHearsDisconnect) {
     Rig rig(o);
     ASSERT_TRUE(rig.sim.SetPower(1, false));
     EXPECT_FALSE(rig.sim.SetPower(1, false));
-    EXPECT_EQ(rig.com2.ReadUntil("\r\nDISCONNECT\r\n", 2000), "\r\nDISCONNECT\r\n");
+    EXPECT_EQ(rig.com2.ReadUntil("\r\nDISCONNECT\r\n"), "\r\nDISCONNECT\r\n");
     EXPECT_EQ(rig.com2.Command("AT"), kOk); // back in command mode
     EXPECT_EQ(rig.com1.Command("AT", kOk, 300), "");
     EXPECT_EQ(rig.com1.Command("+++", kOk, 300), "");
@@ -81,12 +81,12 @@ void ExpectUnit2LinksWhenPowered(const std::string& unit1Command) {
         EXPECT_EQ(rig.com1.Command(unit1Command), kOk);
     }
     ASSERT_TRUE(rig.sim.SetPower(2, true));
-    EXPECT_EQ(rig.com1.ReadUntil(kConnect2, 2000), kConnect2);
-    EXPECT_EQ(rig.com2.ReadUntil(kConnect1, 2000), kConnect1);
+    EXPECT_EQ(rig.com1.ReadUntil(kConnect2), kConnect2);
+    EXPECT_EQ(rig.com2.ReadUntil(kConnect1), kConnect1);
     EXPECT_TRUE(rig.sim.Snapshot(1).dataMode);
     EXPECT_TRUE(rig.sim.Snapshot(2).dataMode);
     rig.com2.Send("ping");
-    EXPECT_EQ(rig.com1.ReadUntil("ping", 2000), "ping");
+    EXPECT_EQ(rig.com1.ReadUntil("ping"), "ping");
 }
 
 TEST(Power, OnOfAConfiguredPairLinksThem) {
@@ -107,7 +107,7 @@ TEST(Power, OnOfAConfiguredPairLinksThem) {
         EXPECT_EQ(rig.com1.Command("AT+BTMODE,0"), kOk);
         EXPECT_EQ(rig.com1.Command("AT+BTSCAN,2,0"), kOk);
         ASSERT_TRUE(rig.sim.SetPower(2, true));
-        EXPECT_EQ(rig.com2.ReadUntil(kConnect1, 2000), kConnect1);
+        EXPECT_EQ(rig.com2.ReadUntil(kConnect1), kConnect1);
     }
 }
 
@@ -119,8 +119,8 @@ TEST(Power, UnitOneComingUpLastStillLinks) {
     EXPECT_EQ(rig.com1.Command("AT", kOk, 300), "");
     EXPECT_EQ(rig.com2.Command("AT"), kOk);
     ASSERT_TRUE(rig.sim.SetPower(1, true));
-    EXPECT_EQ(rig.com1.ReadUntil(kConnect2, 2000), kConnect2);
-    EXPECT_EQ(rig.com2.ReadUntil(kConnect1, 2000), kConnect1);
+    EXPECT_EQ(rig.com1.ReadUntil(kConnect2), kConnect2);
+    EXPECT_EQ(rig.com2.ReadUntil(kConnect1), kConnect1);
 }
 
 TEST(Power, NothingLinksWhenThePeerDoesNotListen) {
@@ -141,12 +141,12 @@ TEST(Power, UnplugIsAPowerLossAndTheSwitchWaitsForTheAdapter) {
     o.startPaired = true;
     Rig rig(o);
     rig.sim.PowerCycle();
-    EXPECT_EQ(rig.com2.ReadUntil(kConnect1, 2000), kConnect1);
+    EXPECT_EQ(rig.com2.ReadUntil(kConnect1), kConnect1);
     ASSERT_TRUE(rig.sim.Unplug(1));
-    EXPECT_EQ(rig.com2.ReadUntil("\r\nDISCONNECT\r\n", 2000), "\r\nDISCONNECT\r\n");
+    EXPECT_EQ(rig.com2.ReadUntil("\r\nDISCONNECT\r\n"), "\r\nDISCONNECT\r\n");
     // Replugged, unit 1 starts in mode 2 and the idle unit 2 dials it.
     ASSERT_TRUE(rig.sim.Replug(1));
-    EXPECT_EQ(rig.com2.ReadUntil(kConnect1, 2000), kConnect1);
+    EXPECT_EQ(rig.com2.ReadUntil(kConnect1), kConnect1);
 
     ASSERT_TRUE(rig.sim.SetPower(2, false));
     ASSERT_TRUE(rig.sim.Unplug(2));
@@ -163,7 +163,7 @@ TEST(Power, SilentUnitStaysSilentThroughPowerOffAndOn) {
     Rig rig(o);
     EXPECT_EQ(rig.com2.Command("AT", kOk, 300), "");
     ASSERT_TRUE(rig.sim.SetPower(2, false));
-    EXPECT_EQ(rig.com1.ReadUntil("\r\nDISCONNECT\r\n", 2000), "\r\nDISCONNECT\r\n");
+    EXPECT_EQ(rig.com1.ReadUntil("\r\nDISCONNECT\r\n"), "\r\nDISCONNECT\r\n");
     ASSERT_TRUE(rig.sim.SetPower(2, true));
     EXPECT_TRUE(rig.sim.Snapshot(2).powered);
     EXPECT_EQ(rig.com2.Command("AT", kOk, 300), "");

@@ -27,7 +27,7 @@ protected:
             com2.Command(std::string("ATD") + kUnit1, "CONNECT " + std::string(kUnit1) + "\r\n");
         ASSERT_EQ(r, std::string(kOk) + "\r\nCONNECT " + kUnit1 + "\r\n");
         const std::string announced = std::string("\r\nCONNECT ") + kUnit2 + "\r\n";
-        ASSERT_EQ(com1.ReadUntil(announced, 2000), announced);
+        ASSERT_EQ(com1.ReadUntil(announced), announced);
     }
 
     std::unique_ptr<Simulator> sim;
@@ -123,7 +123,7 @@ TEST_F(Protocol, CancelledDialAndInquiryEndWithoutFurtherReplies) {
     EXPECT_EQ(com2.Command("ATD0011223344AA"), kOk);
     EXPECT_EQ(com2.Command("AT+BTCANCEL"), kOk);
     com2.Send("AT+BTINQ?\r");
-    EXPECT_EQ(com2.ReadUntil("001F00\r\n", 2500),
+    EXPECT_EQ(com2.ReadUntil("001F00\r\n"),
               std::string("\r\n") + kUnit1 + ",Norva-BX01,001F00\r\n");
     EXPECT_EQ(com2.Command("AT+BTCANCEL"), kOk);
     EXPECT_EQ(com2.ReadFor(300), "");
@@ -147,25 +147,25 @@ TEST_F(Protocol, DataModeCarriesBytesBothWaysAndEscapes) {
     // Commands and stray pluses are data now.
     const std::string payload = "AT\ra+b++c\x01\xff";
     com2.Send(payload);
-    EXPECT_EQ(com1.ReadUntil("\xff", 2000), payload);
+    EXPECT_EQ(com1.ReadUntil("\xff"), payload);
     com1.Send("reply");
-    EXPECT_EQ(com2.ReadUntil("reply", 2000), "reply");
+    EXPECT_EQ(com2.ReadUntil("reply"), "reply");
     // Pluses that turn out not to be an escape go through after the guard time.
     com2.Send("++");
-    EXPECT_EQ(com1.ReadUntil("++", 3000), "++");
+    EXPECT_EQ(com1.ReadUntil("++"), "++");
 
     // "+++" and silence escapes as well as "+++\r".
     com2.Send("+++");
-    EXPECT_EQ(com2.ReadUntil(kOk, 3000), kOk);
+    EXPECT_EQ(com2.ReadUntil(kOk), kOk);
     EXPECT_EQ(StatusField(com2.Command("AT+BTINFO?"), 3), "CONNECT");
     EXPECT_EQ(com2.Command("ATO"), kOk);
     com2.Send("more");
-    EXPECT_EQ(com1.ReadUntil("more", 2000), "more");
+    EXPECT_EQ(com1.ReadUntil("more"), "more");
     EXPECT_EQ(com2.Command("+++"), kOk);
 
     // Hanging up on one side tells both.
     EXPECT_EQ(com2.Command("ATH", "\r\nDISCONNECT\r\n"), std::string(kOk) + "\r\nDISCONNECT\r\n");
-    EXPECT_EQ(com1.ReadUntil("\r\nDISCONNECT\r\n", 2000), "\r\nDISCONNECT\r\n");
+    EXPECT_EQ(com1.ReadUntil("\r\nDISCONNECT\r\n"), "\r\nDISCONNECT\r\n");
     EXPECT_EQ(com1.Command("AT"), kOk);
     EXPECT_EQ(com2.Command("ATO", kError), kError);
     EXPECT_EQ(com2.Command("ATH"), kOk); // nothing to hang up
@@ -178,7 +178,7 @@ TEST_F(Protocol, RestartPutsTheStoredUartIntoEffectAndDropsTheLink) {
     EXPECT_EQ(com1.Command("AT+UARTCONFIG,115200,N,2,1"), kOk);
     com1.Send("ATZ\r");
     // The peer loses the link; the OK after the restart comes at the new speed.
-    EXPECT_EQ(com2.ReadUntil("\r\nDISCONNECT\r\n", 2000), "\r\nDISCONNECT\r\n");
+    EXPECT_EQ(com2.ReadUntil("\r\nDISCONNECT\r\n"), "\r\nDISCONNECT\r\n");
     EXPECT_TRUE(Eventually([&] { return sim->Snapshot(1).restarts == 1; }));
     EXPECT_EQ(com1.ReadFor(100), "");
     EXPECT_EQ(com1.Command("AT", kOk, 300), "");
@@ -197,7 +197,7 @@ TEST_F(Protocol, RestartOfAPairedUnitReconnectsThePair) {
     EXPECT_EQ(com1.Command("AT+BTMODE,2"), kOk);
     ASSERT_TRUE(sim->GetVerdict().wouldAutoConnect);
     com1.Send("ATZ\r");
-    EXPECT_EQ(com1.ReadUntil(std::string("\r\nCONNECT ") + kUnit2 + "\r\n", 2000),
+    EXPECT_EQ(com1.ReadUntil(std::string("\r\nCONNECT ") + kUnit2 + "\r\n"),
               std::string(kOk) + "\r\nCONNECT " + kUnit2 + "\r\n");
     EXPECT_EQ(sim->Snapshot(2).link, LinkState::Connected);
 }

@@ -303,6 +303,25 @@ TEST_F(WorkerTest, ApplyInterruptedAtTheUartStepSendsNothingMore) {
               (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r"}));
 }
 
+// The same at the mode step: nothing of the UART setting goes out.
+TEST_F(WorkerTest, ApplyInterruptedAtTheModeStepSendsNothingMore) {
+    SetApplyValues(1);
+    module.SignalJob(EV_APPLY);
+    ASSERT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", kResultMs));
+    module.SignalJob(EV_ABORT);
+    EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ABORTED, JOB_APPLY}}));
+    EXPECT_EQ(peer.Commands(), std::vector<std::string>{"AT+BTMODE,1\r"});
+    EXPECT_FALSE(host.BannerShown(Banner::Applying));
+
+    host.Clear();
+    peer.ClearReceived();
+    module.SignalJob(EV_APPLY);
+    ASSERT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", kResultMs));
+    module.StopWorker();
+    EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_STOPPED, JOB_APPLY}}));
+    EXPECT_EQ(peer.Commands(), std::vector<std::string>{"AT+BTMODE,1\r"});
+}
+
 TEST_F(WorkerTest, ApplyFailureHidesTheBannerBeforeNotifying) {
     SetApplyValues(1);
     peer.Answer("AT+BTMODE,1\r", {kOk});

@@ -1,5 +1,7 @@
 #include "platform/Event.h"
 
+#include "platform/posix/FdWait.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -9,32 +11,34 @@
 
 namespace norva {
 
-Event::Event(Mode mode) : m_mode(mode) {
-    m_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-}
+Event::Event(Mode mode) : m_native(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), m_mode(mode) {}
 
 Event::~Event() {
-    if (m_fd >= 0) {
-        close(m_fd);
+    if (Valid()) {
+        close(EventFd(this));
     }
+}
+
+bool Event::Valid() const {
+    return m_native >= 0;
 }
 
 void Event::Set() {
     // The counter only needs to be non-zero; repeated sets collapse into one
     // because a read drains it whole.
     const uint64_t one = 1;
-    ssize_t n = write(m_fd, &one, sizeof one);
+    ssize_t n = write(EventFd(this), &one, sizeof one);
     (void)n; // EAGAIN only when the counter is near overflow: still set
 }
 
 void Event::Reset() {
     uint64_t value = 0;
-    ssize_t n = read(m_fd, &value, sizeof value);
+    ssize_t n = read(EventFd(this), &value, sizeof value);
     (void)n; // EAGAIN: it was not set
 }
 
 bool Event::IsSet() const {
-    pollfd p{m_fd, POLLIN, 0};
+    pollfd p{EventFd(this), POLLIN, 0};
     return poll(&p, 1, 0) == 1 && (p.revents & POLLIN) != 0;
 }
 
@@ -43,7 +47,7 @@ bool Event::TryTake() {
         return IsSet();
     }
     uint64_t value = 0;
-    return read(m_fd, &value, sizeof value) == static_cast<ssize_t>(sizeof value);
+    return read(EventFd(this), &value, sizeof value) == static_cast<ssize_t>(sizeof value);
 }
 
 namespace {
@@ -57,7 +61,11 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-int WaitAny(std::span<Event* const> events, int timeoutMs, WaitFd* extra) {
+int WaitAny(std::span<Event* const> events, int timeoutMs) {
+    return WaitAnyOrFd(events, timeoutMs, nullptr);
+}
+
+int WaitAnyOrFd(std::span<Event* const> events, int timeoutMs, WaitFd* extra) {
     // A fixed array: the reader and every transaction wait here for each
     // chunk, so the wait must not allocate.
     pollfd fds[kMaxWaitObjects + 1];
@@ -71,7 +79,7 @@ int WaitAny(std::span<Event* const> events, int timeoutMs, WaitFd* extra) {
             errno = EBADF;
             return kWaitFailed;
         }
-        fds[used++] = {e->Fd(), POLLIN, 0};
+        fds[used++] = {EventFd(e), POLLIN, 0};
     }
     if (extra != nullptr) {
         fds[used++] = {extra->fd, extra->events, 0};
@@ -113,7 +121,7 @@ bool SleepUnlessSet(const Event* stop, int ms) {
         usleep(static_cast<useconds_t>(ms) * 1000);
         return false;
     }
-    pollfd p{stop->Fd(), POLLIN, 0};
+    pollfd p{EventFd(stop), POLLIN, 0};
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
         const int r = poll(&p, 1, RemainingMs(deadline));

@@ -1,4 +1,4 @@
-#include "serial/PortDetails.h"
+#include "platform/PortDetails.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,5 +1,10 @@
 #include "platform/SerialDevice.h"
 
+#include "platform/DeviceTexts.h"
+
+#include "platform/posix/FdWait.h"
+#include "platform/posix/Termios.h"
+
 #include "platform/KernelConsole.h"
 #include "platform/PermissionAdvice.h"
 #include "platform/SystemDirs.h"
@@ -19,6 +24,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace norva {
@@ -39,6 +45,10 @@ constexpr BaudEntry kBauds[] = {
 std::string BaseName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int Fd(intptr_t native) {
+    return static_cast<int>(native);
 }
 
 bool StartsWith(const std::string& s, const char* prefix) {
@@ -86,6 +96,18 @@ OsError Fail(int err, const std::string& path) {
 }
 
 } // namespace
+
+struct SerialDevice::State {};
+
+SerialDevice::SerialDevice() = default;
+
+SerialDevice::~SerialDevice() {
+    Close();
+}
+
+bool SerialDevice::IsOpen() const {
+    return m_native >= 0;
+}
 
 speed_t BaudToSpeed(uint32_t baud) {
     for (const BaudEntry& e : kBauds) {
@@ -175,7 +197,7 @@ OsError DescribeOpenError(int err, const std::string& path) {
         break;
     case EBUSY:
     case EWOULDBLOCK:
-        e.reason = path + " is in use by another program";
+        e.reason = InUseText(path);
         if (StartsWith(BaseName(RealPath(path)), "ttyACM")) {
             e.reason += " (ModemManager probes ttyACM devices: exclude it with a udev rule "
                         "setting ENV{ID_MM_DEVICE_IGNORE}=\"1\")";
@@ -184,7 +206,7 @@ OsError DescribeOpenError(int err, const std::string& path) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        e.reason = path + ": device not present";
+        e.reason = NotPresentText(path);
         break;
     default:
         e.reason = path + ": " + os;
@@ -201,8 +223,7 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     termios wanted{};
     if (!BuildTermios(settings, &wanted)) {
         err.code = EINVAL;
-        err.reason =
-            "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")";
+        err.reason = UnsupportedSettingsText(settings);
         return false;
     }
     // Before opening: opening alone may raise DTR under another program.
@@ -233,9 +254,9 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
         ReleaseLockFile();
         return false;
     }
-    m_fd = fd;
+    m_native = fd;
     m_path = path;
-    err = ApplyTermios(wanted);
+    err = Apply(settings);
     if (err) {
         Close();
         return false;
@@ -253,14 +274,96 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     return true;
 }
 
-OsError SerialDevice::ApplyTermios(const termios& wanted) const {
+namespace {
+
+// Unix98 pseudo-terminal slaves: a pty has no wire, so no parity bit.
+constexpr unsigned kPtySlaveMajorFirst = 136;
+constexpr unsigned kPtySlaveMajorLast = 143;
+
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned m = major(st.st_rdev);
+    return m >= kPtySlaveMajorFirst && m <= kPtySlaveMajorLast;
+}
+
+// Which of the asked settings a device refused, tried one at a time from a
+// state it is known to take; empty when none alone is to blame.
+std::string RefusedSetting(int fd, const termios& wanted, const LineSettings& s) {
+    termios t = wanted;
+    if ((t.c_cflag & PARENB) != 0) {
+        t.c_cflag &= ~(PARENB | PARODD);
+        t.c_iflag &= ~INPCK;
+        if (tcsetattr(fd, TCSANOW, &t) == 0) {
+            return std::string(ParityName(s.Parity)) + " parity";
+        }
+    }
+    if ((t.c_cflag & CSTOPB) != 0) {
+        t.c_cflag &= ~CSTOPB;
+        if (tcsetattr(fd, TCSANOW, &t) == 0) {
+            return "2 stop bits";
+        }
+    }
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    if (s.BaudRate != 9600 && tcsetattr(fd, TCSANOW, &t) == 0) {
+        return std::to_string(s.BaudRate) + " baud";
+    }
+    return {};
+}
+
+} // namespace
+
+OsError SerialDevice::Apply(const LineSettings& settings) {
+    m_note.clear();
+    termios wanted{};
+    if (!BuildTermios(settings, &wanted)) {
+        return {EINVAL, UnsupportedSettingsText(settings)};
+    }
+    if ((wanted.c_cflag & PARENB) != 0 && IsPseudoTerminal(Fd(m_native))) {
+        // Newer kernels refuse PARENB on a pty, older ones drop it silently:
+        // either way nothing would check it, so the line opens without.
+        wanted.c_cflag &= ~(PARENB | PARODD);
+        wanted.c_iflag &= ~INPCK;
+        m_note = std::string(ParityName(settings.Parity)) +
+                 " parity not applied: a pseudo-terminal carries no parity";
+    }
+    termios before{};
+    const bool restorable = tcgetattr(Fd(m_native), &before) == 0;
+    if (tcsetattr(Fd(m_native), TCSANOW, &wanted) != 0) {
+        const int err = errno;
+        OsError e = Fail(err, m_path);
+        if (err == EINVAL) {
+            const std::string refused = RefusedSetting(Fd(m_native), wanted, settings);
+            if (!refused.empty()) {
+                e.reason = RefusedSettingText(m_path, refused, std::strerror(err));
+            }
+        }
+        if (restorable) {
+            tcsetattr(Fd(m_native), TCSANOW, &before);
+        }
+        return e;
+    }
     termios actual{};
-    if (tcsetattr(m_fd, TCSANOW, &wanted) != 0 || tcgetattr(m_fd, &actual) != 0) {
+    if (tcgetattr(Fd(m_native), &actual) != 0) {
         return Fail(errno, m_path);
     }
-    if (cfgetospeed(&actual) != cfgetospeed(&wanted) ||
-        (actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
-        return {EINVAL, m_path + ": the device did not take the baud rate or stop bits"};
+    // A driver may accept a setting and quietly keep another.
+    std::string refused;
+    if (cfgetospeed(&actual) != cfgetospeed(&wanted)) {
+        refused = std::to_string(settings.BaudRate) + " baud";
+    } else if ((actual.c_cflag & CSTOPB) != (wanted.c_cflag & CSTOPB)) {
+        refused = "2 stop bits";
+    } else if ((actual.c_cflag & (PARENB | PARODD)) != (wanted.c_cflag & (PARENB | PARODD))) {
+        refused = std::string(ParityName(settings.Parity)) + " parity";
+    }
+    if (!refused.empty()) {
+        if (restorable) {
+            tcsetattr(Fd(m_native), TCSANOW, &before);
+        }
+        return {EINVAL, RefusedSettingText(m_path, refused, kKeptAnotherSetting)};
     }
     return {};
 }
@@ -268,30 +371,24 @@ OsError SerialDevice::ApplyTermios(const termios& wanted) const {
 bool SerialDevice::SetLine(const LineSettings& settings, OsError* error) {
     OsError dummy;
     OsError& err = error != nullptr ? *error : dummy;
-    termios wanted{};
-    if (m_fd < 0) {
+    if (Fd(m_native) < 0) {
         err = {EBADF, "the port is not open"};
         return false;
     }
-    if (!BuildTermios(settings, &wanted)) {
-        err = {EINVAL,
-               "unsupported line settings (baud rate " + std::to_string(settings.BaudRate) + ")"};
-        return false;
-    }
-    err = ApplyTermios(wanted);
+    err = Apply(settings);
     return !err;
 }
 
 void SerialDevice::Close() {
-    if (m_fd < 0) {
+    if (Fd(m_native) < 0) {
         return;
     }
     // Exclusive mode can outlive the descriptor on some drivers and lock out
     // the next opener, so drop it explicitly before closing.
-    ioctl(m_fd, TIOCNXCL);
-    flock(m_fd, LOCK_UN);
-    ::close(m_fd);
-    m_fd = -1;
+    ioctl(Fd(m_native), TIOCNXCL);
+    flock(Fd(m_native), LOCK_UN);
+    ::close(Fd(m_native));
+    m_native = -1;
     ReleaseLockFile();
 }
 
@@ -300,27 +397,35 @@ void SerialDevice::ReleaseLockFile() {
     m_lockFile.clear();
 }
 
-int SerialDevice::Read(void* dest, int max) {
-    if (m_fd < 0) {
-        errno = EBADF;
-        return -1;
-    }
+int SerialDevice::WaitRead(std::span<Event* const> events, int timeoutMs, void* dest, int max,
+                           int* got, IoStop* why) {
+    *got = 0;
     for (;;) {
-        const ssize_t n = ::read(m_fd, dest, static_cast<size_t>(max));
+        WaitFd device{Fd(m_native), POLLIN, 0};
+        const int r = WaitAnyOrFd(events, timeoutMs, &device);
+        if (r != static_cast<int>(events.size())) {
+            return r;
+        }
+        const ssize_t n = ::read(Fd(m_native), dest, static_cast<size_t>(max));
         if (n > 0) {
-            return static_cast<int>(n);
+            *got = static_cast<int>(n);
+            return r;
         }
-        if (n == 0) {
-            errno = EIO; // end of file on a tty: the line was hung up
-            return -1;
+        // End of file on a tty, or nothing to read beside a hang-up: the line
+        // was hung up.
+        int err = EIO;
+        if (n < 0) {
+            if (errno == EINTR ||
+                (errno == EAGAIN && (device.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)) {
+                continue;
+            }
+            if (errno != EAGAIN) {
+                err = errno;
+            }
         }
-        if (errno == EINTR) {
-            continue;
-        }
-        if (errno == EAGAIN) {
-            return 0;
-        }
-        return -1;
+        *got = -1;
+        *why = {IsDeviceGoneError(err) ? IoStop::Kind::Gone : IoStop::Kind::Failed, err};
+        return r;
     }
 }
 
@@ -337,18 +442,31 @@ bool Fatal(int err) {
     return err != EAGAIN && err != EINTR;
 }
 
+IoStop StopFromErrno(int err) {
+    switch (err) {
+    case ETIMEDOUT:
+        return {IoStop::Kind::TimedOut, err};
+    case ECANCELED:
+        return {IoStop::Kind::Stopped, err};
+    default:
+        return {IsDeviceGoneError(err) ? IoStop::Kind::Gone : IoStop::Kind::Failed, err};
+    }
+}
+
 } // namespace
 
-int SerialDevice::Write(const void* data, int length, int timeoutMs, const Event* stop) {
-    if (m_fd < 0 || length <= 0) {
-        errno = EBADF;
+int SerialDevice::Write(const void* data, int length, int timeoutMs, const Event* stop,
+                        IoStop* why) {
+    *why = {};
+    if (Fd(m_native) < 0 || length <= 0) {
+        *why = StopFromErrno(EBADF);
         return 0;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     const auto* bytes = static_cast<const uint8_t*>(data);
     int done = 0;
     while (done < length) {
-        const ssize_t n = ::write(m_fd, bytes + done, static_cast<size_t>(length - done));
+        const ssize_t n = ::write(Fd(m_native), bytes + done, static_cast<size_t>(length - done));
         if (n > 0) {
             done += static_cast<int>(n);
             continue;
@@ -361,7 +479,8 @@ int SerialDevice::Write(const void* data, int length, int timeoutMs, const Event
             errno = ETIMEDOUT;
             break;
         }
-        pollfd p[2] = {{m_fd, POLLOUT, 0}, {stop != nullptr ? stop->Fd() : -1, POLLIN, 0}};
+        pollfd p[2] = {{Fd(m_native), POLLOUT, 0},
+                       {stop != nullptr ? EventFd(stop) : -1, POLLIN, 0}};
         const int r = poll(p, 2, left);
         if (r < 0 && errno != EINTR) {
             break;
@@ -376,19 +495,24 @@ int SerialDevice::Write(const void* data, int length, int timeoutMs, const Event
             break;
         }
     }
+    if (done < length) {
+        *why = StopFromErrno(errno);
+    }
     return done;
 }
 
 int SerialDevice::OutputQueued() const {
     int queued = 0;
-    if (m_fd < 0 || ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+    if (Fd(m_native) < 0 || ioctl(Fd(m_native), TIOCOUTQ, &queued) != 0) {
         return 0;
     }
     return queued;
 }
 
-bool SerialDevice::Drain(int timeoutMs, const Event* stop) {
-    if (m_fd < 0) {
+bool SerialDevice::Drain(int timeoutMs, const Event* stop, IoStop* why) {
+    *why = {};
+    if (Fd(m_native) < 0) {
+        *why = StopFromErrno(EBADF);
         return false;
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -397,39 +521,49 @@ bool SerialDevice::Drain(int timeoutMs, const Event* stop) {
     // character once the queue is empty.
     for (;;) {
         int queued = 0;
-        if (ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
-            return errno == ENOTTY || errno == EINVAL; // no queue to watch
+        if (ioctl(Fd(m_native), TIOCOUTQ, &queued) != 0) {
+            if (errno == ENOTTY || errno == EINVAL) {
+                return true; // no queue to watch
+            }
+            *why = StopFromErrno(errno);
+            return false;
         }
         if (queued == 0) {
-            return tcdrain(m_fd) == 0 || errno == ENOTTY || errno == EINVAL;
+            if (tcdrain(Fd(m_native)) == 0 || errno == ENOTTY || errno == EINVAL) {
+                return true;
+            }
+            *why = StopFromErrno(errno);
+            return false;
         }
         const int left = MsLeft(deadline);
         if (left <= 0) {
+            *why = StopFromErrno(ETIMEDOUT);
             return false;
         }
         // Poll the queue at roughly the time a few characters take; the
         // stop event and a hang-up cut it short.
-        pollfd p[2] = {{m_fd, 0, 0}, {stop != nullptr ? stop->Fd() : -1, POLLIN, 0}};
+        pollfd p[2] = {{Fd(m_native), 0, 0}, {stop != nullptr ? EventFd(stop) : -1, POLLIN, 0}};
         const int r = poll(p, 2, left < 2 ? left : 2);
         if ((p[1].revents & POLLIN) != 0) {
+            *why = StopFromErrno(ECANCELED);
             return false;
         }
         if (r > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            errno = EIO;
+            *why = StopFromErrno(EIO);
             return false;
         }
     }
 }
 
 void SerialDevice::FlushInput() {
-    if (m_fd >= 0) {
-        tcflush(m_fd, TCIFLUSH);
+    if (Fd(m_native) >= 0) {
+        tcflush(Fd(m_native), TCIFLUSH);
     }
 }
 
 void SerialDevice::DiscardOutput() {
-    if (m_fd >= 0) {
-        tcflush(m_fd, TCOFLUSH);
+    if (Fd(m_native) >= 0) {
+        tcflush(Fd(m_native), TCOFLUSH);
     }
 }
 

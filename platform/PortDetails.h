@@ -1,16 +1,11 @@
 #pragma once
-// What the system knows of a port's hardware beyond its device node.
+// Linux only: what udev and /dev/serial/by-id know of a port's hardware.
+
+#include "platform/ComMap.h"
 
 #include <string>
 
 namespace norva {
-
-struct PortDetails {
-    std::string byId; // the stable /dev/serial/by-id link to the device
-    std::string vendor;
-    std::string model;
-    std::string serial;
-};
 
 // The link in `byIdDir` that resolves to the same node as `device`; empty
 // when there is none (or no such directory).
