@@ -178,13 +178,16 @@ int RunPairCommand(const CliOptions& opt) {
 
     std::vector<std::unique_ptr<PairRun>> runs;
     for (const PairSetup& setup : plan.pairs) {
+        PairRecording* recording = nullptr;
+#ifndef NORVA_NO_STATION
         if (recorder) {
             recordings.push_back(std::make_unique<PairRecording>(*recorder, setup));
+            recording = recordings.back().get();
         }
-        runs.push_back(
-            std::make_unique<PairRun>(setup, plan, progress, signals.Signalled(),
-                                      transcripts.For(transcripts.file != nullptr, opt.verbose),
-                                      recorder ? recordings.back().get() : nullptr));
+#endif
+        runs.push_back(std::make_unique<PairRun>(
+            setup, plan, progress, signals.Signalled(),
+            transcripts.For(transcripts.file != nullptr, opt.verbose), recording));
     }
     std::vector<PairOutcome> outcomes(runs.size());
     if (runs.size() == 1) {
