@@ -21,6 +21,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kResetSendTimeoutMs = 2000;
 constexpr int kEscapeTimeoutMs = 2000;
+// A unit that has not announced its link this long after its restart is asked for its status.
+constexpr int kVerifyQuietCheckMs = 3000;
+// After "ATO" the module needs a moment before data goes through.
+constexpr int kReturnOnlineSettleMs = 100;
 // Data sent through a link reaches the other end well within this.
 constexpr int kVerifyDataTimeoutMs = 2000;
 constexpr size_t kMaxPendingText = 512;
@@ -234,40 +238,22 @@ private:
             }
         }
         const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.linkTimeoutMs);
-        while (!waiting.empty()) {
-            // Every controller's stop is set by the relay; the first one stands for all.
-            std::vector<Event*> events{waiting.front()->module->JobEvent(EV_STOP)};
-            for (Unit* u : waiting) {
-                events.push_back(u->module->m_port.m_hDataEvent.get());
-                events.push_back(u->module->m_port.GoneEvent());
-            }
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) {
-                break;
-            }
-            const int r = WaitAny(events, static_cast<int>(left));
-            if (r == kWaitTimeout || r == kWaitFailed) {
-                if (r == kWaitFailed) {
-                    SleepUnlessSet(m_stop, 50); // never a busy loop, whatever failed
-                }
-                continue;
-            }
-            if (r == 0) {
-                for (Unit* u : waiting) {
-                    Finish(*u, VerifyOutcome::Cancelled);
-                }
+        // A unit may link after its restart without announcing it: after a quiet spell, and at
+        // the end, its status tells.
+        const auto quiet =
+            std::min(deadline, Clock::now() + std::chrono::milliseconds(kVerifyQuietCheckMs));
+        for (const auto until : {quiet, deadline}) {
+            if (!WaitForAnnouncements(waiting, until)) {
                 return;
             }
-            Unit& u = *waiting[static_cast<size_t>((r - 1) / 2)];
-            Take(u);
-            if (!u.finished && (r - 1) % 2 == 1 && u.module->m_port.m_rxBuffer.GetCount() == 0) {
-                Finish(u, VerifyOutcome::DeviceGone, u.module->m_port.GoneReason());
+            std::erase_if(waiting, [](Unit* w) { return w->finished; });
+            if (!AllLinked(waiting)) {
+                AskWhoIsLinked(waiting);
+                std::erase_if(waiting, [](Unit* w) { return w->finished; });
             }
             if (AllLinked(waiting)) {
                 break;
             }
-            std::erase_if(waiting, [](Unit* w) { return w->finished; });
         }
         ConfirmUnnamedLink(waiting);
         for (Unit* u : waiting) {
@@ -284,6 +270,64 @@ private:
             } else {
                 Finish(*u, VerifyOutcome::Verified);
             }
+        }
+    }
+
+    // Takes what the waiting units say until all have announced a link or `until`; false when
+    // the check was cancelled (every unit then finished).
+    bool WaitForAnnouncements(std::vector<Unit*> waiting, Clock::time_point until) {
+        while (!AllLinked(waiting)) {
+            // A finished unit's events (a gone device stays signalled) are no longer watched.
+            std::erase_if(waiting, [](Unit* w) { return w->finished; });
+            // Every controller's stop is set by the relay; the first one stands for all.
+            std::vector<Event*> events{waiting.front()->module->JobEvent(EV_STOP)};
+            for (Unit* u : waiting) {
+                events.push_back(u->module->m_port.m_hDataEvent.get());
+                events.push_back(u->module->m_port.GoneEvent());
+            }
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+            if (left <= 0) {
+                return true;
+            }
+            const int r = WaitAny(events, static_cast<int>(left));
+            if (r == kWaitTimeout || r == kWaitFailed) {
+                if (r == kWaitFailed) {
+                    SleepUnlessSet(m_stop, 50); // never a busy loop, whatever failed
+                }
+                continue;
+            }
+            if (r == 0) {
+                for (Unit* u : waiting) {
+                    Finish(*u, VerifyOutcome::Cancelled);
+                }
+                return false;
+            }
+            Unit& u = *waiting[static_cast<size_t>((r - 1) / 2)];
+            Take(u);
+            if (!u.finished && (r - 1) % 2 == 1 && u.module->m_port.m_rxBuffer.GetCount() == 0) {
+                Finish(u, VerifyOutcome::DeviceGone, u.module->m_port.GoneReason());
+            }
+        }
+        return true;
+    }
+
+    // The status of each unit that has not announced a link: one that shows the link up is
+    // linked (without a partner's name) and goes back to data mode.
+    void AskWhoIsLinked(const std::vector<Unit*>& waiting) {
+        for (Unit* u : waiting) {
+            if (u->finished || u->linked) {
+                continue;
+            }
+            ModuleInfo info;
+            const int q = u->module->QueryStatus(info);
+            if (FinishIfInterrupted(*u, q) || q != 1 ||
+                info.m_nLinkState.load() != LINK_CONNECTED) {
+                continue;
+            }
+            u->linked = true;
+            u->module->ReturnOnline();
+            FinishIfInterrupted(*u, u->module->Pause(kReturnOnlineSettleMs));
         }
     }
 

@@ -58,6 +58,11 @@ bool LineAccumulator::Commit(int n) {
         SkipHeld(0);
         return m_skipped <= m_maxSkipped;
     }
+    // An echo in front is not part of the reply: it does not count against
+    // the reply's limit.
+    if (EchoPending()) {
+        return m_limit == kNoLimit || m_held <= m_limit + static_cast<int>(m_echo.size()) + 2;
+    }
     return m_limit == kNoLimit || m_held <= m_limit;
 }
 
@@ -104,6 +109,40 @@ void LineAccumulator::SkipHeld(size_t from) {
     m_skipping = false;
     m_pendingCR = false;
     Drop(end);
+}
+
+void LineAccumulator::ExpectEcho(std::string_view command) {
+    while (!command.empty() && (command.back() == kCR || command.back() == kLF)) {
+        command.remove_suffix(1);
+    }
+    m_echo.assign(command);
+}
+
+bool LineAccumulator::EchoPending() {
+    if (m_echo.empty()) {
+        return false;
+    }
+    const size_t n = m_echo.size();
+    const size_t held = static_cast<size_t>(m_held);
+    if (std::memcmp(m_data, m_echo.data(), std::min(held, n)) != 0) {
+        m_echo.clear(); // no echo: the reply itself
+        return false;
+    }
+    // The bytes after the command's text tell the echo's form.
+    if (held < n + 1 || (m_data[n] == kCR && held < n + 2) ||
+        (m_data[n] == kCR && m_data[n + 1] == kLF && held < n + 3)) {
+        return true;
+    }
+    size_t drop = n;
+    if (m_data[n] == kCR && m_data[n + 1] == kLF) {
+        // "AT\r\n" before a framed reply; otherwise "AT" ran into the reply's own CR LF.
+        drop = m_data[n + 2] == kCR ? n + 2 : n;
+    } else if (m_data[n] == kCR) {
+        drop = n + 1;
+    }
+    m_echo.clear();
+    Drop(drop);
+    return false;
 }
 
 void LineAccumulator::Drop(size_t consumed) {

@@ -64,6 +64,11 @@ public:
     // Counts `n` bytes written at Tail(); false when the reply outgrew the
     // limit, or a skipped line its bound.
     bool Commit(int n);
+    // A module may echo the command before its reply: its text with its CR,
+    // without it (running into the reply's own CR LF) or with CR LF. That
+    // echo is dropped before any token is taken. `command` is what was sent,
+    // its CR included.
+    void ExpectEcho(std::string_view command);
     // The accumulation is full and holds no complete line: drops that line,
     // now and as the rest of it arrives, so that the lines after it are
     // still read. False for a reply with a limit (it has overflowed).
@@ -72,6 +77,9 @@ public:
     // scan), then keeps only the unconsumed bytes. Returns false when
     // stopped.
     template <class OnToken> bool Scan(OnToken&& onToken) {
+        if (EchoPending()) {
+            return true;
+        }
         bool stopped = false;
         const size_t consumed =
             ScanTokens(m_data, static_cast<size_t>(m_held), [&](std::string_view token) {
@@ -87,6 +95,9 @@ public:
     const uint8_t* Data() const { return m_data; }
 
 private:
+    // Drops an echo at the front once enough bytes tell its form; true while
+    // they do not yet.
+    bool EchoPending();
     void Drop(size_t consumed);
     // Drops held bytes through the end of the skipped line, or all of them.
     void SkipHeld(size_t from);
@@ -100,6 +111,7 @@ private:
     bool m_skipFramed = false; // the line ends with CR LF, not a lone CR
     bool m_pendingCR = false;  // a skipped chunk ended with CR
     int m_skipped = 0;
+    std::string m_echo; // the echo still looked for, without its CR
 };
 
 enum class StatusLineOutcome {

@@ -47,18 +47,20 @@ void FlushReceive(CSerialPort& port);
 int SendCommand(CModuleControl& m, std::string_view text);
 
 // The line skeleton from the first wait on: waits, appends, scans and keeps
-// the unconsumed bytes until a handler returns a result. `onToken` sees each
+// the unconsumed bytes until a handler returns a result. An echo of `sent`
+// before the reply is dropped. `onToken` sees each
 // token of more than one byte; `afterScan` runs after every scan that did not
 // end the transaction. A reply that outgrows the command's limit ends it with
 // `overflowResult` (RC_OVERFLOW when a commit finds it); without a limit, a
 // line that cannot fit the accumulation is skipped, and one that does not end
 // within kMaxSkippedLine bytes ends it with RC_OVERFLOW.
 template <class OnToken, class AfterScan>
-int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, int timeoutMs, int overflowResult,
-               OnToken&& onToken, AfterScan&& afterScan) {
+int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, std::string_view sent,
+               int timeoutMs, int overflowResult, OnToken&& onToken, AfterScan&& afterScan) {
     static_assert(catalogue::kMaxAccumulation <= LineAccumulator::kMaxCapacity);
     static_assert(catalogue::kNoLimit == LineAccumulator::kNoLimit);
     LineAccumulator acc(cmd.accumulation, cmd.limit, catalogue::kMaxSkippedLine);
+    acc.ExpectEcho(sent);
     for (;;) {
         // Take no more than fits: what is left waits in the receive buffer.
         const int room = acc.Room(cmd.perWait);
@@ -93,8 +95,9 @@ int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, int timeoutMs, 
 }
 
 template <class OnToken>
-int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, int timeoutMs, OnToken&& onToken) {
-    return AwaitLines(m, cmd, timeoutMs, RC_OVERFLOW, onToken, [] { return kGoOn; });
+int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, std::string_view sent,
+               int timeoutMs, OnToken&& onToken) {
+    return AwaitLines(m, cmd, sent, timeoutMs, RC_OVERFLOW, onToken, [] { return kGoOn; });
 }
 
 // OK ends with 0, ERROR with 1, every other token is dropped.

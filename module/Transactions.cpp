@@ -115,7 +115,7 @@ int PlainLineTransaction(CModuleControl& m, const cat::Command& cmd, const std::
     if (const int sent = detail::SendCommand(m, text); sent != RC_OK) {
         return sent;
     }
-    return detail::AwaitLines(m, cmd, timeoutMs, detail::OkOrError);
+    return detail::AwaitLines(m, cmd, text, timeoutMs, detail::OkOrError);
 }
 
 char ParityLetter(int parity) {
@@ -169,14 +169,13 @@ int CModuleControl::WriteSRegister(int timeoutMs, int reg, int value) {
 
 int CModuleControl::ReadSRegister(int timeoutMs, int reg, std::string& value) {
     detail::FlushReceive(m_port);
-    if (const int sent =
-            detail::SendCommand(*this, detail::FormatCommand(cat::kReadSRegister.text, reg));
-        sent != RC_OK) {
+    const std::string command = detail::FormatCommand(cat::kReadSRegister.text, reg);
+    if (const int sent = detail::SendCommand(*this, command); sent != RC_OK) {
         return sent;
     }
     bool valueSeen = false;
     return detail::AwaitLines(
-        *this, cat::kReadSRegister, timeoutMs, RC_OVERFLOW,
+        *this, cat::kReadSRegister, command, timeoutMs, RC_OVERFLOW,
         [&](std::string_view token) {
             if (token == cat::kReplyError) {
                 return static_cast<int>(RC_ERROR);
@@ -209,31 +208,31 @@ int CModuleControl::Reset(int timeoutMs) {
         m_bAwaitResetReply.load() == 0) {
         return RC_DONE;
     }
-    return detail::AwaitLines(*this, cat::kReset, timeoutMs, detail::OkOrError);
+    return detail::AwaitLines(*this, cat::kReset, cat::kReset.text, timeoutMs, detail::OkOrError);
 }
 
 int CModuleControl::Connect(int timeoutMs, const std::string& address) {
     m_nCurOp.store(OP_CONNECT);
     detail::FlushReceive(m_port);
-    if (const int sent =
-            detail::SendCommand(*this, detail::FormatCommand(cat::kConnect.text, address.c_str()));
-        sent != RC_OK) {
+    const std::string command = detail::FormatCommand(cat::kConnect.text, address.c_str());
+    if (const int sent = detail::SendCommand(*this, command); sent != RC_OK) {
         return sent;
     }
     bool okSeen = false;
-    return detail::AwaitLines(*this, cat::kConnect, timeoutMs, [&](std::string_view token) {
-        if (token == cat::kReplyError) {
-            return okSeen ? static_cast<int>(RC_ERROR_AFTER_OK) : static_cast<int>(RC_ERROR);
-        }
-        if (token == cat::kReplyOk) {
-            okSeen = true;
+    return detail::AwaitLines(
+        *this, cat::kConnect, command, timeoutMs, [&](std::string_view token) {
+            if (token == cat::kReplyError) {
+                return okSeen ? static_cast<int>(RC_ERROR_AFTER_OK) : static_cast<int>(RC_ERROR);
+            }
+            if (token == cat::kReplyOk) {
+                okSeen = true;
+                return kGoOn;
+            }
+            if (token.starts_with(cat::kReplyConnectPrefix) || token == cat::kReplyConnect) {
+                return static_cast<int>(RC_CONNECTED);
+            }
             return kGoOn;
-        }
-        if (token.starts_with(cat::kReplyConnectPrefix) || token == cat::kReplyConnect) {
-            return static_cast<int>(RC_CONNECTED);
-        }
-        return kGoOn;
-    });
+        });
 }
 
 int CModuleControl::Disconnect(int timeoutMs) {
@@ -243,15 +242,16 @@ int CModuleControl::Disconnect(int timeoutMs) {
         return sent;
     }
     // The OK of "ATH" comes before the hang-up; only DISCONNECT ends it.
-    return detail::AwaitLines(*this, cat::kDisconnect, timeoutMs, [](std::string_view token) {
-        if (token == cat::kReplyError) {
-            return static_cast<int>(RC_ERROR);
-        }
-        if (token == cat::kReplyDisconnect) {
-            return static_cast<int>(RC_DISCONNECTED);
-        }
-        return kGoOn;
-    });
+    return detail::AwaitLines(*this, cat::kDisconnect, cat::kDisconnect.text, timeoutMs,
+                              [](std::string_view token) {
+                                  if (token == cat::kReplyError) {
+                                      return static_cast<int>(RC_ERROR);
+                                  }
+                                  if (token == cat::kReplyDisconnect) {
+                                      return static_cast<int>(RC_DISCONNECTED);
+                                  }
+                                  return kGoOn;
+                              });
 }
 
 int CModuleControl::Escape(int timeoutMs) {
@@ -269,21 +269,21 @@ int CModuleControl::Escape(int timeoutMs) {
     if (const int sent = detail::SendCommand(*this, cat::kEscape.text); sent != RC_OK) {
         return sent;
     }
-    return detail::AwaitLines(*this, cat::kEscape, timeoutMs, detail::OkOrError);
+    return detail::AwaitLines(*this, cat::kEscape, cat::kEscape.text, timeoutMs, detail::OkOrError);
 }
 
 int CModuleControl::Scan() {
     const int scanTime = m_nScanTime.load();
     detail::FlushReceive(m_port);
-    if (const int sent = detail::SendCommand(
-            *this, detail::FormatCommand(cat::kScan.text, m_nScanMode.load(), scanTime));
-        sent != RC_OK) {
+    const std::string command =
+        detail::FormatCommand(cat::kScan.text, m_nScanMode.load(), scanTime);
+    if (const int sent = detail::SendCommand(*this, command); sent != RC_OK) {
         return sent;
     }
     // The module confirms the command at once and then stays discoverable
     // for the scan time on its own: a module that does not confirm within a
     // few seconds is not there, however long the scan was to last.
-    return detail::AwaitLines(*this, cat::kScan, cat::kScanConfirmMs, detail::OkOrError);
+    return detail::AwaitLines(*this, cat::kScan, command, cat::kScanConfirmMs, detail::OkOrError);
 }
 
 int CModuleControl::Inquiry(int timeoutMs) {
@@ -298,13 +298,14 @@ int CModuleControl::Inquiry(int timeoutMs) {
     if (const int sent = detail::SendCommand(*this, cat::kInquiry.text); sent != RC_OK) {
         return sent;
     }
-    return detail::AwaitLines(*this, cat::kInquiry, timeoutMs, [&](std::string_view token) {
-        if (token == cat::kReplyOk) {
-            return static_cast<int>(RC_DONE);
-        }
-        OnInquiryResult(std::string(token));
-        return kGoOn;
-    });
+    return detail::AwaitLines(*this, cat::kInquiry, cat::kInquiry.text, timeoutMs,
+                              [&](std::string_view token) {
+                                  if (token == cat::kReplyOk) {
+                                      return static_cast<int>(RC_DONE);
+                                  }
+                                  OnInquiryResult(std::string(token));
+                                  return kGoOn;
+                              });
 }
 
 int CModuleControl::ReturnOnline() {
@@ -398,7 +399,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
     bool flowSeen = false;
     int failure = STATUS_UNREADABLE;
     const int result = detail::AwaitLines(
-        *this, cat::kQueryStatus, cat::kQueryStepTimeoutMs, 0,
+        *this, cat::kQueryStatus, cat::kQueryStatus.text, cat::kQueryStepTimeoutMs, 0,
         [&](std::string_view token) {
             if (token.size() >= cat::kStatusWorkText) {
                 return 0; // does not fit the work text

@@ -270,7 +270,9 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
         Close();
         return false;
     }
-    tcflush(fd, TCIOFLUSH);
+    // Stale input must not pass for a reply; output a close just before left
+    // queued (an ATZ before a reopen at other settings) must still go out.
+    tcflush(fd, TCIFLUSH);
     return true;
 }
 

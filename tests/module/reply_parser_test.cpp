@@ -138,6 +138,59 @@ TEST(LineAccumulator, KeepsTheUnconsumedTailAndNeverTakesMoreThanFits) {
     EXPECT_FALSE(limited.Commit(1));
 }
 
+// A module may echo the command before its reply, in several forms; the
+// tokens after the echo are the reply's own, however the bytes are split.
+TEST(LineAccumulator, AnEchoOfTheCommandIsDroppedInEveryFormAndAtEverySplit) {
+    const std::string reply = "\r\n00A0961B2C01,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n\r\nOK\r\n";
+    const Tokens expected = {"\r\n00A0961B2C01,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n",
+                             "\r\nOK\r\n"};
+    const std::string no_cr = "AT+BTINFO?" + reply; // the reply's CR LF ends the echo's line
+    for (const std::string& bytes :
+         {reply, "AT+BTINFO?\r" + reply, "AT+BTINFO?\r\n" + reply, no_cr}) {
+        for (size_t chunk = 1; chunk <= bytes.size(); ++chunk) {
+            LineAccumulator acc(384, LineAccumulator::kNoLimit);
+            acc.ExpectEcho("AT+BTINFO?\r");
+            Tokens seen;
+            for (size_t at = 0; at < bytes.size(); at += chunk) {
+                const std::string piece = bytes.substr(at, chunk);
+                std::memcpy(acc.Tail(), piece.data(), piece.size());
+                ASSERT_TRUE(acc.Commit(static_cast<int>(piece.size())));
+                acc.Scan([&](std::string_view t) {
+                    seen.emplace_back(t);
+                    return true;
+                });
+            }
+            EXPECT_EQ(expected, seen) << testing::PrintToString(bytes) << " in pieces of " << chunk;
+        }
+    }
+    // The echo does not count against a limited reply's bound, even when it
+    // arrives on its own before the reply.
+    LineAccumulator limited(63, 32);
+    limited.ExpectEcho("AT+UARTCONFIG,230400,E,2,1\r");
+    for (const std::string piece : {"AT+UARTCONFIG,230400,E,2,1\r", "\r\nOK\r\n"}) {
+        std::memcpy(limited.Tail(), piece.data(), piece.size());
+        EXPECT_TRUE(limited.Commit(static_cast<int>(piece.size()))) << piece;
+    }
+    Tokens limitedSeen;
+    limited.Scan([&](std::string_view t) {
+        limitedSeen.emplace_back(t);
+        return true;
+    });
+    EXPECT_EQ(Tokens{"\r\nOK\r\n"}, limitedSeen);
+    // Another command's text is no echo: the reply is read as it comes.
+    LineAccumulator acc(64, 32);
+    acc.ExpectEcho("ATH\r");
+    const std::string other = "AT\r\r\nOK\r\n";
+    std::memcpy(acc.Tail(), other.data(), other.size());
+    ASSERT_TRUE(acc.Commit(static_cast<int>(other.size())));
+    Tokens seen;
+    acc.Scan([&](std::string_view t) {
+        seen.emplace_back(t);
+        return true;
+    });
+    EXPECT_EQ((Tokens{"AT\r", "\r\nOK\r\n"}), seen);
+}
+
 // Status line ----------------------------------------------------------
 
 TEST(StatusLineParser, SevenFieldsAreStoredInOrder) {
