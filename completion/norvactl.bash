@@ -4,13 +4,14 @@
 # asked of "norvactl ports", as they change with the cables plugged in.
 
 _norvactl_commands="ports status probe detect escape cancel scan inquiry connect disconnect
-    set-mode set-uart apply read-sreg write-sreg reset pair help"
+    set-mode set-uart apply read-sreg write-sreg reset pair records label help"
 _norvactl_port_options="--port --device --baud --parity --stop --port-baud --port-parity
     --port-stop"
 _norvactl_other_options="--json --log -v --verbose --version -h --help"
 _norvactl_valued_options="--port --device --log --baud --parity --stop --port-baud --port-parity
     --port-stop --mode --time --timeout --unit1 --unit2 --batch --line --unit1-line --unit2-line
-    --uart --unit1-uart --unit2-uart --wait-time --retries"
+    --uart --unit1-uart --unit2-uart --wait-time --retries --record --operator --label --since
+    --unit --out"
 _norvactl_bauds="1200 2400 4800 9600 19200 38400 57600 115200 230400 460800 921600"
 
 _norvactl_command_options() {
@@ -20,7 +21,10 @@ _norvactl_command_options() {
     set-uart) echo --no-flow ;;
     apply) echo --mode --no-flow --verify ;;
     pair) echo --unit1 --unit2 --port --device --batch --line --unit1-line --unit2-line --uart \
-        --unit1-uart --unit2-uart --wait-unit --wait-time --verify --retries ;;
+        --unit1-uart --unit2-uart --wait-unit --wait-time --verify --retries --record --operator \
+        --repair --skip-done --label ;;
+    records) echo --record --csv --since --unit ;;
+    label) echo --record --unit --out ;;
     esac
 }
 
@@ -47,7 +51,7 @@ _norvactl() {
     --port | --unit1 | --unit2)
         words=$(_norvactl_ports "$1")
         ;;
-    --device | --log | --batch)
+    --device | --log | --batch | --record | --label | --out)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
@@ -55,7 +59,7 @@ _norvactl() {
     --baud | --port-baud) words=$_norvactl_bauds ;;
     --parity | --port-parity) words="none even odd" ;;
     --stop | --port-stop) words="1 2" ;;
-    --mode | --time | --timeout | --wait-time | --retries) return ;;
+    --mode | --time | --timeout | --wait-time | --retries | --operator | --since | --unit) return ;;
     --line | --unit1-line | --unit2-line) words="9600,none,1 115200,none,1" ;;
     --uart | --unit1-uart | --unit2-uart) words="9600,none,1 115200,none,1 9600,none,1,noflow" ;;
     *)
@@ -63,7 +67,8 @@ _norvactl() {
             words="$_norvactl_other_options $(_norvactl_command_options "$command")"
             if [[ $command == detect || $command == pair ]]; then
                 words+=" --port --device"
-            elif [[ $command != ports && $command != help ]]; then
+            elif [[ $command != ports && $command != help && $command != records &&
+                $command != label ]]; then
                 words+=" $_norvactl_port_options"
             fi
         elif [[ -z $command || $command == help ]]; then

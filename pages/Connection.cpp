@@ -1,5 +1,6 @@
 #include "pages/Connection.h"
 
+#include "flow/Address.h"
 #include "module/ModuleControl.h"
 #include "pages/PageCommon.h"
 #include "pages/SheetAccess.h"
@@ -159,6 +160,13 @@ void CConnection::AddDeviceRow(const QString& address, const QString& name,
     m_list->setItem(row, 0, new QTableWidgetItem(address));
     m_list->setItem(row, 1, new QTableWidgetItem(name));
     m_list->setItem(row, 2, new QTableWidgetItem(classOfDevice));
+    // Unit 1 is what the search is for: its row is chosen the moment it
+    // appears, unless the user has chosen one already.
+    const ISheetAccess* sheet = Sheet();
+    if (sheet != nullptr && m_list->selectionModel()->selectedRows().isEmpty() &&
+        flow::SameAddress(address.toStdString(), sheet->Unit1Address())) {
+        m_list->selectRow(row);
+    }
 }
 
 void CConnection::OnTimer(int timerId) {

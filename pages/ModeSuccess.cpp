@@ -47,6 +47,11 @@ CModeSuccess::CModeSuccess(QWidget* parent)
     m_btnVerify->setAutoDefault(false);
     connect(m_btnVerify, &QPushButton::clicked, this, &CModeSuccess::VerifyRequested);
     layout->addWidget(m_btnVerify, 0, Qt::AlignLeft);
+    m_btnPrintLabel = new QPushButton(QString::fromStdString(LoadString(IDS_PRINT_LABEL)), this);
+    m_btnPrintLabel->setObjectName(QStringLiteral("printLabelButton"));
+    m_btnPrintLabel->setAutoDefault(false);
+    connect(m_btnPrintLabel, &QPushButton::clicked, this, &CModeSuccess::PrintLabelRequested);
+    layout->addWidget(m_btnPrintLabel, 0, Qt::AlignLeft);
     layout->addStretch(3);
     m_btnSaveLog = new QPushButton(QString::fromStdString(LoadString(IDS_SAVE_LOG)), this);
     m_btnSaveLog->setObjectName(QStringLiteral("saveLogButton"));

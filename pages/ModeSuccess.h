@@ -27,12 +27,16 @@ public:
     QPushButton* m_btnSaveLog = nullptr;
     // Restarts the units and proves that they link; the sheet runs the check.
     QPushButton* m_btnVerify = nullptr;
+    // Prints the pair's label; the sheet knows what was stored.
+    QPushButton* m_btnPrintLabel = nullptr;
 
 signals:
     // The user asked to save the session's log.
     void SaveLogRequested();
     // The user asked to prove that the pair links.
     void VerifyRequested();
+    // The user asked for the pair's label.
+    void PrintLabelRequested();
 };
 
 } // namespace norva

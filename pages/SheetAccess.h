@@ -1,6 +1,8 @@
 #pragma once
-// What the pages may ask of the sheet that holds them: the controller and the
-// two setting dialogs. The sheet implements it; pages never see the sheet.
+// What the pages may ask of the sheet that holds them: the controller, the
+// two setting dialogs and unit 1's address. The sheet implements it; pages never see the sheet.
+
+#include <string>
 
 namespace norva {
 
@@ -13,6 +15,8 @@ public:
     virtual CModuleControl* Module() const = 0;
     // Unit 1 or unit 2.
     virtual CPortSettingDlg& UnitSetting(int unit) = 0;
+    // Unit 1's address as read at step 1; empty until then.
+    virtual const std::string& Unit1Address() const = 0;
 
 protected:
     ~ISheetAccess() = default;

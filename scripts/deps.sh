@@ -4,6 +4,8 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
       libcli11-dev nlohmann-json3-dev
+      libsoci-dev libsqlite3-dev libpq-dev libqrencode-dev
+      sqlite3 postgresql zbar-tools librsvg2-bin poppler-utils fonts-dejavu-core
       qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
       python3 dpkg-dev appstream desktop-file-utils lintian
       g++-mingw-w64-x86-64-posix wine wine64)

@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kPortGroup = "Port options";
 constexpr const char* kOutputGroup = "Output options";
+constexpr const char* kStationGroup = "Station options";
 
 struct CommandText {
     const char* name;
@@ -81,14 +82,34 @@ const CommandText kCommands[] = {
      "unit (parity none or even; hardware flow control unless noflow). Both\n"
      "default to 9600,none,1. Unit 1 is stored in mode 2 (waits for unit 2),\n"
      "unit 2 in mode 1 (connects to unit 1). Exit status 0 only when both units\n"
-     "were configured (and, with --verify, the link was seen up).\n"},
+     "were configured (and, with --verify, the link was seen up).\n"
+     "--record writes every attempt to a register (a SQLite file or a\n"
+     "postgresql:// database) and refuses a unit the register holds in a pair\n"
+     "with another unit unless --repair is given; --skip-done leaves out the pairs\n"
+     "the register holds as paired (and, with --verify, verified). --label FILE\n"
+     "writes each pair's label (.svg or .zpl) after it was paired.\n"},
+    {"records", "list or export the pairings a register holds",
+     " --record TARGET [--json | --csv] [--since DATE] [--unit ADDRESS]",
+     "TARGET is a SQLite file or a postgresql:// database, as given to\n"
+     "'norvactl pair --record'. One line per pairing attempt, oldest first; --csv\n"
+     "prints RFC 4180 CSV with the register's column names, --json one JSON\n"
+     "object whose \"pairs\" have the keys of the pair report. --since keeps the\n"
+     "attempts started on DATE (YYYY-MM-DD, UTC) or later, --unit those of one unit.\n"},
+    {"label", "write the label of a unit's pair from a register",
+     " --record TARGET --unit ADDRESS --out FILE",
+     "The label of the completed pair ADDRESS is in now, for a 50 x 25 mm label:\n"
+     "both names and addresses, the UART stored, the date and a QR code of\n"
+     "NORVA-PAIR:<address 1>,<address 2>. FILE ending in .svg gets SVG, in .zpl\n"
+     "ZPL for label printers.\n"},
     {"help", "show this help or a command's help", " [COMMAND]", ""},
 };
 
 constexpr const char* kFooter =
     "Exit status: 0 success, 1 the module refused or the job failed, 2 bad\n"
     "command line, 3 the serial port did not open or the device went away,\n"
-    "4 the module did not answer, 129 SIGHUP, 130 SIGINT (Ctrl-C), 143 SIGTERM.\n";
+    "4 the module did not answer, 5 the register cannot be opened or written,\n"
+    "6 a unit is in another pair (pair --record without --repair), 129 SIGHUP,\n"
+    "130 SIGINT (Ctrl-C), 143 SIGTERM.\n";
 
 // CLI11's usage line shows only [OPTIONS]; ours shows what each command needs.
 class Formatter : public CLI::Formatter {
@@ -189,6 +210,28 @@ void AddPairOptions(CLI::App* sub, PairArgs& a) {
         ->type_name("N");
 }
 
+void AddRecordOption(CLI::App* sub, StationArgs& s) {
+    sub->add_option("--record", s.record, "the register: a SQLite file or a postgresql:// database")
+        ->type_name("TARGET")
+        ->group(kStationGroup);
+}
+
+void AddStationPairOptions(CLI::App* sub, StationArgs& s) {
+    AddRecordOption(sub, s);
+    sub->add_option("--operator", s.operatorName, "the name recorded as the operator")
+        ->type_name("NAME")
+        ->group(kStationGroup);
+    sub->add_flag("--repair", s.repair,
+                  "pair a unit the register holds in another pair, replacing that pair")
+        ->group(kStationGroup);
+    sub->add_flag("--skip-done", s.skipDone,
+                  "leave out the pairs the register holds as paired (with --record)")
+        ->group(kStationGroup);
+    sub->add_option("--label", s.labelPath, "write each pair's label to FILE (.svg or .zpl)")
+        ->type_name("FILE")
+        ->group(kStationGroup);
+}
+
 void AddCommandOptions(CLI::App* sub, CliOptions& out) {
     const std::string name = sub->get_name();
     if (name == "scan") {
@@ -239,6 +282,23 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
                       "afterwards restart the unit and check its status at the new setting");
     } else if (name == "pair") {
         AddPairOptions(sub, out.pairArgs);
+        AddStationPairOptions(sub, out.station);
+    } else if (name == "records") {
+        AddRecordOption(sub, out.station);
+        sub->add_flag("--csv", out.station.csv, "print CSV (RFC 4180)")->group(kOutputGroup);
+        sub->add_option("--since", out.station.since,
+                        "only attempts started on DATE (YYYY-MM-DD, UTC) or later")
+            ->type_name("DATE");
+        sub->add_option("--unit", out.station.unit, "only attempts with this unit")
+            ->transform(Address())
+            ->type_name("ADDRESS");
+    } else if (name == "label") {
+        AddRecordOption(sub, out.station);
+        sub->add_option("--unit", out.station.unit, "a unit of the pair")
+            ->transform(Address())
+            ->type_name("ADDRESS");
+        sub->add_option("--out", out.station.out, "the label file: .svg or .zpl")
+            ->type_name("FILE");
     } else if (name == "read-sreg" || name == "write-sreg") {
         sub->add_option("N", out.reg, "register number 0..255")
             ->transform(IntIn(0, 255, "a register"))
@@ -291,8 +351,12 @@ std::string SelectedCommand(const CLI::App& app) {
 
 } // namespace
 
+bool IsStationCommand(const std::string& command) {
+    return command == "records" || command == "label";
+}
+
 bool IsModuleCommand(const std::string& command) {
-    if (command == "ports" || command == "help") {
+    if (command == "ports" || command == "help" || IsStationCommand(command)) {
         return false;
     }
     for (const CommandText& c : kCommands) {
@@ -330,8 +394,10 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out) {
         } else if (IsModuleCommand(c.name)) {
             AddPortOptions(sub, out, std::string(c.name) != "apply");
             AddOutputOptions(sub, out, true);
-        } else if (std::string(c.name) == "ports") {
+        } else if (std::string(c.name) == "ports" || std::string(c.name) == "records") {
             AddOutputOptions(sub, out, false);
+        } else if (std::string(c.name) == "label") {
+            // It writes a file and prints nothing but errors.
         } else {
             sub->add_option("COMMAND", helpTopic, "the command to explain");
         }
@@ -359,14 +425,20 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out) {
         if (helpTopic.empty()) {
             return {Kind::Print, app.help()};
         }
-        if (!IsModuleCommand(helpTopic) && helpTopic != "ports") {
+        if (!IsModuleCommand(helpTopic) && helpTopic != "ports" && !IsStationCommand(helpTopic)) {
             return {Kind::UsageError, "unknown command '" + helpTopic + "'" + Try("")};
         }
         return {Kind::Print, app.get_subcommand(helpTopic)->help("norvactl")};
     }
     if (out.command == "pair") {
         std::string error;
-        if (!BuildPairPlan(out.pairArgs, out.pairPlan, error)) {
+        if (!BuildPairPlan(out.pairArgs, out.pairPlan, error) ||
+            !CheckStationPairArgs(out.station, error)) {
+            return {Kind::UsageError, error};
+        }
+    } else if (IsStationCommand(out.command)) {
+        std::string error;
+        if (!CheckStationCommandArgs(out.command, out.station, out.json, error)) {
             return {Kind::UsageError, error};
         }
     } else if (IsModuleCommand(out.command)) {

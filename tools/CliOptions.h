@@ -2,6 +2,7 @@
 // norvactl's command line: port options, the command, its arguments.
 
 #include "tools/PairSetup.h"
+#include "tools/StationArgs.h"
 
 #include <cstdint>
 #include <string>
@@ -43,6 +44,10 @@ struct CliOptions {
     // pair: the options as given, and the checked plan built from them.
     PairArgs pairArgs;
     PairPlan pairPlan;
+
+    // The pairing station: pair (--record, --operator, --repair,
+    // --skip-done, --label), records and label.
+    StationArgs station;
 };
 
 struct ParseOutcome {
@@ -59,5 +64,7 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out);
 
 // True for a command that talks to a module through a port.
 bool IsModuleCommand(const std::string& command);
+// records and label: they read a register, not a module.
+bool IsStationCommand(const std::string& command);
 
 } // namespace norva::tools

@@ -9,6 +9,8 @@ enum ExitCode : int {
     kExitUsage = 2,
     kExitPortFailed = 3, // did not open, or the device went away
     kExitNoAnswer = 4,
+    kExitRegister = 5, // the register cannot be opened or written
+    kExitRefused = 6,  // a unit is in another pair and --repair was not given
     kExitInterrupted = 130,
 };
 

@@ -2,6 +2,10 @@
 
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
+#ifndef NORVA_NO_STATION
+#include "tools/LabelCommand.h"
+#endif
+#include "tools/PairRecording.h"
 #include "tools/PairRun.h"
 #include "tools/SignalWatcher.h"
 #include "tools/TranscriptTee.h"
@@ -33,15 +37,19 @@ Json UnitJson(const UnitReport& u) {
 }
 
 Json PairJson(const PairOutcome& o) {
-    return {{"name", o.name},
-            {"ok", o.ok},
-            {"exit", o.exitCode},
-            {"error", TextOrNull(o.error)},
-            {"step", o.step},
-            {"unit1", UnitJson(o.unit[0])},
-            {"unit2", UnitJson(o.unit[1])},
-            {"verified", o.verified ? Json(*o.verified) : Json(nullptr)},
-            {"verify_detail", TextOrNull(o.verifyDetail)}};
+    Json pair = {{"name", o.name},
+                 {"ok", o.ok},
+                 {"exit", o.exitCode},
+                 {"error", TextOrNull(o.error)},
+                 {"step", o.step},
+                 {"unit1", UnitJson(o.unit[0])},
+                 {"unit2", UnitJson(o.unit[1])},
+                 {"verified", o.verified ? Json(*o.verified) : Json(nullptr)},
+                 {"verify_detail", TextOrNull(o.verifyDetail)}};
+    if (!o.skipped.empty()) {
+        pair["skipped"] = o.skipped;
+    }
+    return pair;
 }
 
 std::string UnitLine(const char* label, const UnitReport& u) {
@@ -55,6 +63,10 @@ std::string UnitLine(const char* label, const UnitReport& u) {
 }
 
 void PrintText(const PairOutcome& o) {
+    if (!o.skipped.empty()) {
+        std::printf("%s: skipped: %s\n", o.name.c_str(), o.skipped.c_str());
+        return;
+    }
     std::printf("%s: %s\n", o.name.c_str(), o.ok ? "paired" : ("not paired: " + o.error).c_str());
     std::printf("%s%s", UnitLine("unit 1", o.unit[0]).c_str(),
                 UnitLine("unit 2", o.unit[1]).c_str());
@@ -93,6 +105,29 @@ struct Transcripts {
     }
 };
 
+// --label: one label per pair paired (none for one left out). Returns the
+// first failure.
+std::string WriteLabels(const std::string& path, const std::vector<PairOutcome>& outcomes,
+                        bool batch) {
+    std::string failure;
+#ifndef NORVA_NO_STATION
+    for (const PairOutcome& o : outcomes) {
+        if (path.empty() || !o.ok || !o.skipped.empty()) {
+            continue;
+        }
+        std::string error;
+        if (!WritePairLabel(o, PairLabelPath(path, o, batch), error) && failure.empty()) {
+            failure = error;
+        }
+    }
+#else
+    (void)path;
+    (void)outcomes;
+    (void)batch;
+#endif
+    return failure;
+}
+
 } // namespace
 
 int RunPairCommand(const CliOptions& opt) {
@@ -111,6 +146,31 @@ int RunPairCommand(const CliOptions& opt) {
             return kExitUsage;
         }
     }
+    // Before anything is sent to a module: a register that cannot be
+    // written stops the run here.
+#ifndef NORVA_NO_STATION
+    std::unique_ptr<PairRecorder> recorder;
+    std::vector<std::unique_ptr<PairRecording>> recordings;
+#else
+    const PairRecorder* recorder = nullptr;
+#endif
+    if (!opt.station.record.empty() || !opt.station.labelPath.empty()) {
+        std::string error;
+#ifndef NORVA_NO_STATION
+        if (!opt.station.record.empty()) {
+            recorder = PairRecorder::Open(opt.station, opt.logPath, plan.verify, error);
+        }
+#else
+        error = "the pair register and labels are not part of this build";
+#endif
+        if (!recorder && !error.empty()) {
+            std::fprintf(stderr, "norvactl: %s\n", error.c_str());
+            if (opt.json) {
+                std::printf("%s\n", report.Dump(kExitRegister, error).c_str());
+            }
+            return kExitRegister;
+        }
+    }
     // Before any thread starts, so that all of them leave the signals to it.
     SignalWatcher signals;
     signals.Start(nullptr);
@@ -118,9 +178,16 @@ int RunPairCommand(const CliOptions& opt) {
 
     std::vector<std::unique_ptr<PairRun>> runs;
     for (const PairSetup& setup : plan.pairs) {
-        runs.push_back(
-            std::make_unique<PairRun>(setup, plan, progress, signals.Signalled(),
-                                      transcripts.For(transcripts.file != nullptr, opt.verbose)));
+        PairRecording* recording = nullptr;
+#ifndef NORVA_NO_STATION
+        if (recorder) {
+            recordings.push_back(std::make_unique<PairRecording>(*recorder, setup));
+            recording = recordings.back().get();
+        }
+#endif
+        runs.push_back(std::make_unique<PairRun>(
+            setup, plan, progress, signals.Signalled(),
+            transcripts.For(transcripts.file != nullptr, opt.verbose), recording));
     }
     std::vector<PairOutcome> outcomes(runs.size());
     if (runs.size() == 1) {
@@ -151,9 +218,21 @@ int RunPairCommand(const CliOptions& opt) {
         }
     }
     std::string error;
+    const std::string labelError = WriteLabels(opt.station.labelPath, outcomes, plan.batch);
+#ifndef NORVA_NO_STATION
+    const std::string recordError = recorder ? recorder->Failure() : std::string();
+#else
+    const std::string recordError;
+#endif
     if (signals.Count() > 0) {
         exitCode = signals.ExitCode();
         error = signals.Describe();
+    } else if (!recordError.empty()) {
+        exitCode = kExitRegister;
+        error = recordError;
+    } else if (!labelError.empty() && failed == 0) {
+        exitCode = kExitFailed;
+        error = labelError;
     } else if (failed > 0) {
         error = outcomes.size() == 1 ? outcomes[0].error
                                      : std::to_string(failed) + " of " +

@@ -32,8 +32,8 @@ std::string Identity(const UnitReport& unit) {
 } // namespace
 
 PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& out,
-                 Event* interrupted, ITranscript* transcript)
-    : m_setup(setup), m_plan(plan), m_interrupted(interrupted),
+                 Event* interrupted, ITranscript* transcript, PairRecording* recording)
+    : m_setup(setup), m_plan(plan), m_interrupted(interrupted), m_recording(recording),
       m_view(setup, out, plan.batch ? setup.name + ": " : std::string()) {
     m_module.m_port.SetTranscript(transcript);
     m_flow.Attach(&m_controller);
@@ -56,6 +56,11 @@ PairOutcome PairRun::Run() {
                      ? "pairing on one port, " + m_outcome.unit[0].port + ": unit 1 first"
                      : "pairing unit 1 on " + m_outcome.unit[0].port + " with unit 2 on " +
                            m_outcome.unit[1].port);
+    if (m_recording != nullptr) {
+        if (std::optional<PairOutcome> early = BeginRecord()) {
+            return *early;
+        }
+    }
     int step = STEP_FIRST;
     int retries = m_plan.retries;
     m_view.ShowStep(STEP_FIRST);
@@ -69,6 +74,9 @@ PairOutcome PairRun::Run() {
         const int now = m_view.ActiveStep();
         if (now != step) {
             Arrived(step, now);
+            if (m_recording != nullptr && !Recorded(step)) {
+                return Finish(false, m_outcome.error);
+            }
             step = now;
             retries = m_plan.retries;
             if (step == STEP_MODE_SUCCESS) {
@@ -189,8 +197,13 @@ bool PairRun::Pump() {
         if (m_view.Searching() && !searchEnded) {
             waitMs = std::min(waitMs, kSearchLimitMs - ElapsedMs(searchStart));
         }
-        std::array<Event*, 2> events{m_host.ResultEvent(), m_interrupted};
+        std::array<Event*, 3> events{m_host.ResultEvent(), m_interrupted, m_host.RowEvent()};
         WaitAny(events, std::max(0, waitMs));
+        if (m_view.Searching() && !searchEnded && Unit1Listed()) {
+            // Unit 1 is what the search is for: the rest of it is waiting.
+            searchEnded = true;
+            m_flow.SearchControl(false);
+        }
         bool any = false;
         while (std::optional<JobResult> r = m_host.TakeResult()) {
             any = true;
@@ -211,6 +224,15 @@ bool PairRun::Pump() {
         }
     }
     return !Interrupted();
+}
+
+bool PairRun::Unit1Listed() const {
+    for (const DeviceRow& row : m_host.Rows()) {
+        if (flow::SameAddress(row.address, m_flow.Unit1Address())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void PairRun::Abort() {
@@ -285,6 +307,9 @@ void PairRun::Verify() {
                  " and waiting for the link");
     const flow::VerifyResult result = flow::VerifyPair(units, m_interrupted);
     m_outcome.verified = result.Verified();
+    for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
+        m_outcome.unit[i].verified = result.units[i].Verified();
+    }
     m_outcome.verifyDetail = OneLine(flow::DescribeVerifyResult(result));
     m_view.Print(m_outcome.verifyDetail);
 }
@@ -318,6 +343,7 @@ PairOutcome PairRun::Finish(bool ok, const std::string& error) {
     m_outcome.ok = ok;
     m_outcome.step = m_view.ActiveStep() + 1;
     m_outcome.exitCode = ok ? kExitOk : FailureExit();
+    m_outcome.deviceGone = !ok && m_flow.LastFailure() == flow::Failure::DeviceGone;
     if (!ok) {
         m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
         if (m_outcome.exitCode == kExitNoAnswer) {
@@ -326,6 +352,9 @@ PairOutcome PairRun::Finish(bool ok, const std::string& error) {
             m_outcome.error += " (check unit " + n + "'s power and --unit" + n +
                                "-line; 'norvactl detect' finds the setting it answers at)";
         }
+    }
+    if (m_recording != nullptr) {
+        EndRecord();
     }
     return m_outcome;
 }

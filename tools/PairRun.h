@@ -8,6 +8,7 @@
 #include "flow/PairingFlow.h"
 #include "module/ModuleControl.h"
 #include "serial/Transcript.h"
+#include "tools/PairRecording.h"
 #include "tools/PairSetup.h"
 #include "tools/PairView.h"
 #include "tools/ToolHost.h"
@@ -25,6 +26,11 @@ struct UnitReport {
     bool stored = false;
     flow::UartChoice uart;
     int mode = 0;
+    // "flow-field" or "no-flow-field": whether its status line reports flow
+    // control (old firmware does not); empty until read.
+    std::string firmware;
+    // --verify: whether this unit announced its link to the other.
+    std::optional<bool> verified;
 };
 
 struct PairOutcome {
@@ -37,6 +43,10 @@ struct PairOutcome {
     UnitReport unit[2];
     std::optional<bool> verified;
     std::string verifyDetail;
+    // The run ended because a device went away.
+    bool deviceGone = false;
+    // --skip-done: why the pair was left out (it is ok then).
+    std::string skipped;
 };
 
 class PairRun {
@@ -50,9 +60,9 @@ public:
     static constexpr int kWaitUnitPollMs = 1000;
 
     // `interrupted`: a manual event set when the run is to end (Ctrl-C);
-    // `transcript` may be null.
+    // `transcript` and `recording` (--record) may be null.
     PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& out, Event* interrupted,
-            ITranscript* transcript);
+            ITranscript* transcript, PairRecording* recording = nullptr);
     ~PairRun();
     PairRun(const PairRun&) = delete;
     PairRun& operator=(const PairRun&) = delete;
@@ -74,6 +84,8 @@ private:
     // Hands results to the flow until no job is under way; false when the
     // run was interrupted or a job never reported.
     bool Pump();
+    // Unit 1's address is among the devices the search found.
+    bool Unit1Listed() const;
     void Abort();
     // Acts as the user does on arriving at `step`; false ends the run.
     bool Act(int step);
@@ -92,10 +104,20 @@ private:
     // Prints the flow's note on what the last apply confirmed, if any.
     void PrintNote();
     int FailureExit() const;
+    // --record: the attempt written before the first command, with the
+    // units read first for the triage (an outcome when the pair is refused
+    // or skipped); what each step learnt (false: a unit refused); the end.
+    std::optional<PairOutcome> BeginRecord();
+    // The unit's address and name, read by a status job of the run's own;
+    // left empty when it does not answer.
+    void ReadUnit(int unit);
+    bool Recorded(int from);
+    void EndRecord();
 
     const PairSetup& m_setup;
     const PairPlan& m_plan;
     Event* m_interrupted;
+    PairRecording* m_recording;
     ToolHost m_host{false, false};
     CModuleControl m_module{&m_host};
     flow::CModuleController m_controller{m_module};

@@ -33,6 +33,7 @@ void ToolHost::AddDeviceRow(const std::string& address, const std::string& name,
                             const std::string& classOfDevice) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_rows.push_back({address, name, classOfDevice});
+    m_rowEvent.Set();
     if (m_printRows) {
         std::printf("device: %s  %s  %s\n", address.c_str(), name.c_str(), classOfDevice.c_str());
         std::fflush(stdout);

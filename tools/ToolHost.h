@@ -40,6 +40,8 @@ public:
 
     // Set while results wait in the queue.
     Event* ResultEvent() { return &m_resultEvent; }
+    // Set when a device row arrives; a wait on it clears it.
+    Event* RowEvent() { return &m_rowEvent; }
     std::optional<JobResult> TakeResult();
     std::vector<DeviceRow> Rows() const;
     std::vector<std::string> Messages() const;
@@ -48,6 +50,7 @@ private:
     const bool m_printRows;
     const bool m_showBanners;
     Event m_resultEvent{Event::Mode::Manual};
+    Event m_rowEvent{Event::Mode::Auto};
     mutable std::mutex m_lock;
     std::deque<JobResult> m_results;
     std::vector<DeviceRow> m_rows;

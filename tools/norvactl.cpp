@@ -6,6 +6,10 @@
 #include "tools/DetectCommand.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
+#ifndef NORVA_NO_STATION
+#include "tools/LabelCommand.h"
+#include "tools/RecordsCommand.h"
+#endif
 #include "tools/PairCommand.h"
 #include "tools/PortsCommand.h"
 #include "tools/Session.h"
@@ -56,6 +60,19 @@ int main(int argc, char** argv) {
     if (opt.command == "detect") {
         return RunDetect(opt);
     }
+#ifndef NORVA_NO_STATION
+    if (opt.command == "records") {
+        return RunRecordsCommand(opt);
+    }
+    if (opt.command == "label") {
+        return RunLabelCommand(opt);
+    }
+#else
+    if (opt.command == "records" || opt.command == "label") {
+        std::fprintf(stderr, "norvactl: the pair register is not part of this build\n");
+        return kExitRegister;
+    }
+#endif
     Session session(opt);
     return session.Run();
 }

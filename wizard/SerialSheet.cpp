@@ -91,6 +91,9 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     });
     connect(m_pVerify, &CVerifyRunner::Finished, m_pageModeSuccess,
             [this] { m_pageModeSuccess->m_btnVerify->setEnabled(true); });
+    connect(m_pVerify, &CVerifyRunner::Finished, this,
+            [this] { m_station.Verified(m_pVerify->LastResult()); });
+    connect(m_pageModeSuccess, &CModeSuccess::PrintLabelRequested, this, &CSerialSheet::PrintLabel);
 
     // The wizard's own buttons speak the run's language, like its messages.
     const bool korean = GetUiLanguage() == UiLanguage::Korean;
@@ -217,6 +220,7 @@ void CSerialSheet::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    m_station.Closed();
     const bool connecting =
         m_pageConnection != nullptr && m_pageConnection->m_connectingDlg.IsOpen();
     if (m_pageConnection != nullptr) {
@@ -290,6 +294,9 @@ bool CSerialSheet::SetActivePage(CPropertyPage* page) {
         // button drawn as default, unless the user tabs to the other.
         m_nextButton->setFocus();
     }
+    if (m_pModule) {
+        m_station.Arrived(index, *this);
+    }
     return true;
 }
 
@@ -308,6 +315,15 @@ void CSerialSheet::PressNext() {
     }
     // The page may have been left while its hook ran (a sent WM_PAGE_NEXT).
     const int index = GetPageIndex(page);
+    m_station.Pressed(index, *this);
+    // From the search on, both units are known: one of another pair goes no
+    // further.
+    if (index >= GetPageIndex(m_pageSearch)) {
+        if (const std::string why = m_station.Refusal(); !why.empty()) {
+            ShowMessage(why);
+            return;
+        }
+    }
     if (page->OnWizardNext() != 0 || GetActivePage() != page) {
         return;
     }
@@ -333,6 +349,16 @@ void CSerialSheet::ApplyWizardButtons(int flags) {
     QPushButton* primary = finish ? m_finishButton : m_nextButton;
     primary->setDefault(true);
     (finish ? m_nextButton : m_finishButton)->setDefault(false);
+}
+
+void CSerialSheet::PrintLabel() {
+    station::LabelLayout layout;
+    std::string error;
+    if (!station::LayOutLabel(m_station.Label(), layout, error)) {
+        ShowMessage(FormatString(IDS_PRINT_LABEL_FAILED, {error}));
+        return;
+    }
+    norva::PrintLabel(layout, this, m_chooser);
 }
 
 bool CSerialSheet::event(QEvent* event) {

@@ -4,8 +4,10 @@
 
 #include "flow/Address.h"
 #include "flow/PairingFlow.h"
+#include "pages/LabelPrint.h"
 #include "pages/PortSettingDlg.h"
 #include "pages/SheetAccess.h"
+#include "wizard/SheetStation.h"
 #include "wizard/SheetView.h"
 
 #include <QDialog>
@@ -70,7 +72,7 @@ public:
     // Step 9's check that the pair links.
     CVerifyRunner* Verifier() const { return m_pVerify; }
     // The units' addresses as read at steps 1 and 3.
-    const std::string& Unit1Address() const { return m_flow.Unit1Address(); }
+    const std::string& Unit1Address() const override { return m_flow.Unit1Address(); }
     const std::string& Unit2Address() const { return m_flow.Unit2Address(); }
 
     // Property-sheet mechanics.
@@ -108,6 +110,13 @@ public:
     // The pairing's decisions; the handlers below forward to it.
     flow::CPairingFlow& Flow() { return m_flow; }
 
+    // The pairing station: the register (--record) and the label.
+    CSheetStation& Station() { return m_station; }
+    // Step 9's "Print label…"; the platform's print dialog unless a test
+    // chooses the printer.
+    void PrintLabel();
+    void SetPrinterChooser(PrinterChooser choose) { m_chooser = std::move(choose); }
+
     // Message handlers (public so that tests can drive them directly).
     int OnJobResult(int code, int jobId);
     void AdvanceAfterJob(int code);
@@ -137,6 +146,8 @@ private:
     std::unique_ptr<flow::CModuleController> m_pController;
     CSheetView m_view{*this};
     flow::CPairingFlow m_flow{m_view};
+    CSheetStation m_station;
+    PrinterChooser m_chooser;
     // A child of the sheet: deleted after OnDestroy has closed the port.
     CSessionLog* m_pLog = nullptr;
     // A child of the sheet too; it closes the sheet's port before it checks.

@@ -140,6 +140,7 @@ void CVerifyRunner::Cancel() {
 
 void CVerifyRunner::OnResult(const flow::VerifyResult& result) {
     m_running = false;
+    m_last = result;
     if (m_dialog) {
         m_dialog->hide();
     }

@@ -54,6 +54,8 @@ public:
     bool Running() const { return m_running; }
     void Cancel();
     CVerifyDialog* Dialog() const { return m_dialog; }
+    // The last check's result, per unit.
+    const flow::VerifyResult& LastResult() const { return m_last; }
 
 signals:
     // After the result box was dismissed.
@@ -72,6 +74,7 @@ private:
     Event m_stop{Event::Mode::Manual};
     std::thread m_thread;
     bool m_running = false; // UI thread only
+    flow::VerifyResult m_last;
 };
 
 } // namespace norva

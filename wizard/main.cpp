@@ -1,5 +1,6 @@
 // Starts straight into the wizard and ends when it closes. Nothing is read
-// from or written to disk; no serial port is touched before step 1's Next.
+// from or written to disk unless a register is named (--record); no serial
+// port is touched before step 1's Next.
 
 #include "pages/MessageService.h"
 #include "pages/PageCommon.h"
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -23,13 +25,18 @@ checked on a serial port, unit 2 finds and connects to unit 1, and both store
 their UART settings and auto-connect mode.
 
 Options:
-  -h, --help     show this help
-  --version      show the version
+  -h, --help         show this help
+  --version          show the version
+  --record TARGET    record the pairing in a register: a SQLite file or a
+                     postgresql:// database, as norvactl pair --record
+  --operator NAME    the operator recorded with the pairing
+  --repair           pair a unit the register holds in another pair anew
 
 Qt's standard options, such as -platform NAME, -style NAME or -reverse, are
 accepted as well.
 
-Exit status: 0 when the wizard closes, 2 for an argument it does not know.
+Exit status: 0 when the wizard closes, 2 for an argument it does not know,
+5 when the register cannot be opened or written.
 )";
 
 // Answered before QApplication exists, so that they work without a display.
@@ -47,11 +54,48 @@ bool AnswerInfoOption(int argc, char* argv[]) {
     return false;
 }
 
+// Takes the wizard's own options out of argv, as QApplication does with its
+// own; false (and `error`) for one without its value.
+bool TakeStationOptions(int& argc, char* argv[], norva::StationOptions& options,
+                        std::string& error) {
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        std::string* value = arg == "--record"     ? &options.record
+                             : arg == "--operator" ? &options.operatorName
+                                                   : nullptr;
+        if (value != nullptr) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                error = arg + " needs a value (see --help)";
+                return false;
+            }
+            *value = argv[++i];
+        } else if (arg == "--repair") {
+            options.repair = true;
+        } else {
+            argv[out++] = argv[i];
+        }
+    }
+    argc = out;
+    argv[argc] = nullptr;
+    if (options.record.empty() && (options.repair || !options.operatorName.empty())) {
+        error = "--repair and --operator need --record";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (AnswerInfoOption(argc, argv)) {
         return 0;
+    }
+    norva::StationOptions station;
+    std::string error;
+    if (!TakeStationOptions(argc, argv, station, error)) {
+        std::fprintf(stderr, "norvawizard: %s\n", error.c_str());
+        return 2;
     }
     QApplication app(argc, argv);
     // QApplication has taken out the options it knows; the wizard itself takes none.
@@ -72,6 +116,12 @@ int main(int argc, char* argv[]) {
     }
 
     norva::CSerialSheet sheet(QStringLiteral("Configuration"), nullptr, 0);
+    // Before the window shows: a register that cannot be written is said
+    // before anything reaches a module.
+    if (!sheet.Station().Open(station, error)) {
+        std::fprintf(stderr, "norvawizard: %s\n", error.c_str());
+        return 5;
+    }
     sheet.SetWizardMode();
     sheet.DoModal();
     return 0;

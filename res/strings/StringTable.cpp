@@ -149,6 +149,13 @@ constexpr Entry kTable[] = {
      "settings again.",
      "%s (%s): 확인 안 됨: 재시작 후 상태는 %s이며 저장한 %s이(가) 아닙니다. 설정을 다시 저장해 "
      "주십시오."},
+    {IDS_PRINT_LABEL, "Print label\u2026", "라벨 인쇄\u2026"},
+    {IDS_PRINT_LABEL_FAILED, "The label could not be made: %s.", "라벨을 만들 수 없습니다: %s."},
+    {IDS_PAIR_REFUSED,
+     "%s (%s) is in %s. Nothing was stored. Attach another unit, or start the wizard with "
+     "--repair to pair it anew.",
+     "%s (%s)은(는) 이미 다른 쌍에 있습니다: %s. 아무것도 저장되지 않았습니다. 다른 장치를 "
+     "연결하거나 --repair로 마법사를 시작해 다시 연결하십시오."},
 };
 
 // -1 until set: then the environment decides at first use.

@@ -66,6 +66,10 @@ enum StringId : int {
     IDS_VERIFY_PROGRESS = 251,        //
     IDS_VERIFY_NOT_STORED = 252,      // %s: what the status shows, %s: what was stored
     IDS_VERIFY_UNIT_LINKED = 253,     //
+    // The pairing station.
+    IDS_PRINT_LABEL = 260,        // a button
+    IDS_PRINT_LABEL_FAILED = 261, // %s: the reason
+    IDS_PAIR_REFUSED = 262,       // %s: the unit, %s: its address, %s: its pair
 };
 
 enum class UiLanguage { English, Korean };

@@ -1,0 +1,155 @@
+// Pairs per hour of one station: `norvactl pair` on two ports against
+// norva-sim with its default radio times, next to the floor (the module's own
+// times and the fixed pauses on the path), and K = 8 pairs in a batch with
+// and without the register on SQLite. --before names a norvactl that waits
+// for the whole device search (one built before the search ended at unit 1),
+// to put the two side by side.
+//
+//   bench_station [--runs N] [--before PATH]
+
+#include "module/Catalogue.h"
+#include "sim/Pairs.h"
+#include "sim/Simulator.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <memory>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace cat = norva::catalogue;
+
+// As bench_pairing counts it: the pauses the path cannot avoid and the
+// module's own times, with the search lasting `searchMs`.
+double FloorMs(const norva::sim::SimTiming& timing, double searchMs) {
+    const double job = cat::kJobPauseMs;
+    const double status = job + cat::kBannerPauseMs + cat::kQueryPauseMs;
+    const double apply = job + cat::kBannerPauseMs + cat::kQueryPauseMs;
+    return status + job + status + job + searchMs + job + timing.connectMs + job +
+           cat::kEscapePauseMs + apply + status + apply;
+}
+
+bool Spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Wall time of one run pairing `pairs` simulated pairs; < 0 when one was not
+// paired.
+double PairMs(const std::string& tool, int pairs, const std::string& record) {
+    std::vector<std::unique_ptr<norva::sim::Simulator>> sims;
+    std::string batch;
+    for (int p = 1; p <= pairs; ++p) {
+        sims.push_back(std::make_unique<norva::sim::Simulator>(
+            norva::sim::PairOptions(norva::sim::SimOptions{}, p, pairs)));
+        std::string error;
+        if (!sims.back()->Start(&error)) {
+            std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
+            std::exit(1);
+        }
+        batch += sims.back()->DevicePath(1) + " " + sims.back()->DevicePath(2) + "\n";
+    }
+    char path[] = "/tmp/norva-bench-station-XXXXXX";
+    close(mkstemp(path));
+    std::ofstream(path) << batch;
+    std::vector<std::string> args = {tool, "pair"};
+    if (pairs == 1) {
+        args.insert(args.end(),
+                    {"--unit1", sims[0]->DevicePath(1), "--unit2", sims[0]->DevicePath(2)});
+    } else {
+        args.insert(args.end(), {"--batch", path});
+    }
+    if (!record.empty()) {
+        args.insert(args.end(), {"--record", record});
+    }
+    const auto start = std::chrono::steady_clock::now();
+    bool ok = Spawn(args);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::remove(path);
+    for (auto& s : sims) {
+        ok = ok && s->GetVerdict().wouldAutoConnect;
+        s->Stop();
+    }
+    return ok ? ms : -1;
+}
+
+double MeanMs(const std::string& tool, int pairs, int runs, bool record) {
+    double sum = 0;
+    for (int r = 0; r < runs; ++r) {
+        std::string db;
+        char dir[] = "/tmp/norva-bench-register-XXXXXX";
+        if (record) {
+            db = std::string(mkdtemp(dir)) + "/pairs.db";
+        }
+        const double ms = PairMs(tool, pairs, db);
+        if (record) {
+            std::system(("rm -rf '" + db.substr(0, db.rfind('/')) + "'").c_str());
+        }
+        if (ms < 0) {
+            std::fprintf(stderr, "bench_station: %s did not pair all %d pairs\n", tool.c_str(),
+                         pairs);
+            std::exit(1);
+        }
+        sum += ms;
+    }
+    return sum / runs;
+}
+
+void Row(const char* what, int pairs, double ms) {
+    std::printf("%-44s %9.0f %12.0f\n", what, ms, pairs * 3600000.0 / ms);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 3;
+    std::string before;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0) {
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--before") == 0) {
+            before = argv[i + 1];
+        }
+    }
+    const norva::sim::SimTiming timing;
+    std::printf("%-44s %9s %12s\n", "one station, two ports", "ms/run", "pairs/hour");
+    if (!before.empty()) {
+        Row("whole search (--before)", 1, MeanMs(before, 1, runs, false));
+    }
+    Row("search ends at unit 1", 1, MeanMs(NORVACTL_PATH, 1, runs, false));
+    // The simulator reports its one device half way through the inquiry.
+    Row("floor, whole search", 1, FloorMs(timing, timing.inquiryMs));
+    Row("floor, search ends at unit 1", 1, FloorMs(timing, timing.inquiryMs / 2.0));
+    Row("K = 8 batch", 8, MeanMs(NORVACTL_PATH, 8, runs, false));
+    Row("K = 8 batch, --record on SQLite", 8, MeanMs(NORVACTL_PATH, 8, runs, true));
+    if (!before.empty()) {
+        Row("K = 8 batch, whole search (--before)", 8, MeanMs(before, 8, runs, false));
+    }
+    return 0;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// One pairing attempt as the register keeps it: who paired what, where, how
+// it was set and how it ended.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace norva::station {
+
+// How an attempt ended; an attempt starts as Interrupted, so that a run that
+// is killed leaves that behind.
+enum class Outcome { Interrupted, Paired, Failed, Cancelled, DeviceGone, Refused };
+
+const char* OutcomeName(Outcome outcome);
+// False for a name no version of the register writes.
+bool ParseOutcome(const std::string& name, Outcome& outcome);
+
+struct UnitRecord {
+    std::string port;    // "COM33", or the device path given
+    std::string device;  // the stable path (a /dev/serial/by-id link) where one exists
+    std::string address; // 12 hex digits, upper case; empty until read
+    std::string name;
+    // "flow-field" when its status line reports flow control, "no-flow-field"
+    // for firmware whose status line has no such field; empty until read.
+    std::string firmware;
+    std::string uart; // what was stored, "115200,even,1,flow"; empty: nothing stored
+    int mode = -1;    // the mode stored; -1: none
+    std::optional<bool> verified;
+};
+
+struct AttemptRecord {
+    int64_t id = 0;
+    std::string startedAt; // UTC, "2026-12-08T10:15:02Z"
+    std::string endedAt;   // empty while under way
+    std::string station;   // host name
+    std::string tool;      // "norvactl" or "norvawizard"
+    std::string toolVersion;
+    std::string operatorName;
+    std::string pairName; // "COM33+COM34"
+    UnitRecord unit[2];
+    Outcome outcome = Outcome::Interrupted;
+    int step = 0;      // the step reached, 1..9
+    int exitCode = -1; // norvactl's status for the pair; -1: none (the wizard)
+    std::string reason;
+    std::string verifyDetail;
+    std::string transcript; // the --log file, when one was written
+    int64_t replaces = 0;   // the attempt whose pair this one replaced
+};
+
+// The completed pair a unit belongs to now.
+struct PairHolding {
+    int64_t attemptId = 0;
+    std::string address;
+    std::string partner;
+    std::string partnerName;
+    std::string pairedAt; // when that attempt ended
+    std::string station;
+    bool verified = false; // both units verified
+};
+
+// "UTC now" as the register writes it.
+std::string UtcNow();
+// The machine's host name.
+std::string HostName();
+// "00:a0:96-1b2c01" and the like as 12 upper-case hex digits; empty when it
+// is not an address.
+std::string NormalAddress(const std::string& text);
+// "the pair with 00A0961B2C02 (Norva-BX02), paired 2026-12-08 on bench-3
+// (attempt 12)" for messages.
+std::string DescribeHolding(const PairHolding& holding);
+
+} // namespace norva::station

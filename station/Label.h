@@ -1,0 +1,53 @@
+#pragma once
+// A pair's label for a 50 x 25 mm sticker: both names and addresses, the UART
+// stored, the date, and a QR code of "NORVA-PAIR:<address 1>,<address 2>".
+// The layout is one model in millimetres that every renderer draws: SVG,
+// ZPL for label printers, and the wizard's printer.
+
+#include "station/Attempt.h"
+#include "station/QrCode.h"
+
+#include <string>
+#include <vector>
+
+namespace norva::station {
+
+struct LabelContent {
+    std::string address[2]; // 12 hex digits
+    std::string name[2];
+    std::string uart[2]; // as stored, "9600,none,1,flow"; empty: not known
+    std::string date;    // "2026-12-08"
+};
+
+struct LabelText {
+    double x = 0;        // left edge, mm
+    double baseline = 0; // mm from the top
+    double size = 0;     // the font's em height, mm
+    bool bold = false;
+    bool mono = false;
+    std::string text;
+};
+
+struct LabelLayout {
+    double width = 50;  // mm
+    double height = 25; // mm
+    QrMatrix qr;
+    double qrX = 0; // the QR code's first module (the quiet zone lies around it), mm
+    double qrY = 0;
+    double module = 0; // one module's side, mm
+    std::vector<LabelText> texts;
+};
+
+// "NORVA-PAIR:00A0961B2C01,00A0961B2C02".
+std::string PairPayload(const std::string& address1, const std::string& address2);
+// The content of a recorded pair (its end date).
+LabelContent LabelFromRecord(const AttemptRecord& record);
+bool LayOutLabel(const LabelContent& content, LabelLayout& layout, std::string& error);
+
+std::string RenderSvg(const LabelLayout& layout);
+// For a printer of `dotsPerMm` (8 = 203 dpi); text is UTF-8 (^CI28).
+std::string RenderZpl(const LabelLayout& layout, int dotsPerMm = 8);
+// By the file's extension: .svg or .zpl.
+bool WriteLabel(const LabelLayout& layout, const std::string& path, std::string& error);
+
+} // namespace norva::station

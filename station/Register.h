@@ -1,0 +1,71 @@
+#pragma once
+// The pair register: one row per pairing attempt, written when the attempt
+// starts and completed when it ends, and the pair each unit is in now. One
+// data-access layer (SOCI) over a SQLite file and a PostgreSQL database; one
+// Register may be shared by the threads of a batch.
+
+#include "station/Attempt.h"
+#include "station/RegisterTarget.h"
+#include "station/Schema.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norva::station {
+
+struct ListFilter {
+    std::string since;   // "2026-12-01" or a full UTC time: attempts started then or later
+    std::string address; // only attempts with this unit
+};
+
+class Register {
+public:
+    // Opens (creating a SQLite file when missing), upgrades an older
+    // register in place and proves that it can be written. Null, with
+    // `error` naming the reason, when it cannot be opened, is read-only or
+    // newer than this program; nothing is written then. `schemaVersion` is
+    // for tests that make an older register. Opened only to be read
+    // (`write` false), a register must exist, and one of this version is not
+    // written at all, so that a read-only one can be listed.
+    static std::unique_ptr<Register> Open(const RegisterTarget& target, std::string& error,
+                                          int schemaVersion = kSchemaVersion, bool write = true);
+    ~Register();
+    Register(const Register&) = delete;
+    Register& operator=(const Register&) = delete;
+
+    const RegisterTarget& Target() const { return m_target; }
+    // The version the register had before it was opened (0: new).
+    int FoundVersion() const { return m_foundVersion; }
+
+    // Writes the attempt as under way (Interrupted) and sets its id and, when
+    // empty, its start time.
+    bool Begin(AttemptRecord& record, std::string& error);
+    // Writes what is known so far (units read, settings stored).
+    bool Update(const AttemptRecord& record, std::string& error);
+    // Writes the end. A Paired attempt becomes the pair of both its units: a
+    // pair either unit was in before is replaced (`replaces` is set) when it
+    // is the same pair or `allowReplace`; otherwise (another station paired
+    // one of the units meanwhile) the attempt is kept with a reason saying so
+    // and the pairs stay as they are.
+    bool Complete(AttemptRecord& record, bool allowReplace, std::string& error);
+
+    // The completed pair `address` is in now.
+    std::optional<PairHolding> HoldingOf(const std::string& address, std::string& error);
+    bool List(const ListFilter& filter, std::vector<AttemptRecord>& out, std::string& error);
+    std::optional<AttemptRecord> Find(int64_t id, std::string& error);
+
+private:
+    struct Session;
+    Register(const RegisterTarget& target, std::unique_ptr<Session> session);
+    bool Write(const AttemptRecord& record, std::string& error);
+
+    RegisterTarget m_target;
+    int m_foundVersion = 0;
+    std::mutex m_lock;
+    std::unique_ptr<Session> m_session;
+};
+
+} // namespace norva::station

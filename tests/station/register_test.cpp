@@ -1,0 +1,297 @@
+// The pair register against a real SQLite file or a real PostgreSQL server
+// (the same cases, built once per engine).
+
+#include "TestTarget.h"
+#include "station/Export.h"
+#include "station/Register.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <thread>
+#include <vector>
+
+namespace norva::station {
+namespace {
+
+#ifdef NORVA_TEST_POSTGRESQL
+constexpr Engine kEngine = Engine::PostgreSQL;
+#else
+constexpr Engine kEngine = Engine::SQLite;
+#endif
+
+std::unique_ptr<Register> OpenOk(const RegisterTarget& target, int version = kSchemaVersion) {
+    std::string error;
+    std::unique_ptr<Register> reg = Register::Open(target, error, version);
+    EXPECT_NE(reg, nullptr) << error;
+    return reg;
+}
+
+AttemptRecord Attempt(const std::string& a, const std::string& b) {
+    AttemptRecord r;
+    r.station = "bench-1";
+    r.tool = "norvactl";
+    r.toolVersion = "1.0.0";
+    r.pairName = "COM1+COM2";
+    r.unit[0].port = "COM1";
+    r.unit[1].port = "COM2";
+    r.unit[0].address = a;
+    r.unit[1].address = b;
+    return r;
+}
+
+// Begins and completes an attempt as paired.
+AttemptRecord Pair(Register& reg, const std::string& a, const std::string& b, bool replace = false,
+                   bool verified = false) {
+    AttemptRecord r = Attempt(a, b);
+    std::string error;
+    EXPECT_TRUE(reg.Begin(r, error)) << error;
+    r.outcome = Outcome::Paired;
+    r.step = 9;
+    r.exitCode = 0;
+    for (int i = 0; i < 2; ++i) {
+        r.unit[i].uart = "9600,none,1,flow";
+        r.unit[i].mode = i == 0 ? 2 : 1;
+        if (verified) {
+            r.unit[i].verified = true;
+        }
+    }
+    EXPECT_TRUE(reg.Complete(r, replace, error)) << error;
+    return r;
+}
+
+size_t Count(Register& reg, const ListFilter& filter = {}) {
+    std::vector<AttemptRecord> rows;
+    std::string error;
+    EXPECT_TRUE(reg.List(filter, rows, error)) << error;
+    return rows.size();
+}
+
+TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
+    test::TestTarget t(kEngine);
+    auto reg = OpenOk(t.Target());
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(reg->FoundVersion(), 0);
+
+    AttemptRecord r = Attempt("00A0961B2C01", "");
+    r.operatorName = "Kim";
+    std::string error;
+    ASSERT_TRUE(reg->Begin(r, error)) << error;
+    EXPECT_GT(r.id, 0);
+    // A run killed now leaves this behind.
+    std::optional<AttemptRecord> seen = reg->Find(r.id, error);
+    ASSERT_TRUE(seen) << error;
+    EXPECT_EQ(seen->outcome, Outcome::Interrupted);
+    EXPECT_TRUE(seen->endedAt.empty());
+    EXPECT_EQ(seen->unit[0].address, "00A0961B2C01");
+    EXPECT_TRUE(seen->unit[1].address.empty());
+
+    r.unit[1].address = "00A0961B2C02";
+    r.unit[1].name = "Norva-BX02";
+    r.unit[1].firmware = "no-flow-field";
+    ASSERT_TRUE(reg->Update(r, error)) << error;
+    r.outcome = Outcome::Failed;
+    r.step = 7;
+    r.exitCode = 1;
+    r.reason = "step 7: \"quoted\", with a comma\nand a line break";
+    r.transcript = "/tmp/run.log";
+    ASSERT_TRUE(reg->Complete(r, false, error)) << error;
+
+    seen = reg->Find(r.id, error);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->outcome, Outcome::Failed);
+    EXPECT_EQ(seen->step, 7);
+    EXPECT_EQ(seen->exitCode, 1);
+    EXPECT_EQ(seen->reason, r.reason);
+    EXPECT_EQ(seen->operatorName, "Kim");
+    EXPECT_EQ(seen->unit[1].firmware, "no-flow-field");
+    EXPECT_EQ(seen->unit[0].mode, -1);
+    EXPECT_FALSE(seen->unit[0].verified.has_value());
+    EXPECT_FALSE(seen->endedAt.empty());
+    // A failed attempt pairs nothing.
+    EXPECT_FALSE(reg->HoldingOf("00A0961B2C01", error)) << error;
+
+    // The export round trip: RFC 4180 quoting and the pair report's keys.
+    const std::string csv = ToCsv({*seen});
+    EXPECT_EQ(csv.rfind("id,started_at,ended_at,station,", 0), 0u) << csv;
+    EXPECT_NE(csv.find("\"step 7: \"\"quoted\"\", with a comma\nand a line break\""),
+              std::string::npos)
+        << csv;
+    EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
+    const nlohmann::ordered_json json = ToJson(*seen);
+    EXPECT_EQ(json["ok"], false);
+    EXPECT_EQ(json["step"], 7);
+    EXPECT_EQ(json["unit2"]["address"], "00A0961B2C02");
+    EXPECT_TRUE(json["unit1"]["stored"].is_null());
+    EXPECT_EQ(json["outcome"], "failed");
+}
+
+TEST(Register, APairHoldsItsUnitsUntilARepairReplacesIt) {
+    test::TestTarget t(kEngine);
+    auto reg = OpenOk(t.Target());
+    ASSERT_NE(reg, nullptr);
+    const AttemptRecord first = Pair(*reg, "00A0961B2C01", "00A0961B2C02");
+    std::string error;
+    std::optional<PairHolding> h = reg->HoldingOf("00A0961B2C02", error);
+    ASSERT_TRUE(h) << error;
+    EXPECT_EQ(h->partner, "00A0961B2C01");
+    EXPECT_EQ(h->attemptId, first.id);
+    EXPECT_EQ(h->station, "bench-1");
+    EXPECT_FALSE(h->verified);
+
+    // The same two units again: the new attempt takes the old one's place.
+    const AttemptRecord again = Pair(*reg, "00A0961B2C02", "00A0961B2C01", false, true);
+    EXPECT_EQ(again.replaces, first.id);
+    h = reg->HoldingOf("00A0961B2C01", error);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->attemptId, again.id);
+    EXPECT_TRUE(h->verified);
+
+    // Another partner without leave: the attempt is kept, the pair stays.
+    AttemptRecord third = Pair(*reg, "00A0961B2C01", "00A0961B2C03");
+    EXPECT_NE(third.reason.find("00A0961B2C01 was recorded meanwhile"), std::string::npos)
+        << third.reason;
+    EXPECT_EQ(reg->HoldingOf("00A0961B2C01", error)->attemptId, again.id);
+    EXPECT_FALSE(reg->HoldingOf("00A0961B2C03", error));
+
+    // With leave: the old pair is gone as a whole, its other unit is free.
+    const AttemptRecord repair = Pair(*reg, "00A0961B2C01", "00A0961B2C03", true);
+    EXPECT_EQ(repair.replaces, again.id);
+    EXPECT_EQ(reg->HoldingOf("00A0961B2C03", error)->partner, "00A0961B2C01");
+    EXPECT_FALSE(reg->HoldingOf("00A0961B2C02", error));
+    EXPECT_EQ(Count(*reg), 4u);
+    ListFilter only;
+    only.address = "00A0961B2C03";
+    EXPECT_EQ(Count(*reg, only), 2u);
+    only = {};
+    only.since = "2999-01-01";
+    EXPECT_EQ(Count(*reg, only), 0u);
+}
+
+TEST(Register, ManyWritersAtOnceLoseNoAttemptAndOneUnitEndsInOnePair) {
+    // A new register: the writers create and set it up at the same time.
+    test::TestTarget t(kEngine);
+    constexpr int kWriters = 8;
+    constexpr int kEach = 6;
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int w = 0; w < kWriters; ++w) {
+        threads.emplace_back([&, w] {
+            // A connection each, as separate processes or stations have.
+            std::string error;
+            std::unique_ptr<Register> reg = Register::Open(t.Target(), error);
+            if (!reg) {
+                ADD_FAILURE() << error;
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < kEach; ++i) {
+                char partner[13];
+                std::snprintf(partner, sizeof partner, "00A0960%02d%03d", w, i);
+                // Every writer pairs the same unit: only one may hold it.
+                AttemptRecord r = Attempt("00A0961B2CFF", partner);
+                if (!reg->Begin(r, error)) {
+                    ++failures;
+                    continue;
+                }
+                r.outcome = Outcome::Paired;
+                if (!reg->Complete(r, false, error)) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    for (std::thread& th : threads) {
+        th.join();
+    }
+    EXPECT_EQ(failures.load(), 0);
+    auto reg = OpenOk(t.Target());
+    ASSERT_NE(reg, nullptr);
+    std::vector<AttemptRecord> rows;
+    std::string error;
+    ASSERT_TRUE(reg->List({}, rows, error)) << error;
+    EXPECT_EQ(rows.size(), static_cast<size_t>(kWriters * kEach));
+    int holders = 0;
+    for (const AttemptRecord& r : rows) {
+        EXPECT_EQ(r.outcome, Outcome::Paired);
+        holders += r.reason.empty() ? 1 : 0;
+    }
+    // The first pair holds the unit; every later one was told so.
+    EXPECT_EQ(holders, 1);
+    EXPECT_EQ(t.Raw("SELECT count(*) FROM paired_units WHERE address = '00A0961B2CFF'"), "1");
+}
+
+TEST(Register, AnOlderRegisterIsUpgradedInPlaceAndANewerOneIsRefused) {
+    test::TestTarget t(kEngine);
+    {
+        auto v1 = OpenOk(t.Target(), 1);
+        ASSERT_NE(v1, nullptr);
+        AttemptRecord r = Attempt("00A0961B2C01", "00A0961B2C02");
+        std::string error;
+        ASSERT_TRUE(v1->Begin(r, error)) << error;
+        r.outcome = Outcome::Paired;
+        ASSERT_TRUE(v1->Update(r, error)) << error;
+    }
+    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "1");
+    {
+        auto reg = OpenOk(t.Target());
+        ASSERT_NE(reg, nullptr);
+        EXPECT_EQ(reg->FoundVersion(), 1);
+        std::string error;
+        // The pair version 1 recorded holds its units after the upgrade.
+        std::optional<PairHolding> h = reg->HoldingOf("00A0961B2C02", error);
+        ASSERT_TRUE(h) << error;
+        EXPECT_EQ(h->partner, "00A0961B2C01");
+    }
+    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "2");
+
+    t.Raw("UPDATE norva_meta SET value = '3' WHERE key = 'schema_version'");
+    std::string error;
+    EXPECT_EQ(Register::Open(t.Target(), error), nullptr);
+    EXPECT_NE(error.find("newer version (schema version 3; this program knows up to 2)"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(t.Raw("SELECT count(*) FROM attempts"), "1");
+    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "3");
+}
+
+TEST(Register, ARegisterThatCannotBeWrittenIsReportedWithItsReason) {
+    std::string error;
+    RegisterTarget target;
+#ifdef NORVA_TEST_POSTGRESQL
+    ASSERT_TRUE(ParseTarget(test::PgUri("postgres", "wrong"), target, error));
+    EXPECT_EQ(Register::Open(target, error), nullptr);
+    EXPECT_NE(error.find("password authentication failed"), std::string::npos) << error;
+    EXPECT_EQ(target.Shown().find("wrong"), std::string::npos) << target.Shown();
+    // A port nobody listens on: the server is down.
+    ASSERT_TRUE(
+        ParseTarget("postgresql://norva:x@127.0.0.1:1/none?connect_timeout=5", target, error));
+    EXPECT_EQ(Register::Open(target, error), nullptr);
+    EXPECT_NE(error.find("127.0.0.1"), std::string::npos) << error;
+#else
+    ASSERT_TRUE(ParseTarget("/nonexistent-dir/pairs.db", target, error));
+    EXPECT_EQ(Register::Open(target, error), nullptr);
+    EXPECT_NE(error.find("unable to open database file"), std::string::npos) << error;
+
+    test::TestTarget t(kEngine);
+    FILE* f = std::fopen(t.Text().c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("these are not the pairs you are looking for, not a database at all\n", f);
+    std::fclose(f);
+    EXPECT_EQ(Register::Open(t.Target(), error), nullptr);
+    EXPECT_NE(error.find("not a database"), std::string::npos) << error;
+
+    if (geteuid() != 0) {
+        test::TestTarget ro(kEngine);
+        ASSERT_NE(OpenOk(ro.Target()), nullptr);
+        chmod(ro.Text().c_str(), 0444);
+        chmod(ro.Dir().c_str(), 0555);
+        EXPECT_EQ(Register::Open(ro.Target(), error), nullptr);
+        EXPECT_NE(error.find("readonly"), std::string::npos) << error;
+        chmod(ro.Dir().c_str(), 0755);
+    }
+#endif
+}
+
+} // namespace
+} // namespace norva::station

@@ -1,0 +1,166 @@
+#include "tools/PairRecording.h"
+
+#include "platform/ComMap.h"
+#include "platform/SystemDirs.h"
+#include "platform/PortDetails.h"
+#include "tools/ExitCodes.h"
+#include "tools/PairRun.h"
+
+#ifndef NORVA_VERSION
+#define NORVA_VERSION "unknown"
+#endif
+
+namespace norva::tools {
+
+std::string StablePath(int comPort, const std::string& device) {
+    const std::string path = device.empty() ? ComDevicePath(comPort) : device;
+    const std::string link = FindByIdLink(path, ByIdDir());
+    return link.empty() ? path : link;
+}
+
+std::unique_ptr<PairRecorder> PairRecorder::Open(const StationArgs& args,
+                                                 const std::string& logPath, bool verify,
+                                                 std::string& error) {
+    station::RegisterTarget target;
+    if (!station::ParseTarget(args.record, target, error)) {
+        return nullptr;
+    }
+    std::unique_ptr<PairRecorder> recorder(new PairRecorder);
+    recorder->m_register = station::Register::Open(target, error);
+    if (!recorder->m_register) {
+        error = "the register " + target.Shown() + " cannot be used: " + error;
+        return nullptr;
+    }
+    recorder->m_args = args;
+    recorder->m_logPath = logPath;
+    recorder->m_verify = verify;
+    return recorder;
+}
+
+void PairRecorder::Failed(const std::string& error) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_failure.empty()) {
+        m_failure = "the register " + m_register->Target().Shown() +
+                    " could not be written: " + error +
+                    "; the pairing's result above is not recorded in full";
+    }
+}
+
+std::string PairRecorder::Failure() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_failure;
+}
+
+PairRecording::PairRecording(PairRecorder& recorder, const PairSetup& setup)
+    : m_recorder(recorder) {
+    m_record.station = station::HostName();
+    m_record.tool = "norvactl";
+    m_record.toolVersion = NORVA_VERSION;
+    m_record.operatorName = recorder.Args().operatorName;
+    m_record.transcript = recorder.LogPath();
+    for (int i = 0; i < 2; ++i) {
+        m_record.unit[i].device = StablePath(setup.line[i].port, setup.line[i].device);
+    }
+}
+
+void PairRecording::Fill(const PairOutcome& o) {
+    m_record.pairName = o.name;
+    for (int i = 0; i < 2; ++i) {
+        const UnitReport& u = o.unit[i];
+        station::UnitRecord& r = m_record.unit[i];
+        r.port = u.port;
+        r.address = station::NormalAddress(u.address);
+        r.name = u.name;
+        r.firmware = u.firmware;
+        r.uart = u.stored ? UartText(u.uart) : std::string();
+        r.mode = u.stored ? u.mode : -1;
+        r.verified = u.verified;
+    }
+    m_record.verifyDetail = o.verifyDetail;
+}
+
+void PairRecording::Start(const PairOutcome& outcome) {
+    Fill(outcome);
+    std::string error;
+    m_started = m_recorder.Register().Begin(m_record, error);
+    if (!m_started) {
+        m_recorder.Failed(error);
+    }
+}
+
+PairRecording::Verdict PairRecording::Triage(const std::string& address1,
+                                             const std::string& address2, std::string& why) {
+    const std::string address[2] = {station::NormalAddress(address1),
+                                    station::NormalAddress(address2)};
+    std::optional<station::PairHolding> held[2];
+    for (int i = 0; i < 2; ++i) {
+        if (address[i].empty()) {
+            continue;
+        }
+        std::string error;
+        held[i] = m_recorder.Register().HoldingOf(address[i], error);
+        if (!error.empty()) {
+            m_recorder.Failed(error);
+        }
+    }
+    if (!address[0].empty() && !address[1].empty() && held[0] && held[0]->partner == address[1] &&
+        m_recorder.Args().skipDone && (!m_recorder.Verify() || held[0]->verified)) {
+        why = "already paired (attempt " + std::to_string(held[0]->attemptId) + ", " +
+              held[0]->pairedAt.substr(0, 10) + " on " + held[0]->station +
+              (held[0]->verified ? ", verified)" : ")");
+        return Verdict::Skip;
+    }
+    for (int i = 0; i < 2; ++i) {
+        // Undecided until the other unit is known: it may be the partner.
+        if (!held[i] || address[1 - i].empty() || held[i]->partner == address[1 - i] ||
+            m_recorder.Args().repair) {
+            continue;
+        }
+        why = "unit " + std::to_string(i + 1) + " " + address[i] + " is in " +
+              station::DescribeHolding(*held[i]) + "; pair it anew with --repair";
+        m_refused = true;
+        return Verdict::Refuse;
+    }
+    return Verdict::Go;
+}
+
+void PairRecording::Update(const PairOutcome& outcome) {
+    if (!m_started) {
+        return;
+    }
+    Fill(outcome);
+    std::string error;
+    if (!m_recorder.Register().Update(m_record, error)) {
+        m_recorder.Failed(error);
+    }
+}
+
+std::string PairRecording::End(const PairOutcome& o) {
+    if (!m_started) {
+        return {};
+    }
+    using station::Outcome;
+    Fill(o);
+    m_record.step = o.step;
+    m_record.exitCode = o.exitCode;
+    m_record.reason = o.ok ? std::string() : o.error;
+    if (o.ok) {
+        m_record.outcome = Outcome::Paired;
+    } else if (m_refused) {
+        m_record.outcome = Outcome::Refused;
+    } else if (o.exitCode >= 128) {
+        m_record.outcome = Outcome::Cancelled;
+    } else if (o.deviceGone) {
+        m_record.outcome = Outcome::DeviceGone;
+    } else {
+        m_record.outcome = Outcome::Failed;
+    }
+    std::string error;
+    if (!m_recorder.Register().Complete(m_record, m_recorder.Args().repair, error)) {
+        m_recorder.Failed(error);
+        return {};
+    }
+    return o.ok ? m_record.reason : std::string();
+}
+
+} // namespace norva::tools

@@ -1,0 +1,78 @@
+#pragma once
+// `norvactl pair --record`: each pair's attempt in the register, from before
+// its first command to its end, and the triage of units the register holds
+// in other pairs. The pair command opens the register once; each pair's run
+// holds a PairRecording and calls it at its start, as units are read, and at
+// its end.
+
+#include "station/Register.h"
+#include "tools/StationArgs.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace norva::tools {
+
+struct PairOutcome;
+struct PairSetup;
+
+class PairRecorder {
+public:
+    // Opens the register before anything is sent to a module; null with
+    // `error` ("the register … cannot be used: …") when it cannot be written.
+    static std::unique_ptr<PairRecorder> Open(const StationArgs& args, const std::string& logPath,
+                                              bool verify, std::string& error);
+
+    station::Register& Register() { return *m_register; }
+    const StationArgs& Args() const { return m_args; }
+    const std::string& LogPath() const { return m_logPath; }
+    bool Verify() const { return m_verify; }
+    // A write that failed during the run; the first one is kept.
+    void Failed(const std::string& error);
+    std::string Failure() const;
+
+private:
+    PairRecorder() = default;
+    std::unique_ptr<station::Register> m_register;
+    StationArgs m_args;
+    std::string m_logPath;
+    bool m_verify = false;
+    mutable std::mutex m_lock;
+    std::string m_failure;
+};
+
+class PairRecording {
+public:
+    enum class Verdict { Go, Refuse, Skip };
+
+    PairRecording(PairRecorder& recorder, const PairSetup& setup);
+
+    // Writes the attempt as under way, before the pair's first command.
+    void Start(const PairOutcome& outcome);
+    // The units known so far (an address may be empty): Refuse when one is
+    // in a completed pair with another unit (and no --repair), Skip when
+    // --skip-done finds both paired to each other. `why` says which pair.
+    Verdict Triage(const std::string& address1, const std::string& address2, std::string& why);
+    // What the run knows now.
+    void Update(const PairOutcome& outcome);
+    // The end; `outcome.exitCode` tells how it ended. Returns what the
+    // register adds (another station paired a unit meanwhile), or "".
+    std::string End(const PairOutcome& outcome);
+    bool Refused() const { return m_refused; }
+
+private:
+    void Fill(const PairOutcome& outcome);
+
+    PairRecorder& m_recorder;
+    station::AttemptRecord m_record;
+    bool m_started = false;
+    bool m_refused = false;
+};
+
+// The stable path of a port: its /dev/serial/by-id link where there is one,
+// else the device it maps to.
+std::string StablePath(int comPort, const std::string& device);
+
+} // namespace norva::tools

@@ -1,0 +1,78 @@
+#include "tools/StationArgs.h"
+
+#include <cctype>
+#include <utility>
+
+namespace norva::tools {
+namespace {
+
+bool LabelPathOk(const std::string& path, const char* option, std::string& error) {
+    const size_t dot = path.rfind('.');
+    std::string ext = dot == std::string::npos ? std::string() : path.substr(dot);
+    for (char& c : ext) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (ext != ".svg" && ext != ".zpl") {
+        error = std::string(option) + " " + path +
+                ": the label file must end in .svg (SVG) or .zpl (label printers)";
+        return false;
+    }
+    return true;
+}
+
+// YYYY-MM-DD, or a full UTC time as the register writes it.
+bool DateOk(const std::string& text) {
+    const std::string pattern = "dddd-dd-dd";
+    if (text.size() != 10 && text.size() != 20) {
+        return false;
+    }
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+        if ((pattern[i] == 'd') != digit || (!digit && text[i] != '-')) {
+            return false;
+        }
+    }
+    return text.size() == 10 || (text[10] == 'T' && text[19] == 'Z');
+}
+
+} // namespace
+
+bool CheckStationPairArgs(const StationArgs& a, std::string& error) {
+    if (a.record.empty()) {
+        for (const auto& [given, name] :
+             {std::pair{a.repair, "--repair"}, std::pair{a.skipDone, "--skip-done"},
+              std::pair{!a.operatorName.empty(), "--operator"}}) {
+            if (given) {
+                error = std::string(name) + " needs --record: the register decides it";
+                return false;
+            }
+        }
+    }
+    return a.labelPath.empty() || LabelPathOk(a.labelPath, "--label", error);
+}
+
+bool CheckStationCommandArgs(const std::string& command, const StationArgs& a, bool json,
+                             std::string& error) {
+    if (a.record.empty()) {
+        error = "no register given: use --record FILE or --record postgresql://…";
+        return false;
+    }
+    if (command == "records") {
+        if (a.csv && json) {
+            error = "give either --csv or --json, not both";
+            return false;
+        }
+        if (!a.since.empty() && !DateOk(a.since)) {
+            error = "--since " + a.since + ": give a date as YYYY-MM-DD (UTC)";
+            return false;
+        }
+        return true;
+    }
+    if (a.unit.empty() || a.out.empty()) {
+        error = "give the unit (--unit ADDRESS) and the label file (--out FILE)";
+        return false;
+    }
+    return LabelPathOk(a.out, "--out", error);
+}
+
+} // namespace norva::tools

@@ -1,0 +1,29 @@
+#pragma once
+// norvactl's options for the pairing station: the register, the operator,
+// triage, and the label.
+
+#include <string>
+
+namespace norva::tools {
+
+struct StationArgs {
+    std::string record;       // --record TARGET: a SQLite file or a postgresql:// database
+    std::string operatorName; // --operator NAME
+    bool repair = false;      // --repair: a unit of another pair may be paired anew
+    bool skipDone = false;    // --skip-done: leave out pairs the register holds as done
+    std::string labelPath;    // pair --label FILE
+    // records
+    bool csv = false;
+    std::string since;
+    std::string unit; // records --unit, label --unit: 12 hex digits
+    std::string out;  // label --out FILE
+};
+
+// The station options of `pair`, checked together; false with a one-line
+// reason.
+bool CheckStationPairArgs(const StationArgs& args, std::string& error);
+// The options of `records` and `label`.
+bool CheckStationCommandArgs(const std::string& command, const StationArgs& args, bool json,
+                             std::string& error);
+
+} // namespace norva::tools

@@ -1,0 +1,185 @@
+#include "wizard/SheetStation.h"
+
+#include "module/ModuleControl.h"
+#include "pages/Mode.h"
+#include "platform/SerialDevice.h"
+#include "res/strings/StringTable.h"
+#include "wizard/SerialSheet.h"
+
+#include "NorvaVersion.h"
+
+#include <cstdio>
+
+namespace norva {
+namespace {
+
+// Pages by index, as the wizard's steps.
+constexpr int kScanPage = 1;   // unit 1 checked
+constexpr int kSearchPage = 3; // unit 2 checked
+constexpr int kSuccessPage = 5;
+constexpr int kMode1Page = 7; // unit 2 stored
+constexpr int kDonePage = 8;  // unit 1 stored
+
+std::string UartText(const CModePageBase& page) {
+    const char* parity = page.m_nParity == kEvenParity  ? "even"
+                         : page.m_nParity == kOddParity ? "odd"
+                                                        : "none";
+    return std::to_string(page.m_nBaudRate) + "," + parity + "," +
+           (page.m_nStopBits == kTwoStopBits ? "2" : "1") +
+           (page.m_bFlowControl != 0 ? ",flow" : ",noflow");
+}
+
+void ReadUnit(station::UnitRecord& unit, const std::string& address, const CSerialSheet& sheet) {
+    unit.address = station::NormalAddress(address);
+    if (const CModuleControl* module = sheet.Module()) {
+        unit.name = module->m_info.Name();
+        unit.firmware = module->m_info.m_bFlowReported ? "flow-field" : "no-flow-field";
+    }
+}
+
+} // namespace
+
+bool CSheetStation::Open(const StationOptions& options, std::string& error) {
+    m_options = options;
+    if (options.record.empty()) {
+        return true;
+    }
+    station::RegisterTarget target;
+    if (!station::ParseTarget(options.record, target, error)) {
+        return false;
+    }
+    m_register = station::Register::Open(target, error);
+    if (!m_register) {
+        error = "the register " + target.Shown() + " cannot be used: " + error;
+        return false;
+    }
+    return true;
+}
+
+void CSheetStation::Write() {
+    if (!m_register || !m_begun) {
+        return;
+    }
+    std::string error;
+    const bool ok = m_ended ? m_register->Complete(m_record, m_options.repair, error)
+                            : m_register->Update(m_record, error);
+    if (!ok && error != m_lastError) {
+        // The pairing goes on; the register's trouble is said once.
+        m_lastError = error;
+        std::fprintf(stderr, "norvawizard: the register %s could not be written: %s\n",
+                     m_register->Target().Shown().c_str(), error.c_str());
+    }
+}
+
+void CSheetStation::Pressed(int index, const CSerialSheet& sheet) {
+    if (index != 0 || m_begun) {
+        return;
+    }
+    m_begun = true;
+    m_record.station = station::HostName();
+    m_record.tool = "norvawizard";
+    m_record.toolVersion = NORVA_VERSION;
+    m_record.operatorName = m_options.operatorName;
+    m_record.step = 1;
+    const CPortSettingDlg* settings[2] = {&sheet.m_unit1Setting, &sheet.m_unit2Setting};
+    for (int i = 0; i < 2; ++i) {
+        m_record.unit[i].port = "COM" + std::to_string(settings[i]->m_nPort);
+    }
+    m_record.pairName = m_record.unit[0].port == m_record.unit[1].port
+                            ? m_record.unit[0].port
+                            : m_record.unit[0].port + "+" + m_record.unit[1].port;
+    if (m_register) {
+        std::string error;
+        if (!m_register->Begin(m_record, error)) {
+            m_lastError = error;
+            std::fprintf(stderr, "norvawizard: the register %s could not be written: %s\n",
+                         m_register->Target().Shown().c_str(), error.c_str());
+            // The pairing goes on without the register.
+            m_register.reset();
+        }
+    }
+}
+
+void CSheetStation::Arrived(int index, const CSerialSheet& sheet) {
+    if (!m_begun || m_ended) {
+        return;
+    }
+    m_record.step = std::max(m_record.step, index + 1);
+    if (index == kScanPage) {
+        ReadUnit(m_record.unit[0], sheet.Unit1Address(), sheet);
+    } else if (index == kSearchPage ||
+               (index == kSuccessPage && m_record.unit[1].address.empty())) {
+        ReadUnit(m_record.unit[1], sheet.Unit2Address(), sheet);
+    } else if (index == kMode1Page) {
+        m_record.unit[1].uart = UartText(*sheet.ModePage());
+        m_record.unit[1].mode = 1;
+    } else if (index == kDonePage) {
+        m_record.unit[0].uart = UartText(*sheet.Mode1Page());
+        m_record.unit[0].mode = 2;
+        m_record.outcome = station::Outcome::Paired;
+        m_ended = true;
+    }
+    Write();
+}
+
+std::string CSheetStation::Refusal() {
+    if (!m_register) {
+        return {};
+    }
+    for (int i = 0; i < 2; ++i) {
+        const std::string& unit = m_record.unit[i].address;
+        const std::string& other = m_record.unit[1 - i].address;
+        if (unit.empty() || other.empty() || m_options.repair) {
+            continue;
+        }
+        std::string error;
+        const std::optional<station::PairHolding> held = m_register->HoldingOf(unit, error);
+        if (held && held->partner != other) {
+            m_refused = true;
+            return FormatString(IDS_PAIR_REFUSED, {"Norva-BX0" + std::to_string(i + 1), unit,
+                                                   station::DescribeHolding(*held)});
+        }
+    }
+    return {};
+}
+
+void CSheetStation::Verified(const flow::VerifyResult& result) {
+    if (!m_begun) {
+        return;
+    }
+    for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
+        m_record.unit[i].verified = result.units[i].Verified();
+    }
+    m_record.verifyDetail = flow::DescribeVerifyResult(result);
+    if (m_register) {
+        std::string error;
+        if (!m_register->Update(m_record, error)) {
+            std::fprintf(stderr, "norvawizard: the register %s could not be written: %s\n",
+                         m_register->Target().Shown().c_str(), error.c_str());
+        }
+    }
+}
+
+void CSheetStation::Closed() {
+    if (!m_begun || m_ended) {
+        return;
+    }
+    m_ended = true;
+    m_record.outcome = m_refused ? station::Outcome::Refused : station::Outcome::Cancelled;
+    m_record.reason = m_refused ? "a unit is in another pair"
+                                : "the wizard was closed at step " + std::to_string(m_record.step);
+    Write();
+}
+
+station::LabelContent CSheetStation::Label() const {
+    station::LabelContent c;
+    for (int i = 0; i < 2; ++i) {
+        c.address[i] = m_record.unit[i].address;
+        c.name[i] = m_record.unit[i].name;
+        c.uart[i] = m_record.unit[i].uart;
+    }
+    c.date = (m_record.endedAt.empty() ? station::UtcNow() : m_record.endedAt).substr(0, 10);
+    return c;
+}
+
+} // namespace norva
