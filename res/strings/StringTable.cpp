@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace norva {
 namespace {
@@ -157,6 +158,19 @@ constexpr Entry kTable[] = {
      "%s (%s)은(는) 이미 다른 쌍에 있습니다: %s. 아무것도 저장되지 않았습니다. 다른 장치를 "
      "연결하거나 --repair로 마법사를 시작해 다시 연결하십시오."},
 };
+
+// Two texts under one id would show the first for both.
+constexpr bool IdsAreUnique() {
+    for (size_t i = 0; i < std::size(kTable); ++i) {
+        for (size_t j = i + 1; j < std::size(kTable); ++j) {
+            if (kTable[i].id == kTable[j].id) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(IdsAreUnique(), "two texts share one string id");
 
 // -1 until set: then the environment decides at first use.
 std::atomic<int> g_language{-1};

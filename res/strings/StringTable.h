@@ -17,21 +17,21 @@ enum StringId : int {
     IDS_SETTING_FINISHED = 111,
     IDS_PORT_OPEN_FAILED = 112,
     // Texts of this program's own, beyond the original table.
-    IDS_DEVICE_GONE = 201,         // %s: the port's own report
-    IDS_UNIT1_AGAIN = 202,         // %s: the address
-    IDS_NOT_UNIT1 = 203,           // %s: the address found, %s: unit 1's
-    IDS_CONNECT_SELF = 204,        // %s: the address
-    IDS_ODD_PARITY = 205,          //
-    IDS_PICK_UNIT1 = 254,          //
+    IDS_DEVICE_GONE = 201,  // %s: the port's own report
+    IDS_UNIT1_AGAIN = 202,  // %s: the address
+    IDS_NOT_UNIT1 = 203,    // %s: the address found, %s: unit 1's
+    IDS_CONNECT_SELF = 204, // %s: the address
+    IDS_ODD_PARITY = 205,   //
+    IDS_PICK_UNIT1 = 254,   //
     // Finding the port of the cable.
-    IDS_NO_PORTS = 260,                // COM numbers from the device table
-    IDS_NO_PORTS_SYSTEM = 261,         // COM numbers from the system
-    IDS_COM_OVERRIDE_MISSING = 262,    // %s: the number, %s: the path
-    IDS_COM_OVERRIDE_NOT_SERIAL = 263, // %s: the number, %s: the path
-    IDS_PORT_REQUIRED = 264,           //
-    IDS_PORT_PLUGGED_LAST = 265,       //
-    IDS_FLOW_NOT_STORED = 206,     //
-    IDS_APPLY_NOT_CONFIRMED = 207, //
+    IDS_NO_PORTS = 270,                // COM numbers from the device table
+    IDS_NO_PORTS_SYSTEM = 271,         // COM numbers from the system
+    IDS_COM_OVERRIDE_MISSING = 272,    // %s: the number, %s: the path
+    IDS_COM_OVERRIDE_NOT_SERIAL = 273, // %s: the number, %s: the path
+    IDS_PORT_REQUIRED = 274,           //
+    IDS_PORT_PLUGGED_LAST = 275,       //
+    IDS_FLOW_NOT_STORED = 206,         //
+    IDS_APPLY_NOT_CONFIRMED = 207,     //
     // The setting dialog's search for the module's UART setting.
     IDS_DETECT_BUTTON = 208,   //
     IDS_DETECT_STOP = 209,     //
