@@ -70,6 +70,9 @@ public:
     // Counts the jobs the flow has started: a front end without a person
     // tells from it whether the flow now waits for the user.
     uint64_t JobsStarted() const { return m_nJobsStarted; }
+    // Unit 2 is set up for auto-connection and unit 1 is not yet: a pair that
+    // will never connect if the run ends now.
+    bool HalfPaired() const { return m_stored[1].mode >= 0 && m_stored[0].mode < 0; }
     // What steps 7 and 8 stored, one line per unit stored so far (for step 9).
     std::string StoredSummary() const;
     // What the last failure since the user's last action meant.

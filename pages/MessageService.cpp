@@ -55,6 +55,18 @@ void CActionMessageService::ShowWithAction(const QString& text, const QString& i
     RunBox(text, informative, &action);
 }
 
+bool CMessageService::Ask(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool AskYesNo(const QString& text) {
+    return MessageService()->Ask(text);
+}
+
 CMessageService* MessageService() {
     CMessageService* service = g_service.load();
     return service != nullptr ? service : &g_defaultService;

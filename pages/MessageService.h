@@ -15,6 +15,8 @@ public:
     // Runs on the UI thread and returns once the user has answered.
     // `informative` is a second, smaller line (empty: none).
     virtual void Show(const QString& text, const QString& informative);
+    // A question with Yes and No (No the default); true for Yes.
+    virtual bool Ask(const QString& text);
 };
 
 // A further button on a failure's box ("Save log..."): choosing it closes
@@ -39,6 +41,7 @@ CMessageService* MessageService();
 CMessageService* SetMessageService(CMessageService* service);
 
 // Shorthands on the UI thread.
+bool AskYesNo(const QString& text);
 void ShowMessage(const QString& text, const QString& informative = {});
 void ShowMessage(const std::string& utf8Text);
 

@@ -215,6 +215,14 @@ void CSerialSheet::done(int result) {
     OnDestroy();
 }
 
+void CSerialSheet::reject() {
+    if (!m_bDestroyed && m_flow.HalfPaired() &&
+        !AskYesNo(QString::fromStdString(LoadString(IDS_QUIT_HALF_PAIRED)))) {
+        return;
+    }
+    QDialog::reject();
+}
+
 void CSerialSheet::OnDestroy() {
     if (m_bDestroyed) {
         return;

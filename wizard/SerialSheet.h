@@ -130,6 +130,9 @@ public:
 
 public slots:
     void done(int result) override;
+    // Cancel, Escape and the close box: asks first when the pair is left
+    // half configured.
+    void reject() override;
 
 protected:
     bool event(QEvent* event) override;

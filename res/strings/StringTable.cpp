@@ -60,6 +60,11 @@ constexpr Entry kTable[] = {
     {IDS_PORT_REQUIRED, "Choose the serial port Norva-BX is attached to, then press OK.",
      "Norva-BX가 연결된 시리얼 포트를 선택한 후 OK를 눌러 주십시오."},
     {IDS_PORT_PLUGGED_LAST, "plugged in last", "마지막으로 연결됨"},
+    {IDS_QUIT_HALF_PAIRED,
+     "Norva-BX02 is already set up for auto-connection, Norva-BX01 is not: the pair will not "
+     "connect until step 8 is done. Quit anyway?",
+     "Norva-BX02는 자동 연결 설정이 끝났지만 Norva-BX01은 아직입니다: 8단계를 마칠 때까지 두 "
+     "장치는 연결되지 않습니다. 그래도 끝내시겠습니까?"},
     {IDS_PICK_UNIT1,
      "Select Norva-BX01 in the list, then press Connect. The BD address box must hold its 12 "
      "hexadecimal digits.",

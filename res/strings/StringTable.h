@@ -17,12 +17,13 @@ enum StringId : int {
     IDS_SETTING_FINISHED = 111,
     IDS_PORT_OPEN_FAILED = 112,
     // Texts of this program's own, beyond the original table.
-    IDS_DEVICE_GONE = 201,  // %s: the port's own report
-    IDS_UNIT1_AGAIN = 202,  // %s: the address
-    IDS_NOT_UNIT1 = 203,    // %s: the address found, %s: unit 1's
-    IDS_CONNECT_SELF = 204, // %s: the address
-    IDS_ODD_PARITY = 205,   //
-    IDS_PICK_UNIT1 = 254,   //
+    IDS_DEVICE_GONE = 201,      // %s: the port's own report
+    IDS_UNIT1_AGAIN = 202,      // %s: the address
+    IDS_NOT_UNIT1 = 203,        // %s: the address found, %s: unit 1's
+    IDS_CONNECT_SELF = 204,     // %s: the address
+    IDS_ODD_PARITY = 205,       //
+    IDS_PICK_UNIT1 = 254,       //
+    IDS_QUIT_HALF_PAIRED = 255, //
     // Finding the port of the cable.
     IDS_NO_PORTS = 270,                // COM numbers from the device table
     IDS_NO_PORTS_SYSTEM = 271,         // COM numbers from the system

@@ -203,6 +203,17 @@ TEST_F(FlowTest, AStatusThatDoesNotShowTheSettingsYetIsNoFailure) {
               "확인됨(연결 확인): UART 115200,E,2, 동작 모드 1, 하드웨어 흐름 제어 꺼짐.\"");
 }
 
+// Unit 2 stored and unit 1 not yet: a pair that would never connect.
+TEST_F(FlowTest, OnlyTheStretchBetweenStepsSevenAndEightIsHalfPaired) {
+    EXPECT_FALSE(flow.HalfPaired());
+    Result(STEP_MODE, JOB_APPLY, RC_ERROR);
+    EXPECT_FALSE(flow.HalfPaired()) << "nothing was stored";
+    Result(STEP_MODE, JOB_APPLY, RC_DONE);
+    EXPECT_TRUE(flow.HalfPaired());
+    Result(STEP_MODE1, JOB_APPLY, RC_DONE);
+    EXPECT_FALSE(flow.HalfPaired());
+}
+
 // Old firmware keeps RTS/CTS when asked to turn it off: the step is not done,
 // and the user hears it once, from the firmware box where that was shown.
 TEST_F(FlowTest, FlowControlThatOldFirmwareKeepsIsToldOnce) {

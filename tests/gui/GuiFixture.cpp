@@ -18,6 +18,11 @@ void RecordingMessages::Show(const QString& text, const QString& informative) {
     }
 }
 
+bool RecordingMessages::Ask(const QString& text) {
+    Show(text, QString());
+    return answer;
+}
+
 void RecordingMessages::ShowWithAction(const QString& text, const QString& informative,
                                        const BoxAction& action) {
     ShownBox box{text, informative, QThread::currentThread() == qApp->thread(), action.label};

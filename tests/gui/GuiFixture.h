@@ -3,9 +3,9 @@
 // answers at once, event pumping, and a sheet built the way start-up does.
 
 #include "module/ModuleControl.h"
-#include "support/ScriptedPeer.h"
 #include "pages/MessageService.h"
 #include "pages/SheetMessages.h"
+#include "support/ScriptedPeer.h"
 #include "wizard/SerialSheet.h"
 
 #include <QString>
@@ -31,6 +31,9 @@ struct ShownBox {
 class RecordingMessages : public CActionMessageService {
 public:
     void Show(const QString& text, const QString& informative) override;
+    // Recorded like Show, answered by `answer`.
+    bool Ask(const QString& text) override;
+    bool answer = true;
     // Recorded like Show; the action runs only when `pressAction` says so.
     void ShowWithAction(const QString& text, const QString& informative,
                         const BoxAction& action) override;

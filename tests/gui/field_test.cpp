@@ -122,6 +122,30 @@ TEST_F(FieldTest, ConnectWithoutAnAddressDialsNothing) {
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
 }
 
+// After step 7 and before step 8 the pair would never connect: Cancel and the
+// close box ask first, and No keeps the wizard on its step.
+TEST_F(FieldTest, QuittingWithOnlyUnitTwoConfiguredAsksFirst) {
+    StartSim();
+    ThroughStepSix();
+    S().PressNext();
+    S().PressNext();
+    ASSERT_TRUE(WaitForPage(S().Mode1Page(), 2 * kJobMs));
+    S().show();
+    messages.Clear();
+    messages.answer = false;
+    S().CancelButton()->click();
+    EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_QUIT_HALF_PAIRED)});
+    EXPECT_TRUE(S().isVisible());
+    EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().Mode1Page()));
+    S().close();
+    EXPECT_TRUE(S().isVisible());
+    EXPECT_EQ(messages.Count(), 2u);
+    messages.answer = true;
+    S().CancelButton()->click();
+    EXPECT_FALSE(S().isVisible());
+    EXPECT_EQ(S().Module(), nullptr);
+}
+
 TEST_F(FieldTest, ClosingDuringAConnectAttemptStopsTheDialling) {
     StartSim([](sim::SimOptions& o) { o.timing.connectFailMs = 120000; });
     ThroughStepFour();
