@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 source scripts/env.sh
-jobs=${NORVA_CTEST_JOBS:-4}
+jobs=${NORVA_CTEST_JOBS:-8}
 configs=${NORVA_CONFIGS:-"plain asan tsan win64"}
 for cfg in $configs; do
     echo "=== $cfg: build"

@@ -65,6 +65,7 @@ public:
             u->result.partner = in.partner;
             u->result.askedMode = in.askedMode;
             u->result.askedFlow = in.askedFlow;
+            u->module->m_port.SetTranscript(options.transcript);
             m_units.push_back(std::move(u));
         }
     }
@@ -344,8 +345,7 @@ private:
         }
         const std::string token = "norva-verify " + from.in->partner + "\r";
         CSerialPort& port = from.module->m_port;
-        if (port.Write(token.data(), static_cast<int>(token.size())) !=
-            static_cast<int>(token.size())) {
+        if (port.Write(token.data(), static_cast<int>(token.size())) != token.size()) {
             return;
         }
         to.text.clear();

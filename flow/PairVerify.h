@@ -15,6 +15,7 @@
 
 #include "platform/Event.h"
 #include "platform/SerialDevice.h"
+#include "serial/Transcript.h"
 
 #include <functional>
 #include <string>
@@ -91,6 +92,9 @@ using VerifyProgress = std::function<void(int unit, VerifyStep step)>;
 
 struct VerifyOptions {
     int linkTimeoutMs = kVerifyLinkTimeoutMs;
+    // Where the units' lines are written (opens, commands, replies); may be
+    // null. It must take lines from the verifying thread.
+    ITranscript* transcript = nullptr;
 };
 
 // Blocks until every unit has a result. Two units: the two ends of one pair on two ports.

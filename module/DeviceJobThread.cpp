@@ -148,11 +148,15 @@ private:
     void ApplyJob() {
         m.m_bFlowNotStored.store(false);
         m.m_bFirmwareBoxShown.store(false);
+        m.m_nApplyAcked.store(0);
         m.ShowApplyingBanner();
         int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, m.m_nApplyMode.load());
         if (Ends(mode)) {
             ApplyFailed(mode);
             return;
+        }
+        if (mode == RC_OK) {
+            m.m_nApplyAcked.fetch_or(CModuleControl::kAckedMode);
         }
         if (mode == RC_ERROR) {
             // A pending link refuses the mode; cancel it and go on with the
@@ -204,6 +208,7 @@ private:
             // stored, whatever the status said about the firmware.
             m.m_bFlowNotStored.store(m.m_nApplyFlow.load() == 0);
         }
+        m.m_nApplyAcked.fetch_or(CModuleControl::kAckedUart);
         // What the status shows now is news for the user; a unit that shows
         // new settings only after a restart is proved by the restart check.
         if (const int checked = m.ReadBackApplied(); checked != RC_DONE) {

@@ -70,6 +70,8 @@ int CModuleControl::OpenPortPath(const std::string& path, uint32_t baud, uint8_t
 }
 
 int CModuleControl::AfterOpen() {
+    // What an apply on an earlier open was acknowledged for is another unit's.
+    m_nApplyAcked.store(0);
     // A worker left over from a port closed behind our back must end before
     // the events are reset, or it would never see its stop.
     StopWorker();

@@ -141,6 +141,11 @@ public:
     // Set by an apply job that showed the firmware-mismatch box: the user has
     // been told about the flow control already.
     std::atomic<bool> m_bFirmwareBoxShown{false};
+    // What the module acknowledged during the last apply job (kAckedMode,
+    // kAckedUart): after a failure part of it may be stored already.
+    static constexpr int kAckedMode = 1;
+    static constexpr int kAckedUart = 2;
+    std::atomic<int> m_nApplyAcked{0};
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};
     CSerialPort m_port;

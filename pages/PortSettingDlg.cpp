@@ -3,6 +3,7 @@
 #include "pages/ComboValues.h"
 #include "pages/PageCommon.h"
 #include "pages/SettingsSearch.h"
+#include "pages/ThreadHandoff.h"
 #include "platform/ComMap.h"
 #include "platform/PortWatcher.h"
 #include "res/strings/StringTable.h"
@@ -308,7 +309,7 @@ void CPortSettingDlg::OnInitDialog() {
     ShowPortText();
     // The watcher's thread only asks for a reading; the UI thread reads.
     m_watcher = std::make_unique<PortWatcher>(
-        [this] { QMetaObject::invokeMethod(&m_refreshTimer, qOverload<>(&QTimer::start)); },
+        [this] { PostUiCall(&m_watcherCalls, [this] { m_refreshTimer.start(); }); },
         OverrideDirs());
 
     FillValueBox(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount, m_nBaudRate);

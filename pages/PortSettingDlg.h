@@ -2,6 +2,7 @@
 // "Application Setting": COM port and line settings for talking to one unit.
 
 #include "module/SettingsDetect.h"
+#include "pages/ThreadHandoff.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -76,6 +77,8 @@ private:
     QStringList m_warnings;
     // A burst of device events (a node, then its links) reads the list once.
     QTimer m_refreshTimer;
+    // Where the watcher's thread posts its calls (the dialog has filters).
+    CUiCallReceiver m_watcherCalls;
 
     CSettingsSearch* m_search = nullptr;
     std::function<bool()> m_releasePort;

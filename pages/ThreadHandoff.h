@@ -71,4 +71,14 @@ inline bool RunUiCall(QEvent* event) {
     return true;
 }
 
+// Receives UI calls for an object that has event filters: a filter would
+// see (and read) the event before event() marks it received.
+class CUiCallReceiver : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool event(QEvent* event) override { return RunUiCall(event) || QObject::event(event); }
+};
+
 } // namespace norva

@@ -87,13 +87,14 @@ bool CSerialPort::OpenPath(const std::string& path) {
             // The reader starts only once the port counts as open, so it
             // never sees a half-opened port.
             m_bOpen.store(1);
+            // The open is recorded before the reader can record a byte.
+            if (ITranscript* t = m_pTranscript.load()) {
+                const std::string& note = m_device.LineNote();
+                t->OnOpen(path, note.empty() ? SettingsText(m_dcb)
+                                             : SettingsText(m_dcb) + " (" + note + ")");
+            }
             try {
                 m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
-                if (ITranscript* t = m_pTranscript.load()) {
-                    const std::string& note = m_device.LineNote();
-                    t->OnOpen(path, note.empty() ? SettingsText(m_dcb)
-                                                 : SettingsText(m_dcb) + " (" + note + ")");
-                }
                 std::lock_guard<std::mutex> lock(m_textLock);
                 m_lastOpenError = {};
                 return true;
@@ -203,6 +204,12 @@ uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
     const int boundMs = WriteBoundMs(nLength);
     const Clock::time_point start = Clock::now();
     IoStop why;
+    // Recorded before it goes: a quick reply is recorded by the reader and
+    // must not come before the command it answers.
+    ITranscript* transcript = m_pTranscript.load();
+    if (transcript != nullptr) {
+        transcript->OnSent(static_cast<const uint8_t*>(pData), static_cast<size_t>(nLength));
+    }
     int sent = m_device.Write(pData, nLength, boundMs, stop, &why);
     if (sent == nLength) {
         const int usedMs = static_cast<int>(
@@ -213,10 +220,9 @@ uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
             sent -= queued < sent ? queued : sent;
         }
     }
-    if (sent > 0) {
-        if (ITranscript* t = m_pTranscript.load()) {
-            t->OnSent(static_cast<const uint8_t*>(pData), static_cast<size_t>(sent));
-        }
+    if (transcript != nullptr && sent < nLength) {
+        transcript->OnSendStopped(static_cast<size_t>(sent < 0 ? 0 : sent),
+                                  static_cast<size_t>(nLength));
     }
     if (sent < nLength && why.kind == IoStop::Kind::Gone) {
         MarkGone(why.code);

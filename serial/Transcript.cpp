@@ -66,11 +66,32 @@ void CTranscriptWriter::Line(const std::string& line) {
     std::fflush(m_out);
 }
 
+void CTranscriptLines::Record(const std::string& text) {
+    if (!m_namePort) {
+        Line(TranscriptLine(m_start, text));
+        return;
+    }
+    std::string port;
+    {
+        std::lock_guard<std::mutex> lock(m_portLock);
+        port = m_port;
+    }
+    Line(TranscriptLine(m_start, (port.empty() ? std::string("-") : port) + " " + text));
+}
+
 void CTranscriptLines::OnOpen(const std::string& path, const std::string& settings) {
+    {
+        std::lock_guard<std::mutex> lock(m_portLock);
+        m_port = path;
+    }
     Record("open " + path + " " + settings);
 }
 
 void CTranscriptLines::OnOpenFailed(const std::string& path, const std::string& reason) {
+    {
+        std::lock_guard<std::mutex> lock(m_portLock);
+        m_port = path;
+    }
     Record("open-failed " + path + ": " + reason);
 }
 
@@ -84,6 +105,11 @@ void CTranscriptLines::OnHangUp(const std::string& reason) {
 
 void CTranscriptLines::OnSent(const uint8_t* data, size_t length) {
     Record("> " + EscapeBytes(data, length));
+}
+
+void CTranscriptLines::OnSendStopped(size_t sent, size_t length) {
+    Record("write stopped after " + std::to_string(sent) + " of " + std::to_string(length) +
+           " bytes");
 }
 
 void CTranscriptLines::OnReceived(const uint8_t* data, size_t length) {

@@ -20,8 +20,10 @@ public:
     virtual void OnOpenFailed(const std::string& path, const std::string& reason) = 0;
     virtual void OnClose(const std::string& path) = 0;
     virtual void OnHangUp(const std::string& reason) = 0;
-    // Called on the writing thread once the bytes are on the line.
+    // Called on the writing thread as the bytes are handed to the line.
     virtual void OnSent(const uint8_t* data, size_t length) = 0;
+    // The write of OnSent's bytes ended after `sent` of them.
+    virtual void OnSendStopped(size_t /*sent*/, size_t /*length*/) {}
     // Called on the reader thread as each chunk arrives.
     virtual void OnReceived(const uint8_t* data, size_t length) = 0;
 };
@@ -43,9 +45,12 @@ public:
     void OnClose(const std::string& path) override;
     void OnHangUp(const std::string& reason) override;
     void OnSent(const uint8_t* data, size_t length) override;
+    void OnSendStopped(size_t sent, size_t length) override;
     void OnReceived(const uint8_t* data, size_t length) override;
     // A free-form line (tools mark steps with it).
     void Note(const std::string& text);
+    // Each line names the device last opened (several ports in one file).
+    void NamePortOnEachLine() { m_namePort = true; }
 
 protected:
     // `line` is whole and timestamped, without its line break; called on the
@@ -55,7 +60,11 @@ protected:
     const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 
 private:
-    void Record(const std::string& text) { Line(TranscriptLine(m_start, text)); }
+    void Record(const std::string& text);
+
+    bool m_namePort = false;
+    std::mutex m_portLock;
+    std::string m_port;
 };
 
 // Writes one timestamped line per event to a stream, flushed at once so that

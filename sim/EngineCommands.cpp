@@ -167,7 +167,8 @@ void Engine::UartConfig(int unit, const std::string& args, TimePoint) {
     const TimePoint at = u.replyAt;
     std::vector<std::string_view> parts = Split(args, ',');
     UartSetting uart = u.stored;
-    bool ok = (parts.size() == 3 || (parts.size() == 4 && !u.opt.oldFirmware)) &&
+    bool ok = !u.opt.refuseUart &&
+              (parts.size() == 3 || (parts.size() == 4 && !u.opt.oldFirmware)) &&
               ParseInt(parts[0], 1, 10000000, &uart.baud) && IsUartRate(uart.baud) &&
               parts[1].size() == 1 &&
               std::string_view("NEO").find(parts[1][0]) != std::string_view::npos &&

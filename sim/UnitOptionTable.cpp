@@ -54,6 +54,8 @@ const std::vector<UnitOption>& UnitOptionTable() {
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::keepMode, u); }},
         {"keep-flow", false,
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::keepFlow, u); }},
+        {"refuse-uart", false,
+         [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::refuseUart, u); }},
         {"echo", false,
          [](UnitOptions& u, const std::string&) { return Flag(&UnitOptions::echo, u); }},
         {"noise", false,

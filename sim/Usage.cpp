@@ -51,6 +51,7 @@ Unit options (as written they apply to both units of every pair; prefix with
   --no-scan-reply       swallow AT+BTSCAN: no answer and no scan; all else answers
   --keep-mode           answer AT+BTMODE with OK but keep the mode it had
   --keep-flow           answer AT+UARTCONFIG with OK but keep the flow control it had
+  --refuse-uart         answer every AT+UARTCONFIG with ERROR, storing nothing
   --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
   --echo                send each command line back unframed before its reply
   --echo-form FORM      echo as line ("AT\r", the form of --echo), no-cr ("AT"), crlf

@@ -87,6 +87,10 @@ int Run(const CommandLine& cl) {
     for (const std::string& line : env) {
         std::printf("%s\n", line.c_str());
     }
+    // The program it runs can tell its user that no cable is to be moved.
+    if (cl.sim.follow) {
+        env.push_back("NORVAWIZARD_SIMULATED=follow");
+    }
     std::fflush(stdout);
 
     int exitStatus = 0;

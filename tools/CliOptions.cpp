@@ -196,12 +196,15 @@ void AddPairOptions(CLI::App* sub, PairArgs& a) {
     sub->add_option("--unit2-uart", a.unitUart[1], "the UART to store in unit 2")
         ->type_name("UART")
         ->group(kSettings);
-    sub->add_flag("--wait-unit", a.waitUnit,
-                  "one port: wait for the other module to answer instead of for Enter");
+    CLI::Option* waitUnit =
+        sub->add_flag("--wait-unit", a.waitUnit,
+                      "one port: wait for the other module to answer instead of for Enter");
+    // A time without --wait-unit would be silently ignored: Enter has no limit.
     sub->add_option("--wait-time", a.waitUnitSeconds,
                     "how long --wait-unit waits for a module (default 300)")
         ->transform(IntIn(1, 86400, "seconds"))
-        ->type_name("S");
+        ->type_name("S")
+        ->needs(waitUnit);
     sub->add_flag("--verify", a.verify,
                   "afterwards restart the units and check that they link to each other");
     sub->add_option("--retries", a.retries,

@@ -30,10 +30,16 @@ Json UnitJson(const UnitReport& u) {
                   {"flow_control", u.uart.flowControl != 0},
                   {"mode", u.mode}};
     }
+    // What the unit was left with, also after a failure: a set that does
+    // not auto-connect shows which half is missing.
+    Json state = {{"discoverable", u.discoverable},
+                  {"mode_stored", u.modeStored},
+                  {"uart_stored", u.uartStored}};
     return {{"port", u.port},
             {"address", TextOrNull(u.address)},
             {"name", TextOrNull(u.name)},
-            {"stored", stored}};
+            {"stored", stored},
+            {"state", state}};
 }
 
 Json PairJson(const PairOutcome& o) {
@@ -57,8 +63,19 @@ std::string UnitLine(const char* label, const UnitReport& u) {
     if (!u.address.empty()) {
         text += " " + u.address + (u.name.empty() ? "" : " (" + u.name + ")");
     }
-    text += u.stored ? ", stored UART " + UartText(u.uart) + " and mode " + std::to_string(u.mode)
-                     : ", not configured";
+    const std::string mode = "mode " + std::to_string(u.mode);
+    const std::string uart = "UART " + UartText(u.uart);
+    if (u.stored) {
+        text += ", stored " + uart + " and " + mode;
+    } else if (u.modeStored || u.uartStored) {
+        text += u.modeStored ? ", stored " + mode + ", UART not stored"
+                             : ", stored " + uart + ", mode not stored";
+    } else {
+        text += ", not configured";
+    }
+    if (!u.discoverableNote.empty()) {
+        text += ", " + u.discoverableNote;
+    }
     return text + "\n";
 }
 
@@ -92,12 +109,16 @@ struct Transcripts {
             return nullptr;
         }
         auto tee = std::make_unique<TranscriptTee>();
+        // A pair moves between two ports, and a batch writes every pair's
+        // lines into one file: each line says which port it is about.
         if (log) {
             writers.push_back(std::make_unique<CTranscriptWriter>(file));
+            writers.back()->NamePortOnEachLine();
             tee->Add(writers.back().get());
         }
         if (verbose) {
             writers.push_back(std::make_unique<CTranscriptWriter>(stderr));
+            writers.back()->NamePortOnEachLine();
             tee->Add(writers.back().get());
         }
         tees.push_back(std::move(tee));

@@ -35,6 +35,7 @@ PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& o
                  Event* interrupted, ITranscript* transcript, PairRecording* recording)
     : m_setup(setup), m_plan(plan), m_interrupted(interrupted), m_recording(recording),
       m_view(setup, out, plan.batch ? setup.name + ": " : std::string()) {
+    m_view.SetAsksEnter(setup.OnePort() && !plan.waitUnit);
     m_module.m_port.SetTranscript(transcript);
     m_flow.Attach(&m_controller);
     m_outcome.name = setup.name;
@@ -56,6 +57,11 @@ PairOutcome PairRun::Run() {
                      ? "pairing on one port, " + m_outcome.unit[0].port + ": unit 1 first"
                      : "pairing unit 1 on " + m_outcome.unit[0].port + " with unit 2 on " +
                            m_outcome.unit[1].port);
+    if (!m_setup.OnePort()) {
+        if (std::string reason; !HoldUnit2(reason)) {
+            return Unit2PortFailed(reason);
+        }
+    }
     if (m_recording != nullptr) {
         if (std::optional<PairOutcome> early = BeginRecord()) {
             return *early;
@@ -148,6 +154,10 @@ bool PairRun::Act(int step) {
         return true;
     case STEP_SCAN_WAIT:
     case STEP_MODE1:
+        if (step == STEP_SCAN_WAIT) {
+            // The flow opens unit 2's port itself from here on.
+            ReleaseUnit2();
+        }
         if (m_setup.OnePort() && !MoveCable(step == STEP_SCAN_WAIT ? flow::UNIT_2 : flow::UNIT_1)) {
             return false;
         }
@@ -252,11 +262,14 @@ void PairRun::Arrived(int from, int to) {
         m_view.Print(StepText(from) + "unit 1 on " + u1.port + " is " + Identity(u1));
         break;
     case STEP_SCAN:
+        u1.discoverable = true;
         m_view.Print(StepText(from) + "unit 1 is discoverable");
         break;
     case STEP_SCAN_WAIT:
         u2.address = m_module.m_info.Address();
         u2.name = m_module.m_info.Name();
+        // A unit linked to its partner is no longer waiting to be found.
+        u1.discoverable = u1.discoverable && to != STEP_SUCCESS;
         m_view.Print(StepText(from) + "unit 2 on " + u2.port + " is " + Identity(u2) +
                      (to == STEP_SUCCESS ? ", linked to unit 1 already: no search needed" : ""));
         break;
@@ -265,18 +278,19 @@ void PairRun::Arrived(int from, int to) {
                      (m_host.Rows().size() == 1 ? " device found" : " devices found"));
         break;
     case STEP_CONNECTION:
+        u1.discoverable = false;
         m_view.Print(StepText(from) + "unit 2 connected to unit 1");
         break;
     case STEP_SUCCESS:
         m_view.Print(StepText(from) + "the units are linked");
         break;
     case STEP_MODE:
-        u2.stored = true;
+        u2.stored = u2.modeStored = u2.uartStored = true;
         m_view.Print(StepText(from) + "unit 2 stored UART " + UartText(u2.uart) + " and mode 1");
         PrintNote();
         break;
     case STEP_MODE1:
-        u1.stored = true;
+        u1.stored = u1.modeStored = u1.uartStored = true;
         m_view.Print(StepText(from) + "unit 1 stored UART " + UartText(u1.uart) + " and mode 2");
         PrintNote();
         m_view.Print(StepText(STEP_MODE_SUCCESS) + "both units are configured");
@@ -324,6 +338,12 @@ int PairRun::FailureExit() const {
     if (Interrupted()) {
         return kExitInterrupted;
     }
+    if (m_holdFailed) {
+        return kExitPortFailed;
+    }
+    if (m_waitTimedOut) {
+        return kExitNoAnswer;
+    }
     // What an outcome means is the flow's word; the exit status only names it.
     switch (m_flow.LastFailure()) {
     case flow::Failure::DeviceGone:
@@ -340,6 +360,10 @@ int PairRun::FailureExit() const {
 
 PairOutcome PairRun::Finish(bool ok, const std::string& error) {
     m_module.ClosePort();
+    ReleaseUnit2();
+    if (!ok) {
+        NoteUnitStates();
+    }
     m_outcome.ok = ok;
     m_outcome.step = m_view.ActiveStep() + 1;
     m_outcome.exitCode = ok ? kExitOk : FailureExit();

@@ -14,6 +14,7 @@
 #include "tools/ToolHost.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,7 +24,15 @@ struct UnitReport {
     std::string port;
     std::string address;
     std::string name;
+    // Both settings stored (the steps 7 and 8 ended well).
     bool stored = false;
+    // What the run left in the unit when it ended: unit 1 made discoverable
+    // and not taken out of it, and the settings the unit acknowledged.
+    bool discoverable = false;
+    bool modeStored = false;
+    bool uartStored = false;
+    // Why unit 1 was left discoverable, or that the run took it out of it.
+    std::string discoverableNote;
     flow::UartChoice uart;
     int mode = 0;
     // "flow-field" or "no-flow-field": whether its status line reports flow
@@ -104,6 +113,20 @@ private:
     // Prints the flow's note on what the last apply confirmed, if any.
     void PrintNote();
     int FailureExit() const;
+    // Two ports: unit 2's port is opened and locked before unit 1 hears a
+    // command, so that a port that cannot be had stops the run before
+    // anything changed; the flow gets it at step 3.
+    bool HoldUnit2(std::string& reason);
+    void ReleaseUnit2() { m_unit2Hold.reset(); }
+    PairOutcome Unit2PortFailed(const std::string& reason);
+    // Runs one job of the run's own on the open port and waits for its
+    // result, bounded by `limitMs` and, when `untilInterrupt`, by Ctrl-C (a
+    // clean-up after an interrupt runs to its limit).
+    std::optional<JobResult> RunJob(int slot, int jobId, int limitMs, bool untilInterrupt);
+    // After a failure: what the units were left with, and unit 1 taken out
+    // of discoverable mode when it still answers.
+    void NoteUnitStates();
+    void EndDiscoverable();
     // --record: the attempt written before the first command, with the
     // units read first for the triage (an outcome when the pair is refused
     // or skipped); what each step learnt (false: a unit refused); the end.
@@ -112,6 +135,8 @@ private:
     // left empty when it does not answer.
     void ReadUnit(int unit);
     bool Recorded(int from);
+    // The attempt written as begun (before the flow's first command).
+    void StartRecord();
     void EndRecord();
 
     const PairSetup& m_setup;
@@ -128,6 +153,10 @@ private:
     bool m_stalled = false;
     // A failure told only as a note (its box was the module's own).
     std::string m_lastNote;
+    std::unique_ptr<CSerialPort> m_unit2Hold;
+    bool m_holdFailed = false;
+    // --wait-unit waited its time for a unit that never answered.
+    bool m_waitTimedOut = false;
     PairOutcome m_outcome;
 };
 

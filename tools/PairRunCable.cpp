@@ -17,9 +17,13 @@ bool PairRun::MoveCable(int unit) {
 }
 
 bool PairRun::WaitForEnter(int unit) {
-    m_view.Print(unit == flow::UNIT_1 ? "move the cable back to unit 1 (" + m_flow.Unit1Address() +
-                                            ") and press Enter"
-                                      : "move the cable to unit 2, power it, and press Enter");
+    // The unit left behind must stay powered: unit 1 waits to be found, and
+    // unit 2 holds the link until unit 1 is set up.
+    m_view.Print(unit == flow::UNIT_1
+                     ? "move the cable back to unit 1 (" + m_flow.Unit1Address() +
+                           "), keep unit 2 powered, and press Enter"
+                     : "move the cable to unit 2 and power it, keep unit 1 powered, and press "
+                       "Enter");
     for (;;) {
         char c = 0;
         const int r = ReadStdinByte(m_interrupted, &c);
@@ -41,7 +45,8 @@ bool PairRun::WaitForEnter(int unit) {
 bool PairRun::WaitForUnit(int unit) {
     const std::string unit1 = m_flow.Unit1Address();
     m_view.Print("waiting up to " + std::to_string(m_plan.waitUnitSeconds) + " s for unit " +
-                 std::to_string(unit) + " on " + PortName(m_setup.line[unit - 1]));
+                 std::to_string(unit) + " on " + PortName(m_setup.line[unit - 1]) +
+                 " (move the cable to it; keep unit " + std::to_string(3 - unit) + " powered)");
     const Clock::time_point start = Clock::now();
     while (ElapsedMs(start) < m_plan.waitUnitSeconds * 1000) {
         const std::string address = AddressOnPort(unit);
@@ -56,6 +61,7 @@ bool PairRun::WaitForUnit(int unit) {
             return false;
         }
     }
+    m_waitTimedOut = true;
     m_outcome.error = "unit " + std::to_string(unit) + " did not answer on " +
                       PortName(m_setup.line[unit - 1]) + " within " +
                       std::to_string(m_plan.waitUnitSeconds) + " s";

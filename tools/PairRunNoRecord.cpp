@@ -14,6 +14,8 @@ bool PairRun::Recorded(int /*from*/) {
 
 void PairRun::EndRecord() {}
 
+void PairRun::StartRecord() {}
+
 void PairRun::ReadUnit(int /*unit*/) {}
 
 } // namespace norva::tools

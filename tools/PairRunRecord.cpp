@@ -5,8 +5,6 @@
 
 #include "module/Protocol.h"
 
-#include <array>
-
 namespace norva::tools {
 
 void PairRun::ReadUnit(int unit) {
@@ -17,15 +15,8 @@ void PairRun::ReadUnit(int unit) {
     // The status job, not a bare query: a pair verified before is linked in
     // data mode, and the job escapes to read it. The result is this run's
     // own, before the flow counts any.
-    m_module.SignalJob(EV_STATUS);
-    std::optional<JobResult> r;
-    const Clock::time_point start = Clock::now();
-    while (!r && !Interrupted() && ElapsedMs(start) < kJobStallMs) {
-        std::array<Event*, 2> events{m_host.ResultEvent(), m_interrupted};
-        WaitAny(events, kJobStallMs - ElapsedMs(start));
-        r = m_host.TakeResult();
-    }
-    if (r && r->jobId == JOB_STATUS && r->code == 1) {
+    const std::optional<JobResult> r = RunJob(EV_STATUS, JOB_STATUS, kJobStallMs, true);
+    if (r && r->code == 1) {
         m_outcome.unit[unit - 1].address = m_module.m_info.Address();
         m_outcome.unit[unit - 1].name = m_module.m_info.Name();
         if (m_module.m_info.m_nLinkState == LINK_CONNECTED) {
@@ -44,7 +35,11 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
     UnitReport& u2 = m_outcome.unit[1];
     ReadUnit(flow::UNIT_1);
     if (!m_setup.OnePort() && !Interrupted()) {
+        ReleaseUnit2();
         ReadUnit(flow::UNIT_2);
+        if (std::string reason; !HoldUnit2(reason)) {
+            return Unit2PortFailed(reason);
+        }
     }
     std::string why;
     const PairRecording::Verdict verdict = m_recording->Triage(u1.address, u2.address, why);
@@ -55,7 +50,7 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
         m_outcome.skipped = why;
         return m_outcome;
     }
-    m_recording->Start(m_outcome);
+    StartRecord();
     if (verdict == PairRecording::Verdict::Refuse) {
         return Finish(false, why);
     }
@@ -75,6 +70,10 @@ bool PairRun::Recorded(int from) {
     }
     m_recording->Update(m_outcome);
     return true;
+}
+
+void PairRun::StartRecord() {
+    m_recording->Start(m_outcome);
 }
 
 void PairRun::EndRecord() {

@@ -10,19 +10,43 @@ void ProgressOutput::Line(const std::string& prefix, const std::string& text) {
     std::fflush(m_out);
 }
 
+namespace {
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+}
+
+} // namespace
+
+std::string PairView::ForTerminal(const std::string& text) const {
+    std::string out = OneLine(text);
+    if (m_asksEnter) {
+        ReplaceAll(out, "press Next", "press Enter");
+    } else {
+        // Nobody presses anything: --retries tries again, or the user runs
+        // the command again; a cable move is waited for on the port.
+        ReplaceAll(out, ", then press Next to try again.", ", then run the pairing again.");
+        ReplaceAll(out, ", then press Next.", ".");
+    }
+    return out;
+}
+
 bool PairView::Say(const std::string& text) {
-    m_lastMessage = OneLine(text);
+    m_lastMessage = ForTerminal(text);
     Print(m_lastMessage);
     return true;
 }
 
 bool PairView::Inform(const std::string& text) {
-    Print(OneLine(text));
+    Print(ForTerminal(text));
     return true;
 }
 
 void PairView::Note(const std::string& text) {
-    m_note = OneLine(text);
+    m_note = ForTerminal(text);
 }
 
 void PairView::ReportOpenFailure(const std::string& reason) {

@@ -58,6 +58,11 @@ public:
     // The note not yet printed, and forgets it.
     std::string TakeNote() { return std::exchange(m_note, std::string()); }
     void ClearFailure();
+    // One port without --wait-unit: a person answers the cable moves with
+    // Enter. The flow's texts speak of the wizard's Next button; this says
+    // what takes its place.
+    void SetAsksEnter(bool asksEnter) { m_asksEnter = asksEnter; }
+    std::string ForTerminal(const std::string& text) const;
 
 private:
     const PairSetup& m_setup;
@@ -66,6 +71,7 @@ private:
     int m_step = flow::STEP_FIRST;
     bool m_searching = false;
     bool m_handedBack = false;
+    bool m_asksEnter = false;
     std::string m_lastMessage;
     std::string m_note;
 };

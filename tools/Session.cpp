@@ -264,7 +264,8 @@ int Session::Finish(int jobId, int code, bool ok, const std::string& text) {
 
 int Session::NoAnswer(const std::string& what) {
     m_error = what + ". Check that it is powered and that the port's settings (--baud, "
-                     "--parity, --stop) match the module's UART setting.";
+                     "--parity, --stop) match the module's UART setting; 'norvactl detect' "
+                     "finds the setting it answers at.";
     return kExitNoAnswer;
 }
 

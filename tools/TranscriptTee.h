@@ -37,6 +37,11 @@ public:
             t->OnSent(data, length);
         }
     }
+    void OnSendStopped(size_t sent, size_t length) override {
+        for (ITranscript* t : m_sinks) {
+            t->OnSendStopped(sent, length);
+        }
+    }
     void OnReceived(const uint8_t* data, size_t length) override {
         for (ITranscript* t : m_sinks) {
             t->OnReceived(data, length);

@@ -54,7 +54,12 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
             return true;
         });
     }
-    setWindowTitle(caption);
+    // Started by the simulator, which moves the cable itself: the user is
+    // told that there is nothing to move.
+    if (qEnvironmentVariable("NORVAWIZARD_SIMULATED") == QLatin1String("follow")) {
+        m_strDemo = QString::fromStdString(LoadString(IDS_DEMO_SIMULATED));
+    }
+    setWindowTitle(caption + m_strDemo);
     setObjectName(QStringLiteral("CSerialSheet"));
     // No Help button anywhere.
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
@@ -228,6 +233,9 @@ void CSerialSheet::OnDestroy() {
         return;
     }
     m_bDestroyed = true;
+    if (m_pVerify != nullptr) {
+        m_pVerify->Shutdown();
+    }
     m_station.Closed();
     const bool connecting =
         m_pageConnection != nullptr && m_pageConnection->m_connectingDlg.IsOpen();
@@ -290,7 +298,7 @@ bool CSerialSheet::SetActivePage(CPropertyPage* page) {
         ShowNote(QString());
     }
     m_stack->setCurrentWidget(page);
-    setWindowTitle(page->Caption().isEmpty() ? m_strCaption : page->Caption());
+    setWindowTitle((page->Caption().isEmpty() ? m_strCaption : page->Caption()) + m_strDemo);
     if (!page->Initialized()) {
         page->MarkInitialized();
         page->OnInitDialog();

@@ -174,6 +174,8 @@ private:
     QPushButton* m_finishButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QString m_strCaption;
+    // After every caption when the simulator runs the wizard; else empty.
+    QString m_strDemo;
     int m_nStartPage = 0;
     int m_nWizButtons = 0;
     bool m_bWizardMode = false;

@@ -34,6 +34,8 @@ public:
     bool SaveTo(const QString& path, QString* reason) const;
 
     const CTranscriptBuffer& Buffer() const { return m_buffer; }
+    // Where other lines of the session (Verify's own) are written.
+    ITranscript* Transcript() { return &m_buffer; }
     // Tests and embedders may replace the file dialog.
     void SetPathChooser(PathChooser chooser) { m_chooser = std::move(chooser); }
     // The non-native file dialog the log is saved through by default.

@@ -1,5 +1,7 @@
 #include "wizard/VerifyRunner.h"
 
+#include "wizard/SessionLog.h"
+
 #include "module/ModuleControl.h"
 #include "pages/MessageService.h"
 #include "pages/Mode.h"
@@ -110,7 +112,9 @@ bool CVerifyRunner::Start(CSerialSheet& sheet) {
     m_dialog->m_cancelButton->setEnabled(true);
     m_dialog->m_text->setText(Text(IDS_VERIFY_PROGRESS));
     m_dialog->show();
-    m_thread = std::thread([this, units = std::move(units)] {
+    // The check's lines go into the session log with the wizard's own.
+    ITranscript* transcript = sheet.Log() != nullptr ? sheet.Log()->Transcript() : nullptr;
+    m_thread = std::thread([this, units = std::move(units), transcript] {
         auto progress = [this](int unit, flow::VerifyStep step) {
             if (step != flow::VerifyStep::Finished) {
                 Post([this, unit] {
@@ -120,7 +124,9 @@ bool CVerifyRunner::Start(CSerialSheet& sheet) {
                 });
             }
         };
-        flow::VerifyResult result = flow::VerifyPair(units, &m_stop, progress);
+        flow::VerifyOptions options;
+        options.transcript = transcript;
+        flow::VerifyResult result = flow::VerifyPair(units, &m_stop, progress, options);
         Post([this, result] { OnResult(result); });
     });
     return true;
@@ -136,6 +142,13 @@ bool CVerifyRunner::event(QEvent* event) {
 
 void CVerifyRunner::Cancel() {
     m_stop.Set();
+}
+
+void CVerifyRunner::Shutdown() {
+    m_stop.Set();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
 }
 
 void CVerifyRunner::OnResult(const flow::VerifyResult& result) {

@@ -53,6 +53,9 @@ public:
     bool Start(CSerialSheet& sheet);
     bool Running() const { return m_running; }
     void Cancel();
+    // Cancels a check under way and waits for its thread: before the log it
+    // writes to goes.
+    void Shutdown();
     CVerifyDialog* Dialog() const { return m_dialog; }
     // The last check's result, per unit.
     const flow::VerifyResult& LastResult() const { return m_last; }

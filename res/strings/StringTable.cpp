@@ -60,6 +60,8 @@ constexpr Entry kTable[] = {
     {IDS_PORT_REQUIRED, "Choose the serial port Norva-BX is attached to, then press OK.",
      "Norva-BX가 연결된 시리얼 포트를 선택한 후 OK를 눌러 주십시오."},
     {IDS_PORT_PLUGGED_LAST, "plugged in last", "마지막으로 연결됨"},
+    {IDS_DEMO_SIMULATED, " (demo: simulated modules, the simulator moves the cable)",
+     " (데모: 모의 모듈, 케이블은 시뮬레이터가 옮김)"},
     {IDS_QUIT_HALF_PAIRED,
      "Norva-BX02 is already set up for auto-connection, Norva-BX01 is not: the pair will not "
      "connect until step 8 is done. Quit anyway?",

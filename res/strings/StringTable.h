@@ -31,6 +31,7 @@ enum StringId : int {
     IDS_COM_OVERRIDE_NOT_SERIAL = 273, // %s: the number, %s: the path
     IDS_PORT_REQUIRED = 274,           //
     IDS_PORT_PLUGGED_LAST = 275,       //
+    IDS_DEMO_SIMULATED = 276,          // after the caption when the simulator runs the wizard
     IDS_FLOW_NOT_STORED = 206,         //
     IDS_APPLY_NOT_CONFIRMED = 207,     //
     // The setting dialog's search for the module's UART setting.

@@ -85,6 +85,23 @@ TEST_F(SheetMechanics, StartsOnStepOneWithNextOnlyAndNoPortOpen) {
     EXPECT_EQ(messages.Count(), 0u);
 }
 
+// Run by the simulator that moves the cable itself, every caption says so;
+// otherwise the captions are the wizard's own.
+TEST_F(SheetMechanics, ASimulatedDemoSaysSoInEveryCaption) {
+    qputenv("NORVAWIZARD_SIMULATED", "follow");
+    CSerialSheet demo(QStringLiteral("Configuration"));
+    demo.SetWizardMode();
+    demo.OnInitDialog();
+    qunsetenv("NORVAWIZARD_SIMULATED");
+    Pump();
+    for (int i : {0, 2, 8}) {
+        ASSERT_TRUE(demo.SetActivePage(i));
+        EXPECT_EQ(demo.windowTitle(), Caption(i + 1) + Text(IDS_DEMO_SIMULATED));
+    }
+    EXPECT_TRUE(Text(IDS_DEMO_SIMULATED).contains(QStringLiteral("simulator moves the cable")));
+    EXPECT_EQ(S().windowTitle(), Caption(1));
+}
+
 TEST_F(SheetMechanics, ButtonsAfterEachActivation) {
     // What each page's activation leaves; the search page posts nothing of
     // its own, so it keeps what was there.

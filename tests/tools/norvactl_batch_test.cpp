@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -28,6 +31,31 @@ std::string WriteBatch(const std::string& text) {
     close(fd);
     std::ofstream(path) << text;
     return path;
+}
+
+// Every line of a --log names one of `ports`, and on each port nothing is
+// received between an open and the first command sent: a reply is never
+// written before the command it answers.
+void ExpectLogNamesPortsInOrder(const std::string& path, const std::vector<std::string>& ports) {
+    std::ifstream in(path);
+    std::map<std::string, bool> sentSinceOpen;
+    std::string line;
+    int lines = 0;
+    while (std::getline(in, line)) {
+        ++lines;
+        std::istringstream words(line);
+        std::string stamp, elapsed, port, kind;
+        words >> stamp >> elapsed >> port >> kind;
+        ASSERT_NE(std::find(ports.begin(), ports.end(), port), ports.end()) << line;
+        if (kind == "open") {
+            sentSinceOpen[port] = false;
+        } else if (kind == ">") {
+            sentSinceOpen[port] = true;
+        } else if (kind == "<") {
+            EXPECT_TRUE(sentSinceOpen[port]) << "a reply before its command: " << line;
+        }
+    }
+    EXPECT_GT(lines, 20);
 }
 
 std::unique_ptr<sim::Simulator> StartPair(sim::SimOptions options) {
@@ -50,7 +78,8 @@ TEST(PairBatch, PairsRunTogetherAndAFailingPairDoesNotStopTheOthers) {
     }
     const std::string batch = WriteBatch(text);
 
-    const ToolRun run = Norvactl({"pair", "--batch", batch, "--json"});
+    const std::string log = WriteBatch("");
+    const ToolRun run = Norvactl({"pair", "--batch", batch, "--json", "--log", log});
     std::remove(batch.c_str());
     // The failing pair's status: its unit 2 did not answer.
     EXPECT_EQ(run.exitCode, 4) << run.err;
@@ -65,8 +94,17 @@ TEST(PairBatch, PairsRunTogetherAndAFailingPairDoesNotStopTheOthers) {
     EXPECT_EQ(failed["ok"], false);
     EXPECT_EQ(failed["exit"], 4);
     EXPECT_EQ(failed["step"], 3);
-    // Unit 1 of the failed pair was made discoverable and nothing was stored.
+    // Unit 1 of the failed pair was made discoverable, and taken out of it
+    // again; nothing was stored.
     EXPECT_EQ(sims[2]->Snapshot(1).mode, 0);
+    EXPECT_EQ(sims[2]->Snapshot(1).link, sim::LinkState::Standby);
+    std::vector<std::string> ports;
+    for (const auto& s : sims) {
+        ports.push_back(s->DevicePath(1));
+        ports.push_back(s->DevicePath(2));
+    }
+    ExpectLogNamesPortsInOrder(log, ports);
+    std::remove(log.c_str());
     // Progress lines name their pair.
     EXPECT_TRUE(
         Contains(run.err, sims[0]->DevicePath(1) + "+" + sims[0]->DevicePath(2) + ": step 9 of 9"))

@@ -158,8 +158,27 @@ TEST_F(PairTest, OnePortAsksForEnterAndAsksAgainWhileUnitOneIsStillThere) {
     p.Input("\n");
     const ToolRun run = p.Finish(kRunMs);
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    // The wizard's words, with Enter where the wizard has its Next button.
     EXPECT_TRUE(Contains(run.err, "is Norva-BX01 (00A0961B2C01) again")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "then press Enter.")) << run.err;
+    EXPECT_FALSE(Contains(run.err, "Next")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "keep unit 1 powered")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "keep unit 2 powered")) << run.err;
     EXPECT_TRUE(Paired());
+}
+
+// Nobody moves the cable: the wait ends with the unit it was for, as a unit
+// that does not answer.
+TEST_F(PairTest, WaitingForAUnitThatNeverComesNamesItAndIsNoAnswer) {
+    options.onePort = true;
+    Start();
+    const ToolRun run =
+        Norvactl({"pair", "--port", simulator->DevicePath(1), "--wait-unit", "--wait-time", "2"});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
+    EXPECT_TRUE(Contains(run.out, "step 3: unit 2 did not answer on " + simulator->DevicePath(1) +
+                                      " within 2 s (check unit 2's power"))
+        << run.out;
+    EXPECT_TRUE(Contains(run.err, "keep unit 1 powered")) << run.err;
 }
 
 TEST_F(PairTest, OnePortWithoutAPersonEndsAtTheFirstCableMove) {
@@ -171,8 +190,9 @@ TEST_F(PairTest, OnePortWithoutAPersonEndsAtTheFirstCableMove) {
     EXPECT_TRUE(Contains(run.out, "not paired: step 3")) << run.out;
 }
 
-// Ctrl-C during the search: the search is cancelled and nothing is stored.
-TEST_F(PairTest, InterruptEndsTheRunWithNothingStored) {
+// Ctrl-C during the search: the search is cancelled, nothing is stored, and
+// unit 1, made discoverable at step 2, is taken out of it before the exit.
+TEST_F(PairTest, InterruptEndsTheRunWithNothingStoredAndUnitOneNotDiscoverable) {
     options.timing.inquiryMs = 20000;
     Start();
     ToolProcess p(Command(TwoPorts()));
@@ -182,6 +202,46 @@ TEST_F(PairTest, InterruptEndsTheRunWithNothingStored) {
     EXPECT_EQ(run.exitCode, 130) << run.err;
     EXPECT_EQ(simulator->Snapshot(2).mode, 0);
     EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Standby);
+    EXPECT_EQ(simulator->Snapshot(1).link, sim::LinkState::Standby);
+    EXPECT_EQ(simulator->Snapshot(1).lastCommand, "AT+BTCANCEL");
+    EXPECT_TRUE(Contains(run.out, "unit 1: " + simulator->DevicePath(1) +
+                                      " 00A0961B2C01 (Norva-BX01), not configured, taken out of "
+                                      "discoverable mode"))
+        << run.out;
+}
+
+// A unit 2 port that cannot be had stops the run before unit 1 hears a
+// thing: nothing is left discoverable by a typing mistake.
+TEST_F(PairTest, AUnitTwoPortThatCannotBeOpenedStopsTheRunBeforeAnyCommand) {
+    Start();
+    const std::string missing = "/dev/norva-no-such-port";
+    const ToolRun run = Norvactl({"pair", "--unit1", simulator->DevicePath(1), "--unit2", missing});
+    EXPECT_EQ(run.exitCode, 3) << run.err;
+    EXPECT_TRUE(Contains(run.err, "unit 2's port " + missing + " cannot be opened")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "nothing was sent to either unit")) << run.err;
+    EXPECT_EQ(simulator->Snapshot(1).commands, 0);
+    EXPECT_EQ(simulator->Snapshot(1).link, sim::LinkState::Standby);
+}
+
+// A unit that takes the mode and refuses the UART setting: the report says
+// which half it kept, and that unit 1 is no longer discoverable (linked).
+TEST_F(PairTest, AFailedStoreReportsWhatEachUnitWasLeftWith) {
+    options.unit[1].refuseUart = true;
+    Start();
+    const ToolRun run = Norvactl(TwoPorts({"--json"}));
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const nlohmann::json pair = nlohmann::json::parse(run.out)["pairs"][0];
+    EXPECT_EQ(pair["step"], 7) << run.out;
+    EXPECT_EQ(pair["unit2"]["state"]["mode_stored"], true) << run.out;
+    EXPECT_EQ(pair["unit2"]["state"]["uart_stored"], false) << run.out;
+    EXPECT_EQ(pair["unit1"]["state"]["mode_stored"], false) << run.out;
+    EXPECT_EQ(pair["unit1"]["state"]["discoverable"], false) << run.out;
+    EXPECT_EQ(simulator->Snapshot(2).mode, 1);
+
+    simulator->Stop();
+    Start();
+    const ToolRun text = Norvactl(TwoPorts());
+    EXPECT_TRUE(Contains(text.out, "stored mode 1, UART not stored")) << text.out;
 }
 
 TEST_F(PairTest, AnUnpluggedUnitEndsTheRunWithThePortFailure) {
@@ -227,6 +287,7 @@ TEST(PairCommandLine, OptionsThatCannotPairAreUsageErrors) {
         {"pair", "--port", "COM3", "--unit1-line", "9600,none"},
         {"pair", "--port", "COMX"},
         {"pair", "--batch", "/nonexistent/pairs.txt"},
+        {"pair", "--port", "COM3", "--wait-time", "5"},
     };
     for (const std::vector<std::string>& args : bad) {
         const ToolRun run = Norvactl(args);

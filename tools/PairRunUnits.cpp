@@ -1,0 +1,121 @@
+// `norvactl pair`: the units' ports before the flow has them, and what the
+// units are left with when a run ends early.
+
+#include "tools/PairRun.h"
+
+#include "flow/Address.h"
+#include "module/Catalogue.h"
+#include "module/Protocol.h"
+#include "platform/SystemError.h"
+
+#include <vector>
+
+namespace norva::tools {
+namespace {
+
+// A status job escapes a link first: a few of its own steps at most.
+constexpr int kStatusJobLimitMs = 15000;
+constexpr int kCancelJobLimitMs = catalogue::kCancelJobTimeoutMs + 2000;
+
+} // namespace
+
+bool PairRun::HoldUnit2(std::string& reason) {
+    const flow::UnitLine& line = m_setup.line[1];
+    m_unit2Hold = std::make_unique<CSerialPort>();
+    LineSettings* settings = m_unit2Hold->GetDCB();
+    settings->BaudRate = line.baud;
+    settings->Parity = line.parity;
+    settings->StopBits = line.stopBits;
+    const bool opened =
+        line.device.empty() ? m_unit2Hold->Open(line.port) : m_unit2Hold->OpenPath(line.device);
+    if (opened) {
+        return true;
+    }
+    const OsError error = m_unit2Hold->LastOpenError();
+    reason = !error.reason.empty() ? error.reason
+             : error.code != 0     ? SystemErrorText(error.code)
+                                   : std::string("it could not be opened");
+    m_unit2Hold.reset();
+    return false;
+}
+
+PairOutcome PairRun::Unit2PortFailed(const std::string& reason) {
+    m_holdFailed = true;
+    const std::string error = "unit 2's port " + m_outcome.unit[1].port +
+                              " cannot be opened: " + reason + "; nothing was sent to either unit";
+    m_view.Print(error);
+    if (m_recording != nullptr) {
+        StartRecord();
+    }
+    return Finish(false, error);
+}
+
+std::optional<JobResult> PairRun::RunJob(int slot, int jobId, int limitMs, bool untilInterrupt) {
+    // Results of the flow's jobs that nobody will read are not this job's.
+    while (m_host.TakeResult()) {
+    }
+    m_module.SignalJob(slot);
+    const Clock::time_point start = Clock::now();
+    while (ElapsedMs(start) < limitMs) {
+        if (untilInterrupt && Interrupted()) {
+            return std::nullopt;
+        }
+        std::vector<Event*> events{m_host.ResultEvent()};
+        if (untilInterrupt) {
+            events.push_back(m_interrupted);
+        }
+        WaitAny(events, limitMs - ElapsedMs(start));
+        while (std::optional<JobResult> r = m_host.TakeResult()) {
+            if (r->jobId == jobId) {
+                return r;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+void PairRun::NoteUnitStates() {
+    const int step = m_view.ActiveStep();
+    if (step == flow::STEP_MODE || step == flow::STEP_MODE1) {
+        UnitReport& unit = m_outcome.unit[step == flow::STEP_MODE ? 1 : 0];
+        const int acked = m_module.m_nApplyAcked.load();
+        unit.modeStored = unit.modeStored || (acked & CModuleControl::kAckedMode) != 0;
+        unit.uartStored = unit.uartStored || (acked & CModuleControl::kAckedUart) != 0;
+    }
+    if (m_outcome.unit[0].discoverable) {
+        EndDiscoverable();
+    }
+}
+
+void PairRun::EndDiscoverable() {
+    UnitReport& u1 = m_outcome.unit[0];
+    std::string reason;
+    if (!m_controller.Open(m_setup.line[0], reason)) {
+        u1.discoverableNote =
+            "left discoverable: " + u1.port + " cannot be opened (" + reason + ")";
+        m_view.Print("unit 1 " + u1.discoverableNote);
+        return;
+    }
+    // With one cable it may be on unit 2 by now: only unit 1 is told.
+    const std::optional<JobResult> status = RunJob(EV_STATUS, JOB_STATUS, kStatusJobLimitMs, false);
+    if (!status || status->code != 1 || !flow::SameAddress(m_module.m_info.Address(), u1.address)) {
+        u1.discoverableNote = "left discoverable: it does not answer on " + u1.port;
+    } else if (m_module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
+        // Found and linked meanwhile: nothing to take it out of.
+        u1.discoverable = false;
+        m_module.ReturnOnline();
+    } else if (const std::optional<JobResult> cancel =
+                   RunJob(EV_CANCEL_CMD, JOB_CANCEL_CMD, kCancelJobLimitMs, false);
+               cancel && cancel->code == RC_OK) {
+        u1.discoverable = false;
+        u1.discoverableNote = "taken out of discoverable mode";
+    } else {
+        u1.discoverableNote = "left discoverable: it did not confirm the cancel command";
+    }
+    m_module.ClosePort();
+    if (!u1.discoverableNote.empty()) {
+        m_view.Print("unit 1 " + u1.discoverableNote);
+    }
+}
+
+} // namespace norva::tools
