@@ -309,7 +309,16 @@ void CPortSettingDlg::OnInitDialog() {
     ShowPortText();
     // The watcher's thread only asks for a reading; the UI thread reads.
     m_watcher = std::make_unique<PortWatcher>(
-        [this] { PostUiCall(&m_watcherCalls, [this] { m_refreshTimer.start(); }); },
+        [this] {
+            PostUiCall(&m_watcherCalls, [this] {
+                // A running timer is left alone: a directory that never rests
+                // (/dev/pts while terminals come and go) must not put the
+                // reading off for ever.
+                if (!m_refreshTimer.isActive()) {
+                    m_refreshTimer.start();
+                }
+            });
+        },
         OverrideDirs());
 
     FillValueBox(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount, m_nBaudRate);
