@@ -87,6 +87,51 @@ TEST(NorvactlJson, EveryOutcomeIsOneValidObjectWithTheSameKeys) {
     EXPECT_TRUE(objects[7]["command"].is_null());
 }
 
+// The examples in the command's documentation are what it prints: every
+// complete one has the same keys, and a pair's units say what they were left
+// with.
+TEST(NorvactlJson, TheDocumentedExamplesHaveTheKeysThatAreWritten) {
+    const std::set<std::string> keys = {"command", "ok",     "exit",        "error",
+                                        "job",     "result", "result_name", "status",
+                                        "devices", "value",  "ports",       "time_limit_reached",
+                                        "setting", "pairs"};
+    std::ifstream docs(std::string(NORVA_DOCS_DIR) + "/norvactl.md");
+    ASSERT_TRUE(docs.good());
+    std::string line;
+    int complete = 0;
+    int pairs = 0;
+    while (std::getline(docs, line)) {
+        if (line.rfind("{\"command\":", 0) != 0) {
+            continue;
+        }
+        if (line.find("\"pairs\":[") != std::string::npos) {
+            ++pairs;
+            for (const char* unit : {"\"unit1\":{", "\"unit2\":{"}) {
+                const size_t at = line.find(unit);
+                ASSERT_NE(at, std::string::npos) << line;
+                // Before the next unit (or the verdict) begins.
+                const size_t state = line.find("\"state\":{\"discoverable\":", at);
+                const size_t next = line.find("\"unit", at + 1) != std::string::npos
+                                        ? line.find("\"unit", at + 1)
+                                        : line.find("\"verified\":", at);
+                EXPECT_LT(state, next) << line;
+            }
+        }
+        const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+        if (j.is_discarded()) {
+            continue; // shortened with an ellipsis
+        }
+        ++complete;
+        std::set<std::string> seen;
+        for (const auto& item : j.items()) {
+            seen.insert(item.key());
+        }
+        EXPECT_EQ(seen, keys) << line;
+    }
+    EXPECT_GE(complete, 3);
+    EXPECT_GE(pairs, 1);
+}
+
 // A status not read is explained by what the module did: refused twice is
 // not silence, and a half answer that timed out is not a status.
 TEST(NorvactlModule, StatusNotReadSaysWhatHappened) {
