@@ -11,7 +11,7 @@ namespace norva::flow {
 
 void CPairingFlow::AdvanceAfterJob(int jobId) {
     const int step = m_view.ActiveStep();
-    IPairingController& module = *m_module;
+    IPairingController& module = *m_jobs;
     if (step == STEP_FIRST && jobId == JOB_STATUS) {
         m_strUnit1Address = module.Address();
         m_view.ShowStep(STEP_SCAN);
@@ -45,7 +45,7 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
 
 bool CPairingFlow::WrongUnitOnCable() {
     const int step = m_view.ActiveStep();
-    const std::string address = m_module->Address();
+    const std::string address = m_jobs->Address();
     std::string text;
     if (step == STEP_SCAN_WAIT && SameAddress(address, m_strUnit1Address)) {
         text = FormatString(IDS_UNIT1_AGAIN, {address});
@@ -56,7 +56,7 @@ bool CPairingFlow::WrongUnitOnCable() {
         return false;
     }
     if (Fail(Failure::WrongUnit, text)) {
-        m_module->Close();
+        m_jobs->Close();
         OfferRetry();
     }
     return true;
@@ -77,7 +77,7 @@ void CPairingFlow::OfferRetry() {
 }
 
 void CPairingFlow::OnDeviceGone() {
-    IPairingController& module = *m_module;
+    IPairingController& module = *m_jobs;
     const std::string reason = module.GoneReason();
     module.SetLinkState(LINK_DISCONNECTING);
     // Nothing is under way any more: no dialog or animation may go on as if.
@@ -92,16 +92,16 @@ void CPairingFlow::OnDeviceGone() {
 }
 
 void CPairingFlow::CheckFailed(Failure failure) {
-    m_module->SetLinkState(LINK_DISCONNECTING);
+    m_jobs->SetLinkState(LINK_DISCONNECTING);
     if (Fail(failure, LoadString(IDS_COMM_FAILED))) {
-        m_module->Close();
+        m_jobs->Close();
         OfferRetry();
     }
 }
 
 void CPairingFlow::OnJobResult(int code, int jobId) {
     ++m_nResults;
-    if (m_module == nullptr || m_bCancelled) {
+    if (m_jobs == nullptr || m_bCancelled) {
         return;
     }
     if (code == RC_DEVICE_GONE) {
@@ -152,7 +152,7 @@ void CPairingFlow::OnConnectResult(int code) {
     if (code == RC_ABORTED) {
         Start(EV_CANCEL_CMD);
     } else if (code == RC_CONNECTED) {
-        m_module->SetLinkState(LINK_CONNECTED);
+        m_jobs->SetLinkState(LINK_CONNECTED);
         m_view.ShowConnected();
         Next(STEP_CONNECTION);
     } else if (code == RC_ERROR_AFTER_OK || code == RC_TIMEOUT) {
@@ -178,8 +178,8 @@ void CPairingFlow::OnDisconnectResult(int code) {
         if (!m_view.Inform(LoadString(IDS_DISCONNECTED))) {
             return;
         }
-        m_module->SetLinkState(LINK_STANDBY);
-        Start(m_module->CurOp() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
+        m_jobs->SetLinkState(LINK_STANDBY);
+        Start(m_jobs->CurOp() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
     } else if (code != RC_STOPPED) {
         // No DISCONNECT came (a link that had dropped already answers the
         // hang-up with ERROR): the check tells how to go on.
@@ -194,7 +194,7 @@ void CPairingFlow::OnResetResult(int code) {
         }
     } else if (code == RC_OK || code == RC_DONE) {
         if (m_view.Inform(LoadString(IDS_SETTING_FINISHED))) {
-            m_module->Close();
+            m_jobs->Close();
         }
     }
 }
@@ -203,7 +203,7 @@ void CPairingFlow::OnStatusResult(int code) {
     if (code == RC_STOPPED) {
         return;
     }
-    IPairingController& module = *m_module;
+    IPairingController& module = *m_jobs;
     // The query reports 1 for a status read. A time-out, abort or overflow
     // read nothing either: the fields are stale, and moving on from them could
     // leave the wrong module unchecked.
@@ -272,11 +272,11 @@ std::string CPairingFlow::StoredSummary() const {
 }
 
 bool CPairingFlow::HangUpIfLinked() {
-    if (m_module == nullptr || m_module->LinkState() != LINK_CONNECTED) {
+    if (m_jobs == nullptr || m_jobs->LinkState() != LINK_CONNECTED) {
         return false;
     }
-    m_module->ReturnOnline();
-    m_module->Pause(kReturnOnlineSettleMs);
+    m_jobs->ReturnOnline();
+    m_jobs->Pause(kReturnOnlineSettleMs);
     Start(EV_DISCONNECT);
     return true;
 }
@@ -285,7 +285,7 @@ void CPairingFlow::OnCancelResult(int code) {
     if (code == RC_STOPPED) {
         return;
     }
-    IPairingController& module = *m_module;
+    IPairingController& module = *m_jobs;
     if (code != RC_OK) {
         Start(EV_STATUS);
         return;
@@ -336,7 +336,7 @@ void CPairingFlow::OnInquiryResult(int code) {
 }
 
 void CPairingFlow::OnApplyResult(int code) {
-    IPairingController& module = *m_module;
+    IPairingController& module = *m_jobs;
     const int step = m_view.ActiveStep();
     if (code == RC_DONE && module.FlowNotStored()) {
         // Old firmware kept flow control on: the setting asked for was not

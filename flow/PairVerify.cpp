@@ -6,6 +6,7 @@
 #include "module/ModuleHost.h"
 #include "module/Protocol.h"
 #include "module/ReadBack.h"
+#include "module/ReplyParser.h"
 #include "res/strings/StringTable.h"
 
 #include <algorithm>
@@ -210,7 +211,7 @@ private:
         Report(u, VerifyStep::Checking);
         ModuleInfo info;
         const int q = u.module->QueryStatus(info);
-        if (q != 1) {
+        if (!StatusWasRead(q)) {
             if (!FinishIfInterrupted(u, q)) {
                 Finish(u, VerifyOutcome::NoAnswer);
             }
@@ -411,13 +412,13 @@ private:
     }
 
     static void OnLine(Unit& u, const std::string& line) {
-        static const std::string kConnect = "CONNECT";
-        if (line == kConnect || line.starts_with(kConnect + " ")) {
-            u.linked = true;
-            const size_t at = line.find_first_not_of(' ', kConnect.size());
-            u.result.linkedTo = at == std::string::npos ? std::string() : line.substr(at);
-        } else if (line == "DISCONNECT") {
-            u.linked = false;
+        const std::optional<LinkLine> link = ParseLinkLine(line);
+        if (!link) {
+            return;
+        }
+        u.linked = link->kind == LinkLine::Kind::Connect;
+        if (u.linked) {
+            u.result.linkedTo = link->partner;
         }
     }
 

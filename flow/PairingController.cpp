@@ -6,7 +6,7 @@
 
 namespace norva::flow {
 
-bool CModuleController::Open(const UnitLine& line, std::string& reason) {
+bool PairingJobs::Open(const UnitLine& line, std::string& reason) {
     const int opened =
         line.device.empty()
             ? m_module.OpenPort(line.port, line.baud, line.stopBits, line.parity)
@@ -22,24 +22,24 @@ bool CModuleController::Open(const UnitLine& line, std::string& reason) {
     return false;
 }
 
-void CModuleController::Close() {
+void PairingJobs::Close() {
     m_module.ClosePort();
 }
 
-bool CModuleController::PortOpen() const {
+bool PairingJobs::PortOpen() const {
     return m_module.m_port.m_bOpen.load() != 0;
 }
 
-void CModuleController::Signal(int slot) {
+void PairingJobs::Signal(int slot) {
     m_module.SignalJob(slot);
 }
 
-void CModuleController::SetScan(int mode, int timeMs) {
+void PairingJobs::SetScan(int mode, int timeMs) {
     m_module.m_nScanMode.store(mode);
     m_module.m_nScanTime.store(timeMs);
 }
 
-void CModuleController::SetApply(int mode, const UartChoice& uart) {
+void PairingJobs::SetApply(int mode, const UartChoice& uart) {
     m_module.m_nApplyMode.store(mode);
     m_module.m_nApplyBaud.store(uart.baud);
     m_module.m_nApplyParity.store(uart.parity);
@@ -47,73 +47,73 @@ void CModuleController::SetApply(int mode, const UartChoice& uart) {
     m_module.m_nApplyFlow.store(uart.flowControl);
 }
 
-StoredSettings CModuleController::Applied() const {
+StoredSettings PairingJobs::Applied() const {
     return {m_module.m_nApplyMode.load(), m_module.m_nApplyBaud.load(),
             m_module.m_nApplyParity.load(), m_module.m_nApplyStopBits.load(),
             m_module.m_nApplyFlow.load()};
 }
 
-std::string CModuleController::TargetAddress() const {
+std::string PairingJobs::TargetAddress() const {
     return m_module.m_strTargetAddr.Get();
 }
 
-std::string CModuleController::Address() const {
+std::string PairingJobs::Address() const {
     return m_module.m_info.Address();
 }
 
-int CModuleController::OpMode() const {
+int PairingJobs::OpMode() const {
     return m_module.m_info.m_nOpMode.load();
 }
 
-int CModuleController::LinkState() const {
+int PairingJobs::LinkState() const {
     return m_module.m_info.m_nLinkState.load();
 }
 
-void CModuleController::SetLinkState(int state) {
+void PairingJobs::SetLinkState(int state) {
     m_module.SetLinkState(state);
 }
 
-int CModuleController::CurOp() const {
+int PairingJobs::CurOp() const {
     return m_module.m_nCurOp.load();
 }
 
-void CModuleController::SetCurOp(int op) {
+void PairingJobs::SetCurOp(int op) {
     m_module.m_nCurOp.store(op);
 }
 
-bool CModuleController::FlowNotStored() const {
+bool PairingJobs::FlowNotStored() const {
     return m_module.m_bFlowNotStored.load();
 }
 
-std::string CModuleController::GoneReason() const {
+std::string PairingJobs::GoneReason() const {
     return m_module.m_port.GoneReason();
 }
 
-bool CModuleController::FirmwareBoxShown() const {
+bool PairingJobs::FirmwareBoxShown() const {
     return m_module.m_bFirmwareBoxShown.load();
 }
 
-ApplyConfirmation CModuleController::Confirmation() const {
+ApplyConfirmation PairingJobs::Confirmation() const {
     return m_module.LastConfirmation();
 }
 
-int CModuleController::StatusFailure() const {
+int PairingJobs::StatusFailure() const {
     return m_module.LastStatusFailure();
 }
 
-int CModuleController::ReturnOnline() {
+int PairingJobs::ReturnOnline() {
     return m_module.ReturnOnline();
 }
 
-int CModuleController::SetOpMode(int timeoutMs, int mode) {
+int PairingJobs::SetOpMode(int timeoutMs, int mode) {
     return m_module.SetOpMode(timeoutMs, mode);
 }
 
-void CModuleController::Pause(int ms) {
+void PairingJobs::Pause(int ms) {
     SleepUnlessSet(m_module.m_port.GoneEvent(), ms);
 }
 
-void CModuleController::StopAndCancel(int timeoutMs) {
+void PairingJobs::StopAndCancel(int timeoutMs) {
     if (!PortOpen()) {
         return;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // What the pairing flow asks of the module controller: ports, jobs and the
-// module's last known state. CModuleController is the real one; the flow's
+// module's last known state. PairingJobs is the real one; the flow's
 // tests script one.
 
 #include "flow/PairingView.h"
@@ -59,10 +59,10 @@ public:
     virtual void StopAndCancel(int timeoutMs) = 0;
 };
 
-// The flow's controller over a CModuleControl.
-class CModuleController : public IPairingController {
+// The pairing's jobs as one CModuleControl runs them: what the flow drives.
+class PairingJobs : public IPairingController {
 public:
-    explicit CModuleController(CModuleControl& module) : m_module(module) {}
+    explicit PairingJobs(CModuleControl& module) : m_module(module) {}
 
     bool Open(const UnitLine& line, std::string& reason) override;
     void Close() override;

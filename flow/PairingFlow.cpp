@@ -3,6 +3,7 @@
 #include "flow/PairingFlow.h"
 
 #include "flow/Address.h"
+#include "module/Catalogue.h"
 #include "module/Protocol.h"
 #include "platform/SerialDevice.h"
 #include "res/strings/StringTable.h"
@@ -12,7 +13,7 @@ namespace norva::flow {
 void CPairingFlow::Start(int slot) {
     ++m_nJobsStarted;
     m_nLastSlot = slot;
-    m_module->Signal(slot);
+    m_jobs->Signal(slot);
 }
 
 void CPairingFlow::UserActs() {
@@ -27,10 +28,10 @@ bool CPairingFlow::Fail(Failure failure, const std::string& text) {
 
 bool CPairingFlow::Open(int unit, bool closeFirst) {
     if (closeFirst) {
-        m_module->Close();
+        m_jobs->Close();
     }
     std::string reason;
-    if (m_module->Open(m_view.LineOf(unit), reason)) {
+    if (m_jobs->Open(m_view.LineOf(unit), reason)) {
         return true;
     }
     m_failure = Failure::PortFailed;
@@ -39,11 +40,11 @@ bool CPairingFlow::Open(int unit, bool closeFirst) {
 }
 
 bool CPairingFlow::EnsureOpen(int unit) {
-    return m_module->PortOpen() || Open(unit, false);
+    return m_jobs->PortOpen() || Open(unit, false);
 }
 
 void CPairingFlow::Next(int step) {
-    if (m_module == nullptr || m_bCancelled) {
+    if (m_jobs == nullptr || m_bCancelled) {
         return;
     }
     UserActs();
@@ -59,7 +60,7 @@ void CPairingFlow::Next(int step) {
             m_view.SetButtons(BUTTON_NEXT);
             return;
         }
-        m_module->SetScan(3, 3000);
+        m_jobs->SetScan(catalogue::kPairScanMode, catalogue::kPairScanTime);
         Start(EV_SCAN);
         break;
     case STEP_SCAN_WAIT:
@@ -85,7 +86,7 @@ void CPairingFlow::Next(int step) {
 }
 
 void CPairingFlow::NextOnStoringStep(int step) {
-    IPairingController& module = *m_module;
+    IPairingController& module = *m_jobs;
     const UartChoice uart = m_view.UartOf(step);
     if (uart.parity == kOddParity) {
         // The module's command has no letter for odd parity: say so before
@@ -132,19 +133,19 @@ void CPairingFlow::SearchControl(bool start) {
             UserActs();
             // After a failed check or a lost device the port is closed: unit 2
             // is still attached.
-            if (m_module != nullptr && !EnsureOpen(UNIT_2)) {
+            if (m_jobs != nullptr && !EnsureOpen(UNIT_2)) {
                 m_view.EnableSearchButton(true);
                 m_view.SetButtons(BUTTON_BACK);
                 return;
             }
             m_view.BeginSearchDisplay();
-            if (m_module != nullptr) {
+            if (m_jobs != nullptr) {
                 Start(EV_INQUIRY);
             }
         } else {
             m_view.EndSearchDisplay();
-            if (m_module != nullptr) {
-                m_module->Signal(EV_ABORT);
+            if (m_jobs != nullptr) {
+                m_jobs->Signal(EV_ABORT);
             }
         }
     }
@@ -155,11 +156,11 @@ void CPairingFlow::ConnectControl(bool connect) {
     if (m_bCancelled) {
         return;
     }
-    if (m_view.ActiveStep() == STEP_CONNECTION && m_module != nullptr) {
+    if (m_view.ActiveStep() == STEP_CONNECTION && m_jobs != nullptr) {
         if (connect) {
             UserActs();
-            const std::string target = m_module->TargetAddress();
-            if (SameAddress(target, m_module->Address())) {
+            const std::string target = m_jobs->TargetAddress();
+            if (SameAddress(target, m_jobs->Address())) {
                 // Dialling its own address could only fail, or worse.
                 m_view.EndConnecting(3);
                 Fail(Failure::Refused, FormatString(IDS_CONNECT_SELF, {target}));
@@ -180,14 +181,14 @@ void CPairingFlow::ConnectControl(bool connect) {
             }
             Start(EV_CONNECT);
         } else {
-            m_module->Signal(EV_ABORT);
+            m_jobs->Signal(EV_ABORT);
         }
     }
     m_view.EnableSearchButton(false);
 }
 
 void CPairingFlow::Cancel(int timeoutMs) {
-    if (m_module == nullptr || m_bCancelled) {
+    if (m_jobs == nullptr || m_bCancelled) {
         return;
     }
     m_bCancelled = true;
@@ -198,7 +199,7 @@ void CPairingFlow::Cancel(int timeoutMs) {
     const bool linkJob = m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY ||
                          m_nLastSlot == EV_SCAN || m_nLastSlot == EV_CANCEL_CMD;
     if (linkJob && m_nResults < m_nJobsStarted) {
-        m_module->StopAndCancel(timeoutMs);
+        m_jobs->StopAndCancel(timeoutMs);
     }
 }
 

@@ -43,7 +43,7 @@ public:
     explicit CPairingFlow(IPairingView& view) : m_view(view) {}
 
     // The controller the flow drives; null once the run is over.
-    void Attach(IPairingController* module) { m_module = module; }
+    void Attach(IPairingController* jobs) { m_jobs = jobs; }
 
     // The user's actions.
     void Next(int step);
@@ -105,7 +105,7 @@ private:
     void OnApplyResult(int code);
 
     IPairingView& m_view;
-    IPairingController* m_module = nullptr;
+    IPairingController* m_jobs = nullptr;
     // Apply jobs re-run after a status check within one Next press.
     int m_nApplyReruns = 0;
     // Hang-ups started after a status showed the link up, since the user's

@@ -2,6 +2,9 @@
 // Every command text, reply text, per-wait count, reply limit, time-out and
 // pause of the module protocol, in one place.
 
+#include <algorithm>
+#include <iterator>
+#include <string>
 #include <string_view>
 
 namespace norva::catalogue {
@@ -54,6 +57,36 @@ inline constexpr Command kSetUartConfigNoFlow = Limited("AT+UARTCONFIG,%d,%c,%d\
 inline constexpr Command kWriteSRegister = Limited("ATS%d=%d\r", 31, 32);
 inline constexpr Command kReadSRegister = Limited("ATS%d?\r", 31, 32);
 inline constexpr Command kReset = Limited("ATZ\r", 31, 32);
+
+// The UART rates a module can store, ascending.
+inline constexpr int kModuleBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+inline constexpr int kModuleBaudCount = static_cast<int>(std::size(kModuleBauds));
+// The order a settings search tries them in: the factory rate, then the ones
+// a user most often chose; the slow rates are left to old equipment.
+inline constexpr int kDetectBaudOrder[] = {9600,   115200, 57600, 38400, 19200,
+                                           230400, 4800,   2400,  1200};
+static_assert(std::size(kDetectBaudOrder) == std::size(kModuleBauds));
+
+constexpr bool IsModuleBaud(long baud) {
+    return std::find(std::begin(kModuleBauds), std::end(kModuleBauds), baud) !=
+           std::end(kModuleBauds);
+}
+// "1200, 2400, … 115200 or 230400", for messages.
+inline std::string ModuleBaudList() {
+    std::string text;
+    for (int i = 0; i < kModuleBaudCount; ++i) {
+        text += (i == 0                      ? ""
+                 : i + 1 == kModuleBaudCount ? " or "
+                                             : ", ") +
+                std::to_string(kModuleBauds[i]);
+    }
+    return text;
+}
+
+// Step 2's scan: discoverable and connectable (mode 3) for 3000 s, long
+// enough for a person to move the cable and let unit 2 search.
+inline constexpr int kPairScanMode = 3;
+inline constexpr int kPairScanTime = 3000;
 
 inline constexpr int kMaxAccumulation = 384;
 // A line of an unlimited reply that outgrows its accumulation is skipped up

@@ -161,7 +161,7 @@ private:
         if (mode == RC_ERROR) {
             // A pending link refuses the mode; cancel it and go on with the
             // UART setting without sending the mode again.
-            if (const int q = m.QueryStatus(m.m_info); q != 1) {
+            if (const int q = m.QueryStatus(m.m_info); !StatusWasRead(q)) {
                 ApplyFailed(Ends(q) ? q : RC_ERROR);
                 return;
             }

@@ -125,11 +125,6 @@ public:
     std::atomic<int> m_nScanTime{300};
     std::atomic<int> m_nScanMode{3};
     std::atomic<int> m_nApplyMode{0};
-    // Further module settings; nothing reads or sends them.
-    std::string m_strReservedName;
-    int m_nReservedA = 0;
-    int m_nReservedB = 0;
-    std::string m_strPasskey{"7315"};
     std::atomic<int> m_nApplyBaud{9600};
     std::atomic<int> m_nApplyParity{0};
     std::atomic<int> m_nApplyStopBits{0};

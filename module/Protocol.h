@@ -76,6 +76,14 @@ enum LinkState : int {
     LINK_DISCONNECTING = 3,
 };
 
+// The status query and the status job report a status read with this number
+// (the same as RC_ERROR) and anything else when none was read: 0 for no
+// status, or the code that ended the job.
+inline constexpr int kStatusRead = 1;
+constexpr bool StatusWasRead(int code) {
+    return code == kStatusRead;
+}
+
 // Why a status query ended without a status, for callers that explain it.
 enum StatusFailure : int {
     STATUS_READ_OK = 0,

@@ -74,7 +74,7 @@ int CModuleControl::ReadBackApplied() {
     if (q == RC_STOPPED || q == RC_DEVICE_GONE) {
         return q;
     }
-    if (q != 1) {
+    if (!StatusWasRead(q)) {
         // The query turns an abort into "nothing read"; for the job it is
         // still the user's cancel.
         return LastStatusFailure() == STATUS_INTERRUPTED ? RC_ABORTED : RC_DONE;

@@ -241,6 +241,23 @@ StatusLine ParseStatusLine(std::string_view token) {
     return line;
 }
 
+std::optional<LinkLine> ParseLinkLine(std::string_view line) {
+    constexpr std::string_view kConnect = "CONNECT";
+    if (line == "DISCONNECT") {
+        return LinkLine{LinkLine::Kind::Disconnect, {}};
+    }
+    if (!line.starts_with(kConnect) ||
+        (line.size() > kConnect.size() && line[kConnect.size()] != ' ')) {
+        return std::nullopt;
+    }
+    LinkLine link;
+    const size_t at = line.find_first_not_of(' ', kConnect.size());
+    if (at != std::string_view::npos) {
+        link.partner = std::string(line.substr(at));
+    }
+    return link;
+}
+
 std::optional<InquiryRow> ParseInquiryLine(std::string_view token) {
     const size_t first = token.find_first_not_of("\r\n");
     if (first == std::string_view::npos) {

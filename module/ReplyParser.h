@@ -146,4 +146,14 @@ struct InquiryRow {
 // CR LF after the second.
 std::optional<InquiryRow> ParseInquiryLine(std::string_view token);
 
+// A line a linked unit announces, without its line break: "CONNECT", or
+// "CONNECT" and the partner's address after spaces; "DISCONNECT".
+struct LinkLine {
+    enum class Kind { Connect, Disconnect };
+    Kind kind = Kind::Connect;
+    std::string partner; // empty when the module names none
+};
+// Nothing for any other line (data, an echo, "CONNECTED").
+std::optional<LinkLine> ParseLinkLine(std::string_view line);
+
 } // namespace norva

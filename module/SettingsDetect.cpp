@@ -11,12 +11,8 @@ namespace {
 namespace cat = catalogue;
 using Clock = std::chrono::steady_clock;
 
-// The module ships at 9600; a user who changed it most often chose the
-// fastest common rate, then the other PC terminal rates; 230400 is beyond
-// what many adapters are set to by habit, and the slow rates are left to
-// old equipment. Changing parity or stop bits is rarer than changing the
-// rate, so every rate is tried at 8N1 before any rate at another framing.
-constexpr uint32_t kRateOrder[] = {9600, 115200, 57600, 38400, 19200, 230400, 4800, 2400, 1200};
+// Changing parity or stop bits is rarer than changing the rate, so every
+// rate is tried at 8N1 before any rate at another framing.
 constexpr std::pair<uint8_t, uint8_t> kFramingOrder[] = {
     {kNoParity, kOneStopBit},
     {kEvenParity, kOneStopBit},
@@ -28,9 +24,9 @@ std::array<LineSettings, kDetectSettingCount> MakeOrder() {
     std::array<LineSettings, kDetectSettingCount> order{};
     size_t i = 0;
     for (const auto& framing : kFramingOrder) {
-        for (uint32_t baud : kRateOrder) {
+        for (int baud : cat::kDetectBaudOrder) {
             LineSettings s;
-            s.BaudRate = baud;
+            s.BaudRate = static_cast<uint32_t>(baud);
             s.Parity = framing.first;
             s.StopBits = framing.second;
             order[i++] = s;

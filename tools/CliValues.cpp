@@ -1,5 +1,6 @@
 #include "tools/CliValues.h"
 
+#include "module/Catalogue.h"
 #include "platform/ComMap.h"
 #include "platform/SerialDevice.h"
 
@@ -86,10 +87,8 @@ CLI::Validator StopBits() {
 CLI::Validator ModuleBaud() {
     return Make([](std::string& text) {
         long v = 0;
-        if (!ParseInt(text, 1, 4000000, v) ||
-            std::find(std::begin(kModuleBauds), std::end(kModuleBauds), v) ==
-                std::end(kModuleBauds)) {
-            return Bad(text, "1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200 or 230400");
+        if (!ParseInt(text, 1, 4000000, v) || !catalogue::IsModuleBaud(v)) {
+            return Bad(text, catalogue::ModuleBaudList());
         }
         return std::string();
     });

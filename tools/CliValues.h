@@ -7,9 +7,6 @@
 
 namespace norva::tools {
 
-// The baud rates a module stores.
-inline constexpr int kModuleBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
-
 // A decimal integer in [min, max]; `what` names the value in the message.
 CLI::Validator IntIn(long min, long max, const char* what);
 // none|even|odd (or n|e|o), any case -> the platform parity code.

@@ -145,7 +145,7 @@ private:
     PairRecording* m_recording;
     ToolHost m_host{false, false};
     CModuleControl m_module{&m_host};
-    flow::CModuleController m_controller{m_module};
+    flow::PairingJobs m_controller{m_module};
     PairView m_view;
     flow::CPairingFlow m_flow{m_view};
     uint64_t m_nResults = 0;

@@ -81,7 +81,7 @@ std::string PairRun::AddressOnPort(int unit) {
     {
         // The query's waits watch the controller's stop: Ctrl-C ends it at once.
         flow::StopRelay relay(m_interrupted, {&m_module});
-        read = m_module.QueryStatus(info) == 1;
+        read = StatusWasRead(m_module.QueryStatus(info));
     }
     m_module.ClosePort();
     return read ? info.Address() : std::string();

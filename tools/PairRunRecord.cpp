@@ -16,7 +16,7 @@ void PairRun::ReadUnit(int unit) {
     // data mode, and the job escapes to read it. The result is this run's
     // own, before the flow counts any.
     const std::optional<JobResult> r = RunJob(EV_STATUS, JOB_STATUS, kJobStallMs, true);
-    if (r && r->code == 1) {
+    if (r && StatusWasRead(r->code)) {
         m_outcome.unit[unit - 1].address = m_module.m_info.Address();
         m_outcome.unit[unit - 1].name = m_module.m_info.Name();
         if (m_module.m_info.m_nLinkState == LINK_CONNECTED) {

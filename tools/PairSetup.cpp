@@ -1,5 +1,6 @@
 #include "tools/PairSetup.h"
 
+#include "module/Catalogue.h"
 #include "platform/SerialDevice.h"
 #include "tools/CliValues.h"
 
@@ -42,9 +43,9 @@ bool ParseTriple(const std::vector<std::string>& p, const std::string& text, int
         error = "'" + text + "' is not BAUD,PARITY,STOP (for example 9600,none,1)";
         return false;
     }
-    if (!ParseNumber(p[0], baud) || std::find(std::begin(kModuleBauds), std::end(kModuleBauds),
-                                              baud) == std::end(kModuleBauds)) {
-        error = "'" + p[0] + "' is not a baud rate the module uses (1200 ... 230400)";
+    if (!ParseNumber(p[0], baud) || !catalogue::IsModuleBaud(baud)) {
+        error = "'" + p[0] + "' is not a baud rate the module uses (" +
+                catalogue::ModuleBaudList() + ")";
         return false;
     }
     if (p[1] == "none" || p[1] == "n") {

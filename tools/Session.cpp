@@ -25,9 +25,9 @@ constexpr int kAbortGraceMs = 5000;
 constexpr int kAbortRepeatMs = 500;
 constexpr int kCancelAfterSignalMs = 10000;
 
-// The status job reports 1 for a status read and 0 for none.
+// The status job reports kStatusRead for a status read and 0 for none.
 std::string ResultName(int jobId, int code) {
-    if (jobId == JOB_STATUS && code == 1) {
+    if (jobId == JOB_STATUS && StatusWasRead(code)) {
         return "STATUS_READ";
     }
     if (jobId == JOB_STATUS && code == 0) {
@@ -245,7 +245,7 @@ int Session::Finish(int jobId, int code, bool ok, const std::string& text) {
     const std::string name = ResultName(jobId, code);
     m_report.SetResult(jobId, code, name);
     // Status data only for a status actually read, never for one that timed out.
-    const bool statusRead = jobId == JOB_STATUS && code == 1;
+    const bool statusRead = jobId == JOB_STATUS && StatusWasRead(code);
     if (statusRead) {
         m_report.SetStatus(m_module.m_info.Snapshot());
     }
@@ -306,7 +306,7 @@ int Session::Status() {
     if (!r) {
         return kExitInterrupted;
     }
-    return Finish(JOB_STATUS, r->code, r->code == 1);
+    return Finish(JOB_STATUS, r->code, StatusWasRead(r->code));
 }
 
 int Session::SimpleJob(int slot, int jobId) {
@@ -356,13 +356,13 @@ int Session::Disconnect() {
     if (!s) {
         return kExitInterrupted;
     }
-    if (s->code != 1) {
+    if (!StatusWasRead(s->code)) {
         return Finish(JOB_STATUS, s->code, false);
     }
     PairSetup setup;
     ProgressOutput out(stderr);
     PairView view(setup, out, "note: ");
-    flow::CModuleController controller(m_module);
+    flow::PairingJobs controller(m_module);
     flow::CPairingFlow flow(view);
     flow.Attach(&controller);
     if (!flow.HangUpIfLinked()) {
@@ -384,11 +384,11 @@ int Session::Disconnect() {
 namespace {
 
 // `apply` stores the mode the user names, not the pairing's mode of step 7.
-class ApplyController : public flow::CModuleController {
+class ApplyController : public flow::PairingJobs {
 public:
-    ApplyController(CModuleControl& module, int mode) : CModuleController(module), m_mode(mode) {}
+    ApplyController(CModuleControl& module, int mode) : PairingJobs(module), m_mode(mode) {}
     void SetApply(int /*mode*/, const flow::UartChoice& uart) override {
-        CModuleController::SetApply(m_mode, uart);
+        PairingJobs::SetApply(m_mode, uart);
     }
 
 private:

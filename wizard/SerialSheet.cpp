@@ -205,7 +205,7 @@ bool CSerialSheet::OnInitDialog() {
     }
     if (m_pModule) {
         m_pHost->SetModule(m_pModule.get());
-        m_pController = std::make_unique<flow::CModuleController>(*m_pModule);
+        m_pController = std::make_unique<flow::PairingJobs>(*m_pModule);
         m_flow.Attach(m_pController.get());
         m_pLog->Attach(*m_pModule);
     } else {

@@ -146,7 +146,7 @@ private:
     // The host outlives the controller: declared first, destroyed last.
     std::unique_ptr<CQtModuleHost> m_pHost;
     std::unique_ptr<CModuleControl> m_pModule;
-    std::unique_ptr<flow::CModuleController> m_pController;
+    std::unique_ptr<flow::PairingJobs> m_pController;
     CSheetView m_view{*this};
     flow::CPairingFlow m_flow{m_view};
     CSheetStation m_station;

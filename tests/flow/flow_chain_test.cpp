@@ -70,7 +70,7 @@ protected:
     ScriptedPeer peer;
     RecordingHost host;
     CModuleControl module{&host};
-    CModuleController controller{module};
+    PairingJobs controller{module};
     PeerView view{log, peer};
     CPairingFlow flow{view};
     size_t delivered = 0;

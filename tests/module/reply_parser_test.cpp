@@ -314,5 +314,27 @@ TEST(InquiryLineParser, EveryLeadingCrAndLfIsDropped) {
     EXPECT_EQ("001122334455", row->address);
 }
 
+// Both forms a module may announce a link with, and the lines that only
+// look like one.
+TEST(LinkLineParser, ConnectWithOrWithoutAddressAndDisconnect) {
+    const auto named = ParseLinkLine("CONNECT 00A0961B2C02");
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->kind, LinkLine::Kind::Connect);
+    EXPECT_EQ(named->partner, "00A0961B2C02");
+    const auto spaced = ParseLinkLine("CONNECT   00A0961B2C02");
+    ASSERT_TRUE(spaced);
+    EXPECT_EQ(spaced->partner, "00A0961B2C02");
+    const auto bare = ParseLinkLine("CONNECT");
+    ASSERT_TRUE(bare);
+    EXPECT_TRUE(bare->partner.empty());
+    const auto gone = ParseLinkLine("DISCONNECT");
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->kind, LinkLine::Kind::Disconnect);
+    for (const char* other : {"CONNECTED", "connect 00A0961B2C02", " CONNECT", "DISCONNECT 1",
+                              "norva-verify 00A0961B2C01", ""}) {
+        EXPECT_FALSE(ParseLinkLine(other)) << other;
+    }
+}
+
 } // namespace
 } // namespace norva
