@@ -66,7 +66,7 @@ public:
             u->result.partner = in.partner;
             u->result.askedMode = in.askedMode;
             u->result.askedFlow = in.askedFlow;
-            u->module->m_port.SetTranscript(options.transcript);
+            u->module->SetTranscript(options.transcript);
             m_units.push_back(std::move(u));
         }
     }
@@ -142,8 +142,8 @@ private:
     bool FinishIfInterrupted(Unit& u, int code) {
         if (code == RC_STOPPED || Stopped()) {
             Finish(u, VerifyOutcome::Cancelled);
-        } else if (code == RC_DEVICE_GONE || u.module->m_port.HungUp()) {
-            Finish(u, VerifyOutcome::DeviceGone, u.module->m_port.GoneReason());
+        } else if (code == RC_DEVICE_GONE || u.module->HungUp()) {
+            Finish(u, VerifyOutcome::DeviceGone, u.module->GoneReason());
         } else {
             return false;
         }
@@ -162,7 +162,7 @@ private:
                                ? m.OpenPort(u.in->comPort, baud, stopBits, parity)
                                : m.OpenPortPath(u.in->devicePath, baud, stopBits, parity);
         if (opened == 0) {
-            Finish(u, VerifyOutcome::CannotOpen, m.m_port.LastOpenError().reason);
+            Finish(u, VerifyOutcome::CannotOpen, m.LastOpenError().reason);
             return false;
         }
         m.StopWorker();
@@ -284,8 +284,8 @@ private:
             // Every controller's stop is set by the relay; the first one stands for all.
             std::vector<Event*> events{waiting.front()->module->JobEvent(EV_STOP)};
             for (Unit* u : waiting) {
-                events.push_back(u->module->m_port.m_hDataEvent.get());
-                events.push_back(u->module->m_port.GoneEvent());
+                events.push_back(u->module->DataEvent());
+                events.push_back(u->module->GoneEvent());
             }
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
@@ -307,8 +307,8 @@ private:
             }
             Unit& u = *waiting[static_cast<size_t>((r - 1) / 2)];
             Take(u);
-            if (!u.finished && (r - 1) % 2 == 1 && u.module->m_port.m_rxBuffer.GetCount() == 0) {
-                Finish(u, VerifyOutcome::DeviceGone, u.module->m_port.GoneReason());
+            if (!u.finished && (r - 1) % 2 == 1 && u.module->Received().GetCount() == 0) {
+                Finish(u, VerifyOutcome::DeviceGone, u.module->GoneReason());
             }
         }
         return true;
@@ -345,8 +345,7 @@ private:
             return;
         }
         const std::string token = "norva-verify " + from.in->partner + "\r";
-        CSerialPort& port = from.module->m_port;
-        if (port.Write(token.data(), static_cast<int>(token.size())) != token.size()) {
+        if (from.module->WriteData(token.data(), static_cast<int>(token.size())) != token.size()) {
             return;
         }
         to.text.clear();
@@ -358,12 +357,11 @@ private:
             if (left <= 0) {
                 return;
             }
-            std::array<Event*, 2> events{to.module->JobEvent(EV_STOP),
-                                         to.module->m_port.m_hDataEvent.get()};
+            std::array<Event*, 2> events{to.module->JobEvent(EV_STOP), to.module->DataEvent()};
             if (WaitAny(events, static_cast<int>(left)) != 1) {
                 continue;
             }
-            CRxBuffer& rx = to.module->m_port.m_rxBuffer;
+            CRxBuffer& rx = to.module->Received();
             char buf[CRxBuffer::kCapacity];
             const int n = rx.Read(buf, std::min<int>(rx.GetCount(), sizeof buf));
             if (n > 0) {
@@ -390,7 +388,7 @@ private:
 
     // Reads what came in and follows the unit's announcements line by line.
     void Take(Unit& u) {
-        CRxBuffer& rx = u.module->m_port.m_rxBuffer;
+        CRxBuffer& rx = u.module->Received();
         char buf[CRxBuffer::kCapacity];
         for (int n = rx.GetCount(); n > 0; n = rx.GetCount()) {
             const int take = n < static_cast<int>(sizeof buf) ? n : static_cast<int>(sizeof buf);

@@ -14,7 +14,7 @@ bool PairingJobs::Open(const UnitLine& line, std::string& reason) {
     if (opened != 0) {
         return true;
     }
-    const OsError error = m_module.m_port.LastOpenError();
+    const OsError error = m_module.LastOpenError();
     reason = error.reason;
     if (reason.empty() && error.code != 0) {
         reason = SystemErrorText(error.code);
@@ -27,7 +27,7 @@ void PairingJobs::Close() {
 }
 
 bool PairingJobs::PortOpen() const {
-    return m_module.m_port.m_bOpen.load() != 0;
+    return m_module.PortOpen();
 }
 
 void PairingJobs::Signal(int slot) {
@@ -86,7 +86,7 @@ bool PairingJobs::FlowNotStored() const {
 }
 
 std::string PairingJobs::GoneReason() const {
-    return m_module.m_port.GoneReason();
+    return m_module.GoneReason();
 }
 
 bool PairingJobs::FirmwareBoxShown() const {
@@ -110,7 +110,7 @@ int PairingJobs::SetOpMode(int timeoutMs, int mode) {
 }
 
 void PairingJobs::Pause(int ms) {
-    SleepUnlessSet(m_module.m_port.GoneEvent(), ms);
+    SleepUnlessSet(m_module.GoneEvent(), ms);
 }
 
 void PairingJobs::StopAndCancel(int timeoutMs) {

@@ -297,7 +297,7 @@ void RunScript(const Script& script) {
     g_phase.store(101);
     peer.Finish();
     m.ClosePort();
-    FUZZ_CHECK(!m.WorkerRunning() && m.m_port.m_bOpen.load() == 0);
+    FUZZ_CHECK(!m.WorkerRunning() && m.PortOpen() == 0);
 
     FUZZ_CHECK(peer.Commands().size() <= ctx.maxCommands);
     for (const std::string& command : peer.Commands()) {

@@ -40,6 +40,10 @@ private:
 };
 using GuardedText = Guarded<std::string>;
 
+namespace detail {
+struct PortAccess;
+} // namespace detail
+
 class CModuleControl {
 public:
     // `host` receives job results, device rows, message boxes and banners; it
@@ -55,7 +59,7 @@ public:
     virtual void OnInquiryResult(const std::string& line);
 
     bool CreateJobEvents();
-    // 1 = port open and worker running, 0 = failure (m_port.LastOpenError()).
+    // 1 = port open and worker running, 0 = failure (LastOpenError()).
     int OpenPort(int nPort, uint32_t baud, uint8_t stopBits, uint8_t parity);
     // The same for a device path (command-line tools and tests).
     int OpenPortPath(const std::string& path, uint32_t baud, uint8_t stopBits, uint8_t parity);
@@ -143,11 +147,31 @@ public:
     std::atomic<int> m_nApplyAcked{0};
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};
-    CSerialPort m_port;
     std::array<std::unique_ptr<Event>, kJobEventCount> m_hJobEvents;
     std::mutex m_waitLock;
 
+    // The port, as far as callers need it.
+    bool PortOpen() const { return m_port.m_bOpen.load() != 0; }
+    int PortNumber() const { return m_port.m_nPort; }
+    // Why the last open failed (errno and a line a user can act on).
+    OsError LastOpenError() const { return m_port.LastOpenError(); }
+    // The device went away: from then until the close, and why.
+    bool HungUp() const { return m_port.HungUp(); }
+    Event* GoneEvent() const { return m_port.GoneEvent(); }
+    std::string GoneReason() const { return m_port.GoneReason(); }
+    std::string DevicePath() const { return m_port.DevicePath(); }
+    // Records every byte and line event of the port; null turns it off.
+    void SetTranscript(ITranscript* transcript) { m_port.SetTranscript(transcript); }
+    // A linked unit's line carries its partner's data; a caller that has
+    // stopped the worker reads and writes it directly (the restart check).
+    Event* DataEvent() const { return m_port.m_hDataEvent.get(); }
+    CRxBuffer& Received() { return m_port.m_rxBuffer; }
+    uint32_t WriteData(const void* data, int length) { return m_port.Write(data, length); }
+
 private:
+    friend struct detail::PortAccess;
+    CSerialPort m_port;
+
     friend void DeviceJobThread(CModuleControl* module);
     int StartWorker();
     int AfterOpen();

@@ -12,6 +12,11 @@
 
 namespace norva::detail {
 
+// The transaction skeletons work on the controller's port itself.
+struct PortAccess {
+    static CSerialPort& Port(CModuleControl& m) { return m.m_port; }
+};
+
 // Returned by a token handler (and an after-scan check) to keep going.
 inline constexpr int kGoOn = INT_MIN;
 

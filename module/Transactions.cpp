@@ -48,16 +48,17 @@ void FlushReceive(CSerialPort& port) {
 
 int SendCommand(CModuleControl& m, std::string_view text) {
     const Event* stop = m.JobEvent(EV_STOP);
-    if (m.m_port.m_bOpen.load() == 0) {
+    if (!m.PortOpen()) {
         return RC_ERROR; // a short write, as on any closed port
     }
     if (stop != nullptr && stop->IsSet()) {
         return RC_STOPPED;
     }
-    if (m.m_port.Write(text.data(), static_cast<int>(text.size()), stop) == text.size()) {
+    if (PortAccess::Port(m).Write(text.data(), static_cast<int>(text.size()), stop) ==
+        text.size()) {
         return RC_OK;
     }
-    if (m.m_port.HungUp()) {
+    if (m.HungUp()) {
         return RC_DEVICE_GONE;
     }
     return stop != nullptr && stop->IsSet() ? RC_STOPPED : RC_ERROR;
@@ -80,7 +81,7 @@ namespace {
 // The substring skeleton: the whole reply so far is searched for OK, then
 // ERROR, wherever they stand.
 int SubstringTransaction(CModuleControl& m, const cat::Command& cmd, int timeoutMs) {
-    detail::FlushReceive(m.m_port);
+    detail::FlushReceive(detail::PortAccess::Port(m));
     if (const int sent = detail::SendCommand(m, cmd.text); sent != RC_OK) {
         return sent;
     }
@@ -111,7 +112,7 @@ int SubstringTransaction(CModuleControl& m, const cat::Command& cmd, int timeout
 // The plain line transaction: flush, send, then OK 0 / ERROR 1.
 int PlainLineTransaction(CModuleControl& m, const cat::Command& cmd, const std::string& text,
                          int timeoutMs) {
-    detail::FlushReceive(m.m_port);
+    detail::FlushReceive(detail::PortAccess::Port(m));
     if (const int sent = detail::SendCommand(m, text); sent != RC_OK) {
         return sent;
     }

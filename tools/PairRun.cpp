@@ -36,7 +36,7 @@ PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& o
     : m_setup(setup), m_plan(plan), m_interrupted(interrupted), m_recording(recording),
       m_view(setup, out, plan.batch ? setup.name + ": " : std::string()) {
     m_view.SetAsksEnter(setup.OnePort() && !plan.waitUnit);
-    m_module.m_port.SetTranscript(transcript);
+    m_module.SetTranscript(transcript);
     m_flow.Attach(&m_controller);
     m_outcome.name = setup.name;
     for (int i = 0; i < 2; ++i) {
@@ -49,7 +49,7 @@ PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& o
 PairRun::~PairRun() {
     m_flow.Attach(nullptr);
     m_module.ClosePort();
-    m_module.m_port.SetTranscript(nullptr);
+    m_module.SetTranscript(nullptr);
 }
 
 PairOutcome PairRun::Run() {

@@ -44,7 +44,7 @@ Session::Session(const CliOptions& opt)
 
 Session::~Session() {
     m_module.ClosePort();
-    m_module.m_port.SetTranscript(nullptr);
+    m_module.SetTranscript(nullptr);
     m_signals.Stop();
     if (m_logFile != nullptr) {
         std::fclose(m_logFile);
@@ -67,7 +67,7 @@ bool Session::StartTranscripts() {
     }
     if (!m_transcript.Empty()) {
         // Before the open, so that the open is the transcript's first line.
-        m_module.m_port.SetTranscript(&m_transcript);
+        m_module.SetTranscript(&m_transcript);
     }
     return true;
 }
@@ -85,11 +85,11 @@ int Session::OpenPort() {
     if (opened != 0) {
         return kExitOk;
     }
-    const OsError err = m_module.m_port.LastOpenError();
+    const OsError err = m_module.LastOpenError();
     m_error = "Serial port open failed.";
     if (!err.reason.empty()) {
         m_error += " " + err.reason;
-    } else if (m_module.m_port.m_bOpen.load() != 0) {
+    } else if (m_module.PortOpen()) {
         m_error += " The device-job worker could not be started.";
     }
     return kExitPortFailed;
@@ -271,9 +271,9 @@ int Session::NoAnswer(const std::string& what) {
 
 int Session::Failure(int jobId, int code) {
     if (code == RC_DEVICE_GONE || Gone()) {
-        m_error = m_module.m_port.GoneReason();
+        m_error = m_module.GoneReason();
         if (m_error.empty()) {
-            m_error = m_module.m_port.DevicePath() + " went away";
+            m_error = m_module.DevicePath() + " went away";
         }
         return kExitPortFailed;
     }

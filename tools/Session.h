@@ -30,7 +30,7 @@ public:
 
 private:
     bool Interrupted() const { return m_signals.Count() > 0; }
-    bool Gone() const { return m_module.m_port.HungUp(); }
+    bool Gone() const { return m_module.HungUp(); }
     bool StartTranscripts();
     int OpenPort();
     int RunCommand();

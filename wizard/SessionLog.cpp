@@ -21,7 +21,7 @@ CSessionLog::~CSessionLog() {
 
 void CSessionLog::Attach(CModuleControl& module) {
     // Before the first open, so that the open is in the log.
-    module.m_port.SetTranscript(&m_buffer);
+    module.SetTranscript(&m_buffer);
     // A box may outlive the sheet it was shown for.
     QPointer<CSessionLog> self(this);
     SetFailureAction({QString::fromStdString(LoadString(IDS_SAVE_LOG)), [self] {

@@ -59,7 +59,7 @@ ScriptPeer::ScriptPeer(const Script& script, CModuleControl& module)
 
 ScriptPeer::~ScriptPeer() {
     Finish();
-    m_module.m_port.SetTranscript(nullptr);
+    m_module.SetTranscript(nullptr);
     for (int fd : {m_master, m_slave, m_done}) {
         if (fd >= 0) {
             close(fd);
@@ -68,7 +68,7 @@ ScriptPeer::~ScriptPeer() {
 }
 
 void ScriptPeer::Start() {
-    m_module.m_port.SetTranscript(&m_counter);
+    m_module.SetTranscript(&m_counter);
     m_thread = std::thread(&ScriptPeer::Run, this);
 }
 

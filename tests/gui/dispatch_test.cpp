@@ -222,7 +222,7 @@ TEST_F(DispatchTest, ResetDoneReportsAndClosesThePort) {
         messages.Clear();
         Inject(code, JOB_RESET);
         EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_SETTING_FINISHED)}) << code;
-        EXPECT_EQ(M().m_port.m_bOpen.load(), 0) << code;
+        EXPECT_EQ(M().PortOpen(), 0) << code;
     }
 }
 
@@ -267,7 +267,7 @@ TEST_F(DispatchTest, StatusFailureClosesThePortAndOffersNextOnly) {
         Inject(code, JOB_STATUS);
         EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_DISCONNECTING) << code;
         EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)}) << code;
-        EXPECT_EQ(M().m_port.m_bOpen.load(), 0) << code;
+        EXPECT_EQ(M().PortOpen(), 0) << code;
         EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT) << code;
         EXPECT_EQ(S().GetActiveIndex(), 0) << code;
         EXPECT_EQ(Signalled(), Slots{}) << code;
@@ -544,12 +544,12 @@ TEST_F(DispatchTest, AResultFromTheWorkerOfAnEarlierOpenIsDropped) {
     QCoreApplication::postEvent(sheet.get(), new SheetEvent(WM_JOB_RESULT, 0, JOB_STATUS, stale));
     Pump();
     EXPECT_EQ(messages.Count(), 0u);
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    EXPECT_EQ(M().PortOpen(), 1);
     QCoreApplication::postEvent(sheet.get(),
                                 new SheetEvent(WM_JOB_RESULT, 0, JOB_STATUS, M().Generation()));
     Pump();
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
 }
 
 TEST_F(DispatchTest, ApplyOkDoesNothing) {

@@ -37,7 +37,7 @@ TEST_F(FieldTest, StepTwoAfterAFailedCheckReopensAndScans) {
     Inject(0, JOB_STATUS);
     ASSERT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
     Pump();
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
     ASSERT_TRUE(S().NextButton()->isEnabled());
     S().NextButton()->click();
     ASSERT_TRUE(WaitForPage(S().ScanWaitPage()));
@@ -51,18 +51,18 @@ TEST_F(FieldTest, SearchAndConnectReopenAfterAFailedCheckOnStepFive) {
     ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
     Inject(0, JOB_STATUS);
     Pump();
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
     EXPECT_EQ(S().WizardButtons(), PSWIZB_BACK);
     ASSERT_TRUE(page->m_btnSearch->isEnabled());
     page->m_btnSearch->click();
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    EXPECT_EQ(M().PortOpen(), 1);
     ASSERT_TRUE(PumpUntil([&] { return page->m_bSearching == 0; }, kJobMs * kSlowdown));
     EXPECT_GE(page->m_list->rowCount(), 1);
 
     // And Connect after another failed check.
     Inject(0, JOB_STATUS);
     Pump();
-    ASSERT_EQ(M().m_port.m_bOpen.load(), 0);
+    ASSERT_EQ(M().PortOpen(), 0);
     PressConnect(simulator->Snapshot(1).address);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
     EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Connected);

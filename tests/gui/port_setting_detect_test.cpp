@@ -164,7 +164,7 @@ TEST_F(DetectInSheetTest, SheetLetsGoOfItsPortForTheSearch) {
     std::string error;
     ASSERT_TRUE(simulator.Start(&error)) << error;
     ScopedEnv com(ComVariable(kTestCom1).c_str(), simulator.DevicePath(1));
-    ASSERT_EQ(1, M().OpenPort(kTestCom1, 9600, 0, 0)) << M().m_port.LastOpenError().reason;
+    ASSERT_EQ(1, M().OpenPort(kTestCom1, 9600, 0, 0)) << M().LastOpenError().reason;
 
     CPortSettingDlg& dlg = S().m_unit1Setting;
     dlg.m_nPort = kTestCom1;
@@ -177,9 +177,9 @@ TEST_F(DetectInSheetTest, SheetLetsGoOfItsPortForTheSearch) {
     });
     dlg.DoModal();
     EXPECT_TRUE(found.contains(QStringLiteral("115200, None, 1"))) << found.toStdString();
-    EXPECT_EQ(0, M().m_port.m_bOpen.load());
+    EXPECT_EQ(0, M().PortOpen());
     EXPECT_EQ(dlg.m_nBaudRate, 115200);
-    EXPECT_EQ(1, M().OpenPort(kTestCom1, 115200, 0, 0)) << M().m_port.LastOpenError().reason;
+    EXPECT_EQ(1, M().OpenPort(kTestCom1, 115200, 0, 0)) << M().LastOpenError().reason;
     M().ClosePort();
 }
 

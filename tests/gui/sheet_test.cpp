@@ -80,7 +80,7 @@ TEST_F(SheetMechanics, StartsOnStepOneWithNextOnlyAndNoPortOpen) {
     EXPECT_EQ(Buttons(S()), (ButtonState{false, true, false}));
     EXPECT_TRUE(S().CancelButton()->isEnabled());
     EXPECT_FALSE(S().windowFlags().testFlag(Qt::WindowContextHelpButtonHint));
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
     EXPECT_FALSE(M().WorkerRunning());
     EXPECT_EQ(messages.Count(), 0u);
 }
@@ -202,7 +202,7 @@ TEST_F(SheetPageNext, StepOneWithAPortThatCannotOpenReportsWhy) {
     EXPECT_FALSE(messages.At(0).informative.isEmpty());
     EXPECT_EQ(S().GetActiveIndex(), 0);
     EXPECT_EQ(Signalled(), Slots{});
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
 }
 
 TEST_F(SheetPageNext, PortZeroIsRefusedToo) {
@@ -218,8 +218,8 @@ TEST_F(SheetPageNext, StepOneOpensUnitOneAndStartsTheStatusJob) {
     ScopedEnv env(ComVariable(kTestCom1).c_str(), peer.Path());
     S().m_unit1Setting.m_nPort = kTestCom1;
     Next(S().FirstPage());
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
-    EXPECT_EQ(M().m_port.m_nPort, kTestCom1);
+    EXPECT_EQ(M().PortOpen(), 1);
+    EXPECT_EQ(M().PortNumber(), kTestCom1);
     EXPECT_TRUE(M().WorkerRunning());
     // The worker took the status job: its first command is the probe.
     EXPECT_TRUE(peer.WaitForReceived("AT\r", 5000));
@@ -262,7 +262,7 @@ TEST_F(SheetPageNext, StepSevenKeepsAnOpenPortAndCopiesTheValues) {
     mode->m_nStopBits = 2;
     mode->m_bFlowControl = 0;
     Next(mode);
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    EXPECT_EQ(M().PortOpen(), 1);
     EXPECT_FALSE(M().WorkerRunning()) << "the port was reopened";
     EXPECT_EQ(M().m_nApplyMode.load(), 1);
     EXPECT_EQ(M().m_nApplyBaud.load(), 57600);
@@ -279,7 +279,7 @@ TEST_F(SheetPageNext, StepSevenOpensUnitTwoWhenThePortIsClosed) {
     S().m_unit1Setting.m_nPort = 0;
     S().ModePage()->m_nBaudRate = 9600;
     Next(S().ModePage());
-    EXPECT_EQ(M().m_port.m_nPort, kTestCom2);
+    EXPECT_EQ(M().PortNumber(), kTestCom2);
     EXPECT_EQ(M().m_nApplyMode.load(), 1);
     // The worker runs the apply job: the mode command goes out first.
     EXPECT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", 5000));
@@ -326,7 +326,7 @@ TEST_F(SheetPageNext, StepEightAlwaysReopensForUnitOne) {
     unit1.Answer("AT+BTINFO?\r",
                  {"\r\n00A0961B2C01,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n\r\nOK\r\n"});
     Next(S().Mode1Page());
-    EXPECT_EQ(M().m_port.m_nPort, kTestCom1);
+    EXPECT_EQ(M().PortNumber(), kTestCom1);
     EXPECT_EQ(M().m_nApplyMode.load(), 2);
     EXPECT_EQ(M().m_nApplyBaud.load(), 19200);
     EXPECT_EQ(M().m_nApplyFlow.load(), 1);

@@ -81,7 +81,7 @@ TEST_F(SimFlowTest, StepOneWithASilentModuleReportsAndOffersARetry) {
     Pump();
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)});
     EXPECT_EQ(S().GetActiveIndex(), 0);
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
     EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT);
 }
 

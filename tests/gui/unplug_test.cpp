@@ -54,13 +54,13 @@ TEST_F(UnplugTest, ASearchOverAPulledCableEndsWithOneMessageAndSearchRetries) {
     // No animation over a dead port; Search is the way on.
     EXPECT_EQ(page->m_bSearching, 0);
     EXPECT_FALSE(page->m_searchTimer.isActive());
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
     EXPECT_TRUE(page->m_btnSearch->isEnabled());
     EXPECT_EQ(S().WizardButtons(), PSWIZB_BACK);
 
     ASSERT_TRUE(simulator->Replug(2));
     page->m_btnSearch->click();
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 1);
+    EXPECT_EQ(M().PortOpen(), 1);
     EXPECT_EQ(page->m_bSearching, 1);
     EXPECT_TRUE(PumpUntil([&] { return simulator->Snapshot(2).lastCommand == "AT+BTINQ?"; },
                           10000 * kSlowdown));
@@ -117,7 +117,7 @@ TEST_F(UnplugTest, AUnitThatDoesNotConfirmTheScanIsAFailedCheck) {
     Pump();
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
     EXPECT_TRUE(S().NextButton()->isEnabled());
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
 }
 
 TEST_F(UnplugTest, ALinkThatDroppedBeforeStepSevenIsStillStored) {

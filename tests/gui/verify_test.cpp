@@ -33,7 +33,7 @@ TEST_F(VerifyTest, VerifyAtStepNineProvesTheLinkAndSaysSo) {
     PressVerify(S());
     // Under way: the sheet's port is given up, the progress dialog offers Cancel.
     EXPECT_TRUE(S().Verifier()->Running());
-    EXPECT_EQ(M().m_port.m_bOpen.load(), 0);
+    EXPECT_EQ(M().PortOpen(), 0);
     ASSERT_NE(S().Verifier()->Dialog(), nullptr);
     EXPECT_FALSE(S().Verifier()->Dialog()->isHidden());
     EXPECT_TRUE(S().Verifier()->Dialog()->m_cancelButton->isEnabled());

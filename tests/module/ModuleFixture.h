@@ -29,8 +29,7 @@ class ModuleOnPty : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(peer.Ok());
-        ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0))
-            << module.m_port.LastOpenError().reason;
+        ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0)) << module.LastOpenError().reason;
     }
     void TearDown() override { module.ClosePort(); }
 

@@ -36,9 +36,8 @@ protected:
     }
 
     void ExpectReason() {
-        EXPECT_TRUE(module.m_port.HungUp());
-        EXPECT_EQ(peer.Path() + " was disconnected (Input/output error)",
-                  module.m_port.GoneReason());
+        EXPECT_TRUE(module.HungUp());
+        EXPECT_EQ(peer.Path() + " was disconnected (Input/output error)", module.GoneReason());
     }
 
     Clock::duration m_reportedAfter{};
@@ -74,7 +73,7 @@ TEST_F(DeviceGone, LaterCommandsFailAtOnceAndNothingSpins) {
     ASSERT_EQ(RC_OK, module.Probe(kReplyMs));
     peer.CloseMaster();
     const Clock::time_point deadline = Clock::now() + kHangBound;
-    while (!module.m_port.HungUp() && Clock::now() < deadline) {
+    while (!module.HungUp() && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ExpectReason();
@@ -115,12 +114,12 @@ TEST_F(DeviceGone, AReopenedPortStartsClean) {
     module.SignalJob(EV_STATUS);
     ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
     module.ClosePort();
-    EXPECT_FALSE(module.m_port.HungUp());
+    EXPECT_FALSE(module.HungUp());
 
     ScriptedPeer back;
     ASSERT_EQ(1, module.OpenPortPath(back.Path(), 9600, 0, 0));
-    EXPECT_FALSE(module.m_port.HungUp());
-    EXPECT_EQ("", module.m_port.GoneReason());
+    EXPECT_FALSE(module.HungUp());
+    EXPECT_EQ("", module.GoneReason());
     back.Answer("AT\r", {kOk});
     WithoutWorker();
     EXPECT_EQ(RC_OK, module.Probe(kReplyMs));

@@ -81,7 +81,7 @@ TEST_F(Lifecycle, OpenFailureLeavesNoWorker) {
     module.ClosePort();
     EXPECT_EQ(0, module.OpenPortPath("/dev/norva-no-such-port", 9600, 0, 0));
     EXPECT_FALSE(module.WorkerRunning());
-    EXPECT_NE(0, module.m_port.LastOpenError().code);
+    EXPECT_NE(0, module.LastOpenError().code);
     // A busy port: the controller's own open holds it.
     ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0));
     CModuleControl second(&host);

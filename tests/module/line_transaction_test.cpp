@@ -59,7 +59,7 @@ TEST_F(LineSkeleton, ReplyBytesBeforeTheCommandAreEmptied) {
     peer.Send(kError);
     ASSERT_TRUE(peer.WaitWritten(kReplyMs));
     // Let the reader store the stale bytes before the transaction flushes.
-    while (module.m_port.m_rxBuffer.GetCount() < static_cast<int>(kError.size())) {
+    while (module.Received().GetCount() < static_cast<int>(kError.size())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     peer.Answer("AT+BTMODE,2\r", {kOk});

@@ -190,7 +190,7 @@ TEST(WinePort, ProbeRoundTrip) {
 // Replies in pieces of 3 bytes 20 ms apart, with stray line ends and junk.
 TEST(WineChunked, TransactionsReadWholeRepliesFromPieces) {
     Controller c(Unit1());
-    ASSERT_TRUE(c.opened) << c.module.m_port.LastOpenError().reason;
+    ASSERT_TRUE(c.opened) << c.module.LastOpenError().reason;
     EXPECT_EQ(c.module.Probe(3000), RC_OK);
     ModuleInfo info;
     EXPECT_EQ(c.module.QueryStatus(info), 1);
@@ -203,7 +203,7 @@ TEST(WineChunked, TransactionsReadWholeRepliesFromPieces) {
 // once: a burst of result lines, every one of which must arrive.
 TEST(WineBurst, AnInquiryTakesEveryResultLine) {
     Controller c(Unit1());
-    ASSERT_TRUE(c.opened) << c.module.m_port.LastOpenError().reason;
+    ASSERT_TRUE(c.opened) << c.module.LastOpenError().reason;
     EXPECT_EQ(c.module.Inquiry(10000), RC_DONE);
     std::vector<std::string> rows = c.host.Rows();
     std::sort(rows.begin(), rows.end());
@@ -253,13 +253,13 @@ private:
 // waits for it.
 TEST(WineGone, DuringAWaitForAReply) {
     Controller c(Unit2());
-    ASSERT_TRUE(c.opened) << c.module.m_port.LastOpenError().reason;
+    ASSERT_TRUE(c.opened) << c.module.LastOpenError().reason;
     UnplugWhenSent transcript(2);
-    c.module.m_port.SetTranscript(&transcript);
+    c.module.SetTranscript(&transcript);
     const auto start = Clock::now();
     EXPECT_EQ(c.module.Probe(20000), RC_DEVICE_GONE);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(20000));
-    EXPECT_EQ(c.module.m_port.GoneReason().rfind("COM" + std::to_string(Unit2()), 0), 0u);
+    EXPECT_EQ(c.module.GoneReason().rfind("COM" + std::to_string(Unit2()), 0), 0u);
     c.module.ClosePort();
-    c.module.m_port.SetTranscript(nullptr);
+    c.module.SetTranscript(nullptr);
 }
