@@ -165,8 +165,7 @@ private:
             Finish(u, VerifyOutcome::CannotOpen, m.LastOpenError().reason);
             return false;
         }
-        m.StopWorker();
-        m.JobEvent(EV_STOP)->Reset();
+        m.TalkDirectly();
         // A stop relayed before the reset above is seen here.
         return !FinishIfInterrupted(u, RC_OK);
     }

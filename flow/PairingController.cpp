@@ -120,8 +120,7 @@ void PairingJobs::StopAndCancel(int timeoutMs) {
     // Closing the port alone would leave the unit dialling or searching: end
     // the job and tell the module, bounded so that closing stays quick. The
     // stop also covers a job whose event was set but not yet taken.
-    m_module.StopWorker();
-    m_module.JobEvent(EV_STOP)->Reset();
+    m_module.TalkDirectly();
     m_module.CancelCommand(timeoutMs);
 }
 

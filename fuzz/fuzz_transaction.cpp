@@ -283,8 +283,7 @@ void RunScript(const Script& script) {
     g_phase.store(100);
     FUZZ_CHECK(m.OpenPortPath(peer.Path(), 9600, kOneStopBit, kNoParity) == 1);
     // The worker would take the aborts meant for the transactions.
-    m.StopWorker();
-    m.JobEvent(EV_STOP)->Reset();
+    m.TalkDirectly();
     peer.Start();
 
     const int rows = g_host->rows.load();

@@ -89,6 +89,13 @@ int CModuleControl::AfterOpen() {
     return StartWorker();
 }
 
+void CModuleControl::TalkDirectly() {
+    StopWorker();
+    if (m_hJobEvents[EV_STOP]) {
+        m_hJobEvents[EV_STOP]->Reset();
+    }
+}
+
 int CModuleControl::StartWorker() {
     // A worker that stopped itself has ended or is ending: collect it first.
     if (m_pWorkerThread.joinable() && m_pWorkerThread.get_id() != std::this_thread::get_id()) {

@@ -65,6 +65,10 @@ public:
     int OpenPortPath(const std::string& path, uint32_t baud, uint8_t stopBits, uint8_t parity);
     void ClosePort();
     void StopWorker();
+    // For a caller that runs transactions on its own thread: the worker is
+    // stopped (it would take their replies and aborts) and the stop event
+    // cleared again for the transactions' own waits.
+    void TalkDirectly();
     void SetLinkState(int state) { m_info.m_nLinkState.store(state); }
     // Starts a job (or aborts/stops) by setting the slot's event; no-op for a
     // slot whose event could not be created.

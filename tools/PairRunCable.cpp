@@ -74,8 +74,7 @@ std::string PairRun::AddressOnPort(int unit) {
         return {};
     }
     // A direct query on this thread: the worker must not take the reply.
-    m_module.StopWorker();
-    m_module.JobEvent(EV_STOP)->Reset();
+    m_module.TalkDirectly();
     ModuleInfo info;
     bool read = false;
     {

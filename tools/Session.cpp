@@ -486,8 +486,7 @@ int Session::VerifyApplied(const PairSetup& setup) {
 int Session::Direct() {
     const std::string& cmd = m_opt.command;
     int code = RC_ERROR;
-    m_module.StopWorker();
-    m_module.JobEvent(EV_STOP)->Reset();
+    m_module.TalkDirectly();
     if (cmd == "probe") {
         code = m_module.Probe(2000);
     } else if (cmd == "set-mode") {

@@ -66,8 +66,7 @@ TEST(CloseDelivers, AResetWrittenJustBeforeTheCloseArrivesWhole) {
     for (int run = 0; run < 200; ++run) {
         ScriptedPeer peer;
         ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 115200, 0, 0));
-        module.StopWorker();
-        module.JobEvent(EV_STOP)->Reset();
+        module.TalkDirectly();
         ASSERT_EQ(RC_DONE, module.Reset(kReplyMs));
         module.ClosePort();
         ASSERT_TRUE(peer.WaitForReceived("ATZ\r", kReplyMs)) << "run " << run;

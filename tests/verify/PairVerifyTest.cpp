@@ -50,8 +50,7 @@ std::vector<UnitToVerify> BothUnits(const Simulator& s, VerifyLine stored = {}) 
 void StoreUart(const std::string& path, int baud, int stopBits) {
     CModuleControl m(nullptr);
     ASSERT_EQ(m.OpenPortPath(path, 9600, kOneStopBit, kNoParity), 1);
-    m.StopWorker();
-    m.JobEvent(EV_STOP)->Reset();
+    m.TalkDirectly();
     EXPECT_EQ(m.SetUartConfig(2000, baud, kNoParity, stopBits, 1), RC_OK);
     m.ClosePort();
 }

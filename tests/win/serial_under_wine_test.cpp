@@ -98,8 +98,7 @@ struct Controller {
     CModuleControl module{&host};
     explicit Controller(int com) {
         opened = module.OpenPort(com, 9600, kOneStopBit, kNoParity) != 0;
-        module.StopWorker();
-        module.JobEvent(EV_STOP)->Reset();
+        module.TalkDirectly();
     }
     ~Controller() { module.ClosePort(); }
     bool opened = false;
