@@ -98,9 +98,11 @@ void PairRun::EndDiscoverable() {
     }
     // With one cable it may be on unit 2 by now: only unit 1 is told.
     const std::optional<JobResult> status = RunJob(EV_STATUS, JOB_STATUS, kStatusJobLimitMs, false);
-    if (!status || !StatusWasRead(status->code) ||
-        !flow::SameAddress(m_module.m_info.Address(), u1.address)) {
+    if (!status || !StatusWasRead(status->code)) {
         u1.discoverableNote = "left discoverable: it does not answer on " + u1.port;
+    } else if (!flow::SameAddress(m_module.m_info.Address(), u1.address)) {
+        u1.discoverableNote = "left discoverable: " + m_module.m_info.Address() + " answers on " +
+                              u1.port + " (the cable is on another unit)";
     } else if (m_module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
         // Found and linked meanwhile: nothing to take it out of.
         u1.discoverable = false;

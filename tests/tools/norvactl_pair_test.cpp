@@ -167,6 +167,24 @@ TEST_F(PairTest, OnePortAsksForEnterAndAsksAgainWhileUnitOneIsStillThere) {
     EXPECT_TRUE(Paired());
 }
 
+// Interrupted after the cable went to unit 2: unit 1 cannot be reached, so
+// the report says it was left discoverable, and unit 2 is not told to cancel.
+TEST_F(PairTest, AnInterruptWithTheCableOnUnitTwoSaysUnitOneIsStillDiscoverable) {
+    options.onePort = true;
+    Start();
+    ToolProcess p({NORVACTL_PATH, "pair", "--port", simulator->DevicePath(1)}, {}, true);
+    ASSERT_TRUE(p.WaitForError("move the cable to unit 2", kWaitMs));
+    simulator->Attach(2);
+    p.Signal(SIGINT);
+    const ToolRun run = p.Finish(kRunMs);
+    EXPECT_EQ(run.exitCode, 130) << run.err;
+    EXPECT_TRUE(Contains(run.out, "left discoverable: 00A0961B2C02 answers on " +
+                                      simulator->DevicePath(1) + " (the cable is on another unit)"))
+        << run.out;
+    EXPECT_EQ(simulator->Snapshot(1).link, sim::LinkState::Pending);
+    EXPECT_NE(simulator->Snapshot(2).lastCommand, "AT+BTCANCEL");
+}
+
 // Nobody moves the cable: the wait ends with the unit it was for, as a unit
 // that does not answer.
 TEST_F(PairTest, WaitingForAUnitThatNeverComesNamesItAndIsNoAnswer) {
