@@ -7,13 +7,13 @@
 #include "pages/Connection.h"
 #include "pages/Mode.h"
 #include "pages/ModeSuccess.h"
+#include "pages/ProgressDialogs.h"
 #include "pages/Scan.h"
 #include "pages/ScanWait.h"
 #include "pages/Search.h"
 #include "pages/Success.h"
 #include "res/strings/StringTable.h"
 #include "sim/Simulator.h"
-#include "pages/ProgressDialogs.h"
 #include "wizard/QtModuleHost.h"
 
 #include <QCheckBox>
@@ -158,7 +158,9 @@ protected:
         S().NextButton()->click();
         ASSERT_TRUE(WaitForPage(S().ModeSuccessPage()));
 
-        ASSERT_TRUE(S().FinishButton()->isEnabled());
+        // The page's buttons arrive as a posted message after it is shown.
+        ASSERT_TRUE(
+            PumpUntil([&] { return S().FinishButton()->isEnabled(); }, kStepMs * kSlowdown));
         Shot(9);
         S().FinishButton()->click();
         ASSERT_TRUE(PumpUntil([&] { return !S().isVisible() || S().Destroyed(); }, 5000));
