@@ -118,6 +118,8 @@ TEST(NorvactlModule, SilentModuleGetsTheSerialSettingsHint) {
     EXPECT_EQ(run.exitCode, 4);
     EXPECT_TRUE(Contains(run.out, "RC_TIMEOUT")) << run.out;
     EXPECT_TRUE(Contains(run.err, "UART setting")) << run.err;
+    // The way out when the setting is not known, as pair says it.
+    EXPECT_TRUE(Contains(run.err, "'norvactl detect' finds the setting it answers at")) << run.err;
 }
 
 TEST(NorvactlModule, ReadSRegisterPrintsTheValue) {
