@@ -1,8 +1,8 @@
 #include "tools/PairRecording.h"
 
 #include "platform/ComMap.h"
-#include "platform/SystemDirs.h"
 #include "platform/PortDetails.h"
+#include "platform/SystemDirs.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairRun.h"
 

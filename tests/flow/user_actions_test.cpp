@@ -93,8 +93,7 @@ TEST_F(FlowTest, ConnectControlOnStepFive) {
     for (const char* target : {"", "00A0961B2C0", "00A0961B2C01X", "00:A0:96:1B:2C:01"}) {
         module.target = target;
         flow.ConnectControl(true);
-        EXPECT_EQ(log.Take(),
-                  "connecting ended 3; " + Said(IDS_PICK_UNIT1) + "; connect buttons")
+        EXPECT_EQ(log.Take(), "connecting ended 3; " + Said(IDS_PICK_UNIT1) + "; connect buttons")
             << target;
     }
     module.target = "00A0961B2C01";
