@@ -1,6 +1,5 @@
-#include "PtyPair.h"
-#include "platform/ComMap.h"
 #include "serial/SerialPortList.h"
+#include "support/PtyPair.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,26 +19,6 @@ struct EnvOverride {
 };
 
 } // namespace
-
-TEST(ComMap, FollowsTheFixedTable) {
-    EXPECT_EQ(ComDevicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(ComDevicePath(32), "/dev/ttyS31");
-    EXPECT_EQ(ComDevicePath(33), "/dev/ttyUSB0");
-    EXPECT_EQ(ComDevicePath(65), "/dev/ttyACM0");
-    EXPECT_EQ(ComDevicePath(97), "/dev/rfcomm0");
-    EXPECT_EQ(ComDevicePath(129), "/dev/ttyAMA0");
-    EXPECT_EQ(ComDevicePath(160), "/dev/ttyAMA31");
-    EXPECT_EQ(ComDevicePath(161), "");
-    EXPECT_EQ(ComDevicePath(0), "");
-    EXPECT_EQ(ComDevicePath(256), "");
-}
-
-TEST(ComMap, AnEnvironmentOverrideWins) {
-    EnvOverride o(33, "/dev/pts/77");
-    EXPECT_EQ(ComDevicePath(33), "/dev/pts/77");
-    EXPECT_TRUE(ComOverridden(33));
-    EXPECT_FALSE(ComPresent(33)); // no such character device
-}
 
 TEST(PortList, ListsOverriddenPortsInOrderAndNothingAbove255) {
     CSerialPortList baseline;

@@ -1,7 +1,7 @@
-#include "PtyPair.h"
 #include "platform/ComMap.h"
 #include "serial/SerialPort.h"
 #include "serial/Transcript.h"
+#include "support/PtyPair.h"
 
 #include <chrono>
 #include <cstdlib>

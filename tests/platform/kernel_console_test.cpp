@@ -1,9 +1,9 @@
-#include "PtyPair.h"
 #include "TempTree.h"
 #include "platform/ComMap.h"
 #include "platform/KernelConsole.h"
 #include "platform/SerialDevice.h"
 #include "serial/SerialPortList.h"
+#include "support/PtyPair.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

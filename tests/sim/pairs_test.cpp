@@ -1,8 +1,8 @@
 // Several pairs in one process (--pairs K): each pair keeps to itself, and the program numbers
 // their ports, links and control requests without touching what one pair does today.
-#include "sim/Pairs.h"
 #include "SimTestUtil.h"
 #include "sim/CommandLine.h"
+#include "sim/Pairs.h"
 
 #include <cstdio>
 #include <fstream>

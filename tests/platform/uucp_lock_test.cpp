@@ -1,7 +1,7 @@
-#include "PtyPair.h"
 #include "TempTree.h"
 #include "platform/SerialDevice.h"
 #include "platform/UucpLock.h"
+#include "support/PtyPair.h"
 
 #include <cstdio>
 #include <cstring>

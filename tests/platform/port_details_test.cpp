@@ -1,7 +1,7 @@
-#include "PtyPair.h"
 #include "TempTree.h"
 #include "platform/PortDetails.h"
 #include "serial/SerialPortList.h"
+#include "support/PtyPair.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -21,7 +21,7 @@ import threading
 import time
 import unittest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", ".."))
 WINE_RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 UNIT1_COM, UNIT2_COM = 5, 6
 ADDR1, ADDR2 = "00A0961B2C01", "00A0961B2C02"
@@ -140,7 +140,7 @@ def serial_tests(suite, sim, sim_for_unplug=None):
     def on_line(stream, line, run):
         if stream == "stdout" and line.startswith("@@unplug "):
             (sim_for_unplug or sim).request("unplug", line.split()[1])
-    run = Run(os.path.join(ARGS.build, "tests", "win", "win_serial_tests.exe"),
+    run = Run(os.path.join(ARGS.build, "tests", "platform", "win32", "win_serial_tests.exe"),
               "--gtest_filter=%s.*" % suite, on_line=on_line,
               env={"NORVA_TEST_UNIT1_COM": str(UNIT1_COM),
                    "NORVA_TEST_UNIT2_COM": str(UNIT2_COM)})
