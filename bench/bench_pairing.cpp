@@ -12,6 +12,7 @@
 #include "module/Catalogue.h"
 #include "module/ModuleControl.h"
 #include "pages/Connection.h"
+#include "pages/MessageService.h"
 #include "pages/Mode.h"
 #include "pages/ModeSuccess.h"
 #include "pages/Scan.h"
@@ -19,7 +20,6 @@
 #include "pages/Search.h"
 #include "pages/Success.h"
 #include "sim/Simulator.h"
-#include "pages/MessageService.h"
 #include "wizard/SerialSheet.h"
 
 #include <QApplication>
