@@ -52,8 +52,8 @@ std::string TranscriptLine(std::chrono::steady_clock::time_point start, const st
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char head[80];
-    std::snprintf(head, sizeof head, "%.*s.%03ld +%.3f ", static_cast<int>(n), stamp,
-                  static_cast<long>(millis), elapsed);
+    (void)std::snprintf(head, sizeof head, "%.*s.%03ld +%.3f ", static_cast<int>(n), stamp,
+                        static_cast<long>(millis), elapsed);
     return head + text;
 }
 
@@ -62,8 +62,9 @@ void CTranscriptWriter::Line(const std::string& line) {
         return;
     }
     std::lock_guard<std::mutex> lock(m_lock);
-    std::fprintf(m_out, "%s\n", line.c_str());
-    std::fflush(m_out);
+    // A transcript that cannot be written must not stop the work it records.
+    (void)std::fprintf(m_out, "%s\n", line.c_str());
+    (void)std::fflush(m_out);
 }
 
 void CTranscriptLines::Record(const std::string& text) {

@@ -43,8 +43,8 @@ std::string UtcNow() {
     std::tm utc{};
     gmtime_r(&now, &utc);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+    const size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return std::string(text, n);
 }
 
 std::string HostName() {

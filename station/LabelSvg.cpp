@@ -9,7 +9,7 @@ namespace {
 
 std::string Num(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.3f", value);
+    (void)std::snprintf(text, sizeof text, "%.3f", value);
     std::string s = text;
     while (s.back() == '0') {
         s.pop_back();

@@ -22,7 +22,7 @@ std::string FieldData(const std::string& text) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '^' || c == '~' || c == '_' || byte < 0x20) {
             char hex[4];
-            std::snprintf(hex, sizeof hex, "_%02X", byte);
+            (void)std::snprintf(hex, sizeof hex, "_%02X", byte);
             out += hex;
         } else {
             out += c;

@@ -9,7 +9,12 @@ namespace norva::station {
 bool EncodeQr(const std::string& text, QrMatrix& out, std::string& error) {
     QRcode* code = QRcode_encodeString8bit(text.c_str(), 0, QR_ECLEVEL_M);
     if (code == nullptr) {
-        error = std::string("the QR code could not be made: ") + std::strerror(errno);
+        const int err = errno;
+        // strerror's buffer is shared by all threads; the GNU strerror_r
+        // returns either its own static text or `reason`.
+        char reason[256];
+        error =
+            std::string("the QR code could not be made: ") + strerror_r(err, reason, sizeof reason);
         return false;
     }
     out.size = code->width;

@@ -10,7 +10,11 @@ namespace norva::station {
 struct QrMatrix {
     int size = 0; // modules per side, without the quiet zone
     std::vector<uint8_t> dark;
-    bool Dark(int x, int y) const { return dark[static_cast<size_t>(y * size + x)] != 0; }
+    bool Dark(int x, int y) const {
+        const size_t at =
+            static_cast<size_t>(y) * static_cast<size_t>(size) + static_cast<size_t>(x);
+        return dark[at] != 0;
+    }
 };
 
 // Error correction level M, byte mode; false when the text does not fit.

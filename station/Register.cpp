@@ -124,7 +124,10 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
                                          int schemaVersion, bool write) {
     struct stat st {};
     if (!write && target.engine == Engine::SQLite && stat(target.text.c_str(), &st) != 0) {
-        error = std::string(std::strerror(errno));
+        // strerror's buffer is shared by all threads; the GNU strerror_r
+        // returns either its own static text or `text`.
+        char text[256];
+        error = strerror_r(errno, text, sizeof text);
         return nullptr;
     }
     auto session = std::make_unique<Session>();
@@ -270,8 +273,11 @@ bool Register::Complete(AttemptRecord& record, bool allowReplace, std::string& e
                     if (partner == other || allowReplace) {
                         old.insert(std::stoll("0" + id));
                     } else if (conflict.empty()) {
-                        conflict = unit + " was recorded meanwhile in attempt " + id +
-                                   " as paired with " + partner;
+                        conflict.append(unit)
+                            .append(" was recorded meanwhile in attempt ")
+                            .append(id)
+                            .append(" as paired with ")
+                            .append(partner);
                     }
                 }
                 if (!conflict.empty()) {

@@ -32,6 +32,7 @@ std::string FindByIdLink(const std::string& device, const std::string& byIdDir) 
     if (target.empty()) {
         return {};
     }
+    const std::string prefix = byIdDir + "/";
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(byIdDir.c_str()), closedir);
     if (!dir) {
         return {};
@@ -39,7 +40,7 @@ std::string FindByIdLink(const std::string& device, const std::string& byIdDir) 
     std::vector<std::string> names;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string name = entry->d_name;
-        if (name != "." && name != ".." && RealPath(byIdDir + "/" + name) == target) {
+        if (name != "." && name != ".." && RealPath(prefix + name) == target) {
             names.push_back(name);
         }
     }

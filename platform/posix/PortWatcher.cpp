@@ -16,14 +16,14 @@ namespace norva {
 // and go, with or without a udev daemon (containers have none).
 class PortWatcher::Impl {
 public:
-    Impl(std::function<void()> onChange, const std::vector<std::string>& extraDirs)
+    Impl(std::function<void()> onChange, std::vector<std::string> extraDirs)
         : m_onChange(std::move(onChange)) {
         m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (m_fd < 0) {
             return;
         }
-        std::vector<std::string> dirs{"/dev", ByIdDir()};
-        dirs.insert(dirs.end(), extraDirs.begin(), extraDirs.end());
+        std::vector<std::string> dirs = std::move(extraDirs);
+        dirs.insert(dirs.begin(), {"/dev", ByIdDir()});
         bool any = false;
         for (const std::string& dir : dirs) {
             any = inotify_add_watch(m_fd, dir.c_str(),
@@ -74,7 +74,7 @@ private:
 };
 
 PortWatcher::PortWatcher(std::function<void()> onChange, std::vector<std::string> extraDirs)
-    : m_impl(std::make_unique<Impl>(std::move(onChange), extraDirs)) {}
+    : m_impl(std::make_unique<Impl>(std::move(onChange), std::move(extraDirs))) {}
 
 PortWatcher::~PortWatcher() = default;
 

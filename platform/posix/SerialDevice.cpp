@@ -26,6 +26,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 namespace norva {
 namespace {
@@ -61,6 +62,32 @@ std::string RealPath(const std::string& path) {
     return realpath(path.c_str(), real) != nullptr ? std::string(real) : path;
 }
 
+// getpwuid_r and getgrgid_r: a port may fail to open on any thread, and the
+// plain forms share one buffer. A group's entry lists its members, so the
+// buffer grows until it fits.
+template <typename Entry, typename Id, typename Lookup>
+std::string EntryName(Id id, Lookup lookup, char* Entry::*name) {
+    std::vector<char> buffer(4096);
+    while (true) {
+        Entry entry{};
+        Entry* found = nullptr;
+        const int rc = lookup(id, &entry, buffer.data(), buffer.size(), &found);
+        if (rc == ERANGE && buffer.size() < (size_t{1} << 24)) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        return rc == 0 && found != nullptr ? std::string(found->*name) : std::to_string(id);
+    }
+}
+
+std::string UserName(uid_t uid) {
+    return EntryName<passwd>(uid, getpwuid_r, &passwd::pw_name);
+}
+
+std::string GroupName(gid_t gid) {
+    return EntryName<group>(gid, getgrgid_r, &group::gr_name);
+}
+
 std::string PermissionReason(const std::string& path, const std::string& os) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -74,10 +101,8 @@ std::string PermissionReason(const std::string& path, const std::string& os) {
     d.owner = st.st_uid;
     d.group = st.st_gid;
     d.mode = st.st_mode;
-    const passwd* pw = getpwuid(st.st_uid);
-    d.ownerName = pw != nullptr ? pw->pw_name : std::to_string(st.st_uid);
-    const group* g = getgrgid(st.st_gid);
-    d.groupName = g != nullptr ? g->gr_name : std::to_string(st.st_gid);
+    d.ownerName = UserName(st.st_uid);
+    d.groupName = GroupName(st.st_gid);
     return PermissionAdvice(d);
 }
 
@@ -189,7 +214,7 @@ bool BuildTermios(const LineSettings& s, termios* out) {
 OsError DescribeOpenError(int err, const std::string& path) {
     OsError e;
     e.code = err;
-    const std::string os = std::strerror(err);
+    const std::string os = SystemErrorText(err);
     switch (err) {
     case EACCES:
     case EPERM:
@@ -340,7 +365,7 @@ OsError SerialDevice::Apply(const LineSettings& settings) {
         if (err == EINVAL) {
             const std::string refused = RefusedSetting(Fd(m_native), wanted, settings);
             if (!refused.empty()) {
-                e.reason = RefusedSettingText(m_path, refused, std::strerror(err));
+                e.reason = RefusedSettingText(m_path, refused, SystemErrorText(err));
             }
         }
         if (restorable) {

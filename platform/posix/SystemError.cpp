@@ -6,7 +6,10 @@
 namespace norva {
 
 std::string SystemErrorText(int code) {
-    return std::strerror(code);
+    // strerror's buffer is shared by all threads; the GNU strerror_r returns
+    // either its own static text or `text`.
+    char text[256];
+    return strerror_r(code, text, sizeof text);
 }
 
 bool IsDeviceGoneError(int code) {

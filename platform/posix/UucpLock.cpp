@@ -63,8 +63,14 @@ pid_t ReadUucpLockPid(const std::string& lockFile) {
         std::memcpy(&binary, buf, sizeof binary);
         return binary > 0 ? static_cast<pid_t>(binary) : 0;
     }
-    int pid = 0;
-    if (n <= 0 || std::sscanf(buf, "%d", &pid) != 1 || pid <= 0) {
+    if (n <= 0) {
+        return 0;
+    }
+    // The ASCII form: a decimal number padded with spaces, then a line end.
+    char* end = nullptr;
+    errno = 0;
+    const long pid = std::strtol(buf, &end, 10);
+    if (end == buf || errno == ERANGE || pid <= 0 || pid > INT_MAX) {
         return 0;
     }
     return static_cast<pid_t>(pid);
