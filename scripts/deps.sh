@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev ccache pkg-config
+pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy ccache pkg-config
       libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
       libcli11-dev nlohmann-json3-dev
       libsoci-dev libsqlite3-dev libpq-dev libqrencode-dev
