@@ -43,10 +43,7 @@ protected:
 
     // The worker also waits on EV_ABORT; tests that abort a transaction run
     // on the test thread without it. The port stays open.
-    void WithoutWorker() {
-        module.StopWorker();
-        module.JobEvent(EV_STOP)->Reset();
-    }
+    void WithoutWorker() { module.TalkDirectly(); }
 
     RecordingHost host;
     ScriptedPeer peer;

@@ -2,6 +2,7 @@
 // matched and bounded. Each case reads as the module's transcript.
 
 #include "ModuleFixture.h"
+#include "support/ControlProbe.h"
 
 namespace norva::test {
 namespace {
@@ -59,7 +60,7 @@ TEST_F(LineSkeleton, ReplyBytesBeforeTheCommandAreEmptied) {
     peer.Send(kError);
     ASSERT_TRUE(peer.WaitWritten(kReplyMs));
     // Let the reader store the stale bytes before the transaction flushes.
-    while (module.Received().GetCount() < static_cast<int>(kError.size())) {
+    while (test::ControlProbe::Buffered(module) < static_cast<int>(kError.size())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     peer.Answer("AT+BTMODE,2\r", {kOk});
