@@ -322,7 +322,7 @@ private:
             }
             ModuleInfo info;
             const int q = u->module->QueryStatus(info);
-            if (FinishIfInterrupted(*u, q) || q != 1 ||
+            if (FinishIfInterrupted(*u, q) || !StatusWasRead(q) ||
                 info.m_nLinkState.load() != LINK_CONNECTED) {
                 continue;
             }

@@ -4,6 +4,12 @@
 // job. The view shows it; the controller runs the jobs. Runs on one thread
 // (the wizard's UI thread, norvactl's main thread); results reach it from the
 // worker through the host.
+//
+// How flow/ reports errors: to the user, through the view (Say, Inform,
+// ReportOpenFailure) in the program's own texts; to the front end, as the
+// meaning of the last one (Failure) and, for the restart check, as a
+// VerifyOutcome with its detail. It never decides an exit status: the
+// tools map Failure and VerifyOutcome to theirs.
 
 #include "flow/PairingController.h"
 #include "flow/PairingView.h"

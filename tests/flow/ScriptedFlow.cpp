@@ -1,32 +1,17 @@
 #include "ScriptedFlow.h"
 
+#include <cctype>
+
 namespace norva::flow::test {
 namespace {
 
-const char* JobName(Job job) {
-    switch (job) {
-    case Job::Status:
-        return "STATUS";
-    case Job::CancelCommand:
-        return "CANCEL";
-    case Job::Connect:
-        return "CONNECT";
-    case Job::Disconnect:
-        return "DISCONNECT";
-    case Job::Escape:
-        return "ESCAPE";
-    case Job::Scan:
-        return "SCAN";
-    case Job::Inquiry:
-        return "INQUIRY";
-    case Job::ReadRegister:
-        return "READ_SREG";
-    case Job::Apply:
-        return "APPLY";
-    case Job::Reset:
-        return "RESET";
+// "STATUS", "READ_SREG", …: the tools' name of the job, as a transcript shows it.
+std::string JobName(Job job) {
+    std::string name = FactsOf(job).name;
+    for (char& c : name) {
+        c = c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
-    return "?";
+    return name;
 }
 
 } // namespace
@@ -68,7 +53,7 @@ void ScriptedController::Start(const JobRequest& request) {
         m_log.Add("apply-args mode " + std::to_string(a.mode) + " " + std::to_string(a.baud) +
                   " flow " + std::to_string(a.flow));
     }
-    m_log.Add(std::string("job ") + JobName(request.job));
+    m_log.Add("job " + JobName(request.job));
 }
 
 void ScriptedController::Abort() {
