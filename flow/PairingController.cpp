@@ -81,7 +81,7 @@ ApplyConfirmation PairingJobs::Confirmation() const {
 }
 
 int PairingJobs::StatusFailure() const {
-    return m_module.LastStatusFailure();
+    return m_module.LastOutcome().statusFailure;
 }
 
 int PairingJobs::ReturnOnline() {

@@ -124,8 +124,6 @@ public:
     // --- The module's state -----------------------------------------------
     // The status as last read.
     ModuleInfoData LastStatus() const { return m_info.Snapshot(); }
-    // For a host that knows the status otherwise (a test that scripts one).
-    void SetLastStatus(const ModuleInfoData& status) { m_info.Restore(status); }
     void SetLinkState(int state) { m_info.m_nLinkState.store(state); }
     // For a caller that stores settings without reading the status first:
     // the module's flow control as it is taken to be (1 = RTS/CTS).
@@ -191,10 +189,6 @@ public:
     // Why the last QueryStatus did not read a status (StatusFailure).
     int LastStatusFailure() const { return m_nStatusFailure.load(); }
 
-    // Reply bytes taken by all waits so far (tests pin chunk boundaries to it).
-    uint64_t BytesTaken() const { return m_nBytesTaken.load(); }
-    IModuleHost* Host() const { return m_hWndNotify; }
-
 private:
     friend struct detail::PortAccess;
     friend struct test::ControlProbe;
@@ -202,6 +196,7 @@ private:
     friend class JobRunner;
 
     bool CreateJobEvents();
+    IModuleHost* Host() const { return m_hWndNotify; }
     void SignalJob(int slot);
     Event* JobEvent(int slot) const { return m_hJobEvents.at(slot).get(); }
     int StartWorker();

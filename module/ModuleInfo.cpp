@@ -53,15 +53,4 @@ ModuleInfoData ModuleInfo::Snapshot() const {
     return data;
 }
 
-void ModuleInfo::Restore(const ModuleInfoData& data) {
-    SetAddress(data.m_szAddress, strnlen(data.m_szAddress, sizeof data.m_szAddress));
-    SetName(data.m_szName, strnlen(data.m_szName, sizeof data.m_szName));
-    m_nOpMode.store(data.m_nOpMode);
-    m_nLinkState.store(data.m_nLinkState);
-    m_nInfoFlag5.store(data.m_nInfoFlag5);
-    m_nInfoFlag6.store(data.m_nInfoFlag6);
-    m_nFlowControl.store(data.m_nFlowControl);
-    m_bFlowReported.store(data.m_bFlowReported);
-}
-
 } // namespace norva

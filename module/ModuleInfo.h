@@ -41,7 +41,6 @@ public:
     std::string Address() const;
     std::string Name() const;
     ModuleInfoData Snapshot() const;
-    void Restore(const ModuleInfoData& data);
 
 private:
     mutable std::mutex m_textLock;

@@ -232,7 +232,7 @@ int Session::Failure(int jobId, int code) {
         return kExitInterrupted;
     }
     if (jobId == JOB_STATUS && code == 0) {
-        switch (m_module.LastStatusFailure()) {
+        switch (m_module.LastOutcome().statusFailure) {
         case STATUS_REFUSED:
             m_error = "the module answered ERROR to the status query: it is there but refuses "
                       "commands (it may be busy with a link or a search)";

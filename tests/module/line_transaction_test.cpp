@@ -15,7 +15,8 @@ TEST_F(LineSkeleton, FramedOkSplitAtEveryBytePositionIsStillOk) {
         MarkBase();
         peer.Answer("AT+BTMODE,0\r", {kOk.substr(0, split), {kOk.substr(split), 0, Taken(split)}});
         EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 0)) << "split after byte " << split;
-        EXPECT_EQ(kOk.size(), module.BytesTaken() - m_base) << "split after byte " << split;
+        EXPECT_EQ(kOk.size(), test::ControlProbe::BytesTaken(module) - m_base)
+            << "split after byte " << split;
     }
 }
 

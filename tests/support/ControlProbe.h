@@ -19,6 +19,8 @@ struct ControlProbe {
             show ? m.ShowApplyingBanner() : m.HideApplyingBanner();
         }
     }
+    // Reply bytes taken by all waits so far (tests pin chunk boundaries to it).
+    static uint64_t BytesTaken(const CModuleControl& m) { return m.m_nBytesTaken.load(); }
     static int Buffered(CModuleControl& m) { return m.m_port.m_rxBuffer.GetCount(); }
     // The status fields a scripted result stands on.
     static ModuleInfo& Info(CModuleControl& m) { return m.m_info; }
