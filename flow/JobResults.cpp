@@ -39,7 +39,7 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
             return;
         }
         ++m_nApplyReruns;
-        Start(EV_APPLY);
+        Start(Job::Apply);
     }
 }
 
@@ -122,7 +122,7 @@ void CPairingFlow::OnJobResult(int code, int jobId) {
         break;
     case JOB_ESCAPE:
         if (code != RC_STOPPED && code != RC_OK) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
         break;
     case JOB_STATUS:
@@ -150,7 +150,7 @@ void CPairingFlow::OnConnectResult(int code) {
         return;
     }
     if (code == RC_ABORTED) {
-        Start(EV_CANCEL_CMD);
+        Start(Job::CancelCommand);
     } else if (code == RC_CONNECTED) {
         m_jobs->SetLinkState(LINK_CONNECTED);
         m_view.ShowConnected();
@@ -160,16 +160,16 @@ void CPairingFlow::OnConnectResult(int code) {
         // keep spinning until the user cancels an attempt long over.
         m_view.EndConnecting(2);
         if (Fail(Failure::Refused, LoadString(IDS_CONNECT_TIMEOUT))) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
     } else if (code == RC_ERROR || code == RC_OVERFLOW) {
         // An overflowing reply ended the attempt just the same.
         m_view.EndConnecting(3);
         if (Fail(Failure::Refused, LoadString(IDS_CONNECT_FAILED))) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
     } else {
-        Start(EV_STATUS);
+        Start(Job::Status);
     }
 }
 
@@ -179,18 +179,18 @@ void CPairingFlow::OnDisconnectResult(int code) {
             return;
         }
         m_jobs->SetLinkState(LINK_STANDBY);
-        Start(m_jobs->CurOp() == OP_APPLY_AGAIN ? EV_APPLY : EV_STATUS);
+        Start(m_jobs->CurOp() == OP_APPLY_AGAIN ? Job::Apply : Job::Status);
     } else if (code != RC_STOPPED) {
         // No DISCONNECT came (a link that had dropped already answers the
         // hang-up with ERROR): the check tells how to go on.
-        Start(EV_STATUS);
+        Start(Job::Status);
     }
 }
 
 void CPairingFlow::OnResetResult(int code) {
     if (code == RC_ERROR) {
         if (Fail(Failure::Refused, LoadString(IDS_RESET_FAILED))) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
     } else if (code == RC_OK || code == RC_DONE) {
         if (m_view.Inform(LoadString(IDS_SETTING_FINISHED))) {
@@ -238,7 +238,7 @@ void CPairingFlow::OnStatusResult(int code) {
         HangUpIfLinked();
     } else if (link == LINK_PENDING) {
         module.SetCurOp(OP_STATUS);
-        Start(EV_CANCEL_CMD);
+        Start(Job::CancelCommand);
     } else {
         const int op = module.CurOp();
         if (op == OP_SCAN || op == OP_INQUIRY) {
@@ -277,7 +277,7 @@ bool CPairingFlow::HangUpIfLinked() {
     }
     m_jobs->ReturnOnline();
     m_jobs->Pause(kReturnOnlineSettleMs);
-    Start(EV_DISCONNECT);
+    Start(Job::Disconnect);
     return true;
 }
 
@@ -287,7 +287,7 @@ void CPairingFlow::OnCancelResult(int code) {
     }
     IPairingController& module = *m_jobs;
     if (code != RC_OK) {
-        Start(EV_STATUS);
+        Start(Job::Status);
         return;
     }
     const int op = module.CurOp();
@@ -307,12 +307,12 @@ void CPairingFlow::OnCancelResult(int code) {
 
 void CPairingFlow::OnScanResult(int code) {
     if (code == RC_ABORTED) {
-        Start(EV_CANCEL_CMD);
+        Start(Job::CancelCommand);
     } else if (code == RC_OK) {
         AdvanceAfterJob(JOB_SCAN);
     } else if (code == RC_ERROR) {
         if (Fail(Failure::Refused, LoadString(IDS_SCAN_ERROR))) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
     } else if (code == RC_TIMEOUT || code == RC_OVERFLOW) {
         // The module confirms a scan at once: one that did not is not
@@ -326,9 +326,9 @@ void CPairingFlow::OnInquiryResult(int code) {
         return;
     }
     if (code == RC_ABORTED) {
-        Start(EV_CANCEL_CMD);
+        Start(Job::CancelCommand);
     } else if (code != RC_DONE) {
-        Start(EV_STATUS);
+        Start(Job::Status);
     }
     if (m_view.ActiveStep() == STEP_CONNECTION) {
         m_view.EndSearchDisplay();
@@ -365,7 +365,7 @@ void CPairingFlow::OnApplyResult(int code) {
         m_view.Note(note);
     } else if (code == RC_TIMEOUT) {
         module.SetCurOp(OP_APPLY_AGAIN);
-        Start(EV_STATUS);
+        Start(Job::Status);
     } else if (code != RC_OK) {
         if (Fail(Failure::Refused, ApplyFailureText(module.CurOp()))) {
             m_view.SetButtons(BUTTON_NEXT);

@@ -171,19 +171,18 @@ private:
     }
 
     // ATZ without waiting for its OK: the listener reads the OK and what follows it together.
-    int SendReset(Unit& u, const VerifyLine& line) {
-        u.module->m_nApplyBaud.store(line.baud);
-        u.module->m_bAwaitResetReply.store(0);
+    int SendReset(Unit& u) {
+        u.module->SetAwaitResetReply(false);
         return u.module->Reset(kResetSendTimeoutMs);
     }
 
-    // Restarts the unit at `line` and lets the restart pass: an escape first, since a unit that
-    // linked already would send the ATZ over the air. The pause also lets the ATZ leave the line
-    // before the port is reopened at other settings. False when the unit is finished (stopped,
-    // gone).
-    bool Restart(Unit& u, const VerifyLine& line) {
+    // Restarts the unit on the line as it is open and lets the restart pass: an escape first,
+    // since a unit that linked already would send the ATZ over the air. The pause also lets the
+    // ATZ leave the line before the port is reopened at other settings. False when the unit is
+    // finished (stopped, gone).
+    bool Restart(Unit& u) {
         return !FinishIfInterrupted(u, u.module->Escape(kEscapeTimeoutMs)) &&
-               !FinishIfInterrupted(u, SendReset(u, line)) &&
+               !FinishIfInterrupted(u, SendReset(u)) &&
                !FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs));
     }
 
@@ -200,11 +199,11 @@ private:
         // Only a status read after a restart proves what was stored: a unit may show a new mode
         // or flow control only then.
         Report(u, VerifyStep::Resetting);
-        if (!Restart(u, in.now)) {
+        if (!Restart(u)) {
             return;
         }
         // A unit that took the stored UART at once did not hear that ATZ.
-        if (!(in.now == in.stored) && (!Open(u, in.stored) || !Restart(u, in.stored))) {
+        if (!(in.now == in.stored) && (!Open(u, in.stored) || !Restart(u))) {
             return;
         }
         Report(u, VerifyStep::Checking);
@@ -233,7 +232,7 @@ private:
                 continue;
             }
             Report(*u, VerifyStep::Resetting);
-            if (!FinishIfInterrupted(*u, SendReset(*u, u->in->stored))) {
+            if (!FinishIfInterrupted(*u, SendReset(*u))) {
                 Report(*u, VerifyStep::WaitingForLink);
                 waiting.push_back(u.get());
             }
@@ -280,33 +279,34 @@ private:
         while (!AllLinked(waiting)) {
             // A finished unit's events (a gone device stays signalled) are no longer watched.
             std::erase_if(waiting, [](Unit* w) { return w->finished; });
-            // Every controller's stop is set by the relay; the first one stands for all.
-            std::vector<Event*> events{waiting.front()->module->JobEvent(EV_STOP)};
+            std::vector<CModuleControl*> modules;
             for (Unit* u : waiting) {
-                events.push_back(u->module->DataEvent());
-                events.push_back(u->module->GoneEvent());
+                modules.push_back(u->module.get());
             }
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
             if (left <= 0) {
                 return true;
             }
-            const int r = WaitAny(events, static_cast<int>(left));
-            if (r == kWaitTimeout || r == kWaitFailed) {
-                if (r == kWaitFailed) {
+            const UnitLineEvent e =
+                CModuleControl::WaitOnUnits(modules, m_stop, static_cast<int>(left));
+            using Kind = UnitLineEvent::Kind;
+            if (e.kind == Kind::Timeout || e.kind == Kind::Failed) {
+                if (e.kind == Kind::Failed) {
                     SleepUnlessSet(m_stop, 50); // never a busy loop, whatever failed
                 }
                 continue;
             }
-            if (r == 0) {
+            if (e.kind == Kind::Stopped) {
                 for (Unit* u : waiting) {
                     Finish(*u, VerifyOutcome::Cancelled);
                 }
                 return false;
             }
-            Unit& u = *waiting[static_cast<size_t>((r - 1) / 2)];
+            Unit& u = *waiting[e.unit];
             Take(u);
-            if (!u.finished && (r - 1) % 2 == 1 && u.module->Received().GetCount() == 0) {
+            // Bytes that came before the hang-up were taken first.
+            if (!u.finished && e.kind == Kind::Gone) {
                 Finish(u, VerifyOutcome::DeviceGone, u.module->GoneReason());
             }
         }
@@ -322,7 +322,7 @@ private:
             }
             ModuleInfo info;
             const int q = u->module->QueryStatus(info);
-            if (FinishIfInterrupted(*u, q) || q != 1 ||
+            if (FinishIfInterrupted(*u, q) || !StatusWasRead(q) ||
                 info.m_nLinkState.load() != LINK_CONNECTED) {
                 continue;
             }
@@ -344,7 +344,7 @@ private:
             return;
         }
         const std::string token = "norva-verify " + from.in->partner + "\r";
-        if (from.module->WriteData(token.data(), static_cast<int>(token.size())) != token.size()) {
+        if (!from.module->SendRaw(token)) {
             return;
         }
         to.text.clear();
@@ -356,16 +356,15 @@ private:
             if (left <= 0) {
                 return;
             }
-            std::array<Event*, 2> events{to.module->JobEvent(EV_STOP), to.module->DataEvent()};
-            if (WaitAny(events, static_cast<int>(left)) != 1) {
+            const UnitLineEvent e =
+                CModuleControl::WaitOnUnits({to.module.get()}, m_stop, static_cast<int>(left));
+            if (e.kind == UnitLineEvent::Kind::Gone) {
+                return;
+            }
+            if (e.kind != UnitLineEvent::Kind::Data) {
                 continue;
             }
-            CRxBuffer& rx = to.module->Received();
-            char buf[CRxBuffer::kCapacity];
-            const int n = rx.Read(buf, std::min<int>(rx.GetCount(), sizeof buf));
-            if (n > 0) {
-                seen.append(buf, static_cast<size_t>(n));
-            }
+            seen += to.module->TakeReceived();
             if (seen.size() > kMaxPendingText) {
                 seen.erase(0, seen.size() - token.size());
             }
@@ -387,15 +386,7 @@ private:
 
     // Reads what came in and follows the unit's announcements line by line.
     void Take(Unit& u) {
-        CRxBuffer& rx = u.module->Received();
-        char buf[CRxBuffer::kCapacity];
-        for (int n = rx.GetCount(); n > 0; n = rx.GetCount()) {
-            const int take = n < static_cast<int>(sizeof buf) ? n : static_cast<int>(sizeof buf);
-            if (rx.Read(buf, take) != take) {
-                break;
-            }
-            u.text.append(buf, static_cast<size_t>(take));
-        }
+        u.text += u.module->TakeReceived();
         size_t end;
         while ((end = u.text.find_first_of("\r\n")) != std::string::npos) {
             const std::string line = u.text.substr(0, end);

@@ -2,8 +2,6 @@
 
 #include "module/ModuleControl.h"
 
-#include <cstring>
-
 namespace norva::flow {
 
 bool PairingJobs::Open(const UnitLine& line, std::string& reason) {
@@ -30,43 +28,28 @@ bool PairingJobs::PortOpen() const {
     return m_module.PortOpen();
 }
 
-void PairingJobs::Signal(int slot) {
-    m_module.SignalJob(slot);
+void PairingJobs::Start(const JobRequest& request) {
+    m_module.Start(request);
 }
 
-void PairingJobs::SetScan(int mode, int timeMs) {
-    m_module.m_nScanMode.store(mode);
-    m_module.m_nScanTime.store(timeMs);
-}
-
-void PairingJobs::SetApply(int mode, const UartChoice& uart) {
-    m_module.m_nApplyMode.store(mode);
-    m_module.m_nApplyBaud.store(uart.baud);
-    m_module.m_nApplyParity.store(uart.parity);
-    m_module.m_nApplyStopBits.store(uart.stopBits);
-    m_module.m_nApplyFlow.store(uart.flowControl);
+void PairingJobs::Abort() {
+    m_module.Abort();
 }
 
 StoredSettings PairingJobs::Applied() const {
-    return {m_module.m_nApplyMode.load(), m_module.m_nApplyBaud.load(),
-            m_module.m_nApplyParity.load(), m_module.m_nApplyStopBits.load(),
-            m_module.m_nApplyFlow.load()};
-}
-
-std::string PairingJobs::TargetAddress() const {
-    return m_module.m_strTargetAddr.Get();
+    return m_module.ApplySettings();
 }
 
 std::string PairingJobs::Address() const {
-    return m_module.m_info.Address();
+    return m_module.LastStatus().Address();
 }
 
 int PairingJobs::OpMode() const {
-    return m_module.m_info.m_nOpMode.load();
+    return m_module.LastStatus().m_nOpMode;
 }
 
 int PairingJobs::LinkState() const {
-    return m_module.m_info.m_nLinkState.load();
+    return m_module.LastStatus().m_nLinkState;
 }
 
 void PairingJobs::SetLinkState(int state) {
@@ -74,15 +57,15 @@ void PairingJobs::SetLinkState(int state) {
 }
 
 int PairingJobs::CurOp() const {
-    return m_module.m_nCurOp.load();
+    return m_module.CurOp();
 }
 
 void PairingJobs::SetCurOp(int op) {
-    m_module.m_nCurOp.store(op);
+    m_module.SetCurOp(op);
 }
 
 bool PairingJobs::FlowNotStored() const {
-    return m_module.m_bFlowNotStored.load();
+    return m_module.LastApply().flowNotStored;
 }
 
 std::string PairingJobs::GoneReason() const {
@@ -90,7 +73,7 @@ std::string PairingJobs::GoneReason() const {
 }
 
 bool PairingJobs::FirmwareBoxShown() const {
-    return m_module.m_bFirmwareBoxShown.load();
+    return m_module.LastApply().firmwareBoxShown;
 }
 
 ApplyConfirmation PairingJobs::Confirmation() const {
@@ -98,7 +81,7 @@ ApplyConfirmation PairingJobs::Confirmation() const {
 }
 
 int PairingJobs::StatusFailure() const {
-    return m_module.LastStatusFailure();
+    return m_module.LastOutcome().statusFailure;
 }
 
 int PairingJobs::ReturnOnline() {
@@ -110,7 +93,7 @@ int PairingJobs::SetOpMode(int timeoutMs, int mode) {
 }
 
 void PairingJobs::Pause(int ms) {
-    SleepUnlessSet(m_module.GoneEvent(), ms);
+    m_module.SleepUnlessGone(ms);
 }
 
 void PairingJobs::StopAndCancel(int timeoutMs) {

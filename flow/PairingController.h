@@ -4,6 +4,7 @@
 // tests script one.
 
 #include "flow/PairingView.h"
+#include "module/Job.h"
 #include "module/ReadBack.h"
 
 #include <string>
@@ -23,15 +24,12 @@ public:
     virtual bool Open(const UnitLine& line, std::string& reason) = 0;
     virtual void Close() = 0;
     virtual bool PortOpen() const = 0;
-    // Sets a job slot's event (JobSlot): starts a job, or aborts.
-    virtual void Signal(int slot) = 0;
-
-    virtual void SetScan(int mode, int timeMs) = 0;
-    // `mode` 1 for unit 2, 2 for unit 1, as the apply job takes it.
-    virtual void SetApply(int mode, const UartChoice& uart) = 0;
-    // What the apply job is to store, as the last SetApply left it.
+    // Starts a job with everything it needs.
+    virtual void Start(const JobRequest& request) = 0;
+    // Ends the job under way.
+    virtual void Abort() = 0;
+    // What the apply job is to store, as the last apply request left it.
     virtual StoredSettings Applied() const = 0;
-    virtual std::string TargetAddress() const = 0;
 
     virtual std::string Address() const = 0;
     virtual int OpMode() const = 0;
@@ -67,11 +65,9 @@ public:
     bool Open(const UnitLine& line, std::string& reason) override;
     void Close() override;
     bool PortOpen() const override;
-    void Signal(int slot) override;
-    void SetScan(int mode, int timeMs) override;
-    void SetApply(int mode, const UartChoice& uart) override;
+    void Start(const JobRequest& request) override;
+    void Abort() override;
     StoredSettings Applied() const override;
-    std::string TargetAddress() const override;
     std::string Address() const override;
     int OpMode() const override;
     int LinkState() const override;

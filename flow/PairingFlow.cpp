@@ -10,10 +10,17 @@
 
 namespace norva::flow {
 
-void CPairingFlow::Start(int slot) {
+void CPairingFlow::Start(Job job) {
     ++m_nJobsStarted;
-    m_nLastSlot = slot;
-    m_jobs->Signal(slot);
+    m_lastJob = job;
+    JobRequest request = JobRequest::Of(job);
+    request.address = m_target;
+    request.scan = {catalogue::kPairScanMode, catalogue::kPairScanTime};
+    if (job == Job::Apply || job == Job::Disconnect) {
+        // A hang-up on a storing step makes way for the apply it chains.
+        request.apply = m_apply;
+    }
+    m_jobs->Start(request);
 }
 
 void CPairingFlow::UserActs() {
@@ -51,7 +58,7 @@ void CPairingFlow::Next(int step) {
     switch (step) {
     case STEP_FIRST:
         if (Open(UNIT_1, true)) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
         break;
     case STEP_SCAN:
@@ -60,18 +67,17 @@ void CPairingFlow::Next(int step) {
             m_view.SetButtons(BUTTON_NEXT);
             return;
         }
-        m_jobs->SetScan(catalogue::kPairScanMode, catalogue::kPairScanTime);
-        Start(EV_SCAN);
+        Start(Job::Scan);
         break;
     case STEP_SCAN_WAIT:
         if (Open(UNIT_2, true)) {
-            Start(EV_STATUS);
+            Start(Job::Status);
         }
         break;
     case STEP_SEARCH:
         m_view.BeginSearchDisplay();
         m_view.ShowStep(STEP_CONNECTION);
-        Start(EV_INQUIRY);
+        Start(Job::Inquiry);
         break;
     case STEP_CONNECTION:
         m_view.ShowStep(STEP_SUCCESS);
@@ -107,20 +113,20 @@ void CPairingFlow::NextOnStoringStep(int step) {
         m_view.SetButtons(BUTTON_NEXT);
         return;
     }
-    module.SetApply(unit1 ? 2 : 1, uart);
+    m_apply = {unit1 ? 2 : 1, uart.baud, uart.parity, uart.stopBits, uart.flowControl};
     m_nApplyReruns = 0;
     if (unit1) {
         // Unit 1 comes back on the cable: check it is unit 1, and idle,
         // before anything is stored (the status result starts the apply).
-        Start(EV_STATUS);
+        Start(Job::Status);
     } else if (!reopen && module.LinkState() == LINK_CONNECTED) {
         // Still linked from step 5 and in data mode: the mode command would go
         // to the other unit. Escape and hang up first; the disconnect job runs
         // the apply after it.
         module.SetCurOp(OP_APPLY_AGAIN);
-        Start(EV_DISCONNECT);
+        Start(Job::Disconnect);
     } else {
-        Start(EV_APPLY);
+        Start(Job::Apply);
     }
 }
 
@@ -140,12 +146,12 @@ void CPairingFlow::SearchControl(bool start) {
             }
             m_view.BeginSearchDisplay();
             if (m_jobs != nullptr) {
-                Start(EV_INQUIRY);
+                Start(Job::Inquiry);
             }
         } else {
             m_view.EndSearchDisplay();
             if (m_jobs != nullptr) {
-                m_jobs->Signal(EV_ABORT);
+                m_jobs->Abort();
             }
         }
     }
@@ -159,7 +165,7 @@ void CPairingFlow::ConnectControl(bool connect) {
     if (m_view.ActiveStep() == STEP_CONNECTION && m_jobs != nullptr) {
         if (connect) {
             UserActs();
-            const std::string target = m_jobs->TargetAddress();
+            const std::string& target = m_target;
             if (SameAddress(target, m_jobs->Address())) {
                 // Dialling its own address could only fail, or worse.
                 m_view.EndConnecting(3);
@@ -179,9 +185,9 @@ void CPairingFlow::ConnectControl(bool connect) {
                 m_view.EnableConnectButtons();
                 return;
             }
-            Start(EV_CONNECT);
+            Start(Job::Connect);
         } else {
-            m_jobs->Signal(EV_ABORT);
+            m_jobs->Abort();
         }
     }
     m_view.EnableSearchButton(false);
@@ -196,8 +202,8 @@ void CPairingFlow::Cancel(int timeoutMs) {
     // Whether its event was taken yet or not, a dial, search or scan whose
     // result has not come in may go on in the module after the port closes;
     // so may one whose cancel job has not reported yet.
-    const bool linkJob = m_nLastSlot == EV_CONNECT || m_nLastSlot == EV_INQUIRY ||
-                         m_nLastSlot == EV_SCAN || m_nLastSlot == EV_CANCEL_CMD;
+    const bool linkJob = m_lastJob == Job::Connect || m_lastJob == Job::Inquiry ||
+                         m_lastJob == Job::Scan || m_lastJob == Job::CancelCommand;
     if (linkJob && m_nResults < m_nJobsStarted) {
         m_jobs->StopAndCancel(timeoutMs);
     }

@@ -4,11 +4,18 @@
 // job. The view shows it; the controller runs the jobs. Runs on one thread
 // (the wizard's UI thread, norvactl's main thread); results reach it from the
 // worker through the host.
+//
+// How flow/ reports errors: to the user, through the view (Say, Inform,
+// ReportOpenFailure) in the program's own texts; to the front end, as the
+// meaning of the last one (Failure) and, for the restart check, as a
+// VerifyOutcome with its detail. It never decides an exit status: the
+// tools map Failure and VerifyOutcome to theirs.
 
 #include "flow/PairingController.h"
 #include "flow/PairingView.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace norva::flow {
@@ -48,7 +55,10 @@ public:
     // The user's actions.
     void Next(int step);
     void SearchControl(bool start);
-    // Connects to the controller's target address, or aborts.
+    // Whom the next connect dials (the address the user chose).
+    void SetTarget(std::string address) { m_target = std::move(address); }
+    const std::string& Target() const { return m_target; }
+    // Connects to the target address, or aborts.
     void ConnectControl(bool connect);
     // Ends the run: nothing more is started or handed to the view, and when a
     // dial, search or scan is under way the worker stops and the module is
@@ -79,7 +89,8 @@ public:
     Failure LastFailure() const { return m_failure; }
 
 private:
-    void Start(int slot);
+    // Starts `job` with what the flow holds for it (scan, settings, target).
+    void Start(Job job);
     // A user action begins: earlier failures and hang-up rounds are history.
     void UserActs();
     // Tells the user about a failure; false when the run ended meanwhile.
@@ -113,7 +124,10 @@ private:
     int m_nHangups = 0;
     uint64_t m_nJobsStarted = 0;
     uint64_t m_nResults = 0;
-    int m_nLastSlot = -1;
+    std::optional<Job> m_lastJob;
+    // What the storing step asked of the unit on the cable.
+    StoredSettings m_apply;
+    std::string m_target;
     bool m_bCancelled = false;
     Failure m_failure = Failure::None;
     std::string m_strUnit1Address;

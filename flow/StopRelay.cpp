@@ -12,7 +12,7 @@ StopRelay::StopRelay(const Event* stop, std::vector<CModuleControl*> modules) {
         Event* const waitOn[] = {const_cast<Event*>(stop), &m_done};
         if (WaitAny(waitOn, -1) == 0) {
             for (CModuleControl* module : modules) {
-                module->SignalJob(EV_STOP);
+                module->Stop();
             }
         }
     });

@@ -123,7 +123,7 @@ void RunQueryStatus(CModuleControl& m, Context& ctx) {
                                                  cat::kResponseOn)});
     ctx.maxCommands += 5;
     ++ctx.statusQueries;
-    const int r = m.QueryStatus(m.m_info);
+    const int r = m.QueryStatus();
     const int failure = m.LastStatusFailure();
     ++g_results[static_cast<int>(Op::QueryStatus)][r + 1 < 0 || r > 11 ? 0 : r + 1];
     FUZZ_CHECK(In(r, {0, 1, RC_TIMEOUT, RC_ABORTED, RC_DEVICE_GONE}));
@@ -191,15 +191,14 @@ void Run(CModuleControl& m, const Transaction& t, Context& ctx) {
         FUZZ_CHECK(In(r, common));
         break;
     case Op::Scan:
-        m.m_nScanMode.store(t.b % 5);
-        m.m_nScanTime.store(t.c * 10);
+        m.SetScanSettings({t.b % 5, t.c * 10});
         expect(detail::FormatCommand(cat::kScan.text, t.b % 5, t.c * 10));
         r = m.Scan();
         FUZZ_CHECK(In(r, common));
         break;
     case Op::Inquiry:
         ctx.inquiry = true;
-        m.m_nS24Value.store(t.b);
+        m.SetInquiryS24(t.b);
         expect(detail::FormatCommand(cat::kWriteSRegister.text, cat::kInquiryRegister, t.b));
         expect(cat::kInquiry.text);
         r = m.Inquiry(timeoutMs);
@@ -250,8 +249,10 @@ void Run(CModuleControl& m, const Transaction& t, Context& ctx) {
     case Op::Reset: {
         // The reply is awaited only at the baud rate the port runs at.
         const bool awaited = (t.b & 1) == 0 && (t.c & 1) == 0;
-        m.m_nApplyBaud.store((t.b & 1) == 0 ? 9600 : 115200);
-        m.m_bAwaitResetReply.store((t.c & 1) == 0 ? 1 : 0);
+        StoredSettings applied;
+        applied.baud = (t.b & 1) == 0 ? 9600 : 115200;
+        m.SetApplySettings(applied);
+        m.SetAwaitResetReply((t.c & 1) == 0);
         expect(cat::kReset.text);
         r = m.Reset(timeoutMs);
         if (awaited) {

@@ -3,7 +3,6 @@
 
 #include "module/Catalogue.h"
 #include "module/ModuleControl.h"
-#include "res/strings/StringTable.h"
 
 #include <array>
 #include <cerrno>
@@ -16,96 +15,67 @@ namespace cat = catalogue;
 
 namespace {
 
-int JobIdOfSlot(int slot) {
-    switch (slot) {
-    case EV_STATUS:
-        return JOB_STATUS;
-    case EV_CANCEL_CMD:
-        return JOB_CANCEL_CMD;
-    case EV_CONNECT:
-        return JOB_CONNECT;
-    case EV_DISCONNECT:
-        return JOB_DISCONNECT;
-    case EV_ESCAPE:
-        return JOB_ESCAPE;
-    case EV_SCAN:
-        return JOB_SCAN;
-    case EV_INQUIRY:
-        return JOB_INQUIRY;
-    case EV_READ_SREG:
-        return JOB_READ_SREG;
-    case EV_APPLY:
-        return JOB_APPLY;
-    default:
-        return JOB_RESET;
-    }
-}
-
 constexpr int kIdleWaitMs = 500;
 constexpr int kJobPauseMs = cat::kJobPauseMs;
 // A wait that keeps failing must not turn into a busy loop when the host
 // answers its message boxes at once (tools, tests).
 constexpr int kFailedWaitPauseMs = 500;
 
+} // namespace
+
 class JobRunner {
 public:
     explicit JobRunner(CModuleControl* module)
         : m(*module), m_host(module->Host()), m_stop(module->JobEvent(EV_STOP)) {}
 
-    void Run(int slot) {
-        switch (slot) {
-        case EV_STATUS:
+    void Run(Job job) {
+        switch (job) {
+        case Job::Status:
             StatusJob();
             break;
-        case EV_CANCEL_CMD:
-            Post(m.CancelCommand(cat::kCancelJobTimeoutMs), JOB_CANCEL_CMD);
+        case Job::CancelCommand:
+            Post(m.CancelCommand(cat::kCancelJobTimeoutMs), job);
             break;
-        case EV_CONNECT:
-            Post(m.Connect(cat::kConnectJobTimeoutMs, m.m_strTargetAddr.Get()), JOB_CONNECT);
+        case Job::Connect:
+            Post(m.Connect(cat::kConnectJobTimeoutMs, m.m_strTargetAddr.Get()), job);
             break;
-        case EV_DISCONNECT:
+        case Job::Disconnect:
             DisconnectJob();
             break;
-        case EV_ESCAPE:
-            Post(m.Escape(cat::kEscapeJobTimeoutMs), JOB_ESCAPE);
+        case Job::Escape:
+            Post(m.Escape(cat::kEscapeJobTimeoutMs), job);
             break;
-        case EV_SCAN:
-            Post(m.Scan(), JOB_SCAN);
+        case Job::Scan:
+            Post(m.Scan(), job);
             break;
-        case EV_INQUIRY:
-            Post(m.Inquiry(cat::kInquiryJobTimeoutMs), JOB_INQUIRY);
+        case Job::Inquiry:
+            Post(m.Inquiry(cat::kInquiryJobTimeoutMs), job);
             break;
-        case EV_READ_SREG: {
+        case Job::ReadRegister: {
             // An OK without a value line leaves the last value in place.
             std::string value = m.m_strSRegValue.Get();
             int r = m.ReadSRegister(cat::kReadSRegJobTimeoutMs, m.m_nSRegNo.load(), value);
             m.m_strSRegValue.Set(value);
-            Post(r, JOB_READ_SREG);
+            Post(r, job);
             break;
         }
-        case EV_APPLY:
+        case Job::Apply:
             ApplyJob();
             break;
-        case EV_RESET:
-            Post(m.Reset(cat::kResetJobTimeoutMs), JOB_RESET);
-            break;
-        default:
+        case Job::Reset:
+            Post(m.Reset(cat::kResetJobTimeoutMs), job);
             break;
         }
     }
 
 private:
-    void Post(int code, int jobId) {
-        if (m_host != nullptr) {
-            m_host->PostJobResult(code, jobId);
-        }
-    }
+    void Post(int code, Job job) { m.PostOutcome(job, code); }
 
     void StatusJob() {
         m.ShowCheckingBanner();
         int r = m.QueryStatus(m.m_info);
         m.HideCheckingBanner();
-        Post(r, JOB_STATUS);
+        Post(r, Job::Status);
     }
 
     void DisconnectJob() {
@@ -121,7 +91,7 @@ private:
             }
             if (r != RC_OK) {
                 m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
-                Post(r, JOB_ESCAPE);
+                Post(r, Job::Escape);
                 return;
             }
         }
@@ -131,7 +101,13 @@ private:
             m.SignalJob(EV_APPLY);
             return;
         }
-        Post(r, JOB_DISCONNECT);
+        Post(r, Job::Disconnect);
+    }
+
+    template <class Change> void Note(Change&& change) {
+        ApplyReport report = m.m_applyReport.Get();
+        change(report);
+        m.m_applyReport.Set(report);
     }
 
     // Results after which nothing more is sent: stopped, aborted, or the
@@ -142,21 +118,20 @@ private:
 
     void ApplyFailed(int code) {
         m.HideApplyingBanner();
-        Post(code, JOB_APPLY);
+        Post(code, Job::Apply);
     }
 
     void ApplyJob() {
-        m.m_bFlowNotStored.store(false);
-        m.m_bFirmwareBoxShown.store(false);
-        m.m_nApplyAcked.store(0);
+        const StoredSettings asked = m.m_apply.Get();
+        m.m_applyReport.Set({});
         m.ShowApplyingBanner();
-        int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, m.m_nApplyMode.load());
+        int mode = m.SetOpMode(cat::kApplyModeTimeoutMs, asked.mode);
         if (Ends(mode)) {
             ApplyFailed(mode);
             return;
         }
         if (mode == RC_OK) {
-            m.m_nApplyAcked.fetch_or(CModuleControl::kAckedMode);
+            Note([](ApplyReport& r) { r.modeAcked = true; });
         }
         if (mode == RC_ERROR) {
             // A pending link refuses the mode; cancel it and go on with the
@@ -179,15 +154,14 @@ private:
             // and the disconnect job starts this job again.
             m.HideApplyingBanner();
             m.m_nCurOp.store(OP_APPLY_AGAIN);
-            Post(mode, JOB_APPLY);
+            Post(mode, Job::Apply);
             return;
         }
 
-        const int baud = m.m_nApplyBaud.load();
-        const int parity = m.m_nApplyParity.load();
-        const int stopBits = m.m_nApplyStopBits.load();
-        int u = m.SetUartConfig(cat::kApplyUartTimeoutMs, baud, parity, stopBits,
-                                m.m_nApplyFlow.load());
+        const int baud = asked.baud;
+        const int parity = asked.parity;
+        const int stopBits = asked.stopBits;
+        int u = m.SetUartConfig(cat::kApplyUartTimeoutMs, baud, parity, stopBits, asked.flow);
         if (Ends(u)) {
             // Stopped or aborted: no further setting is sent to the module.
             ApplyFailed(u);
@@ -201,21 +175,22 @@ private:
                 return;
             }
             if (m.m_info.m_nFlowControl.load() != 1 && m_host != nullptr) {
-                m_host->ShowMessageBox(kFirmwareMismatchText, m_stop);
-                m.m_bFirmwareBoxShown.store(true);
+                m_host->ShowNotice(Notice::FirmwareMismatch, m_stop);
+                Note([](ApplyReport& r) { r.firmwareBoxShown = true; });
             }
             // The short form has no flow-control argument: "off" was not
             // stored, whatever the status said about the firmware.
-            m.m_bFlowNotStored.store(m.m_nApplyFlow.load() == 0);
+            const bool flowNotStored = asked.flow == 0;
+            Note([&](ApplyReport& r) { r.flowNotStored = flowNotStored; });
         }
-        m.m_nApplyAcked.fetch_or(CModuleControl::kAckedUart);
+        Note([](ApplyReport& r) { r.uartAcked = true; });
         // What the status shows now is news for the user; a unit that shows
         // new settings only after a restart is proved by the restart check.
         if (const int checked = m.ReadBackApplied(); checked != RC_DONE) {
             ApplyFailed(checked);
             return;
         }
-        Post(RC_DONE, JOB_APPLY);
+        Post(RC_DONE, Job::Apply);
         m.HideApplyingBanner();
     }
 
@@ -223,8 +198,6 @@ private:
     IModuleHost* m_host;
     const Event* m_stop;
 };
-
-} // namespace
 
 void DeviceJobThread(CModuleControl* module) {
     std::array<Event*, kJobEventCount> events{};
@@ -253,16 +226,15 @@ void DeviceJobThread(CModuleControl* module) {
                 module->m_bJobRunning.store(false);
                 return; // stopped before the job began: leave the module alone
             }
+            const Job job = JobOfSlot(slot).value_or(Job::Reset);
             if (paused == RC_ABORTED) {
                 // Cancelled before anything was sent: report it as the job's
                 // own abort.
-                if (host != nullptr) {
-                    host->PostJobResult(RC_ABORTED, JobIdOfSlot(slot));
-                }
+                module->PostOutcome(job, RC_ABORTED);
                 module->m_bJobRunning.store(false);
                 continue;
             }
-            runner.Run(slot);
+            runner.Run(job);
             module->m_bJobRunning.store(false);
             continue;
         }

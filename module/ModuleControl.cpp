@@ -5,7 +5,6 @@
 
 #include "module/Catalogue.h"
 #include "module/ReplyParser.h"
-#include "res/strings/StringTable.h"
 
 #include <chrono>
 #include <system_error>
@@ -30,7 +29,7 @@ bool CModuleControl::CreateJobEvents() {
         if (!event->Valid()) {
             m_hJobEvents[slot].reset();
             if (m_hWndNotify != nullptr) {
-                m_hWndNotify->ShowMessageBox(kCreateEventFailedText, nullptr);
+                m_hWndNotify->ShowNotice(Notice::EventsNotCreated, nullptr);
             }
             return false;
         }
@@ -43,6 +42,137 @@ void CModuleControl::SignalJob(int slot) {
     if (slot >= 0 && slot < kJobEventCount && m_hJobEvents[slot]) {
         m_hJobEvents[slot]->Set();
     }
+}
+
+void CModuleControl::Start(const JobRequest& request) {
+    switch (request.job) {
+    case Job::Connect:
+        m_strTargetAddr.Set(request.address);
+        break;
+    case Job::ReadRegister:
+        m_nSRegNo.store(request.sRegister);
+        break;
+    case Job::Scan:
+        m_scan.Set(request.scan);
+        break;
+    default:
+        break;
+    }
+    if (request.apply) {
+        m_apply.Set(*request.apply);
+    }
+    SignalJob(SlotOf(request.job));
+}
+
+void CModuleControl::Abort() {
+    SignalJob(EV_ABORT);
+}
+
+void CModuleControl::ClearAbort() {
+    if (m_hJobEvents[EV_ABORT]) {
+        m_hJobEvents[EV_ABORT]->Reset();
+    }
+}
+
+void CModuleControl::Stop() {
+    SignalJob(EV_STOP);
+}
+
+void CModuleControl::PostOutcome(Job job, int code) {
+    JobOutcome outcome;
+    outcome.job = job;
+    outcome.code = code;
+    outcome.step = m_nCurOp.load();
+    if (job == Job::Status && !StatusWasRead(code)) {
+        outcome.statusFailure = m_nStatusFailure.load();
+    }
+    if (code == RC_DEVICE_GONE || m_port.HungUp()) {
+        outcome.goneReason = m_port.GoneReason();
+    }
+    m_outcome.Set(std::move(outcome));
+    if (m_hWndNotify != nullptr) {
+        m_hWndNotify->PostJobResult(code, IdOf(job));
+    }
+}
+
+bool CModuleControl::PortOpen() const {
+    return m_port.m_bOpen.load() != 0;
+}
+
+int CModuleControl::PortNumber() const {
+    return m_port.m_nPort;
+}
+
+std::string CModuleControl::DevicePath() const {
+    return m_port.DevicePath();
+}
+
+OsError CModuleControl::LastOpenError() const {
+    return m_port.LastOpenError();
+}
+
+bool CModuleControl::HungUp() const {
+    return m_port.HungUp();
+}
+
+std::string CModuleControl::GoneReason() const {
+    return m_port.GoneReason();
+}
+
+void CModuleControl::SleepUnlessGone(int ms) const {
+    SleepUnlessSet(m_port.GoneEvent(), ms);
+}
+
+void CModuleControl::SetTranscript(ITranscript* transcript) {
+    m_port.SetTranscript(transcript);
+}
+
+std::string CModuleControl::TakeReceived() {
+    std::string text;
+    char buf[CRxBuffer::kCapacity];
+    CRxBuffer& rx = m_port.m_rxBuffer;
+    for (int n = rx.GetCount(); n > 0; n = rx.GetCount()) {
+        const int take = n < static_cast<int>(sizeof buf) ? n : static_cast<int>(sizeof buf);
+        const int got = rx.Read(buf, take);
+        if (got <= 0) {
+            break;
+        }
+        text.append(buf, static_cast<size_t>(got));
+    }
+    return text;
+}
+
+bool CModuleControl::SendRaw(std::string_view bytes) {
+    return m_port.Write(bytes.data(), static_cast<int>(bytes.size())) == bytes.size();
+}
+
+UnitLineEvent CModuleControl::WaitOnUnits(const std::vector<CModuleControl*>& units,
+                                          const Event* stop, int timeoutMs) {
+    // The stop comes first, then each unit's data before its hang-up, so
+    // that bytes which made it through are still taken.
+    std::vector<Event*> events;
+    std::vector<UnitLineEvent> meaning;
+    if (stop != nullptr) {
+        events.push_back(const_cast<Event*>(stop));
+        meaning.push_back({UnitLineEvent::Kind::Stopped});
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        Event* const data = units[i]->m_port.m_hDataEvent.get();
+        Event* const gone = units[i]->m_port.GoneEvent();
+        if (data != nullptr && gone != nullptr) {
+            events.insert(events.end(), {data, gone});
+            meaning.insert(meaning.end(),
+                           {{UnitLineEvent::Kind::Data, i}, {UnitLineEvent::Kind::Gone, i}});
+        }
+    }
+    const int r = WaitAny(events, timeoutMs);
+    if (r == kWaitTimeout) {
+        return {UnitLineEvent::Kind::Timeout};
+    }
+    if (r < 0 || static_cast<size_t>(r) >= meaning.size()) {
+        return {UnitLineEvent::Kind::Failed};
+    }
+    return meaning[static_cast<size_t>(r)];
 }
 
 void CModuleControl::ApplyLineSettings(uint32_t baud, uint8_t stopBits, uint8_t parity) {
@@ -71,7 +201,7 @@ int CModuleControl::OpenPortPath(const std::string& path, uint32_t baud, uint8_t
 
 int CModuleControl::AfterOpen() {
     // What an apply on an earlier open was acknowledged for is another unit's.
-    m_nApplyAcked.store(0);
+    m_applyReport.Set({});
     // A worker left over from a port closed behind our back must end before
     // the events are reset, or it would never see its stop.
     StopWorker();

@@ -49,6 +49,7 @@ ModuleInfoData ModuleInfo::Snapshot() const {
     data.m_nInfoFlag5 = m_nInfoFlag5.load();
     data.m_nInfoFlag6 = m_nInfoFlag6.load();
     data.m_nFlowControl = m_nFlowControl.load();
+    data.m_bFlowReported = m_bFlowReported.load();
     return data;
 }
 

@@ -17,6 +17,10 @@ struct ModuleInfoData {
     int m_nInfoFlag5 = 0;
     int m_nInfoFlag6 = 0;
     int m_nFlowControl = 0;
+    bool m_bFlowReported = false;
+
+    std::string Address() const { return m_szAddress; }
+    std::string Name() const { return m_szName; }
 };
 
 class ModuleInfo {

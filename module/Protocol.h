@@ -1,5 +1,10 @@
 #pragma once
 // Result codes, job slots, job ids, operation codes and link states.
+//
+// How module/ reports errors: each transaction returns a ResultCode (the
+// numbers the module's design fixes, kept inside module/ and on the job
+// result); callers above read a job's end as a JobOutcome (module/Job.h) with
+// its step and reason, and a failed open as an OsError.
 
 namespace norva {
 

@@ -79,9 +79,9 @@ int CModuleControl::ReadBackApplied() {
         // still the user's cancel.
         return LastStatusFailure() == STATUS_INTERRUPTED ? RC_ABORTED : RC_DONE;
     }
-    m_confirmation.Set(ConfirmApplied(m_nApplyMode.load(), m_nApplyFlow.load(),
-                                      m_info.m_nOpMode.load(), m_info.m_nFlowControl.load(),
-                                      m_info.m_bFlowReported.load()));
+    const StoredSettings asked = m_apply.Get();
+    m_confirmation.Set(ConfirmApplied(asked.mode, asked.flow, m_info.m_nOpMode.load(),
+                                      m_info.m_nFlowControl.load(), m_info.m_bFlowReported.load()));
     return RC_DONE;
 }
 

@@ -5,6 +5,7 @@
 // what this read shows is news, never proof of a failure: only a status read
 // after a restart can show that a setting was not kept.
 
+#include "module/Job.h"
 #include "res/strings/StringTable.h"
 
 #include <string>
@@ -21,15 +22,6 @@ struct ApplyConfirmation {
 // What a status read after the commands confirms of the settings asked.
 ApplyConfirmation ConfirmApplied(int askedMode, int askedFlow, int readMode, int readFlow,
                                  bool flowReported);
-
-// The settings one unit was asked to store, for the texts.
-struct StoredSettings {
-    int mode = 0;
-    int baud = 9600;
-    int parity = 0;   // platform code: 0 none, 2 even
-    int stopBits = 0; // platform code: 0 one, 2 two
-    int flow = 1;     // 1 = RTS/CTS
-};
 
 // "9600,N,1": the UART setting as the module's command writes it.
 std::string UartSettingText(const StoredSettings& s);

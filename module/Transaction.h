@@ -15,6 +15,7 @@ namespace norva::detail {
 // The transaction skeletons work on the controller's port itself.
 struct PortAccess {
     static CSerialPort& Port(CModuleControl& m) { return m.m_port; }
+    static const Event* Stop(const CModuleControl& m) { return m.JobEvent(EV_STOP); }
 };
 
 // Returned by a token handler (and an after-scan check) to keep going.

@@ -5,7 +5,6 @@
 #include "module/ModuleControl.h"
 #include "module/ReplyParser.h"
 #include "module/Transaction.h"
-#include "res/strings/StringTable.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -47,7 +46,7 @@ void FlushReceive(CSerialPort& port) {
 }
 
 int SendCommand(CModuleControl& m, std::string_view text) {
-    const Event* stop = m.JobEvent(EV_STOP);
+    const Event* stop = PortAccess::Stop(m);
     if (!m.PortOpen()) {
         return RC_ERROR; // a short write, as on any closed port
     }
@@ -205,7 +204,7 @@ int CModuleControl::Reset(int timeoutMs) {
         return sent;
     }
     // At another baud rate the module's answer could not be read anyway.
-    if (static_cast<long long>(m_port.GetDCB()->BaudRate) != m_nApplyBaud.load() ||
+    if (static_cast<long long>(m_port.GetDCB()->BaudRate) != m_apply.Get().baud ||
         m_bAwaitResetReply.load() == 0) {
         return RC_DONE;
     }
@@ -274,10 +273,9 @@ int CModuleControl::Escape(int timeoutMs) {
 }
 
 int CModuleControl::Scan() {
-    const int scanTime = m_nScanTime.load();
+    const ScanSettings scan = m_scan.Get();
     detail::FlushReceive(m_port);
-    const std::string command =
-        detail::FormatCommand(cat::kScan.text, m_nScanMode.load(), scanTime);
+    const std::string command = detail::FormatCommand(cat::kScan.text, scan.mode, scan.timeMs);
     if (const int sent = detail::SendCommand(*this, command); sent != RC_OK) {
         return sent;
     }
@@ -367,7 +365,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
         }
         if (value == cat::kResponseOffValue) {
             if (m_hWndNotify != nullptr) {
-                m_hWndNotify->ShowMessageBox(LoadString(IDS_RESPONSE_DISABLED), stop);
+                m_hWndNotify->ShowNotice(Notice::ResponsesSwitchedOn, stop);
             }
             const int w =
                 WriteSRegister(cat::kQueryStepTimeoutMs, cat::kResponseRegister, cat::kResponseOn);

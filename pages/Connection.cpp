@@ -209,8 +209,8 @@ void CConnection::OnSearchButton() {
 void CConnection::OnConnectButton() {
     m_strAddress = m_editAddress->text().trimmed();
     ISheetAccess* sheet = Sheet();
-    if (sheet != nullptr && sheet->Module() != nullptr) {
-        sheet->Module()->m_strTargetAddr.Set(m_strAddress.toStdString());
+    if (sheet != nullptr) {
+        sheet->SetConnectTarget(m_strAddress.toStdString());
     }
     m_btnSearch->setEnabled(false);
     const auto self = reinterpret_cast<qintptr>(static_cast<CPropertyPage*>(this));

@@ -17,6 +17,8 @@ public:
     virtual CPortSettingDlg& UnitSetting(int unit) = 0;
     // Unit 1's address as read at step 1; empty until then.
     virtual const std::string& Unit1Address() const = 0;
+    // Whom the next connect dials.
+    virtual void SetConnectTarget(const std::string& address) = 0;
 
 protected:
     ~ISheetAccess() = default;

@@ -1,6 +1,11 @@
 #pragma once
 // One vocabulary for OS errors on every platform: the code the OS gave (errno
 // on Linux, GetLastError on Windows) and the OS's own words for it.
+//
+// How platform/ reports errors, everywhere: a call says that it failed by
+// its return (false, -1, an empty optional) and leaves the why as an OsError
+// (LastOpenError(), GoneReason()) or as the OS code; it never throws and
+// never prints. A reason is the OS's words plus what a user can do.
 
 #include <string>
 

@@ -1,6 +1,10 @@
 #pragma once
 // One COM port: exclusive open with chosen line settings, a reader thread that
 // fills m_rxBuffer and signals m_hDataEvent, and blocking writes.
+//
+// How serial/ reports errors: an open that fails returns false and keeps an
+// OsError (LastOpenError()); a device that goes away sets the gone event once
+// and keeps its reason (GoneReason()); a short write returns how much went.
 
 #include "platform/Event.h"
 #include "platform/SerialDevice.h"

@@ -3,6 +3,10 @@
 //
 // Deliberately independent of norva_core: the simulator plays the other side of the wire, and a
 // shared bug would otherwise hide on both sides of it.
+//
+// How sim/ reports errors: a call that can fail returns false (or -1) and fills a
+// `std::string* error` with why, in words for the person who ran norva-sim; main() prints it
+// as "norva-sim: <why>" and exits non-zero (usage texts and codes: Usage.cpp).
 #pragma once
 
 #include <memory>

@@ -188,7 +188,7 @@ bool PairRun::Connect() {
         }
     }
     ++m_connectAttempts;
-    m_module.m_strTargetAddr.Set(target);
+    m_flow.SetTarget(target);
     m_view.ClearFailure();
     m_flow.ConnectControl(true);
     return true;
@@ -207,7 +207,7 @@ bool PairRun::Pump() {
         if (m_view.Searching() && !searchEnded) {
             waitMs = std::min(waitMs, kSearchLimitMs - ElapsedMs(searchStart));
         }
-        std::array<Event*, 3> events{m_host.ResultEvent(), m_interrupted, m_host.RowEvent()};
+        std::array<Event*, 3> events{m_host.Results().Ready(), m_interrupted, m_host.RowEvent()};
         WaitAny(events, std::max(0, waitMs));
         if (m_view.Searching() && !searchEnded && Unit1Listed()) {
             // Unit 1 is what the search is for: the rest of it is waiting.
@@ -215,7 +215,7 @@ bool PairRun::Pump() {
             m_flow.SearchControl(false);
         }
         bool any = false;
-        while (std::optional<JobResult> r = m_host.TakeResult()) {
+        while (std::optional<JobResult> r = m_host.Results().Take()) {
             any = true;
             ++m_nResults;
             m_flow.OnJobResult(r->code, r->jobId);
@@ -257,8 +257,8 @@ void PairRun::Arrived(int from, int to) {
     UnitReport& u2 = m_outcome.unit[1];
     switch (from) {
     case STEP_FIRST:
-        u1.address = m_module.m_info.Address();
-        u1.name = m_module.m_info.Name();
+        u1.address = m_module.LastStatus().Address();
+        u1.name = m_module.LastStatus().Name();
         m_view.Print(StepText(from) + "unit 1 on " + u1.port + " is " + Identity(u1));
         break;
     case STEP_SCAN:
@@ -266,8 +266,8 @@ void PairRun::Arrived(int from, int to) {
         m_view.Print(StepText(from) + "unit 1 is discoverable");
         break;
     case STEP_SCAN_WAIT:
-        u2.address = m_module.m_info.Address();
-        u2.name = m_module.m_info.Name();
+        u2.address = m_module.LastStatus().Address();
+        u2.name = m_module.LastStatus().Name();
         // A unit linked to its partner is no longer waiting to be found.
         u1.discoverable = u1.discoverable && to != STEP_SUCCESS;
         m_view.Print(StepText(from) + "unit 2 on " + u2.port + " is " + Identity(u2) +

@@ -122,7 +122,7 @@ private:
     // Runs one job of the run's own on the open port and waits for its
     // result, bounded by `limitMs` and, when `untilInterrupt`, by Ctrl-C (a
     // clean-up after an interrupt runs to its limit).
-    std::optional<JobResult> RunJob(int slot, int jobId, int limitMs, bool untilInterrupt);
+    std::optional<JobResult> RunJob(Job job, int limitMs, bool untilInterrupt);
     // After a failure: what the units were left with, and unit 1 taken out
     // of discoverable mode when it still answers.
     void NoteUnitStates();

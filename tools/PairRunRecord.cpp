@@ -15,11 +15,12 @@ void PairRun::ReadUnit(int unit) {
     // The status job, not a bare query: a pair verified before is linked in
     // data mode, and the job escapes to read it. The result is this run's
     // own, before the flow counts any.
-    const std::optional<JobResult> r = RunJob(EV_STATUS, JOB_STATUS, kJobStallMs, true);
+    const std::optional<JobResult> r = RunJob(Job::Status, kJobStallMs, true);
     if (r && StatusWasRead(r->code)) {
-        m_outcome.unit[unit - 1].address = m_module.m_info.Address();
-        m_outcome.unit[unit - 1].name = m_module.m_info.Name();
-        if (m_module.m_info.m_nLinkState == LINK_CONNECTED) {
+        const ModuleInfoData status = m_module.LastStatus();
+        m_outcome.unit[unit - 1].address = status.Address();
+        m_outcome.unit[unit - 1].name = status.Name();
+        if (status.m_nLinkState == LINK_CONNECTED) {
             // Back to data mode, as the link was.
             m_module.ReturnOnline();
         }
@@ -60,7 +61,7 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
 bool PairRun::Recorded(int from) {
     if (from == flow::STEP_FIRST || from == flow::STEP_SCAN_WAIT) {
         UnitReport& unit = m_outcome.unit[from == flow::STEP_FIRST ? 0 : 1];
-        unit.firmware = m_module.m_info.m_bFlowReported ? "flow-field" : "no-flow-field";
+        unit.firmware = m_module.LastStatus().m_bFlowReported ? "flow-field" : "no-flow-field";
         std::string why;
         if (m_recording->Triage(m_outcome.unit[0].address, m_outcome.unit[1].address, why) ==
             PairRecording::Verdict::Refuse) {

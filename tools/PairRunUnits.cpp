@@ -50,37 +50,26 @@ PairOutcome PairRun::Unit2PortFailed(const std::string& reason) {
     return Finish(false, error);
 }
 
-std::optional<JobResult> PairRun::RunJob(int slot, int jobId, int limitMs, bool untilInterrupt) {
-    // Results of the flow's jobs that nobody will read are not this job's.
-    while (m_host.TakeResult()) {
+std::optional<JobResult> PairRun::RunJob(Job job, int limitMs, bool untilInterrupt) {
+    JobWaitRules rules;
+    rules.limitMs = limitMs;
+    // The run's own jobs only read or cancel: past the limit (or the
+    // interrupt) nothing of them is worth waiting for.
+    rules.abortGraceMs = 0;
+    if (untilInterrupt) {
+        rules.wake = m_interrupted;
+        rules.interrupted = [this] { return Interrupted(); };
     }
-    m_module.SignalJob(slot);
-    const Clock::time_point start = Clock::now();
-    while (ElapsedMs(start) < limitMs) {
-        if (untilInterrupt && Interrupted()) {
-            return std::nullopt;
-        }
-        std::vector<Event*> events{m_host.ResultEvent()};
-        if (untilInterrupt) {
-            events.push_back(m_interrupted);
-        }
-        WaitAny(events, limitMs - ElapsedMs(start));
-        while (std::optional<JobResult> r = m_host.TakeResult()) {
-            if (r->jobId == jobId) {
-                return r;
-            }
-        }
-    }
-    return std::nullopt;
+    return norva::RunJob(m_module, m_host.Results(), JobRequest::Of(job), rules).result;
 }
 
 void PairRun::NoteUnitStates() {
     const int step = m_view.ActiveStep();
     if (step == flow::STEP_MODE || step == flow::STEP_MODE1) {
         UnitReport& unit = m_outcome.unit[step == flow::STEP_MODE ? 1 : 0];
-        const int acked = m_module.m_nApplyAcked.load();
-        unit.modeStored = unit.modeStored || (acked & CModuleControl::kAckedMode) != 0;
-        unit.uartStored = unit.uartStored || (acked & CModuleControl::kAckedUart) != 0;
+        const ApplyReport apply = m_module.LastApply();
+        unit.modeStored = unit.modeStored || apply.modeAcked;
+        unit.uartStored = unit.uartStored || apply.uartAcked;
     }
     if (m_outcome.unit[0].discoverable) {
         EndDiscoverable();
@@ -97,18 +86,18 @@ void PairRun::EndDiscoverable() {
         return;
     }
     // With one cable it may be on unit 2 by now: only unit 1 is told.
-    const std::optional<JobResult> status = RunJob(EV_STATUS, JOB_STATUS, kStatusJobLimitMs, false);
+    const std::optional<JobResult> status = RunJob(Job::Status, kStatusJobLimitMs, false);
     if (!status || !StatusWasRead(status->code)) {
         u1.discoverableNote = "left discoverable: it does not answer on " + u1.port;
-    } else if (!flow::SameAddress(m_module.m_info.Address(), u1.address)) {
-        u1.discoverableNote = "left discoverable: " + m_module.m_info.Address() + " answers on " +
-                              u1.port + " (the cable is on another unit)";
-    } else if (m_module.m_info.m_nLinkState.load() == LINK_CONNECTED) {
+    } else if (!flow::SameAddress(m_module.LastStatus().Address(), u1.address)) {
+        u1.discoverableNote = "left discoverable: " + m_module.LastStatus().Address() +
+                              " answers on " + u1.port + " (the cable is on another unit)";
+    } else if (m_module.LastStatus().m_nLinkState == LINK_CONNECTED) {
         // Found and linked meanwhile: nothing to take it out of.
         u1.discoverable = false;
         m_module.ReturnOnline();
     } else if (const std::optional<JobResult> cancel =
-                   RunJob(EV_CANCEL_CMD, JOB_CANCEL_CMD, kCancelJobLimitMs, false);
+                   RunJob(Job::CancelCommand, kCancelJobLimitMs, false);
                cancel && cancel->code == RC_OK) {
         u1.discoverable = false;
         u1.discoverableNote = "taken out of discoverable mode";

@@ -19,10 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// After Ctrl-C the job gets this long to end through EV_ABORT before the
-// worker is stopped outright.
-constexpr int kAbortGraceMs = 5000;
-constexpr int kAbortRepeatMs = 500;
 constexpr int kCancelAfterSignalMs = 10000;
 
 // The status job reports kStatusRead for a status read and 0 for none.
@@ -125,22 +121,19 @@ int Session::RunCommand() {
         return Status();
     }
     if (cmd == "escape") {
-        return SimpleJob(EV_ESCAPE, JOB_ESCAPE);
+        return SimpleJob(JobRequest::Of(Job::Escape));
     }
     if (cmd == "cancel") {
-        return SimpleJob(EV_CANCEL_CMD, JOB_CANCEL_CMD);
+        return SimpleJob(JobRequest::Of(Job::CancelCommand));
     }
     if (cmd == "scan") {
-        m_module.m_nScanMode.store(m_opt.scanMode);
-        m_module.m_nScanTime.store(m_opt.scanTime);
-        return SimpleJob(EV_SCAN, JOB_SCAN);
+        return SimpleJob(JobRequest::ScanWith({m_opt.scanMode, m_opt.scanTime}));
     }
     if (cmd == "inquiry") {
         return Inquiry();
     }
     if (cmd == "connect") {
-        m_module.m_strTargetAddr.Set(m_opt.address);
-        return SimpleJob(EV_CONNECT, JOB_CONNECT);
+        return SimpleJob(JobRequest::ConnectTo(m_opt.address));
     }
     if (cmd == "disconnect") {
         return Disconnect();
@@ -149,79 +142,37 @@ int Session::RunCommand() {
         return Apply();
     }
     if (cmd == "read-sreg") {
-        m_module.m_nSRegNo.store(m_opt.reg);
-        return SimpleJob(EV_READ_SREG, JOB_READ_SREG);
+        return SimpleJob(JobRequest::ReadRegisterNo(m_opt.reg));
     }
     if (cmd == "reset") {
-        return SimpleJob(EV_RESET, JOB_RESET);
+        return SimpleJob(JobRequest::Of(Job::Reset));
     }
     return Direct();
 }
 
-std::optional<JobResult> Session::RunJob(int slot, std::initializer_list<int> ids, int limitMs) {
+JobWaitRules Session::WaitRules(int limitMs) {
+    JobWaitRules rules;
+    rules.limitMs = limitMs;
+    rules.wake = m_signals.Notice();
+    // Only a signal that arrives during this wait aborts what it waits for.
+    rules.interrupted = [this, before = m_signals.Count()] { return m_signals.Count() > before; };
+    rules.giveUp = [this] { return m_signals.Count() > 1; };
+    return rules;
+}
+
+std::optional<JobResult> Session::RunJob(const JobRequest& request, int limitMs) {
     if (Interrupted()) {
         return std::nullopt;
     }
-    if (Gone()) {
-        // Nothing can reach the module: the next job of a chain is not begun.
-        return JobResult{RC_DEVICE_GONE, *ids.begin()};
-    }
-    m_module.SignalJob(slot);
-    return Await(ids, limitMs);
+    const JobWaitEnd end = norva::RunJob(m_module, m_host.Results(), request, WaitRules(limitMs));
+    m_limitReached = m_limitReached || end.limitReached;
+    return end.result;
 }
 
-std::optional<JobResult> Session::Await(std::initializer_list<int> ids, int limitMs) {
-    const Clock::time_point start = Clock::now();
-    // Only a signal that arrives during this wait aborts what it waits for.
-    const int signalsBefore = m_signals.Count();
-    std::optional<Clock::time_point> abortedAt;
-    Clock::time_point lastAbort;
-    std::array<Event*, 2> events{m_host.ResultEvent(), m_signals.Notice()};
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        const bool signalled = m_signals.Count() > signalsBefore;
-        if (!abortedAt &&
-            (signalled || (limitMs >= 0 && now - start >= std::chrono::milliseconds(limitMs)))) {
-            m_limitReached = !signalled;
-            abortedAt = now;
-            lastAbort = now;
-            m_module.SignalJob(EV_ABORT);
-        }
-        if (abortedAt) {
-            if (m_signals.Count() > 1 ||
-                now - *abortedAt >= std::chrono::milliseconds(kAbortGraceMs)) {
-                m_module.StopWorker();
-                return std::nullopt;
-            }
-            // An abort taken by the idle worker just before the job began is
-            // lost; a repeated one reaches the job's own wait.
-            if (now - lastAbort >= std::chrono::milliseconds(kAbortRepeatMs)) {
-                lastAbort = now;
-                m_module.SignalJob(EV_ABORT);
-            }
-        }
-        int waitMs = -1;
-        if (abortedAt) {
-            waitMs = kAbortRepeatMs;
-        } else if (limitMs >= 0) {
-            auto left = std::chrono::milliseconds(limitMs) -
-                        std::chrono::duration_cast<std::chrono::milliseconds>(now - start);
-            waitMs = static_cast<int>(std::max<long long>(0, left.count()));
-        }
-        if (WaitAny(events, waitMs) == 0) {
-            while (std::optional<JobResult> r = m_host.TakeResult()) {
-                for (int id : ids) {
-                    if (r->jobId == id) {
-                        if (abortedAt) {
-                            // Nothing of this job is left to abort.
-                            m_module.JobEvent(EV_ABORT)->Reset();
-                        }
-                        return r;
-                    }
-                }
-            }
-        }
-    }
+std::optional<JobResult> Session::Await(const std::vector<int>& ids, int limitMs) {
+    const JobWaitEnd end = AwaitJob(m_module, m_host.Results(), ids, WaitRules(limitMs));
+    m_limitReached = m_limitReached || end.limitReached;
+    return end.result;
 }
 
 bool Session::CancelAfterAbort() {
@@ -229,13 +180,13 @@ bool Session::CancelAfterAbort() {
         return false;
     }
     const bool interrupted = Interrupted();
-    m_module.SignalJob(EV_CANCEL_CMD);
+    m_module.Start(JobRequest::Of(Job::CancelCommand));
     std::optional<JobResult> r = Await({JOB_CANCEL_CMD}, interrupted ? kCancelAfterSignalMs : -1);
     return r && r->code == RC_OK;
 }
 
 void Session::PrintStatus() {
-    const ModuleInfoData s = m_module.m_info.Snapshot();
+    const ModuleInfoData s = m_module.LastStatus();
     std::printf("address: %s\nname: %s\nmode: %d\nlink: %s\nflags: %d %d\nflow-control: %s\n",
                 s.m_szAddress, s.m_szName, s.m_nOpMode, LinkName(s.m_nLinkState), s.m_nInfoFlag5,
                 s.m_nInfoFlag6, s.m_nFlowControl == 1 ? "HWFC" : "NoFC");
@@ -247,7 +198,7 @@ int Session::Finish(int jobId, int code, bool ok, const std::string& text) {
     // Status data only for a status actually read, never for one that timed out.
     const bool statusRead = jobId == JOB_STATUS && StatusWasRead(code);
     if (statusRead) {
-        m_report.SetStatus(m_module.m_info.Snapshot());
+        m_report.SetStatus(m_module.LastStatus());
     }
     if (m_opt.command == "inquiry") {
         m_report.SetDevices(m_host.Rows());
@@ -281,7 +232,7 @@ int Session::Failure(int jobId, int code) {
         return kExitInterrupted;
     }
     if (jobId == JOB_STATUS && code == 0) {
-        switch (m_module.LastStatusFailure()) {
+        switch (m_module.LastOutcome().statusFailure) {
         case STATUS_REFUSED:
             m_error = "the module answered ERROR to the status query: it is there but refuses "
                       "commands (it may be busy with a link or a search)";
@@ -302,15 +253,16 @@ int Session::Failure(int jobId, int code) {
 }
 
 int Session::Status() {
-    std::optional<JobResult> r = RunJob(EV_STATUS, {JOB_STATUS});
+    std::optional<JobResult> r = RunJob(JobRequest::Of(Job::Status));
     if (!r) {
         return kExitInterrupted;
     }
     return Finish(JOB_STATUS, r->code, StatusWasRead(r->code));
 }
 
-int Session::SimpleJob(int slot, int jobId) {
-    std::optional<JobResult> r = RunJob(slot, {jobId});
+int Session::SimpleJob(const JobRequest& request) {
+    const int jobId = IdOf(request.job);
+    std::optional<JobResult> r = RunJob(request);
     if (!r) {
         return kExitInterrupted;
     }
@@ -321,7 +273,7 @@ int Session::SimpleJob(int slot, int jobId) {
     } else if (jobId == JOB_RESET) {
         ok = r->code == RC_OK || r->code == RC_DONE;
     } else if (jobId == JOB_READ_SREG && ok) {
-        const std::string value = m_module.m_strSRegValue.Get();
+        const std::string value = m_module.RegisterValue();
         m_report.SetValue(value);
         text = "S" + std::to_string(m_opt.reg) + ": " + value + "\n";
     }
@@ -332,7 +284,7 @@ int Session::SimpleJob(int slot, int jobId) {
 }
 
 int Session::Inquiry() {
-    std::optional<JobResult> r = RunJob(EV_INQUIRY, {JOB_INQUIRY}, m_opt.inquiryTimeoutMs);
+    std::optional<JobResult> r = RunJob(JobRequest::Of(Job::Inquiry), m_opt.inquiryTimeoutMs);
     if (!r) {
         return kExitInterrupted;
     }
@@ -352,7 +304,7 @@ int Session::Inquiry() {
 // As the wizard does for a connected module: read the status, then the
 // pairing flow's own row returns the link online, escapes and hangs up.
 int Session::Disconnect() {
-    std::optional<JobResult> s = RunJob(EV_STATUS, {JOB_STATUS});
+    std::optional<JobResult> s = RunJob(JobRequest::Of(Job::Status));
     if (!s) {
         return kExitInterrupted;
     }
@@ -367,10 +319,9 @@ int Session::Disconnect() {
     flow.Attach(&controller);
     if (!flow.HangUpIfLinked()) {
         m_report.SetResult(JOB_STATUS, s->code, ResultName(JOB_STATUS, s->code));
-        m_report.SetStatus(m_module.m_info.Snapshot());
+        m_report.SetStatus(m_module.LastStatus());
         if (!m_opt.json) {
-            std::printf("not connected (link: %s)\n",
-                        LinkName(m_module.m_info.m_nLinkState.load()));
+            std::printf("not connected (link: %s)\n", LinkName(m_module.LastStatus().m_nLinkState));
         }
         return kExitOk;
     }
@@ -387,8 +338,12 @@ namespace {
 class ApplyController : public flow::PairingJobs {
 public:
     ApplyController(CModuleControl& module, int mode) : PairingJobs(module), m_mode(mode) {}
-    void SetApply(int /*mode*/, const flow::UartChoice& uart) override {
-        PairingJobs::SetApply(m_mode, uart);
+    void Start(const JobRequest& request) override {
+        JobRequest asked = request;
+        if (asked.apply) {
+            asked.apply->mode = m_mode;
+        }
+        PairingJobs::Start(asked);
     }
 
 private:
@@ -415,7 +370,7 @@ int Session::Apply() {
     flow.Attach(&controller);
     // No status has been read in this run: flow control counts as not
     // reported until a status job says otherwise.
-    m_module.m_info.m_nFlowControl.store(1);
+    m_module.AssumeFlowControl(1);
     view.ShowStep(flow::STEP_MODE);
     flow.Next(flow::STEP_MODE);
     JobResult last{RC_OK, JOB_APPLY};
@@ -434,7 +389,7 @@ int Session::Apply() {
     const bool ok = view.ActiveStep() == flow::STEP_MODE1;
     if (ok && m_module.LastConfirmation().statusRead) {
         // What the module reported after the commands.
-        m_report.SetStatus(m_module.m_info.Snapshot());
+        m_report.SetStatus(m_module.LastStatus());
     }
     if (ok && m_opt.applyVerify) {
         return VerifyApplied(setup);

@@ -3,6 +3,7 @@
 // (or chain of jobs, or direct transaction), prints the result and turns it
 // into the exit status.
 
+#include "module/JobWait.h"
 #include "module/ModuleControl.h"
 #include "serial/Transcript.h"
 #include "tools/CliOptions.h"
@@ -12,10 +13,10 @@
 #include "tools/TranscriptTee.h"
 
 #include <cstdio>
-#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace norva::tools {
 
@@ -35,8 +36,12 @@ private:
     int OpenPort();
     int RunCommand();
 
-    std::optional<JobResult> RunJob(int slot, std::initializer_list<int> ids, int limitMs = -1);
-    std::optional<JobResult> Await(std::initializer_list<int> ids, int limitMs);
+    // A job of this command, limited and interrupted as module/JobWait.h
+    // does it: Ctrl-C aborts, a second one stops the worker.
+    std::optional<JobResult> RunJob(const JobRequest& request, int limitMs = -1);
+    // The result of a job the pairing flow started.
+    std::optional<JobResult> Await(const std::vector<int>& ids, int limitMs);
+    JobWaitRules WaitRules(int limitMs);
     // The wizard follows an aborted connect, scan or inquiry with a cancel.
     bool CancelAfterAbort();
     // The pause after "ATO" before the next job; ends early when the device goes.
@@ -46,7 +51,7 @@ private:
     int Apply();
     int VerifyApplied(const PairSetup& setup);
     int Inquiry();
-    int SimpleJob(int slot, int jobId);
+    int SimpleJob(const JobRequest& request);
     int Direct();
 
     // Records the result, prints it in text mode and turns it into the exit

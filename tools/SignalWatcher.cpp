@@ -29,7 +29,7 @@ void SignalWatcher::Deliver(int signo, CModuleControl* module) {
     // Direct transactions run on the main thread, so the abort has to be
     // sent from here.
     if (module != nullptr) {
-        module->SignalJob(n == 1 ? EV_ABORT : EV_STOP);
+        n == 1 ? module->Abort() : module->Stop();
         std::fprintf(stderr, n == 1 ? "norvactl: interrupted, aborting the module "
                                       "command (again to stop at once)\n"
                                     : "norvactl: stopping\n");

@@ -10,23 +10,7 @@ ToolHost::ToolHost(bool printRows, bool showBanners)
     : m_printRows(printRows), m_showBanners(showBanners) {}
 
 void ToolHost::PostJobResult(int code, int jobId) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_results.push_back({code, jobId});
-    m_resultEvent.Set();
-}
-
-std::optional<JobResult> ToolHost::TakeResult() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_results.empty()) {
-        m_resultEvent.Reset();
-        return std::nullopt;
-    }
-    JobResult r = m_results.front();
-    m_results.pop_front();
-    if (m_results.empty()) {
-        m_resultEvent.Reset();
-    }
-    return r;
+    m_results.Post(code, jobId);
 }
 
 void ToolHost::AddDeviceRow(const std::string& address, const std::string& name,

@@ -3,12 +3,11 @@
 // the main thread, device rows are printed as they arrive, message boxes go to
 // stderr and are answered at once.
 
+#include "module/JobWait.h"
 #include "module/ModuleHost.h"
 #include "platform/Event.h"
 
-#include <deque>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,11 +17,6 @@ struct DeviceRow {
     std::string address;
     std::string name;
     std::string classOfDevice;
-};
-
-struct JobResult {
-    int code = 0;
-    int jobId = 0;
 };
 
 class ToolHost : public IModuleHost {
@@ -38,21 +32,19 @@ public:
     void ShowBanner(Banner which) override;
     void HideBanner(Banner which) override;
 
-    // Set while results wait in the queue.
-    Event* ResultEvent() { return &m_resultEvent; }
+    // The finished jobs' results, for the waits of module/JobWait.h.
+    JobResultQueue& Results() { return m_results; }
     // Set when a device row arrives; a wait on it clears it.
     Event* RowEvent() { return &m_rowEvent; }
-    std::optional<JobResult> TakeResult();
     std::vector<DeviceRow> Rows() const;
     std::vector<std::string> Messages() const;
 
 private:
     const bool m_printRows;
     const bool m_showBanners;
-    Event m_resultEvent{Event::Mode::Manual};
     Event m_rowEvent{Event::Mode::Auto};
     mutable std::mutex m_lock;
-    std::deque<JobResult> m_results;
+    JobResultQueue m_results;
     std::vector<DeviceRow> m_rows;
     std::vector<std::string> m_messages;
 };

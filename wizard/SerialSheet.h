@@ -73,6 +73,7 @@ public:
     CVerifyRunner* Verifier() const { return m_pVerify; }
     // The units' addresses as read at steps 1 and 3.
     const std::string& Unit1Address() const override { return m_flow.Unit1Address(); }
+    void SetConnectTarget(const std::string& address) override { m_flow.SetTarget(address); }
     const std::string& Unit2Address() const { return m_flow.Unit2Address(); }
 
     // Property-sheet mechanics.

@@ -32,8 +32,9 @@ std::string UartText(const CModePageBase& page) {
 void ReadUnit(station::UnitRecord& unit, const std::string& address, const CSerialSheet& sheet) {
     unit.address = station::NormalAddress(address);
     if (const CModuleControl* module = sheet.Module()) {
-        unit.name = module->m_info.Name();
-        unit.firmware = module->m_info.m_bFlowReported ? "flow-field" : "no-flow-field";
+        const ModuleInfoData status = module->LastStatus();
+        unit.name = status.Name();
+        unit.firmware = status.m_bFlowReported ? "flow-field" : "no-flow-field";
     }
 }
 

@@ -164,7 +164,7 @@ bool ScriptPeer::Play(const Segment& segment) {
             return false;
         case Step::Kind::Abort:
             m_abortSent.store(true);
-            m_module.SignalJob(EV_ABORT);
+            m_module.Abort();
             break;
         }
     }

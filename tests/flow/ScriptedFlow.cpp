@@ -1,13 +1,17 @@
 #include "ScriptedFlow.h"
 
+#include <cctype>
+
 namespace norva::flow::test {
 namespace {
 
-const char* SlotName(int slot) {
-    static const char* const kNames[] = {"STOP",    "ABORT",      "STATUS", "CANCEL",
-                                         "CONNECT", "DISCONNECT", "ESCAPE", "SCAN",
-                                         "INQUIRY", "READ_SREG",  "APPLY",  "RESET"};
-    return slot >= 0 && slot < kJobEventCount ? kNames[slot] : "?";
+// "STATUS", "READ_SREG", …: the tools' name of the job, as a transcript shows it.
+std::string JobName(Job job) {
+    std::string name = FactsOf(job).name;
+    for (char& c : name) {
+        c = c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return name;
 }
 
 } // namespace
@@ -36,18 +40,24 @@ void ScriptedController::Close() {
     portOpen = false;
 }
 
-void ScriptedController::Signal(int slot) {
-    m_log.Add(std::string(slot == EV_ABORT ? "" : "job ") + SlotName(slot));
+void ScriptedController::Start(const JobRequest& request) {
+    if (request.job == Job::Scan) {
+        m_log.Add("scan " + std::to_string(request.scan.mode) + "," +
+                  std::to_string(request.scan.timeMs));
+    }
+    // As the module keeps them: a hang-up that makes way for an apply takes
+    // its settings along. Only new settings are written down.
+    if (request.apply && !(*request.apply == applied)) {
+        const StoredSettings& a = *request.apply;
+        applied = a;
+        m_log.Add("apply-args mode " + std::to_string(a.mode) + " " + std::to_string(a.baud) +
+                  " flow " + std::to_string(a.flow));
+    }
+    m_log.Add("job " + JobName(request.job));
 }
 
-void ScriptedController::SetScan(int mode, int timeMs) {
-    m_log.Add("scan " + std::to_string(mode) + "," + std::to_string(timeMs));
-}
-
-void ScriptedController::SetApply(int mode, const UartChoice& uart) {
-    applied = {mode, uart.baud, uart.parity, uart.stopBits, uart.flowControl};
-    m_log.Add("apply-args mode " + std::to_string(mode) + " " + std::to_string(uart.baud) +
-              " flow " + std::to_string(uart.flowControl));
+void ScriptedController::Abort() {
+    m_log.Add("ABORT");
 }
 
 void ScriptedController::SetLinkState(int state) {

@@ -26,11 +26,9 @@ public:
     bool Open(const UnitLine& line, std::string& reason) override;
     void Close() override;
     bool PortOpen() const override { return portOpen; }
-    void Signal(int slot) override;
-    void SetScan(int mode, int timeMs) override;
-    void SetApply(int mode, const UartChoice& uart) override;
+    void Start(const JobRequest& request) override;
+    void Abort() override;
     StoredSettings Applied() const override { return applied; }
-    std::string TargetAddress() const override { return target; }
     std::string Address() const override { return address; }
     int OpMode() const override { return opMode; }
     int LinkState() const override { return link; }
@@ -50,7 +48,6 @@ public:
     bool portOpen = false;
     bool openFails = false;
     std::string address = "00A0961B2C01";
-    std::string target;
     int opMode = 0;
     int link = LINK_STANDBY;
     int curOp = OP_NONE;

@@ -6,6 +6,7 @@
 
 #include "flow/PairingController.h"
 #include "module/ModuleControl.h"
+#include "support/ControlProbe.h"
 #include "support/RecordingHost.h"
 #include "support/ScriptedPeer.h"
 
@@ -97,7 +98,7 @@ TEST_F(FlowChain, AnAbortedConnectIsCancelledInTheModule) {
     ASSERT_TRUE(module.OpenPortPath(peer.Path(), 9600, 0, 0));
     peer.Answer("ATD00A0961B2C01\r", {kOk});
     peer.Answer("AT+BTCANCEL\r", {kOk});
-    module.m_strTargetAddr.Set("00A0961B2C01");
+    flow.SetTarget("00A0961B2C01");
     view.step = STEP_CONNECTION;
     flow.ConnectControl(true);
     ASSERT_TRUE(peer.WaitForCommands(1, kResultMs));
@@ -105,7 +106,7 @@ TEST_F(FlowChain, AnAbortedConnectIsCancelledInTheModule) {
     ASSERT_TRUE(Pump());
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"ATD00A0961B2C01\r", "AT+BTCANCEL\r"}));
     EXPECT_EQ(Said(), "search button off; search button off; connect buttons");
-    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_STANDBY);
+    EXPECT_EQ(module.LastStatus().m_nLinkState, LINK_STANDBY);
 }
 
 TEST_F(FlowChain, AStoppedSearchIsCancelledAndTheListStays) {
@@ -122,7 +123,7 @@ TEST_F(FlowChain, AStoppedSearchIsCancelledAndTheListStays) {
               (std::vector<std::string>{"ATS24=10\r", "AT+BTINQ?\r", "AT+BTCANCEL\r"}));
     EXPECT_EQ(host.Rows().size(), 1u);
     EXPECT_FALSE(view.searching);
-    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_STANDBY);
+    EXPECT_EQ(module.LastStatus().m_nLinkState, LINK_STANDBY);
 }
 
 // Unit 1 back at step 8 stays linked and answers every hang-up with ERROR:

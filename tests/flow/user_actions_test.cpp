@@ -37,14 +37,14 @@ TEST_F(FlowTest, StepSevenStoresUnitTwoOnTheOpenLineAndHangsUpALinkFirst) {
     view.uart = {115200, kEvenParity, 2, 0};
     EXPECT_EQ(NextOn(STEP_MODE), "apply-args mode 1 115200 flow 0; job APPLY");
     module.link = LINK_CONNECTED;
-    EXPECT_EQ(NextOn(STEP_MODE), "apply-args mode 1 115200 flow 0; op 21; job DISCONNECT");
+    EXPECT_EQ(NextOn(STEP_MODE), "op 21; job DISCONNECT");
     // After a failed check the port is closed: reopened, and its link is unknown.
     module.portOpen = false;
-    EXPECT_EQ(NextOn(STEP_MODE), "open COM34; apply-args mode 1 115200 flow 0; job APPLY");
+    EXPECT_EQ(NextOn(STEP_MODE), "open COM34; job APPLY");
 }
 
 TEST_F(FlowTest, StepEightChecksUnitOneBeforeStoring) {
-    EXPECT_EQ(NextOn(STEP_MODE1), "close; open COM33; apply-args mode 2 9600 flow 1; job STATUS");
+    EXPECT_EQ(NextOn(STEP_MODE1), "close; open COM33; job STATUS");
     module.openFails = true;
     EXPECT_EQ(NextOn(STEP_MODE1),
               "close; open COM33; open failed: device not present; settings of unit 1; "
@@ -78,25 +78,25 @@ TEST_F(FlowTest, SearchControlOnStepFive) {
 TEST_F(FlowTest, ConnectControlOnStepFive) {
     view.step = STEP_CONNECTION;
     module.address = "00A0961B2C02";
-    module.target = "00A0961B2C01";
+    flow.SetTarget("00A0961B2C01");
     flow.ConnectControl(true);
     EXPECT_EQ(log.Take(), "job CONNECT; search button off");
     flow.ConnectControl(false);
     EXPECT_EQ(log.Take(), "ABORT; search button off");
     // Dialling its own address is refused, typed in any case with colons.
-    module.target = "00:a0:96:1b:2c:02";
+    flow.SetTarget("00:a0:96:1b:2c:02");
     flow.ConnectControl(true);
     EXPECT_EQ(log.Take(), "connecting ended 3; " +
                               Said(FormatString(IDS_CONNECT_SELF, {"00:a0:96:1b:2c:02"})) +
                               "; connect buttons");
     // Nothing chosen, or not an address: nothing is dialled.
     for (const char* target : {"", "00A0961B2C0", "00A0961B2C01X", "00:A0:96:1B:2C:01"}) {
-        module.target = target;
+        flow.SetTarget(target);
         flow.ConnectControl(true);
         EXPECT_EQ(log.Take(), "connecting ended 3; " + Said(IDS_PICK_UNIT1) + "; connect buttons")
             << target;
     }
-    module.target = "00A0961B2C01";
+    flow.SetTarget("00A0961B2C01");
     module.portOpen = false;
     module.openFails = true;
     flow.ConnectControl(true);

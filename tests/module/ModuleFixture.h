@@ -3,6 +3,7 @@
 
 #include "module/ModuleControl.h"
 #include "module/Protocol.h"
+#include "support/ControlProbe.h"
 #include "support/RecordingHost.h"
 #include "support/ScriptedPeer.h"
 
@@ -37,16 +38,13 @@ protected:
     // when the test began, so the next chunk starts a new wait.
     std::function<bool()> Taken(uint64_t n) {
         const uint64_t target = m_base + n;
-        return [this, target] { return module.BytesTaken() >= target; };
+        return [this, target] { return test::ControlProbe::BytesTaken(module) >= target; };
     }
-    void MarkBase() { m_base = module.BytesTaken(); }
+    void MarkBase() { m_base = test::ControlProbe::BytesTaken(module); }
 
     // The worker also waits on EV_ABORT; tests that abort a transaction run
     // on the test thread without it. The port stays open.
-    void WithoutWorker() {
-        module.StopWorker();
-        module.JobEvent(EV_STOP)->Reset();
-    }
+    void WithoutWorker() { module.TalkDirectly(); }
 
     RecordingHost host;
     ScriptedPeer peer;

@@ -13,7 +13,7 @@ TEST_F(ConfigCommands, UartSettingsAreEncodedAsTheModuleExpects) {
     EXPECT_EQ(RC_OK, module.SetUartConfig(kReplyMs, 9600, kEvenParity, kTwoStopBits, 1));
     EXPECT_EQ(RC_OK, module.SetUartConfig(kReplyMs, 57600, kNoParity, kOneStopBit, 5));
     EXPECT_EQ(RC_OK, module.SetUartConfigNoFlow(kReplyMs, 38400, kNoParity, kOneStopBit));
-    EXPECT_EQ(OP_SET_UART, module.m_nCurOp.load());
+    EXPECT_EQ(OP_SET_UART, module.CurOp());
     // Odd parity is sent as N: the module only knows N and E.
     EXPECT_EQ(
         (std::vector<std::string>{"AT+UARTCONFIG,115200,N,1,0\r", "AT+UARTCONFIG,9600,E,2,1\r",
@@ -24,15 +24,15 @@ TEST_F(ConfigCommands, UartSettingsAreEncodedAsTheModuleExpects) {
 TEST_F(ConfigCommands, ModeAndRegisterWritesSetTheirOperationCodes) {
     peer.Answer("AT+BTMODE,2\r", {kOk});
     EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 2));
-    EXPECT_EQ(OP_SET_MODE, module.m_nCurOp.load());
+    EXPECT_EQ(OP_SET_MODE, module.CurOp());
     peer.Answer("ATS24=10\r", {kError});
     EXPECT_EQ(RC_ERROR, module.WriteSRegister(kReplyMs, 24, 10));
-    EXPECT_EQ(OP_WRITE_SREG, module.m_nCurOp.load());
+    EXPECT_EQ(OP_WRITE_SREG, module.CurOp());
 }
 
 TEST_F(ConfigCommands, RegisterReadTakesTheValueLine) {
     std::string value = "unchanged";
-    module.m_nCurOp.store(OP_STATUS);
+    module.SetCurOp(OP_STATUS);
 
     peer.Answer("ATS10?\r", {"\r\n0\r\n" + kOk});
     EXPECT_EQ(RC_OK, module.ReadSRegister(kReplyMs, 10, value));
@@ -50,19 +50,22 @@ TEST_F(ConfigCommands, RegisterReadTakesTheValueLine) {
 
     peer.Answer("ATS10?\r", {kError});
     EXPECT_EQ(RC_ERROR, module.ReadSRegister(kReplyMs, 10, value));
-    EXPECT_EQ(OP_STATUS, module.m_nCurOp.load());
+    EXPECT_EQ(OP_STATUS, module.CurOp());
 }
 
 TEST_F(ConfigCommands, ResetAtAnotherBaudRateDoesNotWaitForAnAnswer) {
-    module.m_nApplyBaud.store(115200); // the port runs at 9600
+    StoredSettings applied;
+    applied.baud = 115200; // the port runs at 9600
+    module.SetApplySettings(applied);
     EXPECT_EQ(RC_DONE, module.Reset(60000));
-    EXPECT_EQ(OP_RESET, module.m_nCurOp.load());
+    EXPECT_EQ(OP_RESET, module.CurOp());
 
-    module.m_nApplyBaud.store(9600);
-    module.m_bAwaitResetReply.store(0);
+    applied.baud = 9600;
+    module.SetApplySettings(applied);
+    module.SetAwaitResetReply(false);
     EXPECT_EQ(RC_DONE, module.Reset(60000));
 
-    module.m_bAwaitResetReply.store(1);
+    module.SetAwaitResetReply(true);
     peer.Answer("ATZ\r", {kOk});
     EXPECT_EQ(RC_OK, module.Reset(kReplyMs));
     ASSERT_TRUE(peer.WaitForCommands(3, kReplyMs));

@@ -83,7 +83,7 @@ TEST_F(DeviceGone, LaterCommandsFailAtOnceAndNothingSpins) {
     EXPECT_EQ(RC_DEVICE_GONE, module.Probe(60000));
     EXPECT_EQ(RC_DEVICE_GONE, module.Inquiry(-1));
     EXPECT_EQ(RC_DEVICE_GONE, module.Escape(-1));
-    EXPECT_EQ(RC_DEVICE_GONE, module.QueryStatus(module.m_info));
+    EXPECT_EQ(RC_DEVICE_GONE, module.QueryStatus());
     EXPECT_EQ(STATUS_INTERRUPTED, module.LastStatusFailure());
     EXPECT_EQ(RC_DEVICE_GONE, module.Pause(60000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -95,23 +95,23 @@ TEST_F(DeviceGone, LaterCommandsFailAtOnceAndNothingSpins) {
 TEST_F(DeviceGone, WorkerReportsEachJobAsGone) {
     peer.Answer("AT\r", {kOk});
     peer.CloseMaster();
-    module.SignalJob(EV_STATUS);
+    module.Start(JobRequest::Of(Job::Status));
     ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
-    module.SignalJob(EV_CONNECT);
+    module.Start(JobRequest::ConnectTo("0012A1000002"));
     ASSERT_TRUE(host.WaitForResults(2, kReplyMs));
-    module.SignalJob(EV_APPLY);
+    module.Start(JobRequest::Store({}));
     ASSERT_TRUE(host.WaitForResults(3, kReplyMs));
     EXPECT_EQ((std::vector<JobResult>{{RC_DEVICE_GONE, JOB_STATUS},
                                       {RC_DEVICE_GONE, JOB_CONNECT},
                                       {RC_DEVICE_GONE, JOB_APPLY}}),
               host.Results());
     // The apply is not marked for a re-run: there is no module to re-run on.
-    EXPECT_NE(OP_APPLY_AGAIN, module.m_nCurOp.load());
+    EXPECT_NE(OP_APPLY_AGAIN, module.CurOp());
 }
 
 TEST_F(DeviceGone, AReopenedPortStartsClean) {
     peer.CloseMaster();
-    module.SignalJob(EV_STATUS);
+    module.Start(JobRequest::Of(Job::Status));
     ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
     module.ClosePort();
     EXPECT_FALSE(module.HungUp());

@@ -3,6 +3,7 @@
 #include "ModuleFixture.h"
 
 #include "res/strings/StringTable.h"
+#include "support/ControlProbe.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -20,11 +21,11 @@ TEST_F(Lifecycle, AbortEndsOnlyTheTransactionThatWaits) {
     WithoutWorker();
     auto waiting = std::async(std::launch::async, [&] { return module.SetOpMode(-1, 1); });
     ASSERT_TRUE(peer.WaitForCommands(1, kReplyMs));
-    module.SignalJob(EV_ABORT);
+    module.Abort();
     ASSERT_EQ(std::future_status::ready, waiting.wait_for(std::chrono::seconds(5)));
     EXPECT_EQ(RC_ABORTED, waiting.get());
     // Used up by that wait: the next transaction is not touched by it.
-    EXPECT_FALSE(module.JobEvent(EV_ABORT)->IsSet());
+    EXPECT_FALSE(test::ControlProbe::JobEvent(module, EV_ABORT)->IsSet());
     peer.Answer("AT+BTMODE,1\r", {{kOk, 50}});
     EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
 }
@@ -33,7 +34,7 @@ TEST_F(Lifecycle, StopEndsTheWaitUnderWayAndEveryLaterOne) {
     WithoutWorker();
     auto waiting = std::async(std::launch::async, [&] { return module.Disconnect(-1); });
     ASSERT_TRUE(peer.WaitForCommands(1, kReplyMs));
-    module.SignalJob(EV_STOP);
+    module.Stop();
     ASSERT_EQ(std::future_status::ready, waiting.wait_for(std::chrono::seconds(5)));
     EXPECT_EQ(RC_STOPPED, waiting.get());
 
@@ -48,12 +49,12 @@ TEST_F(Lifecycle, StopEndsTheWaitUnderWayAndEveryLaterOne) {
     EXPECT_EQ(RC_STOPPED, module.Inquiry(-1));
     EXPECT_EQ(RC_STOPPED, module.Escape(-1));
     EXPECT_EQ(RC_STOPPED, module.Connect(-1, "001122334455"));
-    EXPECT_EQ(RC_STOPPED, module.QueryStatus(module.m_info));
+    EXPECT_EQ(RC_STOPPED, module.QueryStatus());
 }
 
 TEST_F(Lifecycle, ClosePortEndsAJobThatWaitsWithoutLimit) {
     peer.Answer("ATS24=10\r", {kOk});
-    module.SignalJob(EV_INQUIRY);
+    module.Start(JobRequest::Of(Job::Inquiry));
     ASSERT_TRUE(peer.WaitForCommands(2, kReplyMs));
     module.ClosePort();
     EXPECT_FALSE(module.WorkerRunning());
@@ -67,12 +68,12 @@ TEST_F(Lifecycle, ClosePortThenOpenPortWorksAgain) {
 
     ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0));
     EXPECT_TRUE(module.WorkerRunning());
-    EXPECT_FALSE(module.JobEvent(EV_STOP)->IsSet());
+    EXPECT_FALSE(test::ControlProbe::JobEvent(module, EV_STOP)->IsSet());
     peer.Answer("AT+BTMODE,0\r", {kOk});
     EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 0));
     // And the fresh worker runs jobs.
     peer.Answer("AT+BTCANCEL\r", {kOk});
-    module.SignalJob(EV_CANCEL_CMD);
+    module.Start(JobRequest::Of(Job::CancelCommand));
     ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
     EXPECT_EQ((JobResult{RC_OK, JOB_CANCEL_CMD}), host.Results()[0]);
 }
@@ -124,9 +125,10 @@ TEST(JobEvents, CreationFailureStopsAtTheFailingSlot) {
 
     EXPECT_EQ(std::vector<std::string>{kCreateEventFailedText}, host.MessageBoxTexts());
     for (int slot = 0; slot < kJobEventCount; ++slot) {
-        EXPECT_EQ(slot < creatable, module->JobEvent(slot) != nullptr) << "slot " << slot;
+        EXPECT_EQ(slot < creatable, test::ControlProbe::JobEvent(*module, slot) != nullptr)
+            << "slot " << slot;
     }
-    module->SignalJob(kJobEventCount - 1);
+    test::ControlProbe::Signal(*module, kJobEventCount - 1);
     module.reset();
     for (int fd : fillers) {
         close(fd);
@@ -137,12 +139,13 @@ TEST(Banners, EachIsShownOnceAndHiddenOnceAndNoneOutlivesTheController) {
     RecordingHost host;
     {
         CModuleControl module(&host);
-        module.ShowCheckingBanner();
-        module.ShowCheckingBanner();
-        module.HideCheckingBanner();
-        module.HideCheckingBanner();
-        module.ShowApplyingBanner();
-        module.ShowCheckingBanner();
+        using P = test::ControlProbe;
+        P::Banner(module, Banner::Checking, true);
+        P::Banner(module, Banner::Checking, true);
+        P::Banner(module, Banner::Checking, false);
+        P::Banner(module, Banner::Checking, false);
+        P::Banner(module, Banner::Applying, true);
+        P::Banner(module, Banner::Checking, true);
     }
     EXPECT_EQ((std::vector<BannerChange>{{Banner::Checking, true},
                                          {Banner::Checking, false},

@@ -2,6 +2,7 @@
 // matched and bounded. Each case reads as the module's transcript.
 
 #include "ModuleFixture.h"
+#include "support/ControlProbe.h"
 
 namespace norva::test {
 namespace {
@@ -14,7 +15,8 @@ TEST_F(LineSkeleton, FramedOkSplitAtEveryBytePositionIsStillOk) {
         MarkBase();
         peer.Answer("AT+BTMODE,0\r", {kOk.substr(0, split), {kOk.substr(split), 0, Taken(split)}});
         EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 0)) << "split after byte " << split;
-        EXPECT_EQ(kOk.size(), module.BytesTaken() - m_base) << "split after byte " << split;
+        EXPECT_EQ(kOk.size(), test::ControlProbe::BytesTaken(module) - m_base)
+            << "split after byte " << split;
     }
 }
 
@@ -59,7 +61,7 @@ TEST_F(LineSkeleton, ReplyBytesBeforeTheCommandAreEmptied) {
     peer.Send(kError);
     ASSERT_TRUE(peer.WaitWritten(kReplyMs));
     // Let the reader store the stale bytes before the transaction flushes.
-    while (module.Received().GetCount() < static_cast<int>(kError.size())) {
+    while (test::ControlProbe::Buffered(module) < static_cast<int>(kError.size())) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     peer.Answer("AT+BTMODE,2\r", {kOk});

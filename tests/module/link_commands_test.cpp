@@ -16,7 +16,7 @@ const std::string kRow2 = "\r\n0A0B0C0D0E0F,Bench meter,1F0100\r\n";
 const std::string kRow3 = "\r\n665544332211,Phone,5A020C\r\n";
 
 TEST_F(Inquiry, RowsArriveInOrderAndOkEndsTheList) {
-    module.m_nS24Value.store(7);
+    module.SetInquiryS24(7);
     peer.Answer("ATS24=7\r", {kOk});
     peer.Answer("AT+BTINQ?\r", {kRow1 + kRow2, {kRow3, 20}, {kOk, 20}});
     EXPECT_EQ(RC_DONE, module.Inquiry(kReplyMs));
@@ -24,7 +24,7 @@ TEST_F(Inquiry, RowsArriveInOrderAndOkEndsTheList) {
                                       {"0A0B0C0D0E0F", "Bench meter", "1F0100"},
                                       {"665544332211", "Phone", "5A020C"}}),
               host.Rows());
-    EXPECT_EQ(OP_INQUIRY, module.m_nCurOp.load());
+    EXPECT_EQ(OP_INQUIRY, module.CurOp());
 }
 
 TEST_F(Inquiry, RowSplitAcrossChunksIsAddedOnceComplete) {
@@ -62,9 +62,9 @@ TEST_F(Inquiry, FailingS24WriteEndsItBeforeTheSearch) {
 TEST_F(Inquiry, WithoutTimeLimitItEndsOnAbort) {
     peer.Answer("ATS24=10\r", {kOk});
     peer.Answer("AT+BTINQ?\r", {kRow1});
-    module.SignalJob(EV_INQUIRY);
+    module.Start(JobRequest::Of(Job::Inquiry));
     ASSERT_TRUE(host.WaitForRows(1, kReplyMs));
-    module.SignalJob(EV_ABORT);
+    module.Abort();
     ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
     EXPECT_EQ((JobResult{RC_ABORTED, JOB_INQUIRY}), host.Results()[0]);
 }
@@ -72,7 +72,7 @@ TEST_F(Inquiry, WithoutTimeLimitItEndsOnAbort) {
 TEST_F(Connect, OkThenConnectLineWithAddressConnects) {
     peer.Answer("ATD001122334455\r", {kOk, {"\r\nCONNECT 001122334455\r\n", 20}});
     EXPECT_EQ(RC_CONNECTED, module.Connect(kReplyMs, "001122334455"));
-    EXPECT_EQ(OP_CONNECT, module.m_nCurOp.load());
+    EXPECT_EQ(OP_CONNECT, module.CurOp());
     peer.Answer("ATD001122334455\r", {"\r\nCONNECT\r\n"});
     EXPECT_EQ(RC_CONNECTED, module.Connect(kReplyMs, "001122334455"));
 }
@@ -90,7 +90,7 @@ TEST_F(Connect, ErrorBeforeOrAfterOk) {
 TEST_F(Disconnect, OkThenDisconnectLine) {
     peer.Answer("ATH\r", {kOk, {"\r\nDISCONNECT\r\n", 20}});
     EXPECT_EQ(RC_DISCONNECTED, module.Disconnect(kReplyMs));
-    EXPECT_EQ(OP_DISCONNECT, module.m_nCurOp.load());
+    EXPECT_EQ(OP_DISCONNECT, module.CurOp());
     peer.Answer("ATH\r", {kError});
     EXPECT_EQ(RC_ERROR, module.Disconnect(kReplyMs));
 }
@@ -112,19 +112,18 @@ TEST_F(ModeSwitch, EscapeWaitsForAQuietLineThenSendsPlusPlusPlus) {
 }
 
 TEST_F(ModeSwitch, ReturnOnlineOnlyWrites) {
-    module.m_nCurOp.store(OP_STATUS);
+    module.SetCurOp(OP_STATUS);
     EXPECT_EQ(4, module.ReturnOnline());
     ASSERT_TRUE(peer.WaitForCommands(1, kReplyMs));
     EXPECT_EQ(std::vector<std::string>{"ATO\r"}, peer.Commands());
-    EXPECT_EQ(OP_STATUS, module.m_nCurOp.load());
+    EXPECT_EQ(OP_STATUS, module.CurOp());
 }
 
 TEST_F(Scan, SendsModeAndTimeAndEndsOnOkOrError) {
-    module.m_nScanMode.store(3);
-    module.m_nScanTime.store(3000);
+    module.SetScanSettings({3, 3000});
     peer.Answer("AT+BTSCAN,3,3000\r", {"\r\nPAIRED\r\n" + kOk});
     EXPECT_EQ(RC_OK, module.Scan());
-    module.m_nScanTime.store(0); // no limit at all
+    module.SetScanSettings({3, 0}); // no limit at all
     peer.Answer("AT+BTSCAN,3,0\r", {{kError, 100}});
     EXPECT_EQ(RC_ERROR, module.Scan());
 }

@@ -53,8 +53,8 @@ TEST_F(LongLine, OwnNamesUpTo255CharactersAreRead) {
         peer.Answer("AT\r", {kOk});
         peer.Answer("AT+BTINFO?\r",
                     {"\r\n00A0961B2C01," + name + ",MODE0,STANDBY,0,0,HWFC\r\n" + kOk});
-        ASSERT_EQ(1, module.QueryStatus(module.m_info)) << length;
-        EXPECT_EQ(name, module.m_info.Name());
+        ASSERT_EQ(1, module.QueryStatus()) << length;
+        EXPECT_EQ(name, module.LastStatus().Name());
         EXPECT_EQ(STATUS_READ_OK, module.LastStatusFailure());
     }
 }

@@ -2,6 +2,7 @@
 // anything more; a close never swallows a command already written.
 
 #include "ModuleFixture.h"
+#include "support/ControlProbe.h"
 
 #include <thread>
 
@@ -12,7 +13,7 @@ using PauseTest = ModuleOnPty;
 
 TEST_F(PauseTest, StopBeforeTheEscapeSendsNothing) {
     WithoutWorker();
-    module.SignalJob(EV_STOP);
+    module.Stop();
     EXPECT_EQ(RC_STOPPED, module.Escape(kReplyMs));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ("", peer.Received());
@@ -22,7 +23,7 @@ TEST_F(PauseTest, AbortDuringTheEscapePauseSendsNothing) {
     WithoutWorker();
     std::thread aborter([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        module.SignalJob(EV_ABORT);
+        module.Abort();
     });
     EXPECT_EQ(RC_ABORTED, module.Escape(kReplyMs));
     aborter.join();
@@ -36,9 +37,9 @@ TEST_F(PauseTest, StopDuringTheStatusPauseSendsNoStatusRequest) {
     std::thread stopper([&] {
         ASSERT_TRUE(peer.WaitForReceived("AT\r", kReplyMs));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        module.SignalJob(EV_STOP);
+        module.Stop();
     });
-    EXPECT_EQ(RC_STOPPED, module.QueryStatus(module.m_info));
+    EXPECT_EQ(RC_STOPPED, module.QueryStatus());
     stopper.join();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(std::vector<std::string>{"AT\r"}, peer.Commands());
@@ -46,23 +47,23 @@ TEST_F(PauseTest, StopDuringTheStatusPauseSendsNoStatusRequest) {
 
 TEST_F(PauseTest, APauseEndsOnAbortAndUsesItUp) {
     WithoutWorker();
-    module.SignalJob(EV_ABORT);
+    module.Abort();
     EXPECT_EQ(RC_ABORTED, module.Pause(60000));
-    EXPECT_FALSE(module.JobEvent(EV_ABORT)->IsSet());
+    EXPECT_FALSE(test::ControlProbe::JobEvent(module, EV_ABORT)->IsSet());
     EXPECT_EQ(RC_OK, module.Pause(1));
 }
 
 TEST_F(PauseTest, ErrorTwiceIsARefusalNotSilence) {
     WithoutWorker();
     peer.Answer("AT\r", {kError}, 2);
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ(0, module.QueryStatus());
     EXPECT_EQ(STATUS_REFUSED, module.LastStatusFailure());
 }
 
 TEST(CloseDelivers, AResetWrittenJustBeforeTheCloseArrivesWhole) {
     RecordingHost host;
     CModuleControl module(&host);
-    module.m_bAwaitResetReply.store(0);
+    module.SetAwaitResetReply(false);
     for (int run = 0; run < 200; ++run) {
         ScriptedPeer peer;
         ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 115200, 0, 0));
@@ -90,13 +91,13 @@ TEST(StopWorkerOnTheWorker, NeitherDetachesNorBlocks) {
     host.module = &module;
     peer.Answer("AT+BTCANCEL\r", {kOk}, 2);
     ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0));
-    module.SignalJob(EV_CANCEL_CMD);
+    module.Start(JobRequest::Of(Job::CancelCommand));
     ASSERT_TRUE(host.WaitForResults(1, kReplyMs));
     EXPECT_FALSE(module.WorkerRunning());
     // The ended thread is collected by the next open, which starts a new one.
     module.ClosePort();
     ASSERT_EQ(1, module.OpenPortPath(peer.Path(), 9600, 0, 0));
-    module.SignalJob(EV_CANCEL_CMD);
+    module.Start(JobRequest::Of(Job::CancelCommand));
     ASSERT_TRUE(host.WaitForResults(2, kReplyMs));
     module.ClosePort();
 }

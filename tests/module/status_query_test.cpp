@@ -2,6 +2,7 @@
 
 #include "ModuleFixture.h"
 #include "res/strings/StringTable.h"
+#include "support/ControlProbe.h"
 
 namespace norva::test {
 namespace {
@@ -12,12 +13,12 @@ const std::string kLine6 = "\r\n00A0C4ABCDEF,Norva-BX02,MODE1,IDLE,0,1\r\n";
 using StatusQuery = ModuleOnPty;
 
 TEST_F(StatusQuery, SevenFieldsThenOkReadsEverything) {
-    module.m_info.m_nLinkState.store(LINK_DISCONNECTING);
+    module.SetLinkState(LINK_DISCONNECTING);
     MarkBase();
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r", {kLine7, {kOk, 0, Taken(kOk.size() + kLine7.size())}});
-    EXPECT_EQ(1, module.QueryStatus(module.m_info));
-    const ModuleInfoData d = module.m_info.Snapshot();
+    EXPECT_EQ(1, module.QueryStatus());
+    const ModuleInfoData d = module.LastStatus();
     EXPECT_STREQ("00A0C4123456", d.m_szAddress);
     EXPECT_STREQ("Norva-BX01", d.m_szName);
     EXPECT_EQ(2, d.m_nOpMode);
@@ -31,39 +32,39 @@ TEST_F(StatusQuery, SevenFieldsThenOkReadsEverything) {
 TEST_F(StatusQuery, StatusAndOkInOneChunk) {
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r", {kLine7 + kOk});
-    EXPECT_EQ(1, module.QueryStatus(module.m_info));
-    EXPECT_EQ(0, module.m_info.m_nFlowControl.load());
+    EXPECT_EQ(1, module.QueryStatus());
+    EXPECT_EQ(0, module.LastStatus().m_nFlowControl);
 }
 
 TEST_F(StatusQuery, SixFieldLineEndsTheQueryWithoutItsOk) {
-    module.m_info.m_nFlowControl.store(0);
+    test::ControlProbe::Info(module).m_nFlowControl.store(0);
     peer.Answer("AT\r", {kOk});
     // No OK follows: waiting for it would time out.
     peer.Answer("AT+BTINFO?\r", {kLine6});
-    EXPECT_EQ(1, module.QueryStatus(module.m_info));
-    EXPECT_EQ(1, module.m_info.m_nFlowControl.load());
-    EXPECT_EQ(LINK_STANDBY, module.m_info.m_nLinkState.load());
-    EXPECT_EQ(1, module.m_info.m_nInfoFlag6.load());
-    EXPECT_EQ("Norva-BX02", module.m_info.Name());
+    EXPECT_EQ(1, module.QueryStatus());
+    EXPECT_EQ(1, module.LastStatus().m_nFlowControl);
+    EXPECT_EQ(LINK_STANDBY, module.LastStatus().m_nLinkState);
+    EXPECT_EQ(1, module.LastStatus().m_nInfoFlag6);
+    EXPECT_EQ("Norva-BX02", module.LastStatus().Name());
 }
 
 TEST_F(StatusQuery, ErrorOrBadFieldMeansNotRead) {
     peer.Answer("AT\r", {kOk}, 2);
     peer.Answer("AT+BTINFO?\r", {kError});
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ(0, module.QueryStatus());
 
     // Fields before the bad one keep their new values.
-    module.m_info.m_nOpMode.store(3);
+    test::ControlProbe::Info(module).m_nOpMode.store(3);
     peer.Answer("AT+BTINFO?\r", {"\r\n001122334455,Other,MODE1,STANDBY,2,0,HWFC\r\n" + kOk});
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
-    EXPECT_EQ("001122334455", module.m_info.Address());
-    EXPECT_EQ("Other", module.m_info.Name());
-    EXPECT_EQ(1, module.m_info.m_nOpMode.load());
+    EXPECT_EQ(0, module.QueryStatus());
+    EXPECT_EQ("001122334455", module.LastStatus().Address());
+    EXPECT_EQ("Other", module.LastStatus().Name());
+    EXPECT_EQ(1, module.LastStatus().m_nOpMode);
 }
 
 TEST_F(StatusQuery, ProbeErrorTwiceGivesUpBeforeAsking) {
     peer.Answer("AT\r", {kError}, 2);
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ(0, module.QueryStatus());
     EXPECT_EQ((std::vector<std::string>{"AT\r", "AT\r"}), peer.Commands());
 }
 
@@ -71,13 +72,13 @@ TEST_F(StatusQuery, ProbeErrorThenOkGoesOn) {
     peer.Answer("AT\r", {kError});
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r", {kLine6});
-    EXPECT_EQ(1, module.QueryStatus(module.m_info));
+    EXPECT_EQ(1, module.QueryStatus());
 }
 
 TEST(StatusQueryClosedPort, PortNeverOpenedFailsAtTheProbesWrite) {
     RecordingHost host;
     CModuleControl module(&host);
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ(0, module.QueryStatus());
     EXPECT_EQ(RC_OVERFLOW, module.Escape(kShortMs));
 }
 
@@ -89,7 +90,7 @@ TEST_F(StatusQuery, MuteModuleGetsResponseMessagesSwitchedOn) {
     peer.Answer("ATS10?\r", {"\r\n0\r\n" + kOk});
     peer.Answer("ATS10=1\r", {kOk});
     peer.Answer("AT+BTINFO?\r", {kLine7 + kOk});
-    module.SignalJob(EV_STATUS);
+    module.Start(JobRequest::Of(Job::Status));
 
     ASSERT_TRUE(host.WaitForOpenMessageBox(20000));
     EXPECT_EQ(std::vector<std::string>{LoadString(IDS_RESPONSE_DISABLED)}, host.MessageBoxTexts());
@@ -103,13 +104,13 @@ TEST_F(StatusQuery, MuteModuleGetsResponseMessagesSwitchedOn) {
               peer.Commands());
     EXPECT_EQ((std::vector<BannerChange>{{Banner::Checking, true}, {Banner::Checking, false}}),
               host.Banners());
-    EXPECT_EQ("00A0C4123456", module.m_info.Address());
+    EXPECT_EQ("00A0C4123456", module.LastStatus().Address());
 }
 
 TEST_F(StatusQuery, StopClosesTheMessageBoxAndEndsTheQuery) {
     host.SetBoxMode(RecordingHost::BoxMode::Block);
     peer.Answer("ATS10?\r", {"\r\n0\r\n" + kOk});
-    module.SignalJob(EV_STATUS);
+    module.Start(JobRequest::Of(Job::Status));
     ASSERT_TRUE(host.WaitForOpenMessageBox(20000));
 
     module.StopWorker(); // returns only once the worker has ended
@@ -123,7 +124,7 @@ TEST_F(StatusQuery, StopClosesTheMessageBoxAndEndsTheQuery) {
 
 TEST_F(StatusQuery, MuteModuleWhoseS10ReadFailsIsNotRead) {
     peer.Answer("ATS10?\r", {kOk}); // OK without a value line
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ(0, module.QueryStatus());
     EXPECT_TRUE(host.MessageBoxes().empty());
     EXPECT_EQ((std::vector<std::string>{"AT\r", "+++\r", "ATS10?\r"}), peer.Commands());
 }

@@ -2,6 +2,7 @@
 // Nothing may crash, write past a buffer, or wait past its time-out.
 
 #include "ModuleFixture.h"
+#include "support/ControlProbe.h"
 
 #include <cstring>
 
@@ -40,8 +41,8 @@ TEST_F(UntrustedReply, StatusFieldsWithOddBytesAreStoredBounded) {
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r",
                 {"\r\n\xff\xfe\0ABCDEFGHIJKLMN,N\xe4me\0x,MODE0,IDLE,0,0,HWFC\r\n"s + kOk});
-    EXPECT_EQ(1, module.QueryStatus(module.m_info));
-    const ModuleInfoData d = module.m_info.Snapshot();
+    EXPECT_EQ(1, module.QueryStatus());
+    const ModuleInfoData d = module.LastStatus();
     EXPECT_EQ(0, std::memcmp(d.m_szAddress, "\xff\xfe\0ABCDEFGHI\0", 13));
     EXPECT_EQ(0, std::memcmp(d.m_szName, "N\xe4me\0x\0", 7));
 }
@@ -50,9 +51,9 @@ TEST_F(UntrustedReply, StatusLineLongerThanAnyNameIsNotRead) {
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r",
                 {"\r\n001122334455," + Repeat('n', 400) + ",MODE0,IDLE,0,0,HWFC\r\n" + kOk});
-    module.m_info.SetName("old", 3);
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
-    EXPECT_EQ("old", module.m_info.Name());
+    test::ControlProbe::Info(module).SetName("old", 3);
+    EXPECT_EQ(0, module.QueryStatus());
+    EXPECT_EQ("old", module.LastStatus().Name());
     EXPECT_EQ(STATUS_UNREADABLE, module.LastStatusFailure());
 }
 
@@ -61,12 +62,12 @@ TEST_F(UntrustedReply, StatusReplyThatNeverEndsALineIsNotRead) {
     // Skipped as one overlong line, then nothing more: the query's own
     // time-out ends it.
     peer.Answer("AT+BTINFO?\r", {"\r\n" + NoCrBytes(400)});
-    EXPECT_EQ(RC_TIMEOUT, module.QueryStatus(module.m_info));
+    EXPECT_EQ(RC_TIMEOUT, module.QueryStatus());
     EXPECT_EQ(STATUS_NO_ANSWER, module.LastStatusFailure());
     // A line that runs on past any status line's length overflows at once.
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r", Paced("\r\n" + NoCrBytes(4000)));
-    EXPECT_EQ(0, module.QueryStatus(module.m_info));
+    EXPECT_EQ(0, module.QueryStatus());
 }
 
 TEST_F(UntrustedReply, EndlessLinesOverflowTheUnlimitedTransactions) {

@@ -5,6 +5,7 @@
 #include "module/ModuleControl.h"
 #include "module/ReadBack.h"
 #include "res/strings/StringTable.h"
+#include "support/ControlProbe.h"
 #include "support/RecordingHost.h"
 #include "support/ScriptedPeer.h"
 
@@ -81,20 +82,15 @@ protected:
     // signals are all pending when the worker looks again.
     void StartBusyCancel(std::atomic<bool>& release) {
         peer.Answer("AT+BTCANCEL\r", {Chunk(kOk, 0, [&release] { return release.load(); })});
-        module.SignalJob(EV_CANCEL_CMD);
+        module.Start(JobRequest::Of(Job::CancelCommand));
         ASSERT_TRUE(peer.WaitForCommands(1, kResultMs));
     }
     std::vector<JobResult> WaitResults(size_t n) {
         EXPECT_TRUE(host.WaitForResults(n, kResultMs));
         return host.Results();
     }
-    void SetApplyValues(int mode) {
-        module.m_nApplyMode = mode;
-        module.m_nApplyBaud = 9600;
-        module.m_nApplyParity = 0;
-        module.m_nApplyStopBits = 0;
-        module.m_nApplyFlow = 1;
-    }
+    void StartApply() { module.Start(JobRequest::Store(module.ApplySettings())); }
+    void SetApplyValues(int mode) { module.SetApplySettings({mode, 9600, 0, 0, 1}); }
 
     ScriptedPeer peer;
     OrderHost host;
@@ -107,9 +103,9 @@ TEST_F(WorkerTest, LowestSignalledSlotRunsFirstAndEachJobRunsOnce) {
     AnswerStatus();
     peer.Answer("ATS24=10\r", {kOk});
     peer.Answer("AT+BTINQ?\r", {kOk});
-    module.SignalJob(EV_INQUIRY);
-    module.SignalJob(EV_STATUS);
-    module.SignalJob(EV_STATUS); // no count: still one status job
+    module.Start(JobRequest::Of(Job::Inquiry));
+    module.Start(JobRequest::Of(Job::Status));
+    module.Start(JobRequest::Of(Job::Status)); // no count: still one status job
     release = true;
 
     EXPECT_EQ(
@@ -120,13 +116,13 @@ TEST_F(WorkerTest, LowestSignalledSlotRunsFirstAndEachJobRunsOnce) {
     // The status job ran between the checking banner's show and hide.
     EXPECT_EQ(host.Banners(), (std::vector<test::BannerChange>{{Banner::Checking, true},
                                                                {Banner::Checking, false}}));
-    EXPECT_EQ(module.m_info.Address(), "0012A1000001");
+    EXPECT_EQ(module.LastStatus().Address(), "0012A1000001");
 }
 
 TEST_F(WorkerTest, StopWinsOverAJobSignalledWithIt) {
     std::atomic<bool> release{false};
     StartBusyCancel(release);
-    module.SignalJob(EV_STATUS);
+    module.Start(JobRequest::Of(Job::Status));
     const auto start = Clock::now();
     module.StopWorker();
     EXPECT_LT(Clock::now() - start, kPromptly);
@@ -139,24 +135,23 @@ TEST_F(WorkerTest, StopWinsOverAJobSignalledWithIt) {
 }
 
 TEST_F(WorkerTest, AbortWhileIdleIsUsedUpAndSparesTheNextJob) {
-    module.SignalJob(EV_ABORT);
+    module.Abort();
     const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (module.JobEvent(EV_ABORT)->IsSet() && Clock::now() < deadline) {
+    while (test::ControlProbe::JobEvent(module, EV_ABORT)->IsSet() && Clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ASSERT_FALSE(module.JobEvent(EV_ABORT)->IsSet());
+    ASSERT_FALSE(test::ControlProbe::JobEvent(module, EV_ABORT)->IsSet());
     EXPECT_TRUE(host.Results().empty());
 
     peer.Answer("AT+BTCANCEL\r", {kOk});
-    module.SignalJob(EV_CANCEL_CMD);
+    module.Start(JobRequest::Of(Job::CancelCommand));
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_OK, JOB_CANCEL_CMD}}));
 }
 
 TEST_F(WorkerTest, EachSlotRunsItsOperationAndReportsItsJobId) {
-    module.m_strTargetAddr.Set("0012A1000002");
-    module.m_nScanMode = 3;
-    module.m_nScanTime = 30;
-    module.m_nSRegNo = 10;
+    test::ControlProbe::SetTarget(module, "0012A1000002");
+    module.SetScanSettings({3, 30});
+    test::ControlProbe::SetRegister(module, 10);
     peer.Answer("ATD0012A1000002\r", {Chunk(std::string(kOk) + "\r\nCONNECT 0012A1000002\r\n")});
     peer.Answer("+++\r", {kOk});
     peer.Answer("AT+BTSCAN,3,30\r", {kOk});
@@ -171,68 +166,64 @@ TEST_F(WorkerTest, EachSlotRunsItsOperationAndReportsItsJobId) {
         {EV_RESET, {RC_OK, JOB_RESET}},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
-        module.SignalJob(cases[i].first);
+        test::ControlProbe::Signal(module, cases[i].first);
         ASSERT_TRUE(host.WaitForResults(i + 1, kResultMs)) << "slot " << cases[i].first;
         EXPECT_EQ(host.Results().back(), cases[i].second) << "slot " << cases[i].first;
     }
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"ATD0012A1000002\r", "+++\r",
                                                          "AT+BTSCAN,3,30\r", "ATS10?\r", "ATZ\r"}));
-    EXPECT_EQ(module.m_strSRegValue.Get(), "1");
+    EXPECT_EQ(module.RegisterValue(), "1");
 }
 
 TEST_F(WorkerTest, DisconnectOfAConnectedLinkEscapesThenHangsUp) {
     module.SetLinkState(LINK_CONNECTED);
     peer.Answer("+++\r", {kOk});
     peer.Answer("ATH\r", {Chunk(std::string(kOk) + "\r\nDISCONNECT\r\n")});
-    module.SignalJob(EV_DISCONNECT);
+    module.Start(JobRequest::Of(Job::Disconnect));
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DISCONNECTED, JOB_DISCONNECT}}));
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r", "ATH\r"}));
     // Left for the host to set: the job itself only marks the link as going.
-    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_DISCONNECTING);
+    EXPECT_EQ(module.LastStatus().m_nLinkState, LINK_DISCONNECTING);
 }
 
 TEST_F(WorkerTest, DisconnectAfterAFailedApplyRunsApplyAgainWithoutNotifying) {
     module.SetLinkState(LINK_CONNECTED);
-    module.m_nCurOp = OP_APPLY_AGAIN;
+    module.SetCurOp(OP_APPLY_AGAIN);
     SetApplyValues(1);
     peer.Answer("+++\r", {kOk});
     peer.Answer("ATH\r", {Chunk(std::string(kOk) + "\r\nDISCONNECT\r\n")});
     peer.Answer("AT+BTMODE,1\r", {kOk});
     peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kOk});
     AnswerReadBack(kMode1Line);
-    module.SignalJob(EV_DISCONNECT);
+    module.Start(JobRequest::Of(Job::Disconnect));
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r", "ATH\r", "AT+BTMODE,1\r",
                                                          "AT+UARTCONFIG,9600,N,1,1\r", "AT\r",
                                                          kStatusCommands[0], kStatusCommands[1]}));
-    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_STANDBY);
+    EXPECT_EQ(module.LastStatus().m_nLinkState, LINK_STANDBY);
 }
 
 TEST_F(WorkerTest, FailedEscapeReportsTheEscapeJobAndLeavesTheLinkDisconnecting) {
     module.SetLinkState(LINK_CONNECTED);
-    module.m_nCurOp = OP_APPLY_AGAIN;
+    module.SetCurOp(OP_APPLY_AGAIN);
     peer.Answer("+++\r", {kError});
-    module.SignalJob(EV_DISCONNECT);
+    module.Start(JobRequest::Of(Job::Disconnect));
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_ESCAPE}}));
-    EXPECT_EQ(module.m_info.m_nLinkState.load(), LINK_DISCONNECTING);
+    EXPECT_EQ(module.LastStatus().m_nLinkState, LINK_DISCONNECTING);
     // No hang-up follows a failed escape.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r"}));
 }
 
 TEST_F(WorkerTest, ApplyStoresModeThenUartAndHidesTheBannerAfterSuccess) {
-    SetApplyValues(2);
-    module.m_nApplyBaud = 115200;
-    module.m_nApplyParity = 2;
-    module.m_nApplyStopBits = 2;
-    module.m_nApplyFlow = 0;
+    module.SetApplySettings({2, 115200, 2, 2, 0});
     peer.Answer("AT+BTMODE,2\r", {kOk});
     peer.Answer("AT+UARTCONFIG,115200,E,2,0\r", {kOk});
     AnswerReadBack("\r\n0012A1000001,Norva-BX01,MODE2,STANDBY,0,0,NoFC\r\n");
-    module.SignalJob(EV_APPLY);
+    StartApply();
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
     ASSERT_TRUE(peer.WaitForCommands(2, kResultMs));
@@ -257,21 +248,21 @@ TEST_F(WorkerTest, ApplyFallsBackToTheShortUartFormOnOldFirmware) {
         SCOPED_TRACE(c.flowControl);
         host.Clear();
         peer.ClearReceived();
-        module.m_info.m_nFlowControl = c.flowControl;
+        test::ControlProbe::Info(module).m_nFlowControl = c.flowControl;
         SetApplyValues(1);
         peer.Answer("AT+BTMODE,1\r", {kOk});
         peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
         peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
         // The short status line has no flow-control field to compare.
         AnswerReadBack("\r\n0012A1000001,Norva-BX01,MODE1,STANDBY,0,0\r\n");
-        module.SignalJob(EV_APPLY);
+        StartApply();
 
         EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
         EXPECT_EQ(peer.Commands(),
                   (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r",
                                             "AT+UARTCONFIG,9600,N,1\r", "AT\r", kStatusCommands[0],
                                             kStatusCommands[1]}));
-        EXPECT_EQ(module.m_bFirmwareBoxShown.load(), c.firmwareMessage);
+        EXPECT_EQ(module.LastApply().firmwareBoxShown, c.firmwareMessage);
         if (c.firmwareMessage) {
             EXPECT_EQ(host.MessageBoxTexts(), std::vector<std::string>{kFirmwareMismatchText});
         } else {
@@ -285,9 +276,9 @@ TEST_F(WorkerTest, ApplyFallsBackToTheShortUartFormOnOldFirmware) {
 TEST_F(WorkerTest, ApplyInterruptedAtTheUartStepSendsNothingMore) {
     SetApplyValues(1);
     peer.Answer("AT+BTMODE,1\r", {kOk});
-    module.SignalJob(EV_APPLY);
+    StartApply();
     ASSERT_TRUE(peer.WaitForReceived("AT+UARTCONFIG,9600,N,1,1\r", kResultMs));
-    module.SignalJob(EV_ABORT);
+    module.Abort();
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ABORTED, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(),
               (std::vector<std::string>{"AT+BTMODE,1\r", "AT+UARTCONFIG,9600,N,1,1\r"}));
@@ -295,7 +286,7 @@ TEST_F(WorkerTest, ApplyInterruptedAtTheUartStepSendsNothingMore) {
     host.Clear();
     peer.ClearReceived();
     peer.Answer("AT+BTMODE,1\r", {kOk});
-    module.SignalJob(EV_APPLY);
+    StartApply();
     ASSERT_TRUE(peer.WaitForReceived("AT+UARTCONFIG,9600,N,1,1\r", kResultMs));
     module.StopWorker();
     EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_STOPPED, JOB_APPLY}}));
@@ -306,16 +297,16 @@ TEST_F(WorkerTest, ApplyInterruptedAtTheUartStepSendsNothingMore) {
 // The same at the mode step: nothing of the UART setting goes out.
 TEST_F(WorkerTest, ApplyInterruptedAtTheModeStepSendsNothingMore) {
     SetApplyValues(1);
-    module.SignalJob(EV_APPLY);
+    StartApply();
     ASSERT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", kResultMs));
-    module.SignalJob(EV_ABORT);
+    module.Abort();
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ABORTED, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(), std::vector<std::string>{"AT+BTMODE,1\r"});
     EXPECT_FALSE(host.BannerShown(Banner::Applying));
 
     host.Clear();
     peer.ClearReceived();
-    module.SignalJob(EV_APPLY);
+    StartApply();
     ASSERT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", kResultMs));
     module.StopWorker();
     EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_STOPPED, JOB_APPLY}}));
@@ -327,7 +318,7 @@ TEST_F(WorkerTest, ApplyFailureHidesTheBannerBeforeNotifying) {
     peer.Answer("AT+BTMODE,1\r", {kOk});
     peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
     peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kError});
-    module.SignalJob(EV_APPLY);
+    StartApply();
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
     EXPECT_EQ(host.ApplyingAtPost(), std::vector<bool>{false});
@@ -342,7 +333,7 @@ TEST_F(WorkerTest, ApplyOnAPendingModuleCancelsAndGoesOnWithoutResendingTheMode)
     // The mode sent before the cancel was refused: the read-back tells
     // whether the unit has it anyway.
     AnswerReadBack(kMode1Line);
-    module.SignalJob(EV_APPLY);
+    StartApply();
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(),
@@ -357,7 +348,7 @@ TEST_F(WorkerTest, ApplyRefusedOutsidePendingReportsErrorNotTheStatusCode) {
     // pending link to cancel.
     peer.Answer("AT+BTMODE,1\r", {kError});
     AnswerStatus();
-    module.SignalJob(EV_APPLY);
+    StartApply();
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
 
     // Mode refused and the status query fails.
@@ -365,7 +356,7 @@ TEST_F(WorkerTest, ApplyRefusedOutsidePendingReportsErrorNotTheStatusCode) {
     peer.Answer("AT+BTMODE,1\r", {kError});
     peer.Answer("AT\r", {kOk});
     peer.Answer("AT+BTINFO?\r", {kError});
-    module.SignalJob(EV_APPLY);
+    StartApply();
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_APPLY}}));
     EXPECT_EQ(host.ApplyingAtPost().back(), false);
 }
@@ -442,9 +433,8 @@ TEST_F(WorkerTest, ApplyReadBackRecordsWhatTheStatusShowsAndEndsDone) {
         host.Clear();
         peer.ClearReceived();
         peer.ClearRules();
-        module.m_info.m_nFlowControl = 1;
-        SetApplyValues(1);
-        module.m_nApplyFlow = c.flow;
+        test::ControlProbe::Info(module).m_nFlowControl = 1;
+        module.SetApplySettings({1, 9600, 0, 0, c.flow});
         peer.Answer("AT+BTMODE,1\r", {kOk});
         peer.Answer(c.uartCommand, {c.uartReply});
         peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
@@ -452,7 +442,7 @@ TEST_F(WorkerTest, ApplyReadBackRecordsWhatTheStatusShowsAndEndsDone) {
             peer.Answer("AT\r", {kOk}, 2);
             peer.Answer("AT+BTINFO?\r", {Chunk(c.status)}, 2);
         }
-        module.SignalJob(EV_APPLY);
+        StartApply();
 
         EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
         EXPECT_EQ(peer.Commands().back(), c.status.empty() ? "AT\r" : "AT+BTINFO?\r")
@@ -462,24 +452,24 @@ TEST_F(WorkerTest, ApplyReadBackRecordsWhatTheStatusShowsAndEndsDone) {
         EXPECT_EQ(got.modeShown, c.confirmation.modeShown);
         EXPECT_EQ(got.flowShown, c.confirmation.flowShown);
         EXPECT_EQ(got.flowReported, c.confirmation.flowReported);
-        EXPECT_EQ(module.m_bFlowNotStored.load(), c.flowNotStored);
+        EXPECT_EQ(module.LastApply().flowNotStored, c.flowNotStored);
     }
 }
 
 TEST_F(WorkerTest, ApplyWithoutAnswerMarksItForRunningAgain) {
     SetApplyValues(1);
-    module.m_nCurOp = OP_NONE;
+    module.SetCurOp(OP_NONE);
     // The mode command is not answered (a module in data mode hears nothing).
-    module.SignalJob(EV_APPLY);
+    StartApply();
     ASSERT_TRUE(host.WaitForResults(1, kResultMs));
     EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_TIMEOUT, JOB_APPLY}}));
-    EXPECT_EQ(module.m_nCurOp.load(), OP_APPLY_AGAIN);
+    EXPECT_EQ(module.CurOp(), OP_APPLY_AGAIN);
     EXPECT_FALSE(host.BannerShown(Banner::Applying));
 }
 
 TEST_F(WorkerTest, StopDuringAnInquiryWithoutTimeLimitReturnsPromptly) {
     peer.Answer("ATS24=10\r", {kOk});
-    module.SignalJob(EV_INQUIRY);
+    module.Start(JobRequest::Of(Job::Inquiry));
     ASSERT_TRUE(peer.WaitForReceived("AT+BTINQ?\r", kResultMs));
 
     const auto start = Clock::now();
@@ -490,12 +480,12 @@ TEST_F(WorkerTest, StopDuringAnInquiryWithoutTimeLimitReturnsPromptly) {
 
 TEST_F(WorkerTest, StopWhileAMessageBoxIsUpReturnsPromptly) {
     host.SetBoxMode(RecordingHost::BoxMode::Block);
-    module.m_info.m_nFlowControl = 0;
+    test::ControlProbe::Info(module).m_nFlowControl = 0;
     SetApplyValues(1);
     peer.Answer("AT+BTMODE,1\r", {kOk});
     peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kError});
     peer.Answer("AT+UARTCONFIG,9600,N,1\r", {kOk});
-    module.SignalJob(EV_APPLY);
+    StartApply();
     ASSERT_TRUE(host.WaitForOpenMessageBox(kResultMs));
     // The box holds the job: nothing is reported while it is up.
     EXPECT_TRUE(host.Results().empty());
@@ -513,7 +503,7 @@ TEST_F(WorkerTest, TheWorkerRunsAgainAfterThePortIsReopened) {
     module.ClosePort();
     ASSERT_EQ(module.OpenPortPath(peer.Path(), 9600, 0, 0), 1);
     peer.Answer("AT+BTCANCEL\r", {kOk});
-    module.SignalJob(EV_CANCEL_CMD);
+    module.Start(JobRequest::Of(Job::CancelCommand));
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_OK, JOB_CANCEL_CMD}}));
 }
 
@@ -524,7 +514,7 @@ TEST(WorkerWaitFailure, ShowsTheSystemErrorTextAndStillStops) {
     ASSERT_TRUE(peer.Ok());
     RecordingHost host;
     CModuleControl module(&host);
-    module.m_hJobEvents[EV_RESET].reset();
+    test::ControlProbe::DropJobEvent(module, EV_RESET);
     ASSERT_EQ(module.OpenPortPath(peer.Path(), 9600, 0, 0), 1);
 
     ASSERT_TRUE(host.WaitForMessageBoxes(2, kResultMs));

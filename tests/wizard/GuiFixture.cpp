@@ -1,5 +1,7 @@
 #include "GuiFixture.h"
 
+#include "support/ControlProbe.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -133,7 +135,7 @@ void SheetTest::TearDown() {
 
 void SheetTest::ResetEvents() {
     for (int slot = 0; slot < kJobEventCount; ++slot) {
-        if (Event* e = M().JobEvent(slot)) {
+        if (Event* e = test::ControlProbe::JobEvent(M(), slot)) {
             e->Reset();
         }
     }
@@ -142,7 +144,7 @@ void SheetTest::ResetEvents() {
 std::set<int> SheetTest::Signalled() const {
     std::set<int> signalled;
     for (int slot = 0; slot < kJobEventCount; ++slot) {
-        const Event* e = sheet->Module()->JobEvent(slot);
+        const Event* e = test::ControlProbe::JobEvent(*sheet->Module(), slot);
         if (e != nullptr && e->IsSet()) {
             signalled.insert(slot);
         }

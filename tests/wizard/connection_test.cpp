@@ -3,6 +3,7 @@
 
 #include "GuiFixture.h"
 #include "pages/Connection.h"
+#include "support/ControlProbe.h"
 
 #include <QFontDatabase>
 #include <QHeaderView>
@@ -187,7 +188,7 @@ TEST_F(ConnectionTest, ConnectStoresTheAddressAndCancelAbortsTheAttempt) {
     EXPECT_TRUE(modal);
     EXPECT_FALSE(page->m_connectingDlg.m_animate->Playing());
     EXPECT_EQ(during, Slots{EV_CONNECT});
-    EXPECT_EQ(M().m_strTargetAddr.Get(), "0001950A0B01");
+    EXPECT_EQ(test::ControlProbe::Target(M()), "0001950A0B01");
     EXPECT_EQ(page->m_strAddress, QStringLiteral("0001950A0B01"));
     EXPECT_EQ(Signalled(), Slots{EV_ABORT});
     EXPECT_FALSE(page->m_btnSearch->isEnabled());

@@ -12,6 +12,7 @@
 #include "pages/Search.h"
 #include "pages/Success.h"
 #include "res/strings/StringTable.h"
+#include "support/ControlProbe.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -89,10 +90,10 @@ TEST_F(DispatchTest, ConnectedEndsTheDialogWithOneAndShowsStepSix) {
     int linkWhenSuccessShown = -1;
     const int code = RunConnect([&] {
         EXPECT_EQ(Signalled(), Slots{EV_CONNECT});
-        EXPECT_EQ(M().m_strTargetAddr.Get(), "0001950A0B0C");
+        EXPECT_EQ(test::ControlProbe::Target(M()), "0001950A0B0C");
         ResetEvents();
         Inject(RC_CONNECTED, JOB_CONNECT);
-        linkWhenSuccessShown = M().m_info.m_nLinkState.load();
+        linkWhenSuccessShown = M().LastStatus().m_nLinkState;
     });
     EXPECT_EQ(code, 1);
     EXPECT_EQ(linkWhenSuccessShown, LINK_CONNECTED);
@@ -177,19 +178,19 @@ TEST_F(DispatchTest, ConnectFailureWithoutTheDialogStillReports) {
 
 TEST_F(DispatchTest, DisconnectedShowsMessageAndQueriesStatus) {
     M().SetLinkState(LINK_DISCONNECTING);
-    M().m_nCurOp.store(OP_DISCONNECT);
+    M().SetCurOp(OP_DISCONNECT);
     Inject(RC_DISCONNECTED, JOB_DISCONNECT);
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_DISCONNECTED)});
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_STANDBY);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
     EXPECT_EQ(Signalled(), Slots{EV_STATUS});
 }
 
 TEST_F(DispatchTest, DisconnectedDuringApplyRunsTheApplyAgain) {
     M().SetLinkState(LINK_DISCONNECTING);
-    M().m_nCurOp.store(OP_APPLY_AGAIN);
+    M().SetCurOp(OP_APPLY_AGAIN);
     Inject(RC_DISCONNECTED, JOB_DISCONNECT);
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_DISCONNECTED)});
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_STANDBY);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
     EXPECT_EQ(Signalled(), Slots{EV_APPLY});
 }
 
@@ -265,7 +266,7 @@ TEST_F(DispatchTest, StatusFailureClosesThePortAndOffersNextOnly) {
         PostSheetMessage(sheet.get(), PSM_SETWIZBUTTONS, 0, 0);
         Pump();
         Inject(code, JOB_STATUS);
-        EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_DISCONNECTING) << code;
+        EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_DISCONNECTING) << code;
         EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_COMM_FAILED)}) << code;
         EXPECT_EQ(M().PortOpen(), 0) << code;
         EXPECT_EQ(S().WizardButtons(), PSWIZB_NEXT) << code;
@@ -277,7 +278,7 @@ TEST_F(DispatchTest, StatusFailureClosesThePortAndOffersNextOnly) {
 TEST_F(DispatchTest, StatusConnectedReturnsOnlineThenDisconnects) {
     ScriptedPeer peer;
     OpenIdlePort(peer);
-    M().m_info.m_nLinkState.store(LINK_CONNECTED);
+    M().SetLinkState(LINK_CONNECTED);
     Inject(1, JOB_STATUS);
     EXPECT_TRUE(peer.WaitForReceived("ATO\r", 2000));
     EXPECT_EQ(Signalled(), Slots{EV_DISCONNECT});
@@ -285,9 +286,9 @@ TEST_F(DispatchTest, StatusConnectedReturnsOnlineThenDisconnects) {
 }
 
 TEST_F(DispatchTest, StatusPendingCancelsTheCommandFirst) {
-    M().m_info.m_nLinkState.store(LINK_PENDING);
+    M().SetLinkState(LINK_PENDING);
     Inject(1, JOB_STATUS);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_STATUS);
+    EXPECT_EQ(M().CurOp(), OP_STATUS);
     EXPECT_EQ(Signalled(), Slots{EV_CANCEL_CMD});
     EXPECT_EQ(S().GetActiveIndex(), 0);
 }
@@ -296,13 +297,13 @@ TEST_F(DispatchTest, StatusIdleInModeTwoSetsModeZeroThenShowsStepTwo) {
     ScriptedPeer peer;
     OpenIdlePort(peer);
     peer.Answer("AT+BTMODE,0\r", {"\r\nOK\r\n"});
-    M().m_info.m_nLinkState.store(LINK_STANDBY);
-    M().m_info.m_nOpMode.store(2);
-    M().m_nCurOp.store(OP_SCAN);
+    M().SetLinkState(LINK_STANDBY);
+    test::ControlProbe::Info(M()).m_nOpMode.store(2);
+    M().SetCurOp(OP_SCAN);
     Inject(1, JOB_STATUS);
     EXPECT_EQ(peer.Commands(), std::vector<std::string>{"AT+BTMODE,0\r"});
     // Cleared before the mode command, which records its own operation.
-    EXPECT_EQ(M().m_nCurOp.load(), OP_SET_MODE);
+    EXPECT_EQ(M().CurOp(), OP_SET_MODE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
     EXPECT_EQ(Signalled(), Slots{});
 }
@@ -310,39 +311,39 @@ TEST_F(DispatchTest, StatusIdleInModeTwoSetsModeZeroThenShowsStepTwo) {
 TEST_F(DispatchTest, StatusIdleInModeZeroSendsNothing) {
     ScriptedPeer peer;
     OpenIdlePort(peer);
-    M().m_info.m_nLinkState.store(LINK_STANDBY);
-    M().m_info.m_nOpMode.store(0);
-    M().m_nCurOp.store(OP_INQUIRY);
+    M().SetLinkState(LINK_STANDBY);
+    test::ControlProbe::Info(M()).m_nOpMode.store(0);
+    M().SetCurOp(OP_INQUIRY);
     Inject(1, JOB_STATUS);
     Pump(50);
     EXPECT_TRUE(peer.Commands().empty());
-    EXPECT_EQ(M().m_nCurOp.load(), OP_NONE);
+    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
 }
 
 TEST_F(DispatchTest, StatusIdleOnStepThreeShowsStepFour) {
     Show(S().ScanWaitPage());
-    M().m_info.m_nLinkState.store(LINK_STANDBY);
-    M().m_nCurOp.store(OP_CONNECT);
+    M().SetLinkState(LINK_STANDBY);
+    M().SetCurOp(OP_CONNECT);
     Inject(1, JOB_STATUS);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SearchPage()));
     // Only scan and inquiry are cleared.
-    EXPECT_EQ(M().m_nCurOp.load(), OP_CONNECT);
+    EXPECT_EQ(M().CurOp(), OP_CONNECT);
 }
 
 TEST_F(DispatchTest, StatusIdleOnTheSearchPageMovesNothing) {
     Show(S().ConnectionPage());
-    M().m_info.m_nLinkState.store(LINK_STANDBY);
+    M().SetLinkState(LINK_STANDBY);
     Inject(1, JOB_STATUS);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ConnectionPage()));
     EXPECT_EQ(Signalled(), Slots{});
 }
 
 TEST_F(DispatchTest, StatusWithAnotherLinkStateOnlyClearsTheOperation) {
-    M().m_info.m_nLinkState.store(LINK_DISCONNECTING);
-    M().m_nCurOp.store(OP_INQUIRY);
+    M().SetLinkState(LINK_DISCONNECTING);
+    M().SetCurOp(OP_INQUIRY);
     Inject(1, JOB_STATUS);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_NONE);
+    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActiveIndex(), 0);
     EXPECT_EQ(Signalled(), Slots{});
     EXPECT_EQ(messages.Count(), 0u);
@@ -362,10 +363,10 @@ TEST_F(DispatchTest, CancelAfterInquiryEndsTheSearchDisplay) {
     S().ConnectionPage()->BeginSearchDisplay();
     Pump();
     M().SetLinkState(LINK_PENDING);
-    M().m_nCurOp.store(OP_INQUIRY);
+    M().SetCurOp(OP_INQUIRY);
     Inject(RC_OK, JOB_CANCEL_CMD);
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_STANDBY);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_NONE);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
+    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().ConnectionPage()->m_btnSearch->text(), QStringLiteral("Search"));
     EXPECT_EQ(S().ConnectionPage()->m_bSearching, 0);
     EXPECT_EQ(S().WizardButtons(), PSWIZB_BACK);
@@ -374,10 +375,10 @@ TEST_F(DispatchTest, CancelAfterInquiryEndsTheSearchDisplay) {
 TEST_F(DispatchTest, CancelAfterScanClearsTheState) {
     Show(S().ScanPage());
     M().SetLinkState(LINK_PENDING);
-    M().m_nCurOp.store(OP_SCAN);
+    M().SetCurOp(OP_SCAN);
     Inject(RC_OK, JOB_CANCEL_CMD);
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_STANDBY);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_NONE);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
+    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
 }
 
@@ -387,29 +388,29 @@ TEST_F(DispatchTest, CancelAfterConnectEnablesTheButtons) {
     page->m_btnConnect->setEnabled(false);
     page->m_btnSearch->setEnabled(false);
     M().SetLinkState(LINK_PENDING);
-    M().m_nCurOp.store(OP_CONNECT);
+    M().SetCurOp(OP_CONNECT);
     Inject(RC_OK, JOB_CANCEL_CMD);
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_STANDBY);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_NONE);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
+    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_TRUE(page->m_btnConnect->isEnabled());
     EXPECT_TRUE(page->m_btnSearch->isEnabled());
 }
 
 TEST_F(DispatchTest, CancelAfterPendingStatusMovesOn) {
     M().SetLinkState(LINK_PENDING);
-    M().m_nCurOp.store(OP_STATUS);
+    M().SetCurOp(OP_STATUS);
     Inject(RC_OK, JOB_CANCEL_CMD);
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_STANDBY);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_NONE);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
+    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
 }
 
 TEST_F(DispatchTest, CancelAfterAnotherOperationChangesNothing) {
     M().SetLinkState(LINK_PENDING);
-    M().m_nCurOp.store(OP_SET_UART);
+    M().SetCurOp(OP_SET_UART);
     Inject(RC_OK, JOB_CANCEL_CMD);
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_PENDING);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_SET_UART);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_PENDING);
+    EXPECT_EQ(M().CurOp(), OP_SET_UART);
     EXPECT_EQ(Signalled(), Slots{});
 }
 
@@ -509,7 +510,7 @@ TEST_F(DispatchTest, ApplyDoneElsewhereDoesNothing) {
 TEST_F(DispatchTest, ApplyTimeoutChecksTheLinkForAnotherRun) {
     Show(S().ModePage());
     Inject(RC_TIMEOUT, JOB_APPLY);
-    EXPECT_EQ(M().m_nCurOp.load(), OP_APPLY_AGAIN);
+    EXPECT_EQ(M().CurOp(), OP_APPLY_AGAIN);
     EXPECT_EQ(Signalled(), Slots{EV_STATUS});
     EXPECT_EQ(messages.Count(), 0u);
 }
@@ -518,7 +519,7 @@ TEST_F(DispatchTest, AnIdleUnitOnAStoringStepIsAppliedAgainButNotForEver) {
     // The 21 chain's check found the link gone (dropped, or hung up): the
     // unit is in command mode, so the settings are stored now.
     Show(S().ModePage());
-    M().m_nCurOp.store(OP_APPLY_AGAIN);
+    M().SetCurOp(OP_APPLY_AGAIN);
     M().SetLinkState(LINK_STANDBY);
     for (int run = 0; run < CSerialSheet::kMaxApplyReruns; ++run) {
         ResetEvents();
@@ -576,7 +577,7 @@ TEST_F(DispatchTest, ApplyFailureNamesTheStepAndOffersNextOnly) {
         PostSheetMessage(sheet.get(), PSM_SETWIZBUTTONS, 0, 0);
         Pump();
         messages.Clear();
-        M().m_nCurOp.store(row.op);
+        M().SetCurOp(row.op);
         Inject(row.code, JOB_APPLY);
         EXPECT_EQ(messages.Texts(), std::vector<QString>{QString::fromStdString(row.text)})
             << row.code << " " << row.op;

@@ -197,7 +197,7 @@ TEST_F(OneCableTest, StepThreeWithUnitOneStillOnTheCableSaysSo) {
     simulator->Attach(2);
     S().NextButton()->click();
     ASSERT_TRUE(WaitForPage(S().SearchPage()));
-    EXPECT_EQ(M().m_info.Address(), simulator->Snapshot(2).address);
+    EXPECT_EQ(M().LastStatus().Address(), simulator->Snapshot(2).address);
 }
 
 TEST_F(OneCableTest, StepEightStoresNothingInAnotherUnit) {

@@ -15,6 +15,7 @@
 #include "wizard/QtModuleHost.h"
 
 #include "platform/SerialDevice.h"
+#include "support/ControlProbe.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -229,11 +230,10 @@ TEST_F(SheetPageNext, StepOneOpensUnitOneAndStartsTheStatusJob) {
 TEST_F(SheetPageNext, StepTwoStartsTheScanWithItsArguments) {
     ScriptedPeer unit1;
     OpenIdlePort(unit1);
-    M().m_nScanMode.store(0);
-    M().m_nScanTime.store(0);
+    M().SetScanSettings({0, 0});
     Next(S().ScanPage());
-    EXPECT_EQ(M().m_nScanMode.load(), 3);
-    EXPECT_EQ(M().m_nScanTime.load(), 3000);
+    EXPECT_EQ(test::ControlProbe::Scan(M()).mode, 3);
+    EXPECT_EQ(test::ControlProbe::Scan(M()).timeMs, 3000);
     EXPECT_EQ(Signalled(), Slots{EV_SCAN});
 }
 
@@ -264,11 +264,11 @@ TEST_F(SheetPageNext, StepSevenKeepsAnOpenPortAndCopiesTheValues) {
     Next(mode);
     EXPECT_EQ(M().PortOpen(), 1);
     EXPECT_FALSE(M().WorkerRunning()) << "the port was reopened";
-    EXPECT_EQ(M().m_nApplyMode.load(), 1);
-    EXPECT_EQ(M().m_nApplyBaud.load(), 57600);
-    EXPECT_EQ(M().m_nApplyParity.load(), 2);
-    EXPECT_EQ(M().m_nApplyStopBits.load(), 2);
-    EXPECT_EQ(M().m_nApplyFlow.load(), 0);
+    EXPECT_EQ(M().ApplySettings().mode, 1);
+    EXPECT_EQ(M().ApplySettings().baud, 57600);
+    EXPECT_EQ(M().ApplySettings().parity, 2);
+    EXPECT_EQ(M().ApplySettings().stopBits, 2);
+    EXPECT_EQ(M().ApplySettings().flow, 0);
     EXPECT_EQ(Signalled(), Slots{EV_APPLY});
 }
 
@@ -280,7 +280,7 @@ TEST_F(SheetPageNext, StepSevenOpensUnitTwoWhenThePortIsClosed) {
     S().ModePage()->m_nBaudRate = 9600;
     Next(S().ModePage());
     EXPECT_EQ(M().PortNumber(), kTestCom2);
-    EXPECT_EQ(M().m_nApplyMode.load(), 1);
+    EXPECT_EQ(M().ApplySettings().mode, 1);
     // The worker runs the apply job: the mode command goes out first.
     EXPECT_TRUE(peer.WaitForReceived("AT+BTMODE,1\r", 5000));
 }
@@ -327,13 +327,14 @@ TEST_F(SheetPageNext, StepEightAlwaysReopensForUnitOne) {
                  {"\r\n00A0961B2C01,Norva-BX01,MODE0,STANDBY,0,0,HWFC\r\n\r\nOK\r\n"});
     Next(S().Mode1Page());
     EXPECT_EQ(M().PortNumber(), kTestCom1);
-    EXPECT_EQ(M().m_nApplyMode.load(), 2);
-    EXPECT_EQ(M().m_nApplyBaud.load(), 19200);
-    EXPECT_EQ(M().m_nApplyFlow.load(), 1);
-    // The unit is checked first; its status result starts the apply.
+    // The unit is checked first; its status result starts the apply, with
+    // unit 1's settings.
     EXPECT_TRUE(
         PumpUntil([&] { return unit1.Received().find("AT+BTMODE,2\r") != std::string::npos; },
                   10000 * kSlowdown));
+    EXPECT_EQ(M().ApplySettings().mode, 2);
+    EXPECT_EQ(M().ApplySettings().baud, 19200);
+    EXPECT_EQ(M().ApplySettings().flow, 1);
     EXPECT_TRUE(unit2.Commands().empty());
 }
 
@@ -370,7 +371,7 @@ TEST_F(SheetPageNext, SearchAndConnectControlOnTheSearchPage) {
     EXPECT_EQ(page->m_bSearching, 0);
     EXPECT_EQ(Signalled(), Slots{EV_ABORT});
     ResetEvents();
-    M().m_strTargetAddr.Set("0001950A0B0D");
+    S().SetConnectTarget("0001950A0B0D");
     SendSheetMessage(sheet.get(), WM_CONNECT_CONTROL, 1, reinterpret_cast<qintptr>(page));
     EXPECT_EQ(Signalled(), Slots{EV_CONNECT});
     ResetEvents();

@@ -35,8 +35,8 @@ TEST_F(SimFlowTest, StepOneWithAnIdleModuleMovesOn) {
     EXPECT_EQ(S().Host()->BannersCreated(Banner::Checking), 1);
     EXPECT_EQ(S().Host()->BannerWindow(Banner::Checking), nullptr);
     EXPECT_EQ(messages.Count(), 0u);
-    EXPECT_EQ(M().m_info.Address(), simulator->Snapshot(1).address);
-    EXPECT_EQ(M().m_info.Name(), "Norva-BX01");
+    EXPECT_EQ(M().LastStatus().Address(), simulator->Snapshot(1).address);
+    EXPECT_EQ(M().LastStatus().Name(), "Norva-BX01");
 }
 
 TEST_F(SimFlowTest, SecondNextOnStepOneStartsTheCheckAfresh) {
@@ -127,7 +127,7 @@ TEST_F(SimFlowTest, SearchFindsUnitOneAndConnects) {
     page->m_btnConnect->click();
     EXPECT_EQ(page->m_connectingDlg.result(), 1);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SuccessPage()));
-    EXPECT_EQ(M().m_info.m_nLinkState.load(), LINK_CONNECTED);
+    EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_CONNECTED);
     EXPECT_EQ(simulator->Snapshot(2).link, sim::LinkState::Connected);
     EXPECT_EQ(messages.Count(), 0u);
 }
