@@ -280,6 +280,7 @@ private:
             // A finished unit's events (a gone device stays signalled) are no longer watched.
             std::erase_if(waiting, [](Unit* w) { return w->finished; });
             std::vector<CModuleControl*> modules;
+            modules.reserve(waiting.size());
             for (Unit* u : waiting) {
                 modules.push_back(u->module.get());
             }

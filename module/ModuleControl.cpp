@@ -319,7 +319,7 @@ int CModuleControl::WaitForData(uint8_t* dest, int maxCount, int timeoutMs) {
         if (got > 0) {
             // Bytes left behind by a full wait must not wait for the next
             // chunk to be seen.
-            if (m_port.m_rxBuffer.GetCount() > 0) {
+            if (data != nullptr && m_port.m_rxBuffer.GetCount() > 0) {
                 data->Set();
             }
             m_nBytesTaken.fetch_add(static_cast<uint64_t>(got));

@@ -32,8 +32,11 @@ std::string FormatCommand(const char* format, ...) {
     // Only an address of unusual length gets here.
     std::string big(static_cast<size_t>(n) + 1, '\0');
     va_start(args, format);
-    std::vsnprintf(big.data(), big.size(), format, args);
+    const int again = std::vsnprintf(big.data(), big.size(), format, args);
     va_end(args);
+    if (again != n) {
+        return {};
+    }
     big.resize(static_cast<size_t>(n));
     return big;
 }
