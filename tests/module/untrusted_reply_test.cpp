@@ -4,7 +4,9 @@
 #include "ModuleFixture.h"
 #include "support/ControlProbe.h"
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 
 namespace norva::test {
 namespace {
@@ -81,9 +83,34 @@ TEST_F(UntrustedReply, EndlessLinesOverflowTheUnlimitedTransactions) {
 }
 
 TEST_F(UntrustedReply, FloodEndsTheTransactionAndTheNextOneWorks) {
+    // The receive ring drops what the reader cannot store: while the
+    // transaction reads, each part of the flood waits until the ring has room
+    // for it, so that a starved test thread cannot lose the bytes that make
+    // it overflow. Once it ended, the rest floods in at once.
+    constexpr size_t kPart = 512;
+    constexpr size_t kMayWait = CRxBuffer::kCapacity - kPart;
+    // Shared with the peer's writer, which may outlive a failed assertion.
+    struct Progress {
+        std::atomic<bool> ended{false};
+        std::atomic<uint64_t> base{0};
+    };
+    const auto progress = std::make_shared<Progress>();
+    const std::string flood = NoCrBytes(64 * 1024);
+    std::vector<Chunk> chunks;
+    for (size_t i = 0; i < flood.size(); i += kPart) {
+        chunks.emplace_back(flood.substr(i, kPart), 0, [this, progress, i] {
+            if (i == 0) {
+                progress->base.store(ControlProbe::BytesTaken(module));
+                return true;
+            }
+            return progress->ended.load() ||
+                   ControlProbe::BytesTaken(module) - progress->base.load() + kMayWait >= i;
+        });
+    }
     peer.Answer("ATS24=10\r", {kOk});
-    peer.Answer("AT+BTINQ?\r", {NoCrBytes(64 * 1024)});
+    peer.Answer("AT+BTINQ?\r", chunks);
     EXPECT_EQ(RC_OVERFLOW, module.Inquiry(-1));
+    progress->ended.store(true);
     // The flood's tail must not run into the next reply.
     ASSERT_TRUE(peer.WaitDrained(20000));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
