@@ -66,14 +66,6 @@ constexpr std::optional<Job> JobOfSlot(int slot) {
     }
     return std::nullopt;
 }
-constexpr std::optional<Job> JobOfId(int id) {
-    for (const JobFacts& f : kJobFacts) {
-        if (f.id == id) {
-            return f.job;
-        }
-    }
-    return std::nullopt;
-}
 
 // The settings one unit is asked to store: operation mode and UART setting.
 struct StoredSettings {
@@ -150,8 +142,6 @@ struct JobOutcome {
     int statusFailure = STATUS_READ_OK;
     // The device went away: what the port layer said of it.
     std::string goneReason;
-
-    bool StatusRead() const { return job == Job::Status && StatusWasRead(code); }
 };
 
 } // namespace norva
