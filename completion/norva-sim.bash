@@ -6,11 +6,12 @@ _norva_sim_requests="verdict power-cycle status quit attach unplug replug power 
 # What "pair P" may be followed by.
 _norva_sim_pair_requests="verdict power-cycle status attach unplug replug power"
 _norva_sim_options="--pairs --one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
-    --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms -h --help --version"
+    --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms --random-profile -h --help --version"
 _norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
     --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --refuse-uart --chunk --echo --echo-form --noise --neighbours --reply-delay
     --line-gap --address --name --uart --flags --status-mode --status-flow --uart-applies --connect-reply --auto-link-announce
-    --hangup-idle --idle-word --module-profile"
+    --hangup-idle --idle-word --boot-ms --reset-reply --mode-acts --after-scan-link --escape-cr --ato-reply
+    --s10-off-hides --paging-ms --page-restart --module-profile"
 # Unit options that take a value, without their leading "--".
 _norva_sim_unit_values="start-mode chunk neighbours reply-delay line-gap address name uart flags"
 
@@ -38,7 +39,7 @@ _norva_sim() {
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;
-    --*-ms | --pairs) return ;;
+    --*-ms | --pairs | --random-profile) return ;;
     attach)
         ((COMP_CWORD == 2 || COMP_CWORD == 4)) && words="1 2"
         ;;
@@ -54,7 +55,14 @@ _norva_sim() {
         auto-link-announce) words="yes no" ;;
         hangup-idle) words="ok error" ;;
         idle-word) words="STANDBY IDLE" ;;
-        module-profile) words="default strict at-once" ;;
+        reset-reply) words="after-restart before-restart" ;;
+        mode-acts) words="at-once restart" ;;
+        after-scan-link) words="standby pending" ;;
+        escape-cr) words="ignore error" ;;
+        ato-reply) words="ok none" ;;
+        s10-off-hides) words="ok-error all-results" ;;
+        page-restart) words="yes no" ;;
+        module-profile) words="default strict at-once real-slow" ;;
         *) [[ " $_norva_sim_unit_values " == *" $name "* ]] && return ;;
         esac
         ;;

@@ -1,6 +1,7 @@
 #include "sim/CommandLine.h"
 
 #include "sim/ControlRequests.h"
+#include "sim/ModuleProfiles.h"
 #include "sim/Pairs.h"
 #include "sim/Text.h"
 #include "sim/UnitOptionTable.h"
@@ -8,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <functional>
 #include <map>
 
@@ -29,6 +31,16 @@ public:
         AddPortOptions();
         AddTimingOptions();
         AddUnitOptions();
+        Value("--random-profile", "needs a seed, a whole number from 0",
+              [this](const std::string& v) {
+                  std::uint64_t seed = 0;
+                  const char* end = v.data() + v.size();
+                  if (v.empty() || std::from_chars(v.data(), end, seed).ptr != end) {
+                      return false;
+                  }
+                  m_cl.randomProfile = seed;
+                  return true;
+              });
     }
 
     bool Parse(const std::vector<std::string>& args, CommandLine* out, std::string* error);
@@ -137,8 +149,13 @@ private:
         }
     }
 
-    // The unit options as read, profiles first; false with m_why set for a refused value.
+    // The unit options as read, a random profile and named profiles first; false with m_why set
+    // for a refused value.
     bool ApplyUnitSettings() {
+        if (m_cl.randomProfile) {
+            ApplyRandomProfile(*m_cl.randomProfile, 1, &m_cl.sim.unit[0]);
+            ApplyRandomProfile(*m_cl.randomProfile, 2, &m_cl.sim.unit[1]);
+        }
         for (bool profiles : {true, false}) {
             for (const UnitSetting& s : m_units) {
                 if (s.option->first != profiles) {

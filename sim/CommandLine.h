@@ -3,6 +3,8 @@
 
 #include "sim/Simulator.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@ struct CommandLine {
     std::string controlPath;          // --control SOCKET
     std::vector<std::string> command; // after "--": run with the NORVAWIZARD_COM<n> variables
     std::string request;              // client mode: the control request, e.g. "attach 2"
+    std::optional<std::uint64_t> randomProfile; // --random-profile SEED, already applied to sim
 };
 
 // False with *error saying why for a bad command line.

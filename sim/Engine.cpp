@@ -79,6 +79,7 @@ void Engine::Advance(TimePoint now) {
             // A timer acts at the moment it was due, so its replies keep their spacing even when
             // the loop woke late.
             node.mapped()(node.key());
+            AutoConnect(node.key(), true);
             continue;
         }
         if (!m_output.empty() && m_output.begin()->first <= now) {
@@ -89,6 +90,7 @@ void Engine::Advance(TimePoint now) {
             }
             if (out.after) {
                 out.after(node.key());
+                AutoConnect(node.key(), true);
             }
             continue;
         }
@@ -157,6 +159,8 @@ void Engine::Feed(int unit, std::string_view bytes, TimePoint now) {
         } else {
             CommandByte(unit, bytes[pos++], now);
         }
+        // A command may have made this unit the one a paging peer looks for.
+        AutoConnect(now, true);
     }
 }
 
@@ -192,6 +196,9 @@ size_t Engine::DataBytes(int unit, std::string_view bytes, TimePoint now) {
         if (c == '\r' && u.plusRun == 3) {
             ++u.escapeGen;
             Escape(unit, now);
+            if (u.opt.escapeCr == EscapeCr::Error) {
+                CommandByte(unit, c, now); // the CR is the first byte of command mode
+            }
             break;
         }
         forward.append(static_cast<size_t>(u.plusRun), '+');
@@ -219,12 +226,15 @@ void Engine::Escape(int unit, TimePoint now) {
     u.dataMode = false;
     u.line.clear();
     u.lineOverflow = false;
+    u.justEscaped = true;
     u.replyAt = now + Ms(u.opt.replyDelayMs);
     Result(unit, true, u.replyAt);
 }
 
 void Engine::CommandByte(int unit, char c, TimePoint now) {
     Unit& u = U(unit);
+    const bool afterEscape = u.justEscaped;
+    u.justEscaped = false;
     const bool typedEcho = u.opt.echo && u.opt.echoForm == EchoForm::Typed;
     if (typedEcho) {
         Raw(unit, std::string(1, c), now);
@@ -245,6 +255,9 @@ void Engine::CommandByte(int unit, char c, TimePoint now) {
     bool overflow = u.lineOverflow;
     u.lineOverflow = false;
     if (line.empty() && !overflow) {
+        if (afterEscape && u.opt.escapeCr == EscapeCr::Error) {
+            Result(unit, false, now + Ms(u.opt.replyDelayMs));
+        }
         return;
     }
     if (u.opt.echo && !typedEcho) {
@@ -273,13 +286,15 @@ bool Engine::Connectable(int target, int dialer) const {
 void Engine::Establish(int dialer, int target, bool automatic, TimePoint now) {
     for (int unit : {dialer, target}) {
         Unit& u = U(unit);
+        const int scanMode = u.activity == Activity::Scan ? u.scanMode : 0;
         CancelActivity(unit);
+        u.resumeScan = u.opt.afterScanLink == AfterScanLink::Pending ? scanMode : 0;
         u.link = LinkState::Connected;
         u.dataMode = true;
         u.plusRun = 0;
         u.line.clear();
         u.peer = U(Other(unit)).address;
-        if (automatic && !u.opt.announceAutoLink) {
+        if ((automatic && !u.opt.announceAutoLink) || HidesLinkLines(u)) {
             continue;
         }
         Line(unit, u.opt.connectReply == ConnectReply::Bare ? "CONNECT" : "CONNECT " + u.peer, now);
@@ -297,7 +312,14 @@ void Engine::Unlink(int unit, bool tellThisUnit, TimePoint now) {
         u.activity = Activity::None;
         u.dataMode = false;
         u.plusRun = 0;
-        if (v != unit || tellThisUnit) {
+        if (u.resumeScan != 0) {
+            // No timer: the scan that made the link lasts until AT+BTCANCEL or a restart.
+            u.link = LinkState::Pending;
+            u.activity = Activity::Scan;
+            u.scanMode = u.resumeScan;
+            u.resumeScan = 0;
+        }
+        if ((v != unit || tellThisUnit) && !HidesLinkLines(u)) {
             Line(v, "DISCONNECT", v == unit ? std::max(now, u.replyAt) + Ms(u.opt.lineGapMs) : now);
         }
     }
@@ -314,11 +336,12 @@ void Engine::CancelActivity(int unit) {
     u.scanMode = 0;
 }
 
-void Engine::Restart(int unit) {
+void Engine::Restart(int unit, TimePoint now) {
     Unit& u = U(unit);
     CancelActivity(unit);
     ++u.restartGen;
     u.restarting = false;
+    u.resumeScan = 0;
     u.active = u.stored;
     u.modeInForce = u.mode;
     u.link = LinkState::Standby;
@@ -331,8 +354,54 @@ void Engine::Restart(int unit) {
         // Mode 2 waits for its remembered peer from power-up on.
         u.link = LinkState::Pending;
         u.activity = Activity::AutoWait;
+    } else if (u.mode == 1 && IsAddress(u.peer) && u.opt.pagingMs > 0) {
+        u.link = LinkState::Pending;
+        u.activity = Activity::Page;
+        std::uint64_t gen = u.activityGen;
+        At(now + Ms(u.opt.pagingMs), [this, unit, gen](TimePoint t) {
+            if (U(unit).activityGen != gen) {
+                return;
+            }
+            CancelActivity(unit);
+            if (U(unit).opt.pageRestart) {
+                Reboot(unit, RestartMs(unit), t);
+            }
+        });
     }
     m_event(unit, EngineEvent::Restarted);
+}
+
+void Engine::Reboot(int unit, int ms, TimePoint now) {
+    Unit& u = U(unit);
+    CancelActivity(unit);
+    u.link = LinkState::Standby;
+    u.resumeScan = 0;
+    u.dataMode = false;
+    u.plusRun = 0;
+    u.line.clear();
+    u.lineOverflow = false;
+    u.restarting = true;
+    std::uint64_t gen = ++u.restartGen;
+    At(now + Ms(ms), [this, unit, gen](TimePoint t) {
+        if (U(unit).restartGen == gen) {
+            Restart(unit, t);
+            AutoConnect(t);
+        }
+    });
+}
+
+int Engine::RestartMs(int unit) const {
+    const Unit& u = U(unit);
+    return u.opt.bootMs >= 0 ? u.opt.bootMs : m_options.timing.restartMs;
+}
+
+int Engine::ActingMode(const Unit& u) const {
+    return u.opt.modeActs == ModeActs::AtRestart ? u.modeInForce : u.mode;
+}
+
+bool Engine::HidesLinkLines(const Unit& u) const {
+    auto s10 = u.sreg.find(10);
+    return u.opt.s10OffHides == S10OffHides::AllResults && s10 != u.sreg.end() && s10->second == 0;
 }
 
 bool Engine::Paired() const {
@@ -348,19 +417,22 @@ bool Engine::AnswersAutoDial(int target, int dialer) const {
         return false;
     }
     // A unit in mode 2 takes the call of the peer it remembers even when it is idle, as it does
-    // after the wizard stored the mode without a restart.
+    // after the wizard stored the mode without a restart, unless its mode waits for one.
     return Connectable(target, dialer) ||
-           (t.link == LinkState::Standby && t.mode == 2 && SameAddress(t.peer, U(dialer).address));
+           (t.opt.modeActs == ModeActs::AtOnce && t.link == LinkState::Standby && t.mode == 2 &&
+            SameAddress(t.peer, U(dialer).address));
 }
 
-// Only a mode-1 unit dials by itself, and only at a restart: a mode that acted after every hang-up
-// would undo the computer's ATH behind its back.
-void Engine::AutoConnect(TimePoint now) {
+// Only a mode-1 unit dials by itself, at a restart or while it pages after one: a mode that acted
+// after every hang-up would undo the computer's ATH behind its back.
+void Engine::AutoConnect(TimePoint now, bool pagingOnly) {
     for (int dialer : {2, 1}) {
         const Unit& d = U(dialer);
         const int target = Other(dialer);
-        if (d.powered && !d.restarting && d.mode == 1 && d.link == LinkState::Standby &&
-            SameAddress(d.peer, U(target).address) && AnswersAutoDial(target, dialer)) {
+        const bool paging = d.activity == Activity::Page;
+        if ((paging || (!pagingOnly && d.link == LinkState::Standby)) && d.powered &&
+            !d.restarting && ActingMode(d) == 1 && SameAddress(d.peer, U(target).address) &&
+            AnswersAutoDial(target, dialer)) {
             Establish(dialer, target, true, now);
             return;
         }
@@ -376,7 +448,11 @@ void Engine::PowerCycle(TimePoint now) {
         }
         u.link = LinkState::Standby; // both lose power: nobody announces the lost link
         u.outFree = u.replyAt = now;
-        Restart(unit);
+        if (u.opt.bootMs > 0) {
+            Reboot(unit, u.opt.bootMs, now);
+        } else {
+            Restart(unit, now);
+        }
     }
     AutoConnect(now);
 }
@@ -411,7 +487,11 @@ void Engine::PowerOn(int unit, TimePoint now) {
     u.powered = true;
     u.link = LinkState::Standby;
     u.outFree = u.replyAt = now;
-    Restart(unit);
+    if (u.opt.bootMs > 0) {
+        Reboot(unit, u.opt.bootMs, now);
+        return;
+    }
+    Restart(unit, now);
     AutoConnect(now);
 }
 

@@ -50,7 +50,7 @@ public:
     UnitSnapshot Snapshot(int unit) const;
 
 private:
-    enum class Activity { None, Scan, Inquiry, Dial, AutoWait };
+    enum class Activity { None, Scan, Inquiry, Dial, AutoWait, Page };
 
     struct Unit {
         UnitOptions opt;
@@ -70,7 +70,9 @@ private:
         std::string peer;
         std::string line;
         bool lineOverflow = false;
-        int plusRun = 0;               // "+" held back in data mode
+        int plusRun = 0;          // "+" held back in data mode
+        bool justEscaped = false; // nothing has come since the escape's "+++"
+        int resumeScan = 0; // the scan mode to take up again when a link made while scanning ends
         std::uint64_t activityGen = 0; // bumped to cancel the timers of an activity
         std::uint64_t escapeGen = 0;
         std::uint64_t restartGen = 0;
@@ -119,8 +121,15 @@ private:
     void Establish(int dialer, int target, bool automatic, TimePoint now);
     void Unlink(int unit, bool tellThisUnit, TimePoint now);
     void CancelActivity(int unit);
-    void Restart(int unit);
-    void AutoConnect(TimePoint now);
+    // The restart itself: the stored settings take effect, the stored mode starts its work.
+    void Restart(int unit, TimePoint now);
+    // A restart that takes `ms`, deaf meanwhile, then links a paired couple.
+    void Reboot(int unit, int ms, TimePoint now);
+    int RestartMs(int unit) const;
+    int ActingMode(const Unit& u) const;
+    bool HidesLinkLines(const Unit& u) const;
+    // Mode-1 units link to a peer that answers: idle ones and paging ones, or paging ones only.
+    void AutoConnect(TimePoint now, bool pagingOnly = false);
     bool Paired() const;
 
     SimOptions m_options;

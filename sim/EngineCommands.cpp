@@ -68,25 +68,44 @@ void Engine::RestartCommand(int unit, const std::string&, TimePoint now) {
     CancelActivity(unit);
     u.restarting = true;
     u.dataMode = false;
-    // Deaf for the restart; the OK comes from the restarted unit, at its new line settings.
+    // Deaf from here on. The OK comes from the restarted unit, at its new line settings, or
+    // leaves first, at the old ones, and the restart follows once it is out.
     std::uint64_t gen = ++u.restartGen;
-    At(u.replyAt + Ms(m_options.timing.restartMs), [this, unit, gen](TimePoint t) {
+    const bool okFirst = u.opt.resetReply == ResetReply::BeforeRestart;
+    auto finish = [this, unit, gen, okFirst](TimePoint t) {
         if (U(unit).restartGen != gen) {
             return;
         }
-        Restart(unit);
-        Result(unit, true, t);
+        Restart(unit, t);
+        if (!okFirst) {
+            Result(unit, true, t);
+        }
         AutoConnect(t);
+    };
+    if (!okFirst) {
+        At(u.replyAt + Ms(RestartMs(unit)), finish);
+        return;
+    }
+    Result(unit, true, u.replyAt);
+    AfterOutput(unit, u.replyAt, [this, unit, gen, finish](TimePoint t) {
+        if (U(unit).restartGen == gen) {
+            At(t + Ms(RestartMs(unit)), finish);
+        }
     });
 }
 
 void Engine::ReturnOnline(int unit, const std::string&, TimePoint) {
     Unit& u = U(unit);
+    const bool reply = u.opt.atoReply == AtoReply::Ok;
     if (u.link != LinkState::Connected) {
-        Result(unit, false, u.replyAt);
+        if (reply) {
+            Result(unit, false, u.replyAt);
+        }
         return;
     }
-    Result(unit, true, u.replyAt);
+    if (reply) {
+        Result(unit, true, u.replyAt);
+    }
     u.dataMode = true;
     u.plusRun = 0;
 }
@@ -101,6 +120,7 @@ void Engine::Hangup(int unit, const std::string&, TimePoint now) {
 
 void Engine::Cancel(int unit, const std::string&, TimePoint) {
     Unit& u = U(unit);
+    u.resumeScan = 0;
     if (u.link == LinkState::Pending) {
         CancelActivity(unit);
     }

@@ -56,6 +56,30 @@ enum class IdleWord {
     Standby, // the status line's link word for an idle unit: "STANDBY"
     Idle,    // ... "IDLE"
 };
+enum class ResetReply {
+    AfterRestart,  // ATZ's OK comes from the restarted unit, at its new line settings
+    BeforeRestart, // ... leaves first, at the settings in force before, then the unit restarts
+};
+enum class ModeActs {
+    AtOnce,    // a stored mode acts at once: an idle unit in mode 2 takes its peer's call
+    AtRestart, // ... only the mode a restart put in force acts
+};
+enum class AfterScanLink {
+    Standby, // a link made while scanning leaves the unit idle when it ends
+    Pending, // ... scanning again, without time limit, until AT+BTCANCEL or a restart
+};
+enum class EscapeCr {
+    Ignore, // the CR after "+++" is swallowed
+    Error,  // ... is an empty command line, answered ERROR right after the escape's OK
+};
+enum class AtoReply {
+    Ok,   // ATO: OK (ERROR without a link)
+    None, // ... nothing at all
+};
+enum class S10OffHides {
+    OkError,    // S10 = 0 hides OK and ERROR
+    AllResults, // ... CONNECT and DISCONNECT too
+};
 
 // Initial state and injected faults of one unit.
 struct UnitOptions {
@@ -92,6 +116,19 @@ struct UnitOptions {
     bool announceAutoLink = true; // a link made by itself at a restart is announced with CONNECT
     HangupIdle hangupIdle = HangupIdle::Ok;
     IdleWord idleWord = IdleWord::Standby;
+    // Restart time. -1: ATZ takes SimTiming::restartMs and a power on is instant; else every
+    // restart (ATZ, power cycle, switch on, replug, a restart of its own) takes this long, deaf.
+    int bootMs = -1;
+    ResetReply resetReply = ResetReply::AfterRestart;
+    ModeActs modeActs = ModeActs::AtOnce;
+    AfterScanLink afterScanLink = AfterScanLink::Standby;
+    EscapeCr escapeCr = EscapeCr::Ignore;
+    AtoReply atoReply = AtoReply::Ok;
+    S10OffHides s10OffHides = S10OffHides::OkError;
+    // > 0: at a restart in mode 1 with a remembered peer, the unit pages it this long (PENDING)
+    // and links as soon as the peer answers. 0: it links only when the peer answers at once.
+    int pagingMs = 0;
+    bool pageRestart = false; // a page that found nobody ends in a restart of its own (pages again)
 };
 
 // How long the radio takes. Short by default so that tests stay fast.

@@ -147,16 +147,47 @@ const std::vector<UnitOption>& UnitOptionTable() {
         {"idle-word", true,
          Choice(&UnitOptions::idleWord,
                 {{"STANDBY", IdleWord::Standby}, {"IDLE", IdleWord::Idle}})},
-        {"flags", true,
+        {"boot-ms", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
-             if (v.size() != 3 || v[1] != ',' || (v[0] != '0' && v[0] != '1') ||
-                 (v[2] != '0' && v[2] != '1')) {
-                 return "needs F5,F6 with each 0 or 1";
-             }
-             u.flag5 = v[0] == '1';
-             u.flag6 = v[2] == '1';
-             return {};
+             return ParseInt(v, 0, 600000, &u.bootMs) ? "" : "needs milliseconds";
          }},
+        {"reset-reply", true,
+         Choice(&UnitOptions::resetReply, {{"after-restart", ResetReply::AfterRestart},
+                                           {"before-restart", ResetReply::BeforeRestart}})},
+        {"mode-acts", true,
+         Choice(&UnitOptions::modeActs,
+                {{"at-once", ModeActs::AtOnce}, {"restart", ModeActs::AtRestart}})},
+        {"after-scan-link", true,
+         Choice(&UnitOptions::afterScanLink,
+                {{"standby", AfterScanLink::Standby}, {"pending", AfterScanLink::Pending}})},
+        {"escape-cr", true,
+         Choice(&UnitOptions::escapeCr,
+                {{"ignore", EscapeCr::Ignore}, {"error", EscapeCr::Error}})},
+        {"ato-reply", true,
+         Choice(&UnitOptions::atoReply, {{"ok", AtoReply::Ok}, {"none", AtoReply::None}})},
+        {"s10-off-hides", true,
+         Choice(&UnitOptions::s10OffHides,
+                {{"ok-error", S10OffHides::OkError}, {"all-results", S10OffHides::AllResults}})},
+        {"paging-ms", true,
+         [](UnitOptions& u, const std::string& v) -> std::
+                                                      string {
+                                                          return ParseInt(v, 0, 600000, &u.pagingMs)
+                                                                     ? ""
+                                                                     : "needs milliseconds";
+                                                      }},
+        {"page-restart", true, Choice(&UnitOptions::pageRestart, {{"yes", true}, {"no", false}})},
+        {"flags", true,
+         [](UnitOptions& u, const std::string& v) -> std::
+                                                      string {
+                                                          if (v.size() != 3 || v[1] != ',' ||
+                                                              (v[0] != '0' && v[0] != '1') ||
+                                                              (v[2] != '0' && v[2] != '1')) {
+                                                              return "needs F5,F6 with each 0 or 1";
+                                                          }
+                                                          u.flag5 = v[0] == '1';
+                                                          u.flag6 = v[2] == '1';
+                                                          return {};
+                                                      }},
     };
     return table;
 }

@@ -42,7 +42,7 @@ Unit options (as written they apply to both units of every pair; prefix with
 --unit1- or --unit2- for one unit, for example --unit2-old-firmware or
 --unit1-chunk 3:20; --address and --name only without --pairs):
   --old-firmware        6-field status line; 4-argument AT+UARTCONFIG gives ERROR
-  --responses-off       start with S10=0: no OK/ERROR lines
+  --responses-off       start with S10=0: no OK/ERROR lines (see --s10-off-hides)
   --start-pending       start discoverable and connectable (as after AT+BTSCAN,3,0)
   --start-connected     start linked with the other unit, both in data mode
   --start-mode N        start in operation mode N (0-3)
@@ -86,10 +86,42 @@ value is the default):
                         ATH without a link is answered OK or ERROR
   --idle-word STANDBY|IDLE
                         the status line's link word for an idle unit
+  --boot-ms MS          the unit's restart time, deaf meanwhile, at ATZ and at power
+                        on alike (default: ATZ takes --restart-ms, power on is
+                        instant)
+  --reset-reply after-restart|before-restart
+                        ATZ's OK comes from the restarted unit at its new line
+                        settings, or leaves first at the old ones, then the restart
+  --mode-acts at-once|restart
+                        a stored mode acts at once (an idle unit in mode 2 takes its
+                        peer's call), or only once a restart has put it in force
+  --after-scan-link standby|pending
+                        a link made while scanning leaves the unit idle when it
+                        ends, or scanning again until AT+BTCANCEL or a restart
+  --escape-cr ignore|error
+                        the CR after "+++" is swallowed, or taken as an empty
+                        command line: ERROR right after the escape's OK
+  --ato-reply ok|none   ATO is answered OK (ERROR without a link), or not at all
+  --s10-off-hides ok-error|all-results
+                        with S10=0 no OK and ERROR lines, or no CONNECT and
+                        DISCONNECT lines either
+  --paging-ms MS        at a restart in mode 1, page the remembered peer for MS
+                        milliseconds (PENDING) and link as soon as it answers
+                        (default 0: link only when it answers at once)
+  --page-restart yes|no whether a page that found nobody ends in a restart of the
+                        unit's own, which pages again
   --module-profile NAME a named set of these choices, applied before the switches
                         themselves: default; strict (mode and flow control shown
                         only once in force, UART at the restart, bare CONNECT,
-                        echo); at-once (UART in effect right after its OK)
+                        echo); at-once (UART in effect right after its OK);
+                        real-slow (--boot-ms 2000, OK before the restart, mode
+                        acts at the restart, scanning again after a link, ERROR
+                        for the CR after +++, no reply to ATO, paging 20000 ms
+                        with a restart after it)
+  --random-profile SEED draw every choice above for each unit from SEED (the units
+                        independently; faults never, S10=0 rarely), print them as
+                        switches on standard error ("# profile: ..."); a named
+                        profile and the switches override it
 
 Control requests (on the socket, or typed on standard input when no command runs):
   verdict      each unit's stored mode, UART and remembered peer, and whether the

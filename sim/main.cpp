@@ -3,6 +3,7 @@
 #include "sim/CommandLine.h"
 #include "sim/ControlRequests.h"
 #include "sim/ControlSocket.h"
+#include "sim/ModuleProfiles.h"
 #include "sim/Pairs.h"
 #include "sim/Simulator.h"
 
@@ -55,6 +56,14 @@ int Run(const CommandLine& cl) {
         return 1;
     }
     signal(SIGPIPE, SIG_IGN);
+    if (cl.randomProfile) {
+        // What the seed chose, as switches that recreate it without the seed.
+        std::string chosen = DescribeUnitOptions(cl.sim.unit[0], "--unit1-");
+        const std::string unit2 = DescribeUnitOptions(cl.sim.unit[1], "--unit2-");
+        chosen += (chosen.empty() || unit2.empty() ? "" : " ") + unit2;
+        std::fprintf(stderr, "# profile: %s\n", chosen.c_str());
+        std::fflush(stderr);
+    }
 
     std::vector<std::unique_ptr<Simulator>> owned;
     std::vector<Simulator*> pairs;
