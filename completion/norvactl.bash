@@ -57,7 +57,11 @@ _norvactl() {
         return
         ;;
     --baud | --port-baud) words=$_norvactl_bauds ;;
-    --parity | --port-parity) words="none even odd" ;;
+    --parity | --port-parity)
+        # After apply, --parity is what the module stores: it has no odd.
+        words="none even odd"
+        [[ $command == apply && $prev == --parity ]] && words="none even"
+        ;;
     --stop | --port-stop) words="1 2" ;;
     --mode | --time | --timeout | --wait-time | --retries | --operator | --since | --unit) return ;;
     --line | --unit1-line | --unit2-line) words="9600,none,1 115200,none,1" ;;

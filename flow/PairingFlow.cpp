@@ -94,7 +94,7 @@ void CPairingFlow::Next(int step) {
 void CPairingFlow::NextOnStoringStep(int step) {
     IPairingController& module = *m_jobs;
     const UartChoice uart = m_view.UartOf(step);
-    if (uart.parity == kOddParity) {
+    if (!catalogue::IsModuleParity(uart.parity)) {
         // The module's command has no letter for odd parity: say so before
         // anything is stored, and let the user choose again.
         Fail(Failure::Refused, LoadString(IDS_ODD_PARITY));

@@ -2,6 +2,8 @@
 // Every command text, reply text, per-wait count, reply limit, time-out and
 // pause of the module protocol, in one place.
 
+#include "platform/SerialDevice.h"
+
 #include <algorithm>
 #include <iterator>
 #include <string>
@@ -81,6 +83,15 @@ inline std::string ModuleBaudList() {
                 std::to_string(kModuleBauds[i]);
     }
     return text;
+}
+
+// The parities a module can store: its UART command has a letter for none
+// (N) and even (E) only, so odd is refused before anything is sent.
+inline constexpr int kModuleParities[] = {kNoParity, kEvenParity};
+
+constexpr bool IsModuleParity(int parity) {
+    return std::find(std::begin(kModuleParities), std::end(kModuleParities), parity) !=
+           std::end(kModuleParities);
 }
 
 // Step 2's scan: discoverable and connectable (mode 3) for 3000 s, long

@@ -26,41 +26,39 @@ CModeSuccess::CModeSuccess(QWidget* parent)
                        "both units will be connected automatically."),
         QStringLiteral("switchOffText"), this);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(21, 12, 12, 12);
-    layout->addStretch(1);
-    layout->addWidget(m_textConfigured);
-    layout->addSpacing(8);
-    layout->addWidget(paired);
-    layout->addSpacing(8);
-    layout->addWidget(switchOff);
-    layout->addSpacing(8);
     m_textStored = new QLabel(this);
     m_textStored->setObjectName(QStringLiteral("storedText"));
     m_textStored->setWordWrap(true);
     m_textStored->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_textStored->hide();
-    layout->addWidget(m_textStored);
-    layout->addSpacing(8);
     m_btnVerify = new QPushButton(QString::fromStdString(LoadString(IDS_VERIFY_BUTTON)), this);
     m_btnVerify->setObjectName(QStringLiteral("verifyButton"));
-    m_btnVerify->setAutoDefault(false);
     connect(m_btnVerify, &QPushButton::clicked, this, &CModeSuccess::VerifyRequested);
-    layout->addWidget(m_btnVerify, 0, Qt::AlignLeft);
     m_btnPrintLabel = new QPushButton(QString::fromStdString(LoadString(IDS_PRINT_LABEL)), this);
     m_btnPrintLabel->setObjectName(QStringLiteral("printLabelButton"));
-    m_btnPrintLabel->setAutoDefault(false);
     connect(m_btnPrintLabel, &QPushButton::clicked, this, &CModeSuccess::PrintLabelRequested);
-    layout->addWidget(m_btnPrintLabel, 0, Qt::AlignLeft);
-    layout->addStretch(3);
     m_btnSaveLog = new QPushButton(QString::fromStdString(LoadString(IDS_SAVE_LOG)), this);
     m_btnSaveLog->setObjectName(QStringLiteral("saveLogButton"));
-    m_btnSaveLog->setAutoDefault(false);
     connect(m_btnSaveLog, &QPushButton::clicked, this, &CModeSuccess::SaveLogRequested);
-    auto* saveRow = new QHBoxLayout;
-    saveRow->addStretch(1);
-    saveRow->addWidget(m_btnSaveLog);
-    layout->addLayout(saveRow);
+
+    // The texts from the top, the summary of both units under them, and the
+    // page's own buttons in one row at the bottom: the summary and the
+    // sheet's note under the page take the room the stretch leaves.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(21, 12, 12, 12);
+    layout->setSpacing(8);
+    layout->addWidget(m_textConfigured);
+    layout->addWidget(paired);
+    layout->addWidget(switchOff);
+    layout->addWidget(m_textStored);
+    layout->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {m_btnVerify, m_btnPrintLabel, m_btnSaveLog}) {
+        button->setAutoDefault(false);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
 }
 
 bool CModeSuccess::OnInitDialog() {
@@ -72,6 +70,19 @@ bool CModeSuccess::OnInitDialog() {
 void CModeSuccess::ShowStored(const QString& summary) {
     m_textStored->setText(summary);
     m_textStored->setVisible(!summary.isEmpty());
+    KeepEveryLineInView();
+}
+
+void CModeSuccess::resizeEvent(QResizeEvent* event) {
+    CPropertyPage::resizeEvent(event);
+    KeepEveryLineInView();
+}
+
+// The sheet sizes itself by its pages' minimum sizes, which leave out how
+// tall the wrapped texts grow at the page's width: with a large font or a
+// long summary they would be cut off, so the page asks for that height.
+void CModeSuccess::KeepEveryLineInView() {
+    setMinimumHeight(layout()->totalHeightForWidth(width()));
 }
 
 bool CModeSuccess::OnSetActive() {

@@ -30,6 +30,12 @@ public:
     // Prints the pair's label; the sheet knows what was stored.
     QPushButton* m_btnPrintLabel = nullptr;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void KeepEveryLineInView();
+
 signals:
     // The user asked to save the session's log.
     void SaveLogRequested();

@@ -3,13 +3,20 @@
 #include "station/Schema.h"
 
 #include <sstream>
+#include <string_view>
 
 namespace norva::station {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string CsvField(const std::string& text) {
+// A cell a spreadsheet would take for a formula (a unit's name is whatever
+// its owner typed) keeps a leading apostrophe, so that it stays text. The
+// numbers here are written without a sign: only text cells can start so.
+std::string CsvField(const std::string& value) {
+    const bool formulaLike =
+        !value.empty() && std::string_view("=+-@\t\r").find(value[0]) != std::string_view::npos;
+    std::string text = formulaLike ? "'" + value : value;
     if (text.find_first_of(",\"\r\n") == std::string::npos) {
         return text;
     }

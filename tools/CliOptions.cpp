@@ -56,8 +56,8 @@ const CommandText kCommands[] = {
      ""},
     {"set-uart", "store the module's UART setting",
      " (--port COMn | --device PATH) [PORT OPTIONS] BAUD PARITY STOP [--no-flow]",
-     "PARITY is none, even or odd; STOP is 1 or 2. The module uses hardware\n"
-     "flow control unless --no-flow is given.\n"},
+     "PARITY is none or even (the module cannot store odd); STOP is 1 or 2. The\n"
+     "module uses hardware flow control unless --no-flow is given.\n"},
     {"apply", "store operation mode and UART setting as the wizard does (apply job)",
      " (--port COMn | --device PATH) [--port-baud RATE] [--port-parity P] [--port-stop S]"
      " --mode N --baud RATE --parity P --stop S [--no-flow] [--verify]",
@@ -258,8 +258,8 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
             ->required();
     } else if (name == "set-uart") {
         sub->add_option("BAUD", out.uartBaud, "baud rate")->transform(ModuleBaud())->required();
-        sub->add_option("PARITY", out.uartParity, "none, even or odd")
-            ->transform(ParityName())
+        sub->add_option("PARITY", out.uartParity, "none or even")
+            ->transform(ModuleParityName())
             ->required();
         sub->add_option("STOP", out.uartStopBits, "1 or 2")->transform(StopBits())->required();
         sub->add_flag("--no-flow", out.noFlow, "no hardware flow control");
@@ -272,8 +272,8 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
             ->transform(ModuleBaud())
             ->type_name("RATE")
             ->required();
-        sub->add_option("--parity", out.applyParity, "the module's new parity: none, even or odd")
-            ->transform(ParityName())
+        sub->add_option("--parity", out.applyParity, "the module's new parity: none or even")
+            ->transform(ModuleParityName())
             ->type_name("P")
             ->required();
         sub->add_option("--stop", out.applyStopBits, "the module's new stop bits: 1 or 2")

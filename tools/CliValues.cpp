@@ -44,6 +44,20 @@ std::string Bad(const std::string& text, const std::string& expected) {
     return "bad value '" + text + "': expected " + expected;
 }
 
+int ParityCode(const std::string& text) {
+    const std::string t = Lower(text);
+    if (t == "none" || t == "n") {
+        return kNoParity;
+    }
+    if (t == "even" || t == "e") {
+        return kEvenParity;
+    }
+    if (t == "odd" || t == "o") {
+        return kOddParity;
+    }
+    return -1;
+}
+
 } // namespace
 
 CLI::Validator IntIn(long min, long max, const char* what) {
@@ -57,17 +71,23 @@ CLI::Validator IntIn(long min, long max, const char* what) {
 
 CLI::Validator ParityName() {
     return Make([](std::string& text) {
-        const std::string t = Lower(text);
-        int code = -1;
-        if (t == "none" || t == "n") {
-            code = kNoParity;
-        } else if (t == "even" || t == "e") {
-            code = kEvenParity;
-        } else if (t == "odd" || t == "o") {
-            code = kOddParity;
-        }
+        const int code = ParityCode(text);
         if (code < 0) {
             return Bad(text, "none, even or odd");
+        }
+        text = std::to_string(code);
+        return std::string();
+    });
+}
+
+CLI::Validator ModuleParityName() {
+    return Make([](std::string& text) {
+        const int code = ParityCode(text);
+        if (code < 0) {
+            return Bad(text, "none or even");
+        }
+        if (!catalogue::IsModuleParity(code)) {
+            return std::string(kOddParityRefused);
         }
         text = std::to_string(code);
         return std::string();

@@ -11,6 +11,10 @@ namespace norva::tools {
 CLI::Validator IntIn(long min, long max, const char* what);
 // none|even|odd (or n|e|o), any case -> the platform parity code.
 CLI::Validator ParityName();
+// The same, for a parity the module is to store: odd is refused.
+CLI::Validator ModuleParityName();
+inline constexpr const char* kOddParityRefused =
+    "the module does not store odd parity: choose none or even";
 // 1|2 -> the platform stop-bit code.
 CLI::Validator StopBits();
 // A baud rate the module stores (1200 ... 230400).

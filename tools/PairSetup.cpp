@@ -101,8 +101,8 @@ bool ParseUart(const std::string& text, flow::UartChoice& uart, std::string& err
     if (!ParseTriple(p, text, out.baud, out.parity, out.stopBits, error)) {
         return false;
     }
-    if (out.parity == kOddParity) {
-        error = "the module does not store odd parity: choose none or even";
+    if (!catalogue::IsModuleParity(out.parity)) {
+        error = kOddParityRefused;
         return false;
     }
     if (p.size() == 4) {

@@ -2,6 +2,7 @@
 // step pages: names on every control, Tab to every control, no cut-off text.
 
 #include "PageHarness.h"
+#include "module/ReadBack.h"
 #include "pages/First.h"
 #include "pages/Mode.h"
 #include "pages/ModeSuccess.h"
@@ -10,6 +11,7 @@
 #include "pages/Search.h"
 #include "pages/Success.h"
 #include "pages/TransparentStatic.h"
+#include "platform/SerialDevice.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -48,6 +50,28 @@ bool IsOperable(const QWidget* w) {
            qobject_cast<const QComboBox*>(w) != nullptr;
 }
 
+// Every line of a label's text, as its font lays it out (wrapped at the
+// label's width where it wraps), lies inside the label.
+void ExpectTextFits(const QLabel* label) {
+    if (label->text().isEmpty() || !label->pixmap().isNull() ||
+        (label->textFormat() != Qt::PlainText && Qt::mightBeRichText(label->text()))) {
+        return;
+    }
+    const int m = label->margin();
+    const QRect room = label->contentsRect().adjusted(m, m, -m, -m);
+    int flags = static_cast<int>(label->alignment());
+    if (label->wordWrap()) {
+        flags |= Qt::TextWordWrap;
+    }
+    if (label->buddy() != nullptr) {
+        flags |= Qt::TextShowMnemonic;
+    }
+    const QRect needed = label->fontMetrics().boundingRect(room, flags, label->text());
+    EXPECT_TRUE(room.contains(needed))
+        << "text of " << needed.width() << "x" << needed.height() << " in " << room.width() << "x"
+        << room.height() << ": " << label->text().toStdString();
+}
+
 void ExpectNothingClipped(CPropertyPage* page) {
     SCOPED_TRACE(page->objectName().toStdString());
     for (QWidget* w : page->findChildren<QWidget*>()) {
@@ -70,6 +94,7 @@ void ExpectNothingClipped(CPropertyPage* page) {
                 EXPECT_LE(label->sizeHint().width(), label->width());
                 EXPECT_LE(label->sizeHint().height(), label->height());
             }
+            ExpectTextFits(label);
         } else if (qobject_cast<QAbstractButton*>(w) != nullptr ||
                    qobject_cast<QComboBox*>(w) != nullptr) {
             EXPECT_LE(w->sizeHint().width(), w->width());
@@ -81,6 +106,29 @@ void ExpectNothingClipped(CPropertyPage* page) {
     }
 }
 
+// Step 9 as a pairing leaves it: under the page's text what both units
+// stored (the longest a unit can show), under the page the last apply's note.
+void ShowStepNineAfterAPairing(SheetHarness& h) {
+    CSerialSheet& s = h.Sheet();
+    const UiLanguage lang = GetUiLanguage();
+    StoredSettings stored;
+    stored.mode = 2;
+    stored.baud = 230400;
+    stored.parity = kEvenParity;
+    stored.stopBits = kTwoStopBits;
+    stored.flow = 0;
+    std::string summary;
+    for (const char* unit : {"Norva-BX01 (00A0961B2C01)", "Norva-BX02 (00A0961B2C02)"}) {
+        summary += (summary.empty() ? "" : "\n") + std::string(unit) + ": UART " +
+                   UartSettingText(stored) + ", " + FlowText(stored.flow, lang) + ", " +
+                   ModeText(stored.mode, lang);
+    }
+    s.ModeSuccessPage()->ShowStored(QString::fromStdString(summary));
+    h.Activate(s.ModeSuccessPage());
+    s.ShowNote(QString::fromStdString(ConfirmationText("Norva-BX01", stored, {}, lang)));
+    h.Deliver();
+}
+
 void ShowEveryPageAndCheck(SheetHarness& h) {
     CSerialSheet& s = h.Sheet();
     s.show();
@@ -89,12 +137,31 @@ void ShowEveryPageAndCheck(SheetHarness& h) {
         h.Activate(page);
         ExpectNothingClipped(page);
     }
+    ShowStepNineAfterAPairing(h);
+    ExpectNothingClipped(s.ModeSuccessPage());
+    ExpectTextFits(s.findChild<QLabel*>(QStringLiteral("stepNote")));
     s.hide();
 }
 
+// The sheet's and the pages' buttons take their texts when they are made.
+class InLanguage {
+public:
+    explicit InLanguage(UiLanguage lang) : m_original(GetUiLanguage()) { SetUiLanguage(lang); }
+    ~InLanguage() { SetUiLanguage(m_original); }
+    InLanguage(const InLanguage&) = delete;
+    InLanguage& operator=(const InLanguage&) = delete;
+
+private:
+    UiLanguage m_original;
+};
+
 TEST(PageLayout, NoTextIsClippedWithTheDefaultFont) {
-    SheetHarness h;
-    ShowEveryPageAndCheck(h);
+    for (const UiLanguage lang : {UiLanguage::English, UiLanguage::Korean}) {
+        SCOPED_TRACE(lang == UiLanguage::Korean ? "Korean" : "English");
+        const InLanguage in(lang);
+        SheetHarness h;
+        ShowEveryPageAndCheck(h);
+    }
 }
 
 TEST(PageLayout, NoTextIsClippedWithAFontHalfAgainAsLarge) {
@@ -111,6 +178,25 @@ TEST(PageLayout, NoTextIsClippedWithAFontHalfAgainAsLarge) {
         ShowEveryPageAndCheck(h);
     }
     QApplication::setFont(original);
+}
+
+TEST(PageLayout, StepNineKeepsItsThreeButtonsInOneRow) {
+    for (const UiLanguage lang : {UiLanguage::English, UiLanguage::Korean}) {
+        SCOPED_TRACE(lang == UiLanguage::Korean ? "Korean" : "English");
+        const InLanguage in(lang);
+        SheetHarness h;
+        h.Sheet().show();
+        ShowStepNineAfterAPairing(h);
+        const CModeSuccess* page = h.Sheet().ModeSuccessPage();
+        const QRect verify = page->m_btnVerify->geometry();
+        const QRect print = page->m_btnPrintLabel->geometry();
+        const QRect save = page->m_btnSaveLog->geometry();
+        EXPECT_EQ(print.top(), verify.top());
+        EXPECT_EQ(save.top(), verify.top());
+        EXPECT_LT(verify.right(), print.left());
+        EXPECT_LT(print.right(), save.left());
+        h.Sheet().hide();
+    }
 }
 
 TEST(PageLayout, EveryControlHasAnAccessibleName) {

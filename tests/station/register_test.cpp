@@ -87,6 +87,7 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
     EXPECT_TRUE(seen->unit[1].address.empty());
 
     r.unit[1].address = "00A0961B2C02";
+    r.unit[0].name = "=HYPERLINK(\"http://x\",\"y\")";
     r.unit[1].name = "Norva-BX02";
     r.unit[1].firmware = "no-flow-field";
     ASSERT_TRUE(reg->Update(r, error)) << error;
@@ -111,12 +112,15 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
     // A failed attempt pairs nothing.
     EXPECT_FALSE(reg->HoldingOf("00A0961B2C01", error)) << error;
 
-    // The export round trip: RFC 4180 quoting and the pair report's keys.
+    // The export round trip: RFC 4180 quoting, a typed name that looks like
+    // a formula kept as text, and the pair report's keys.
     const std::string csv = ToCsv({*seen});
     EXPECT_EQ(csv.rfind("id,started_at,ended_at,station,", 0), 0u) << csv;
     EXPECT_NE(csv.find("\"step 7: \"\"quoted\"\", with a comma\nand a line break\""),
               std::string::npos)
         << csv;
+    EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\","), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",Norva-BX02,"), std::string::npos) << csv;
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
     const nlohmann::ordered_json json = ToJson(*seen);
     EXPECT_EQ(json["ok"], false);

@@ -36,6 +36,10 @@ TEST(NorvactlCommandLine, BadInputGivesUsageStatusAndOneLineReason) {
         {"connect", "--device", "/dev/x", "12:34"},
         {"set-mode", "--device", "/dev/x", "7"},
         {"set-uart", "--device", "/dev/x", "9600", "none"},
+        // The module's command has no letter for odd: refused before the port opens.
+        {"set-uart", "--device", "/dev/x", "9600", "odd", "1"},
+        {"apply", "--device", "/dev/x", "--mode", "1", "--baud", "9600", "--parity", "O", "--stop",
+         "1"},
         {"apply", "--device", "/dev/x", "--mode", "1"}, // UART values missing
         {"status", "--device", "/dev/x", "--mode", "1"},
         {"write-sreg", "--device", "/dev/x", "1", "65536"},
