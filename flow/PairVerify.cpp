@@ -19,16 +19,18 @@ namespace norva::flow {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+namespace cat = catalogue;
 
-constexpr int kResetSendTimeoutMs = 2000;
-constexpr int kEscapeTimeoutMs = 2000;
-// A unit that has not announced its link this long after its restart is asked for its status.
-constexpr int kVerifyQuietCheckMs = 3000;
+// Lets ATZ leave the line before the port is reopened at other settings.
+constexpr int kReopenSettleMs = 50;
 // After "ATO" the module needs a moment before data goes through.
 constexpr int kReturnOnlineSettleMs = 100;
-// Data sent through a link reaches the other end well within this.
-constexpr int kVerifyDataTimeoutMs = 2000;
+// Data sent through a link that may be live, to prove an end that does not name its partner.
+constexpr int kLinkProofIntervalMs = 1000;
 constexpr size_t kMaxPendingText = 512;
+// One unit deaf to its probes is asked for its status at most this often.
+constexpr int kQuietCheckIntervalMs = 3000;
+constexpr std::string_view kProbe = "AT\r";
 
 // The verifier runs no jobs and shows nothing: the one note a status read may give (responses
 // switched back on) needs no answer.
@@ -46,9 +48,17 @@ struct Unit {
     VerifyHost host;
     std::unique_ptr<CModuleControl> module = std::make_unique<CModuleControl>(&host);
     UnitVerifyResult result;
-    bool finished = false; // result decided
-    bool linked = false;   // announced CONNECT, no DISCONNECT since
-    std::string text;      // received while waiting, not yet a whole line
+    bool finished = false;       // result decided
+    bool linked = false;         // announced CONNECT, no DISCONNECT since
+    bool proven = false;         // linked with its partner: named it, was named, or passed data
+    Clock::time_point resetAt;   // ATZ at the stored setting
+    Clock::time_point nextProbe; // while it boots
+    bool answered = false;       // answered since its restart
+    bool probeOut = false;       // a probe is unanswered
+    bool deafSince = false;      // a probe went unanswered since the last answer
+    Clock::time_point linkedAt = Clock::time_point::max(); // its first CONNECT
+    std::string text;                                      // received, not yet a whole line
+    std::string data; // received raw, searched for proof tokens
 };
 
 class Verifier {
@@ -71,18 +81,14 @@ public:
         }
     }
 
-    // Restarts and reads the units' status only: no link is awaited.
+    // Restarts the unit and reads its status once it answers: no link is awaited.
     VerifyResult CheckStored() {
         {
-            std::vector<CModuleControl*> modules;
+            StopRelay relay(m_stop, Modules());
             for (auto& u : m_units) {
-                modules.push_back(u->module.get());
-            }
-            StopRelay relay(m_stop, modules);
-            for (auto& u : m_units) {
-                Prepare(*u);
-                if (!u->finished) {
-                    Finish(*u, VerifyOutcome::Verified);
+                if (Restart(*u)) {
+                    AwaitBoot();
+                    Diagnose(*u, true);
                 }
                 u->module->ClosePort();
             }
@@ -92,16 +98,23 @@ public:
 
     VerifyResult Run() {
         {
-            std::vector<CModuleControl*> modules;
+            StopRelay relay(m_stop, Modules());
+            // Unit 1 first: it waits for its partner, which pages it once it boots.
             for (auto& u : m_units) {
-                modules.push_back(u->module.get());
+                Restart(*u);
             }
-            StopRelay relay(m_stop, modules);
-            for (auto& u : m_units) {
-                Prepare(*u);
+            if (m_units.size() == 1) {
+                RunOneUnit(*m_units.front());
+            } else {
+                for (auto& u : m_units) {
+                    if (!u->finished) {
+                        Report(*u, VerifyStep::WaitingForLink);
+                    }
+                }
+                Listen([this] { return LinkDeadline(); });
             }
-            Listen();
             for (auto& u : m_units) {
+                Decide(*u);
                 u->module->ClosePort();
             }
         }
@@ -109,6 +122,14 @@ public:
     }
 
 private:
+    std::vector<CModuleControl*> Modules() const {
+        std::vector<CModuleControl*> modules;
+        for (const auto& u : m_units) {
+            modules.push_back(u->module.get());
+        }
+        return modules;
+    }
+
     VerifyResult Collect() {
         VerifyResult out;
         for (auto& u : m_units) {
@@ -170,139 +191,180 @@ private:
         return !FinishIfInterrupted(u, RC_OK);
     }
 
-    // ATZ without waiting for its OK: the listener reads the OK and what follows it together.
-    int SendReset(Unit& u) {
-        u.module->SetAwaitResetReply(false);
-        return u.module->Reset(kResetSendTimeoutMs);
+    // ATZ without waiting for its OK: some units answer before they restart, some after, at the
+    // new setting; the listener takes whatever comes. Nothing received is dropped: a unit that
+    // linked since its escape has announced it, and the ATZ then went over the air.
+    bool SendReset(Unit& u) {
+        if (u.module->SendRaw(cat::kReset.text)) {
+            return true;
+        }
+        if (!FinishIfInterrupted(u, RC_OK)) {
+            Finish(u, VerifyOutcome::NoAnswer);
+        }
+        return false;
     }
 
-    // Restarts the unit on the line as it is open and lets the restart pass: an escape first,
-    // since a unit that linked already would send the ATZ over the air. The pause also lets the
-    // ATZ leave the line before the port is reopened at other settings. False when the unit is
-    // finished (stopped, gone).
+    // One restart: escape first, since a linked unit would send the ATZ over the air. A unit that
+    // already runs the stored UART did not hear an ATZ at the old setting, so it gets one there
+    // too. False when the unit is finished (cannot open, stopped, gone).
     bool Restart(Unit& u) {
-        return !FinishIfInterrupted(u, u.module->Escape(kEscapeTimeoutMs)) &&
-               !FinishIfInterrupted(u, SendReset(u)) &&
-               !FinishIfInterrupted(u, u.module->Pause(kVerifyRestartSettleMs));
-    }
-
-    void Prepare(Unit& u) {
         if (Stopped()) {
             Finish(u, VerifyOutcome::Cancelled);
-            return;
+            return false;
         }
         const UnitToVerify& in = *u.in;
         Report(u, VerifyStep::Opening);
         if (!Open(u, in.now)) {
-            return;
+            return false;
         }
-        // Only a status read after a restart proves what was stored: a unit may show a new mode
-        // or flow control only then.
         Report(u, VerifyStep::Resetting);
-        if (!Restart(u)) {
-            return;
+        if (FinishIfInterrupted(u, u.module->Escape(cat::kRestartEscapeTimeoutMs)) ||
+            !SendReset(u)) {
+            return false;
         }
-        // A unit that took the stored UART at once did not hear that ATZ.
-        if (!(in.now == in.stored) && (!Open(u, in.stored) || !Restart(u))) {
-            return;
+        if (!(in.now == in.stored) && (FinishIfInterrupted(u, u.module->Pause(kReopenSettleMs)) ||
+                                       !Open(u, in.stored) || !SendReset(u))) {
+            return false;
         }
-        Report(u, VerifyStep::Checking);
-        ModuleInfo info;
-        const int q = u.module->QueryStatus(info);
-        if (!StatusWasRead(q)) {
-            if (!FinishIfInterrupted(u, q)) {
-                Finish(u, VerifyOutcome::NoAnswer);
-            }
-            return;
-        }
-        u.result.mode = info.m_nOpMode.load();
-        u.result.flow = info.m_bFlowReported.load() ? info.m_nFlowControl.load() : -1;
-        const bool modeKept = in.askedMode < 0 || u.result.mode == in.askedMode;
-        const bool flowKept =
-            in.askedFlow < 0 || u.result.flow < 0 || (u.result.flow != 0) == (in.askedFlow != 0);
-        if (!modeKept || !flowKept) {
-            Finish(u, VerifyOutcome::NotStored);
-        }
+        u.resetAt = Clock::now();
+        u.nextProbe = u.resetAt + std::chrono::milliseconds(cat::kRestartProbeIntervalMs);
+        return true;
     }
 
-    void Listen() {
-        std::vector<Unit*> waiting;
-        for (auto& u : m_units) {
-            if (u->finished) {
-                continue;
-            }
-            Report(*u, VerifyStep::Resetting);
-            if (!FinishIfInterrupted(*u, SendReset(*u))) {
-                Report(*u, VerifyStep::WaitingForLink);
-                waiting.push_back(u.get());
-            }
+    Clock::time_point BootDeadline(const Unit& u) const {
+        return u.resetAt + std::chrono::milliseconds(m_options.restartBoundMs);
+    }
+
+    // When a unit may be taken to have booted: its answer, or the bound.
+    Clock::time_point Ready(const Unit& u) const {
+        return u.answered ? u.resetAt + std::chrono::milliseconds(u.result.restartMs)
+                          : BootDeadline(u);
+    }
+
+    // The link may take its bound after the later unit booted.
+    Clock::time_point LinkDeadline() const {
+        Clock::time_point latest{};
+        for (const auto& u : m_units) {
+            latest = std::max(latest, Ready(*u));
         }
-        const auto deadline = Clock::now() + std::chrono::milliseconds(m_options.linkTimeoutMs);
-        // A unit may link after its restart without announcing it: after a quiet spell, and at
-        // the end, its status tells.
-        const auto quiet =
-            std::min(deadline, Clock::now() + std::chrono::milliseconds(kVerifyQuietCheckMs));
-        for (const auto until : {quiet, deadline}) {
-            if (!WaitForAnnouncements(waiting, until)) {
+        return latest + std::chrono::milliseconds(m_options.linkTimeoutMs);
+    }
+
+    void AwaitBoot() {
+        Listen([this] {
+            Clock::time_point latest{};
+            for (const auto& u : m_units) {
+                if (!u->finished && !u->answered && !u->linked) {
+                    latest = std::max(latest, BootDeadline(*u));
+                }
+            }
+            return latest;
+        });
+    }
+
+    void RunOneUnit(Unit& u) {
+        if (u.finished) {
+            return;
+        }
+        AwaitBoot();
+        if (u.finished) {
+            return;
+        }
+        Clock::time_point deadline = LinkDeadline();
+        if (u.linked) {
+            return; // linked while it booted: nothing more to wait for
+        }
+        if (m_options.askPartnerPowerCycle) {
+            // The prompt stays up while the link is awaited.
+            Report(u, VerifyStep::WaitingForPartner);
+            if (!m_options.askPartnerPowerCycle() || Stopped()) {
+                Finish(u, VerifyOutcome::Cancelled);
                 return;
             }
-            std::erase_if(waiting, [](Unit* w) { return w->finished; });
-            if (!AllLinked(waiting)) {
-                AskWhoIsLinked(waiting);
-                std::erase_if(waiting, [](Unit* w) { return w->finished; });
-            }
-            if (AllLinked(waiting)) {
-                break;
-            }
+            deadline = Clock::now() + std::chrono::milliseconds(m_options.powerCycleTimeoutMs);
+            u.result.linkTimeoutMs = m_options.powerCycleTimeoutMs;
+        } else {
+            Report(u, VerifyStep::WaitingForLink);
         }
-        ConfirmUnnamedLink(waiting);
-        for (Unit* u : waiting) {
-            if (u->finished) {
-                continue;
-            }
-            if (!u->linked) {
-                Finish(*u, VerifyOutcome::LinkNotUp);
-            } else if (u->result.linkedTo.empty()) {
-                Finish(*u, m_units.size() == 1 ? VerifyOutcome::LinkedUnnamed
-                                               : VerifyOutcome::PartnerUnnamed);
-            } else if (!SameAddress(u->result.linkedTo, u->in->partner)) {
-                Finish(*u, VerifyOutcome::WrongPartner);
-            } else {
-                Finish(*u, VerifyOutcome::Verified);
-            }
-        }
+        // A unit that links without a word stops answering: its status then tells.
+        m_watchQuiet = true;
+        Listen([deadline] { return deadline; });
     }
 
-    // Takes what the waiting units say until all have announced a link or `until`; false when
-    // the check was cancelled (every unit then finished).
-    bool WaitForAnnouncements(std::vector<Unit*> waiting, Clock::time_point until) {
-        while (!AllLinked(waiting)) {
-            // A finished unit's events (a gone device stays signalled) are no longer watched.
-            std::erase_if(waiting, [](Unit* w) { return w->finished; });
+    // Linked with another unit than its partner, by its own word.
+    static bool NamedAnother(const Unit& u) {
+        return u.linked && !u.result.linkedTo.empty() &&
+               !SameAddress(u.result.linkedTo, u.in->partner);
+    }
+
+    bool AllSettled() const {
+        for (const auto& u : m_units) {
+            // One port alone cannot prove more than the unit's own word that it linked.
+            const bool alone = m_units.size() == 1 && u->linked;
+            if (!u->finished && !u->proven && !NamedAnother(*u) && !alone) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Takes what the units say, probes the booting ones and proves links by data, until every
+    // unit is proven or finished, or `deadline()` (which may move as units answer) has passed.
+    template <typename Deadline> void Listen(Deadline deadline) {
+        Clock::time_point nextProof = Clock::now();
+        while (!AllSettled()) {
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point until = deadline();
+            if (now >= until) {
+                return;
+            }
+            Clock::time_point wake = until;
+            for (auto& u : m_units) {
+                if (Probing(*u)) {
+                    if (now >= u->nextProbe) {
+                        SendProbe(*u);
+                    }
+                    wake = std::min(wake, u->nextProbe);
+                }
+            }
+            if (m_units.size() == 2) {
+                const Clock::time_point from = ProofFrom(now);
+                if (from <= now && nextProof <= now) {
+                    SendProofs();
+                    nextProof = now + std::chrono::milliseconds(kLinkProofIntervalMs);
+                }
+                if (from != Clock::time_point::max()) {
+                    wake = std::min(wake, std::max(from, nextProof));
+                }
+            }
+            std::vector<Unit*> waiting;
             std::vector<CModuleControl*> modules;
-            modules.reserve(waiting.size());
-            for (Unit* u : waiting) {
-                modules.push_back(u->module.get());
+            for (auto& u : m_units) {
+                if (!u->finished) {
+                    waiting.push_back(u.get());
+                    modules.push_back(u->module.get());
+                }
             }
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
-            if (left <= 0) {
-                return true;
+            if (waiting.empty()) {
+                return;
             }
+            const auto left = std::max<long long>(
+                1, std::chrono::ceil<std::chrono::milliseconds>(wake - now).count());
             const UnitLineEvent e =
                 CModuleControl::WaitOnUnits(modules, m_stop, static_cast<int>(left));
             using Kind = UnitLineEvent::Kind;
-            if (e.kind == Kind::Timeout || e.kind == Kind::Failed) {
-                if (e.kind == Kind::Failed) {
-                    SleepUnlessSet(m_stop, 50); // never a busy loop, whatever failed
-                }
-                continue;
-            }
             if (e.kind == Kind::Stopped) {
                 for (Unit* u : waiting) {
                     Finish(*u, VerifyOutcome::Cancelled);
                 }
-                return false;
+                return;
+            }
+            if (e.kind == Kind::Failed) {
+                SleepUnlessSet(m_stop, 50); // never a busy loop, whatever failed
+                continue;
+            }
+            if (e.kind == Kind::Timeout) {
+                continue;
             }
             Unit& u = *waiting[e.unit];
             Take(u);
@@ -311,83 +373,80 @@ private:
                 Finish(u, VerifyOutcome::DeviceGone, u.module->GoneReason());
             }
         }
-        return true;
     }
 
-    // The status of each unit that has not announced a link: one that shows the link up is
-    // linked (without a partner's name) and goes back to data mode.
-    void AskWhoIsLinked(const std::vector<Unit*>& waiting) {
-        for (Unit* u : waiting) {
-            if (u->finished || u->linked) {
-                continue;
-            }
-            ModuleInfo info;
-            const int q = u->module->QueryStatus(info);
-            if (FinishIfInterrupted(*u, q) || !StatusWasRead(q) ||
-                info.m_nLinkState.load() != LINK_CONNECTED) {
-                continue;
-            }
-            u->linked = true;
-            u->module->ReturnOnline();
-            FinishIfInterrupted(*u, u->module->Pause(kReturnOnlineSettleMs));
-        }
+    bool Probing(const Unit& u) const {
+        return !u.finished && !u.linked && !u.proven &&
+               (m_watchQuiet || Clock::now() < BootDeadline(u));
     }
 
-    // Two units that announced a link without naming the partner: bytes written to one must come
-    // out of the other, which proves that they linked with each other.
-    void ConfirmUnnamedLink(const std::vector<Unit*>& waiting) {
-        if (waiting.size() != 2 || !AllLinked(waiting)) {
-            return;
-        }
-        Unit& from = *waiting[0];
-        Unit& to = *waiting[1];
-        if (!from.result.linkedTo.empty() && !to.result.linkedTo.empty()) {
-            return;
-        }
-        const std::string token = "norva-verify " + from.in->partner + "\r";
-        if (!from.module->SendRaw(token)) {
-            return;
-        }
-        to.text.clear();
-        const auto deadline = Clock::now() + std::chrono::milliseconds(kVerifyDataTimeoutMs);
-        std::string seen;
-        while (seen.find(token) == std::string::npos && !Stopped()) {
-            const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) {
+    void SendProbe(Unit& u) {
+        if (m_watchQuiet && u.probeOut && Clock::now() >= m_nextQuietCheck) {
+            CheckQuietLink(u);
+            m_nextQuietCheck = Clock::now() + std::chrono::milliseconds(kQuietCheckIntervalMs);
+            if (u.finished || u.linked) {
                 return;
             }
-            const UnitLineEvent e =
-                CModuleControl::WaitOnUnits({to.module.get()}, m_stop, static_cast<int>(left));
-            if (e.kind == UnitLineEvent::Kind::Gone) {
-                return;
+        }
+        u.deafSince = u.deafSince || u.probeOut;
+        u.probeOut = true;
+        u.module->SendRaw(kProbe);
+        u.nextProbe = Clock::now() + std::chrono::milliseconds(cat::kRestartProbeIntervalMs);
+    }
+
+    // An answer while the unit boots: the last one after it had gone deaf dates its restart.
+    void Answered(Unit& u) {
+        if (!u.answered || u.deafSince) {
+            u.result.restartMs = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - u.resetAt)
+                    .count());
+        }
+        u.answered = true;
+        u.deafSince = false;
+    }
+
+    // When data proof is wanted: at once for an end that is linked without being proven, and a
+    // grace after its boot, or after its partner announced a link, for an end that has not: it
+    // may have linked without a word (result codes off), or its announcement was lost (a link
+    // made while it was escaped). Never while an end is finished: there is nothing to prove with.
+    Clock::time_point ProofFrom(Clock::time_point now) const {
+        Clock::time_point from = Clock::time_point::max();
+        for (const auto& u : m_units) {
+            if (u->finished) {
+                return Clock::time_point::max();
             }
-            if (e.kind != UnitLineEvent::Kind::Data) {
+            if (u->proven || NamedAnother(*u)) {
                 continue;
             }
-            seen += to.module->TakeReceived();
-            if (seen.size() > kMaxPendingText) {
-                seen.erase(0, seen.size() - token.size());
-            }
+            const Unit& other = Other(*u);
+            const auto grace = std::chrono::milliseconds(cat::kPeerAnnounceGraceMs);
+            from = std::min(from, u->linked ? now : std::min(Ready(*u), other.linkedAt) + grace);
         }
-        if (seen.find(token) != std::string::npos) {
-            from.result.linkedTo = from.in->partner;
-            to.result.linkedTo = to.in->partner;
+        return from;
+    }
+
+    const Unit& Other(const Unit& u) const { return *m_units[&u == m_units[0].get() ? 1 : 0]; }
+
+    // A token written into each end that may be linked: out of the other end's line, it proves
+    // that the two are linked with each other. Into a unit in command mode it is an unknown
+    // command, answered ERROR or not at all.
+    void SendProofs() {
+        for (auto& u : m_units) {
+            if (!u->proven || u->linked) {
+                u->module->SendRaw(ProofToken(*u));
+            }
         }
     }
 
-    static bool AllLinked(const std::vector<Unit*>& waiting) {
-        for (const Unit* u : waiting) {
-            if (!u->finished && !u->linked) {
-                return false;
-            }
-        }
-        return true;
+    static std::string ProofToken(const Unit& from) {
+        return "norva-verify " + from.in->partner + "\r";
     }
 
-    // Reads what came in and follows the unit's announcements line by line.
+    // Reads what came in and follows the unit's answers and announcements line by line.
     void Take(Unit& u) {
-        u.text += u.module->TakeReceived();
+        const std::string got = u.module->TakeReceived();
+        u.text += got;
+        u.data += got;
         size_t end;
         while ((end = u.text.find_first_of("\r\n")) != std::string::npos) {
             const std::string line = u.text.substr(0, end);
@@ -398,16 +457,133 @@ private:
         if (u.text.size() > kMaxPendingText) {
             u.text.clear();
         }
+        if (m_units.size() == 2) {
+            Unit& other = *m_units[&u == m_units[0].get() ? 1 : 0];
+            // The two ports' units are linked with each other; an end that named another unit
+            // keeps its own word.
+            if (u.data.find(ProofToken(other)) != std::string::npos) {
+                for (Unit* end : {&u, &other}) {
+                    if (!NamedAnother(*end)) {
+                        end->proven = end->linked = true;
+                        end->result.linkedTo = end->in->partner;
+                    }
+                }
+            }
+        }
+        if (u.data.size() > kMaxPendingText) {
+            u.data.erase(0, u.data.size() - kMaxPendingText / 2);
+        }
     }
 
-    static void OnLine(Unit& u, const std::string& line) {
+    void OnLine(Unit& u, const std::string& line) {
+        if (line == "OK" || line == "ERROR") {
+            // The ATZ's own answer may come before any probe: only an answer to a probe shows
+            // that the unit listens again.
+            if (u.probeOut) {
+                u.probeOut = false;
+                Answered(u);
+            }
+            return;
+        }
         const std::optional<LinkLine> link = ParseLinkLine(line);
         if (!link) {
             return;
         }
+        if (!u.answered) {
+            Answered(u);
+        }
+        u.probeOut = false;
         u.linked = link->kind == LinkLine::Kind::Connect;
-        if (u.linked) {
-            u.result.linkedTo = link->partner;
+        if (!u.linked) {
+            return;
+        }
+        u.linkedAt = std::min(u.linkedAt, Clock::now());
+        u.result.linkedTo = link->partner;
+        if (link->partner.empty() || !SameAddress(link->partner, u.in->partner)) {
+            return;
+        }
+        u.proven = true;
+    }
+
+    // One unit that answered and then went deaf to probes may have linked without announcing it
+    // (result codes off, or a module that does not announce a link it made itself): its status
+    // says so. Anything else it may be doing (booting, paging) is left to go on.
+    void CheckQuietLink(Unit& u) {
+        if (FinishIfInterrupted(u, u.module->Escape(cat::kRestartEscapeTimeoutMs))) {
+            return;
+        }
+        ModuleInfo info;
+        const int q = u.module->QueryStatus(info);
+        if (FinishIfInterrupted(u, q) || !StatusWasRead(q) ||
+            info.m_nLinkState.load() != LINK_CONNECTED) {
+            u.probeOut = false;
+            return;
+        }
+        u.linked = true;
+        u.module->ReturnOnline();
+        FinishIfInterrupted(u, u.module->Pause(kReturnOnlineSettleMs));
+    }
+
+    // The result of a unit the listening left undecided.
+    void Decide(Unit& u) {
+        if (u.finished) {
+            return;
+        }
+        if (u.proven) {
+            if (u.result.linkedTo.empty()) {
+                u.result.linkedTo = u.in->partner;
+            }
+            Finish(u, VerifyOutcome::Verified);
+        } else if (NamedAnother(u)) {
+            Finish(u, VerifyOutcome::WrongPartner);
+        } else if (u.linked) {
+            Finish(u, m_units.size() == 1 ? VerifyOutcome::LinkedUnnamed
+                                          : VerifyOutcome::PartnerUnnamed);
+        } else {
+            Diagnose(u, false);
+        }
+    }
+
+    // A unit that never announced a link, or one whose stored settings are checked: its status
+    // at the stored setting says whether it runs what was stored, or linked without a word.
+    void Diagnose(Unit& u, bool storedOnly) {
+        if (u.finished) {
+            return;
+        }
+        Report(u, VerifyStep::Checking);
+        // A unit that announced a link is in data mode: the status command would go over the air.
+        if (u.linked && FinishIfInterrupted(u, u.module->Escape(cat::kRestartEscapeTimeoutMs))) {
+            return;
+        }
+        ModuleInfo info;
+        const int q = u.module->QueryStatus(info);
+        if (!StatusWasRead(q)) {
+            if (!FinishIfInterrupted(u, q)) {
+                Finish(u, VerifyOutcome::NoAnswer);
+            }
+            return;
+        }
+        u.result.mode = info.m_nOpMode.load();
+        u.result.flow = info.m_bFlowReported.load() ? info.m_nFlowControl.load() : -1;
+        if (u.result.restartMs < 0) {
+            Answered(u);
+        }
+        const bool modeKept = u.in->askedMode < 0 || u.result.mode == u.in->askedMode;
+        const bool flowKept = u.in->askedFlow < 0 || u.result.flow < 0 ||
+                              (u.result.flow != 0) == (u.in->askedFlow != 0);
+        if (!modeKept || !flowKept) {
+            Finish(u, VerifyOutcome::NotStored);
+        } else if (storedOnly) {
+            Finish(u, VerifyOutcome::Verified);
+        } else if (info.m_nLinkState.load() == LINK_CONNECTED) {
+            // Linked without a word: back to data mode, where it was.
+            u.module->ReturnOnline();
+            if (!FinishIfInterrupted(u, u.module->Pause(kReturnOnlineSettleMs))) {
+                Finish(u, m_units.size() == 1 ? VerifyOutcome::LinkedUnnamed
+                                              : VerifyOutcome::PartnerUnnamed);
+            }
+        } else {
+            Finish(u, VerifyOutcome::LinkNotUp);
         }
     }
 
@@ -415,6 +591,8 @@ private:
     const VerifyProgress& m_progress;
     const VerifyOptions& m_options;
     std::vector<std::unique_ptr<Unit>> m_units;
+    bool m_watchQuiet = false; // one unit, awaiting its link
+    Clock::time_point m_nextQuietCheck{};
 };
 
 std::string UnitLabel(int unit) {

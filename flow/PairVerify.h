@@ -1,18 +1,23 @@
 #pragma once
 // Proof that a configured pair really links: after each unit's UART setting and auto-connect
-// mode have been stored, the units are restarted and must announce the link to their partner.
+// mode have been stored, each unit is restarted once and the pair must link by itself.
 //
-// Per unit: open at the line settings that reach it now and restart it (ATZ), so that the stored
-// settings take effect; when the stored UART differs, reopen at it and restart it there too (a
-// unit that took the new setting at once did not hear the first ATZ). Read its status at the
-// stored setting (the escape in QueryStatus brings back a unit that linked already): a unit may
-// show a new mode or flow control only after a restart, so this is where they must show. Then
-// restart it again and wait for "CONNECT <partner>". With two units all are restarted together
-// and all must announce the link; a unit that says only "CONNECT" is proved by data sent through
-// the link reaching the other port. One unit alone that says only "CONNECT" counts as linked.
+// Per unit: open at the line settings that reach it now, escape (a linked unit would send the
+// ATZ over the air) and send ATZ; when the stored UART differs, reopen at it and send ATZ there
+// too (a unit that took the new setting at once did not hear the first). Then only listen, and
+// ask "AT" while the unit boots to learn when it answers again. Units differ in boot time and
+// in whether they announce a link, so nothing is concluded from silence within the bounds:
+// "CONNECT <partner>" from either end proves the link; an end that names no partner, or says
+// nothing (result codes off), is proved by data sent through the link reaching its line. No
+// status command is sent while a link may be live; the status is read only to say why a unit
+// that never linked failed.
+//
+// One unit (one cable): the partner is not on the cable and cannot be restarted from here; a
+// stored mode acts only at a restart, so a person switches it off and on when asked.
 //
 // Ports are closed when VerifyPair returns; a verified pair is left linked, in data mode.
 
+#include "module/Catalogue.h"
 #include "platform/Event.h"
 #include "platform/SerialDevice.h"
 #include "serial/Transcript.h"
@@ -23,11 +28,8 @@
 
 namespace norva::flow {
 
-// How long a restarted unit may take to announce its link.
-inline constexpr int kVerifyLinkTimeoutMs = 10000;
-// A unit restarted at other line settings is deaf for its restart; the status read waits this
-// long first, so that the read does not spend its own time-out on the restart.
-inline constexpr int kVerifyRestartSettleMs = 500;
+// How long restarted units may take to link, once they boot.
+inline constexpr int kVerifyLinkTimeoutMs = catalogue::kLinkBoundMs;
 
 // Line settings as the wizard keeps them: parity and stop bits in LineSettings codes
 // (kNoParity / kEvenParity, kOneStopBit / kTwoStopBits).
@@ -74,6 +76,9 @@ struct UnitVerifyResult {
     int askedMode = -1;   // as given
     int askedFlow = -1;
     int linkTimeoutMs = kVerifyLinkTimeoutMs;
+    // From the ATZ at the stored setting to the first answer after the unit had gone deaf (or to
+    // its first answer or announcement); -1 when it never answered.
+    int restartMs = -1;
     bool Verified() const {
         return outcome == VerifyOutcome::Verified || outcome == VerifyOutcome::LinkedUnnamed;
     }
@@ -85,26 +90,42 @@ struct VerifyResult {
     bool Verified() const;
 };
 
-enum class VerifyStep { Opening, Resetting, Checking, WaitingForLink, Finished };
+enum class VerifyStep {
+    Opening,
+    Resetting,
+    WaitingForLink,
+    WaitingForPartner, // one unit: the partner is to be switched off and on
+                       // (IDS_VERIFY_POWER_CYCLE)
+    Checking,          // the unit did not link: its status is read to say why
+    Finished,
+};
 
 // Called on the verifying thread; must return quickly.
 using VerifyProgress = std::function<void(int unit, VerifyStep step)>;
 
 struct VerifyOptions {
     int linkTimeoutMs = kVerifyLinkTimeoutMs;
+    // How long a restarted unit may stay deaf.
+    int restartBoundMs = catalogue::kRestartBoundMs;
     // Where the units' lines are written (opens, commands, replies); may be
     // null. It must take lines from the verifying thread.
     ITranscript* transcript = nullptr;
+    // One unit: called once it has restarted, after WaitingForPartner was reported, to have the
+    // partner switched off and on (a prompt, or nothing for a caller that just waits). It may
+    // block; bytes that arrive meanwhile are kept. False cancels the check.
+    std::function<bool()> askPartnerPowerCycle;
+    // One unit: how long the link may take after that.
+    int powerCycleTimeoutMs = catalogue::kPowerCycleBoundMs;
 };
 
 // Blocks until every unit has a result. Two units: the two ends of one pair on two ports.
-// One unit: unit 1 with one cable, its partner powered. `stop` (may be null) cancels every wait;
-// units not finished then are Cancelled.
+// One unit: unit 1 with one cable, its partner switched off and on when asked. `stop` (may be null)
+// cancels every wait; units not finished then are Cancelled.
 VerifyResult VerifyPair(const std::vector<UnitToVerify>& units, const Event* stop,
                         const VerifyProgress& progress = {}, const VerifyOptions& options = {});
 
-// The first half of the check for one unit whose partner may be away: restart it and read its
-// status at the stored setting. Verified when the status shows what was stored.
+// For one unit whose partner may be away: restart it, wait until it answers at the stored
+// setting and read its status there. Verified when the status shows what was stored.
 UnitVerifyResult CheckStoredAfterRestart(const UnitToVerify& unit, const Event* stop,
                                          const VerifyProgress& progress = {});
 

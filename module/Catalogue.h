@@ -144,4 +144,22 @@ inline constexpr int kApplyUartTimeoutMs = 2000;
 inline constexpr int kResetJobTimeoutMs = 5000;
 inline constexpr int kSheetSetModeTimeoutMs = 3000;
 
+// What a restarted unit (ATZ, power-on) and a link between two of them may take: modules differ,
+// so these are bounds to wait within, never delays to sleep through.
+// A unit is deaf while it boots; a reset about 2 s after the OK is documented, the boot time not.
+inline constexpr int kRestartBoundMs = 5000;
+// A booting unit is asked "AT" this often, to learn when it listens again.
+inline constexpr int kRestartProbeIntervalMs = 400;
+// Two restarted units: paging, answering and announcing the link.
+inline constexpr int kLinkBoundMs = 10000;
+// Bytes written into a live link reach the other end's line within this.
+inline constexpr int kLinkDataBoundMs = 2000;
+// One end announced the link: the other end's own announcement follows within this, or it
+// announces nothing (result codes off) and data must prove its end.
+inline constexpr int kPeerAnnounceGraceMs = 1000;
+// A person switching the unit that is not on the cable off and on, then its boot and link.
+inline constexpr int kPowerCycleBoundMs = 60000;
+// "+++" before a restart: a linked unit answers at once, an idle one with ERROR or nothing.
+inline constexpr int kRestartEscapeTimeoutMs = 1000;
+
 } // namespace norva::catalogue

@@ -34,7 +34,7 @@ std::string Identity(const UnitReport& unit) {
 PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& out,
                  Event* interrupted, ITranscript* transcript, PairRecording* recording)
     : m_setup(setup), m_plan(plan), m_interrupted(interrupted), m_recording(recording),
-      m_view(setup, out, plan.batch ? setup.name + ": " : std::string()) {
+      m_transcript(transcript), m_view(setup, out, plan.batch ? setup.name + ": " : std::string()) {
     m_view.SetAsksEnter(setup.OnePort() && !plan.waitUnit);
     m_module.SetTranscript(transcript);
     m_flow.Attach(&m_controller);
@@ -319,10 +319,21 @@ void PairRun::Verify() {
     m_view.Print("verifying: restarting " +
                  std::string(units.size() == 2 ? "both units" : "unit 1") +
                  " and waiting for the link");
-    const flow::VerifyResult result = flow::VerifyPair(units, m_interrupted);
+    flow::VerifyOptions options;
+    options.transcript = m_transcript;
+    if (m_setup.OnePort()) {
+        options.askPartnerPowerCycle = [this] { return AskPowerCycle(); };
+        if (m_plan.waitUnit) {
+            options.powerCycleTimeoutMs = m_plan.waitUnitSeconds * 1000;
+        }
+    }
+    const flow::VerifyResult result = flow::VerifyPair(units, m_interrupted, {}, options);
     m_outcome.verified = result.Verified();
     for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
         m_outcome.unit[i].verified = result.units[i].Verified();
+    }
+    for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
+        m_outcome.unit[i].restartMs = result.units[i].restartMs;
     }
     m_outcome.verifyDetail = OneLine(flow::DescribeVerifyResult(result));
     m_view.Print(m_outcome.verifyDetail);

@@ -40,6 +40,8 @@ struct UnitReport {
     std::string firmware;
     // --verify: whether this unit announced its link to the other.
     std::optional<bool> verified;
+    // --verify: from its ATZ to its first answer after the restart; -1 unknown.
+    int restartMs = -1;
 };
 
 struct PairOutcome {
@@ -103,6 +105,8 @@ private:
     // One port: the user moves the cable to `unit` (Enter, or --wait-unit).
     bool MoveCable(int unit);
     bool WaitForEnter(int unit);
+    // One port, --verify: unit 2 is switched off and on by a person (Enter, or --wait-unit).
+    bool AskPowerCycle();
     bool WaitForUnit(int unit);
     // The address answering on the port now, read directly; empty when none.
     std::string AddressOnPort(int unit);
@@ -143,6 +147,7 @@ private:
     const PairPlan& m_plan;
     Event* m_interrupted;
     PairRecording* m_recording;
+    ITranscript* m_transcript; // --log and -v: Verify's lines go there too
     ToolHost m_host{false, false};
     CModuleControl m_module{&m_host};
     flow::PairingJobs m_controller{m_module};

@@ -4,6 +4,7 @@
 #include "flow/Address.h"
 #include "flow/StopRelay.h"
 #include "platform/Console.h"
+#include "res/strings/StringTable.h"
 #include "tools/PairRun.h"
 
 #include <array>
@@ -35,6 +36,25 @@ bool PairRun::WaitForEnter(int unit) {
             m_outcome.error = "standard input ended before the cable was moved (use --wait-unit "
                               "to wait for the module instead)";
             return false;
+        }
+        if (c == '\n') {
+            return true;
+        }
+    }
+}
+
+bool PairRun::AskPowerCycle() {
+    m_view.Print(OneLine(LoadString(IDS_VERIFY_POWER_CYCLE)));
+    if (m_plan.waitUnit) {
+        return true;
+    }
+    m_view.Print("press Enter once Norva-BX02 is switched on again");
+    for (;;) {
+        char c = 0;
+        const int r = ReadStdinByte(m_interrupted, &c);
+        if (r <= 0) {
+            // Standard input ended: the link may come all the same.
+            return r < 0;
         }
         if (c == '\n') {
             return true;

@@ -44,8 +44,11 @@ CVerifyDialog::CVerifyDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
 }
 
-void CVerifyDialog::SetUnit(int unit) {
-    m_text->setText(Text(IDS_VERIFY_PROGRESS) + QStringLiteral("\nNorva-BX0%1").arg(unit));
+void CVerifyDialog::SetUnit(int unit, flow::VerifyStep step) {
+    // The one step that needs the person: switching the unit that is not on the cable.
+    m_text->setText(step == flow::VerifyStep::WaitingForPartner
+                        ? Text(IDS_VERIFY_POWER_CYCLE)
+                        : Text(IDS_VERIFY_PROGRESS) + QStringLiteral("\nNorva-BX0%1").arg(unit));
 }
 
 void CVerifyDialog::reject() {
@@ -117,15 +120,17 @@ bool CVerifyRunner::Start(CSerialSheet& sheet) {
     m_thread = std::thread([this, units = std::move(units), transcript] {
         auto progress = [this](int unit, flow::VerifyStep step) {
             if (step != flow::VerifyStep::Finished) {
-                Post([this, unit] {
+                Post([this, unit, step] {
                     if (m_dialog) {
-                        m_dialog->SetUnit(unit);
+                        m_dialog->SetUnit(unit, step);
                     }
                 });
             }
         };
         flow::VerifyOptions options;
         options.transcript = transcript;
+        // The dialog asks for the power cycle and offers Cancel while the link is awaited.
+        options.askPartnerPowerCycle = [] { return true; };
         flow::VerifyResult result = flow::VerifyPair(units, &m_stop, progress, options);
         Post([this, result] { OnResult(result); });
     });

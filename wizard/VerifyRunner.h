@@ -25,7 +25,7 @@ class CVerifyDialog : public QDialog {
     Q_OBJECT
 public:
     explicit CVerifyDialog(QWidget* parent);
-    void SetUnit(int unit);
+    void SetUnit(int unit, flow::VerifyStep step);
 
     QLabel* m_text = nullptr;
     QPushButton* m_cancelButton = nullptr;

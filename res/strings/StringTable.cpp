@@ -152,6 +152,11 @@ constexpr Entry kTable[] = {
      "장치를 재시작하고 연결을 기다리는 중..."},
     {IDS_VERIFY_UNIT_LINKED, "%s (%s): verified, linked (the unit does not name its partner).",
      "%s (%s): 확인됨, 연결됨(장치가 상대 주소를 알려 주지 않음)."},
+    {IDS_VERIFY_POWER_CYCLE,
+     "Norva-BX01 has restarted. Now switch Norva-BX02 off and on, and keep it near Norva-BX01: "
+     "it starts its link when it starts up. Waiting for the link...",
+     "Norva-BX01이 재시작되었습니다. 이제 Norva-BX02의 전원을 껐다가 다시 켜고 Norva-BX01 가까이에 "
+     "두십시오. 켜질 때 연결을 시작합니다. 연결을 기다리는 중..."},
     {IDS_VERIFY_NOT_STORED,
      "%s (%s): not verified: after a restart its status shows %s, not %s as stored. Store the "
      "settings again.",

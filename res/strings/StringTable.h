@@ -68,6 +68,7 @@ enum StringId : int {
     IDS_VERIFY_PROGRESS = 251,        //
     IDS_VERIFY_NOT_STORED = 252,      // %s: what the status shows, %s: what was stored
     IDS_VERIFY_UNIT_LINKED = 253,     //
+    IDS_VERIFY_POWER_CYCLE = 256,     // one cable: the unit that is not on it
     // The pairing station.
     IDS_PRINT_LABEL = 260,        // a button
     IDS_PRINT_LABEL_FAILED = 261, // %s: the reason

@@ -2,7 +2,8 @@
 // The kinds of module a pairing must work with: each sets, in norva-sim's
 // units, the choices a real module may make differently (when a stored
 // setting shows in the status line, when a UART setting takes effect, echo,
-// pacing, how a link is announced, the idle hang-up and link word).
+// pacing, how a link is announced, the idle hang-up and link word, boot time,
+// when a stored mode acts, paging, result codes).
 
 #include "sim/ModuleProfiles.h"
 #include "sim/Simulator.h"
@@ -66,6 +67,19 @@ inline const std::vector<ModuleKind>& ModuleKinds() {
          [](sim::UnitOptions& u) {
              u.hangupIdle = sim::HangupIdle::Error;
              u.idleWord = sim::IdleWord::Idle;
+         }},
+        // What the manuals describe: OK before a 2 s restart, a mode that acts only after it,
+        // paging with a restart after it, no answer to ATO, ERROR for the CR after +++.
+        {"real slow", [](sim::UnitOptions& u) { sim::ApplyModuleProfile("real-slow", &u); }},
+        {"boot 5 s",
+         [](sim::UnitOptions& u) {
+             sim::ApplyModuleProfile("real-slow", &u);
+             u.bootMs = 5000;
+         }},
+        {"result codes off",
+         [](sim::UnitOptions& u) {
+             u.responsesOff = true;
+             u.s10OffHides = sim::S10OffHides::AllResults;
          }},
     };
     return kinds;

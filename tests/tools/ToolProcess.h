@@ -101,19 +101,28 @@ public:
     // Reads what the child wrote to stderr until `part` appears or `timeoutMs`
     // passes; what was read stays for Finish.
     bool WaitForError(const std::string& part, int timeoutMs) {
+        return WaitForAnyError({part}, timeoutMs) == 0;
+    }
+    // The index of the first of `parts` that appeared on stderr, -1 when none
+    // did within `timeoutMs` or stderr ended.
+    int WaitForAnyError(const std::vector<std::string>& parts, int timeoutMs) {
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (m_err >= 0 && m_early.find(part) == std::string::npos) {
+        for (;;) {
+            for (size_t i = 0; i < parts.size(); ++i) {
+                if (m_early.find(parts[i]) != std::string::npos) {
+                    return static_cast<int>(i);
+                }
+            }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   deadline - std::chrono::steady_clock::now())
                                   .count();
             pollfd fd{m_err, POLLIN, 0};
-            if (left <= 0 || poll(&fd, 1, static_cast<int>(left)) <= 0) {
-                return false;
+            if (m_err < 0 || left <= 0 || poll(&fd, 1, static_cast<int>(left)) <= 0) {
+                return -1;
             }
-            ReadInto(fd, m_err, m_early);
+            ReadInto(fd, m_err, m_early); // closes m_err at the end of stderr
         }
-        return m_early.find(part) != std::string::npos;
     }
     void Signal(int sig) const {
         if (m_pid > 0) {

@@ -96,6 +96,21 @@ TEST_F(VerifyTest, OneCableVerifiesUnitOneAgainstTheAddressReadAtStepThree) {
     EXPECT_EQ(units[0].comPort, kTestCom1);
     EXPECT_EQ(units[0].partner, simulator->Snapshot(2).address);
     EXPECT_EQ(S().Unit1Address(), simulator->Snapshot(1).address);
+
+    // Unit 2 is not on the cable: the dialog asks for its power cycle and waits for the link.
+    ASSERT_TRUE(simulator->SetPower(2, false));
+    PressVerify(S());
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            const CVerifyDialog* dialog = S().Verifier()->Dialog();
+            return dialog != nullptr && dialog->m_text->text() == Text(IDS_VERIFY_POWER_CYCLE);
+        },
+        kJobMs * kSlowdown));
+    EXPECT_TRUE(S().Verifier()->Dialog()->m_cancelButton->isEnabled());
+    ASSERT_TRUE(simulator->SetPower(2, true));
+    ASSERT_TRUE(WaitForMessages(1));
+    EXPECT_EQ(messages.At(0).text, Text(IDS_VERIFY_PAIR_OK))
+        << messages.At(0).informative.toStdString();
 }
 
 } // namespace
