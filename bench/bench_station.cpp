@@ -3,13 +3,15 @@
 // times and the fixed pauses on the path), and K = 8 pairs in a batch with
 // and without the register on SQLite. --before names a norvactl that waits
 // for the whole device search (one built before the search ended at unit 1),
-// to put the two side by side.
+// to put the two side by side. Last, what --verify adds to a pairing, per kind
+// of module.
 //
 //   bench_station [--runs N] [--before PATH]
 
 #include "module/Catalogue.h"
 #include "sim/Pairs.h"
 #include "sim/Simulator.h"
+#include "support/ModuleKinds.h"
 
 #include <chrono>
 #include <cstdio>
@@ -61,12 +63,13 @@ bool Spawn(std::vector<std::string> args) {
 
 // Wall time of one run pairing `pairs` simulated pairs; < 0 when one was not
 // paired.
-double PairMs(const std::string& tool, int pairs, const std::string& record) {
+double PairMs(const std::string& tool, int pairs, const std::string& record,
+              const norva::sim::SimOptions& base = {}, const std::vector<std::string>& extra = {}) {
     std::vector<std::unique_ptr<norva::sim::Simulator>> sims;
     std::string batch;
     for (int p = 1; p <= pairs; ++p) {
-        sims.push_back(std::make_unique<norva::sim::Simulator>(
-            norva::sim::PairOptions(norva::sim::SimOptions{}, p, pairs)));
+        sims.push_back(
+            std::make_unique<norva::sim::Simulator>(norva::sim::PairOptions(base, p, pairs)));
         std::string error;
         if (!sims.back()->Start(&error)) {
             std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
@@ -87,6 +90,7 @@ double PairMs(const std::string& tool, int pairs, const std::string& record) {
     if (!record.empty()) {
         args.insert(args.end(), {"--record", record});
     }
+    args.insert(args.end(), extra.begin(), extra.end());
     const auto start = std::chrono::steady_clock::now();
     bool ok = Spawn(args);
     const double ms =
@@ -125,6 +129,34 @@ void Row(const char* what, int pairs, double ms) {
     std::printf("%-44s %9.0f %12.0f\n", what, ms, pairs * 3600000.0 / ms);
 }
 
+// What --verify adds to one pairing on two ports, for every kind of module the tests pair, next
+// to the bound it must stay within: the unit's restart, the link, and 2 s.
+void VerifyRows(int runs) {
+    std::printf("\n%-26s %9s %11s %9s %9s\n", "--verify, two ports", "pair ms", "+verify ms",
+                "added", "bound");
+    for (const norva::test::ModuleKind& kind : norva::test::ModuleKinds()) {
+        norva::sim::SimOptions options;
+        norva::test::SetKind(options, kind);
+        double plain = 0;
+        double verified = 0;
+        for (int r = 0; r < runs; ++r) {
+            const double a = PairMs(NORVACTL_PATH, 1, {}, options);
+            const double b = PairMs(NORVACTL_PATH, 1, {}, options, {"--verify"});
+            if (a < 0 || b < 0) {
+                std::fprintf(stderr, "bench_station: %s did not pair%s\n", kind.name.c_str(),
+                             a < 0 ? "" : " and verify");
+                std::exit(1);
+            }
+            plain += a / runs;
+            verified += b / runs;
+        }
+        const int boot = std::max(options.unit[0].bootMs, options.unit[1].bootMs);
+        const int restart = boot >= 0 ? boot : options.timing.restartMs;
+        std::printf("%-26s %9.0f %11.0f %9.0f %9d\n", kind.name.c_str(), plain, verified,
+                    verified - plain, restart + options.timing.connectMs + 2000);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -151,5 +183,6 @@ int main(int argc, char** argv) {
     if (!before.empty()) {
         Row("K = 8 batch, whole search (--before)", 8, MeanMs(before, 8, runs, false));
     }
+    VerifyRows(runs);
     return 0;
 }

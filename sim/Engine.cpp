@@ -318,6 +318,9 @@ void Engine::Unlink(int unit, bool tellThisUnit, TimePoint now) {
             u.activity = Activity::Scan;
             u.scanMode = u.resumeScan;
             u.resumeScan = 0;
+        } else if (v != unit && u.opt.modeActs == ModeActs::AtRestart && u.powered) {
+            // A link lost from the other end: the mode in force waits or pages again.
+            ActOnMode(v, now);
         }
         if ((v != unit || tellThisUnit) && !HidesLinkLines(u)) {
             Line(v, "DISCONNECT", v == unit ? std::max(now, u.replyAt) + Ms(u.opt.lineGapMs) : now);
@@ -350,11 +353,18 @@ void Engine::Restart(int unit, TimePoint now) {
     u.line.clear();
     u.lineOverflow = false;
     ++u.restarts;
-    if (u.mode == 2 && IsAddress(u.peer)) {
-        // Mode 2 waits for its remembered peer from power-up on.
+    ActOnMode(unit, now);
+    m_event(unit, EngineEvent::Restarted);
+}
+
+// What the mode in force does by itself: mode 2 waits for its remembered peer, mode 1 pages it
+// for its paging time.
+void Engine::ActOnMode(int unit, TimePoint now) {
+    Unit& u = U(unit);
+    if (u.modeInForce == 2 && IsAddress(u.peer)) {
         u.link = LinkState::Pending;
         u.activity = Activity::AutoWait;
-    } else if (u.mode == 1 && IsAddress(u.peer) && u.opt.pagingMs > 0) {
+    } else if (u.modeInForce == 1 && IsAddress(u.peer) && u.opt.pagingMs > 0) {
         u.link = LinkState::Pending;
         u.activity = Activity::Page;
         std::uint64_t gen = u.activityGen;
@@ -368,7 +378,6 @@ void Engine::Restart(int unit, TimePoint now) {
             }
         });
     }
-    m_event(unit, EngineEvent::Restarted);
 }
 
 void Engine::Reboot(int unit, int ms, TimePoint now) {

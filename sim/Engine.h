@@ -122,6 +122,7 @@ private:
     void Unlink(int unit, bool tellThisUnit, TimePoint now);
     void CancelActivity(int unit);
     // The restart itself: the stored settings take effect, the stored mode starts its work.
+    void ActOnMode(int unit, TimePoint now);
     void Restart(int unit, TimePoint now);
     // A restart that takes `ms`, deaf meanwhile, then links a paired couple.
     void Reboot(int unit, int ms, TimePoint now);

@@ -74,6 +74,11 @@ TEST(RealChoices, StoredModeMayActOnlyAfterARestart) {
     EXPECT_EQ(Link(rig.com2), "STANDBY");
     EXPECT_EQ(rig.com1.Command("ATZ", kConnect2), std::string(kOk) + kConnect2);
     EXPECT_EQ(rig.com2.ReadUntil(kConnect1), kConnect1);
+    // A link lost from the other end: unit 1's mode in force waits for unit 2 again.
+    ASSERT_TRUE(rig.sim.SetPower(2, false));
+    EXPECT_EQ(rig.com1.ReadUntil(kDisconnect), kDisconnect);
+    ASSERT_TRUE(rig.sim.SetPower(2, true));
+    EXPECT_EQ(rig.com1.ReadUntil(kConnect2), kConnect2);
 }
 
 TEST(RealChoices, ALinkMadeWhileScanningMayLeaveTheUnitScanningAgain) {
