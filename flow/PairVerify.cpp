@@ -13,6 +13,7 @@
 #include <array>
 #include <chrono>
 #include <memory>
+#include <mutex>
 
 namespace norva::flow {
 
@@ -43,8 +44,54 @@ public:
     void HideBanner(Banner) override {}
 };
 
+// The units' ports report into one transcript from their own threads: each event is told with
+// the port it belongs to, under one lock, so that no line is put down to the other port.
+class UnitTranscript : public ITranscript {
+public:
+    UnitTranscript(ITranscript* to, std::mutex* lock) : m_to(to), m_lock(lock) {}
+    void OnOpen(const std::string& path, const std::string& settings) override {
+        std::lock_guard<std::mutex> guard(*m_lock);
+        m_path = path;
+        m_to->OnOpen(path, settings);
+    }
+    void OnOpenFailed(const std::string& path, const std::string& reason) override {
+        std::lock_guard<std::mutex> guard(*m_lock);
+        m_path = path;
+        m_to->OnOpenFailed(path, reason);
+    }
+    void OnClose(const std::string& path) override {
+        std::lock_guard<std::mutex> guard(*m_lock);
+        m_to->OnActivePort(path);
+        m_to->OnClose(path);
+    }
+    void OnHangUp(const std::string& reason) override {
+        Forward([&] { m_to->OnHangUp(reason); });
+    }
+    void OnSent(const uint8_t* data, size_t length) override {
+        Forward([&] { m_to->OnSent(data, length); });
+    }
+    void OnSendStopped(size_t sent, size_t length) override {
+        Forward([&] { m_to->OnSendStopped(sent, length); });
+    }
+    void OnReceived(const uint8_t* data, size_t length) override {
+        Forward([&] { m_to->OnReceived(data, length); });
+    }
+
+private:
+    template <typename Event> void Forward(Event event) {
+        std::lock_guard<std::mutex> guard(*m_lock);
+        m_to->OnActivePort(m_path);
+        event();
+    }
+
+    ITranscript* m_to;
+    std::mutex* m_lock;
+    std::string m_path; // under *m_lock
+};
+
 struct Unit {
     const UnitToVerify* in = nullptr;
+    std::unique_ptr<UnitTranscript> transcript;
     VerifyHost host;
     std::unique_ptr<CModuleControl> module = std::make_unique<CModuleControl>(&host);
     UnitVerifyResult result;
@@ -56,9 +103,8 @@ struct Unit {
     bool answered = false;       // answered since its restart
     bool probeOut = false;       // a probe is unanswered
     bool deafSince = false;      // a probe went unanswered since the last answer
-    Clock::time_point linkedAt = Clock::time_point::max(); // its first CONNECT
-    std::string text;                                      // received, not yet a whole line
-    std::string data; // received raw, searched for proof tokens
+    std::string text;            // received, not yet a whole line
+    std::string data;            // received raw, searched for proof tokens
 };
 
 class Verifier {
@@ -76,7 +122,11 @@ public:
             u->result.partner = in.partner;
             u->result.askedMode = in.askedMode;
             u->result.askedFlow = in.askedFlow;
-            u->module->SetTranscript(options.transcript);
+            if (options.transcript != nullptr) {
+                u->transcript =
+                    std::make_unique<UnitTranscript>(options.transcript, &m_transcriptLock);
+                u->module->SetTranscript(u->transcript.get());
+            }
             m_units.push_back(std::move(u));
         }
     }
@@ -406,9 +456,11 @@ private:
     }
 
     // When data proof is wanted: at once for an end that is linked without being proven, and a
-    // grace after its boot, or after its partner announced a link, for an end that has not: it
-    // may have linked without a word (result codes off), or its announcement was lost (a link
-    // made while it was escaped). Never while an end is finished: there is nothing to prove with.
+    // grace after its ATZ for an end that has announced nothing: it may link without a word
+    // (result codes off), or its announcement was lost (a link made while it was escaped). A
+    // token that reaches a booting unit is lost and one that reaches a unit in command mode is
+    // an unknown command, so trying early costs nothing. Never while an end is finished: there
+    // is nothing to prove with.
     Clock::time_point ProofFrom(Clock::time_point now) const {
         Clock::time_point from = Clock::time_point::max();
         for (const auto& u : m_units) {
@@ -418,14 +470,12 @@ private:
             if (u->proven || NamedAnother(*u)) {
                 continue;
             }
-            const Unit& other = Other(*u);
-            const auto grace = std::chrono::milliseconds(cat::kPeerAnnounceGraceMs);
-            from = std::min(from, u->linked ? now : std::min(Ready(*u), other.linkedAt) + grace);
+            from = std::min(from, u->linked ? now
+                                            : u->resetAt + std::chrono::milliseconds(
+                                                               cat::kPeerAnnounceGraceMs));
         }
         return from;
     }
-
-    const Unit& Other(const Unit& u) const { return *m_units[&u == m_units[0].get() ? 1 : 0]; }
 
     // A token written into each end that may be linked: out of the other end's line, it proves
     // that the two are linked with each other. Into a unit in command mode it is an unknown
@@ -497,7 +547,6 @@ private:
         if (!u.linked) {
             return;
         }
-        u.linkedAt = std::min(u.linkedAt, Clock::now());
         u.result.linkedTo = link->partner;
         if (link->partner.empty() || !SameAddress(link->partner, u.in->partner)) {
             return;
@@ -590,6 +639,7 @@ private:
     const Event* m_stop;
     const VerifyProgress& m_progress;
     const VerifyOptions& m_options;
+    std::mutex m_transcriptLock; // outlives the units, whose ports report under it
     std::vector<std::unique_ptr<Unit>> m_units;
     bool m_watchQuiet = false; // one unit, awaiting its link
     Clock::time_point m_nextQuietCheck{};

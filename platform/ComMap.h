@@ -15,6 +15,10 @@ std::string ComDevicePath(int n);
 bool ComOverridden(int n);
 // True when COM<n> exists as a real serial device. Opens nothing.
 bool ComPresent(int n);
+// Why COM<n> is not to be opened by its number although it may exist: on Linux the kernel
+// console (the system writes its messages there and may run a login on it), unless
+// NORVAWIZARD_COM<n> names it on purpose. Empty when it may be opened. Opens nothing.
+std::string ComRefusal(int n);
 
 // What the system knows of a port's hardware beyond its name; every field
 // empty when it says nothing.

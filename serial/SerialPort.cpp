@@ -37,6 +37,11 @@ bool CSerialPort::Open(int nPort) {
         m_lastOpenError = {ENOENT, "COM" + std::to_string(nPort) + " is not a known serial port"};
         return false;
     }
+    if (std::string refusal = ComRefusal(nPort); !refusal.empty()) {
+        std::lock_guard<std::mutex> lock(m_textLock);
+        m_lastOpenError = {EPERM, std::move(refusal)};
+        return false;
+    }
     if (!OpenPath(path)) {
         return false;
     }

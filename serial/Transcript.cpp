@@ -96,6 +96,11 @@ void CTranscriptLines::OnOpenFailed(const std::string& path, const std::string& 
     Record("open-failed " + path + ": " + reason);
 }
 
+void CTranscriptLines::OnActivePort(const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_portLock);
+    m_port = path;
+}
+
 void CTranscriptLines::OnClose(const std::string& path) {
     Record("close " + path);
 }

@@ -26,6 +26,9 @@ public:
     virtual void OnSendStopped(size_t /*sent*/, size_t /*length*/) {}
     // Called on the reader thread as each chunk arrives.
     virtual void OnReceived(const uint8_t* data, size_t length) = 0;
+    // Several ports into one transcript: the port the events that follow belong to (the caller
+    // keeps the two together).
+    virtual void OnActivePort(const std::string& /*path*/) {}
 };
 
 // Bytes as a quoted C-style literal: printable ASCII as is, \r \n \t \\ \"
@@ -47,6 +50,7 @@ public:
     void OnSent(const uint8_t* data, size_t length) override;
     void OnSendStopped(size_t sent, size_t length) override;
     void OnReceived(const uint8_t* data, size_t length) override;
+    void OnActivePort(const std::string& path) override;
     // A free-form line (tools mark steps with it).
     void Note(const std::string& text);
     // Each line names the device last opened (several ports in one file).

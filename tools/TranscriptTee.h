@@ -47,6 +47,11 @@ public:
             t->OnReceived(data, length);
         }
     }
+    void OnActivePort(const std::string& path) override {
+        for (ITranscript* t : m_sinks) {
+            t->OnActivePort(path);
+        }
+    }
 
 private:
     // Filled before the port opens, read only afterwards.

@@ -1,5 +1,6 @@
 #include "platform/ComMap.h"
 
+#include "platform/KernelConsole.h"
 #include "platform/PortDetails.h"
 #include "platform/SerialDevice.h"
 #include "platform/SystemDirs.h"
@@ -35,6 +36,20 @@ std::string NativeComPath(int n) {
 bool ComPresent(int n) {
     const std::string path = ComDevicePath(n);
     return !path.empty() && SerialDevicePresent(path, ComOverridden(n));
+}
+
+std::string ComRefusal(int n) {
+    const std::string path = NativeComPath(n);
+    if (path.empty() || ComOverridden(n) ||
+        !IsKernelConsole(path.substr(path.rfind('/') + 1), SysfsRoot())) {
+        return {};
+    }
+    const std::string com = "COM" + std::to_string(n);
+    return com + " is " + path +
+           ", the system console: it is not opened unless named on purpose (--device " + path +
+           " or NORVAWIZARD_" + com + "=" + path +
+           "). 'norvactl ports' lists the serial ports; a USB-serial cable is usually COM33 "
+           "(/dev/ttyUSB0)";
 }
 
 long long ComAppearedAt(int n) {

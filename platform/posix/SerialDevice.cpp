@@ -122,9 +122,16 @@ OsError Fail(int err, const std::string& path) {
 
 } // namespace
 
-struct SerialDevice::State {};
+// A port is handed back as it was found (a console or a terminal program's line must not stay
+// raw at our speed); output still queued goes first, within a bound, at the speed it was meant for.
+constexpr int kCloseDrainMs = 500;
 
-SerialDevice::SerialDevice() = default;
+struct SerialDevice::State {
+    termios found{};
+    bool restore = false;
+};
+
+SerialDevice::SerialDevice() : m_state(std::make_unique<State>()) {}
 
 SerialDevice::~SerialDevice() {
     Close();
@@ -281,6 +288,7 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     }
     m_native = fd;
     m_path = path;
+    m_state->restore = tcgetattr(fd, &m_state->found) == 0;
     err = Apply(settings);
     if (err) {
         Close();
@@ -409,6 +417,12 @@ bool SerialDevice::SetLine(const LineSettings& settings, OsError* error) {
 void SerialDevice::Close() {
     if (Fd(m_native) < 0) {
         return;
+    }
+    if (m_state->restore) {
+        IoStop why;
+        Drain(kCloseDrainMs, nullptr, &why);
+        tcsetattr(Fd(m_native), TCSANOW, &m_state->found);
+        m_state->restore = false;
     }
     // Exclusive mode can outlive the descriptor on some drivers and lock out
     // the next opener, so drop it explicitly before closing.

@@ -138,6 +138,11 @@ long long ComAppearedAt(int /*n*/) {
     return 0;
 }
 
+// Windows gives the console no COM number.
+std::string ComRefusal(int) {
+    return {};
+}
+
 bool ComNumbersFromDeviceTable() {
     return false;
 }

@@ -22,6 +22,9 @@ struct SerialDevice::State {
     uint8_t carry[256];
     int carryPos = 0;
     int carryLen = 0;
+    // The line as it was found: handed back at the close.
+    DCB found{};
+    bool restore = false;
 };
 
 namespace {
@@ -186,6 +189,8 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
     m_path = path;
     st.readPending = false;
     st.carryPos = st.carryLen = 0;
+    st.found.DCBlength = sizeof(DCB);
+    st.restore = GetCommState(h, &st.found) != 0;
     COMMTIMEOUTS previous{};
     if (!GetCommTimeouts(h, &previous)) {
         err = DescribeOpenError(static_cast<int>(GetLastError()), path);
@@ -283,6 +288,10 @@ void SerialDevice::Close() {
         return;
     }
     const HANDLE h = H(m_native);
+    if (m_state->restore) {
+        SetCommState(h, &m_state->found);
+        m_state->restore = false;
+    }
     SetCommMask(h, 0);
     // The reader's read was issued on its own thread: CancelIoEx reaches it
     // from here, CancelIo would not.

@@ -94,3 +94,17 @@ TEST(KernelConsole, IsLeftOutOfTheTableEnumeration) {
     sys.SetActive("ttyS0");
     EXPECT_FALSE(Listed(1));
 }
+
+// Refused by its COM number before anything is opened; named on purpose, it is the user's choice.
+TEST(KernelConsole, IsRefusedByItsComNumberUnlessNamedOnPurpose) {
+    FakeSysfs sys;
+    sys.AddTty("ttyS0");
+    EXPECT_EQ(ComRefusal(1), "");
+    sys.SetActive("ttyS0");
+    const std::string why = ComRefusal(1);
+    EXPECT_NE(why.find("COM1 is /dev/ttyS0, the system console"), std::string::npos) << why;
+    EXPECT_NE(why.find("--device /dev/ttyS0"), std::string::npos) << why;
+    EXPECT_EQ(ComRefusal(2), "");
+    ScopedEnv com("NORVAWIZARD_COM1", "/dev/ttyS0");
+    EXPECT_EQ(ComRefusal(1), "");
+}

@@ -121,6 +121,31 @@ TEST(SerialPortLineSettings, AreVisibleFromTheOtherSide) {
     EXPECT_FALSE(seen.c_cflag & CSTOPB);
 }
 
+// The port is handed back as it was found: a console or a terminal program's line does not stay
+// raw at our speed.
+TEST(SerialPortLineSettings, AreThoseFoundAgainAfterTheClose) {
+    PtyPair pty;
+    termios found{};
+    ASSERT_EQ(tcgetattr(pty.slave, &found), 0);
+    found.c_lflag |= ICANON | ECHO;
+    cfsetspeed(&found, B4800);
+    ASSERT_EQ(tcsetattr(pty.slave, TCSANOW, &found), 0);
+    ASSERT_EQ(tcgetattr(pty.slave, &found), 0);
+    CSerialPort port;
+    port.GetDCB()->BaudRate = 115200;
+    ASSERT_TRUE(port.OpenPath(pty.path));
+    ASSERT_EQ(port.Write("AT\r", 3), 3u);
+    port.Close();
+    termios after{};
+    ASSERT_EQ(tcgetattr(pty.slave, &after), 0);
+    EXPECT_EQ(after.c_iflag, found.c_iflag);
+    EXPECT_EQ(after.c_oflag, found.c_oflag);
+    EXPECT_EQ(after.c_cflag, found.c_cflag);
+    EXPECT_EQ(after.c_lflag, found.c_lflag);
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&found));
+    EXPECT_EQ(pty.Receive(3), "AT\r"); // what was written still went out
+}
+
 TEST(SerialPortLineSettings, AnUnsupportedRateFailsTheOpen) {
     PtyPair pty;
     CSerialPort port;
