@@ -133,4 +133,9 @@ inline constexpr int kApplyUartTimeoutMs = 2000;
 inline constexpr int kResetJobTimeoutMs = 5000;
 inline constexpr int kSheetSetModeTimeoutMs = 3000;
 
+// After "ATZ": how long a unit may take to answer again, and how often a
+// caller waiting for it asks ("AT").
+inline constexpr int kRestartBoundMs = 5000;
+inline constexpr int kRestartProbeIntervalMs = 400;
+
 } // namespace norva::catalogue
