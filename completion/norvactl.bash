@@ -4,7 +4,7 @@
 # asked of "norvactl ports", as they change with the cables plugged in.
 
 _norvactl_commands="ports status probe detect escape cancel scan inquiry connect disconnect
-    set-mode set-uart apply read-sreg write-sreg reset pair records label help"
+    set-mode set-uart apply read-sreg write-sreg reset traits pair records label help"
 _norvactl_port_options="--port --device --baud --parity --stop --port-baud --port-parity
     --port-stop"
 _norvactl_other_options="--json --log -v --verbose --version -h --help"
@@ -20,6 +20,7 @@ _norvactl_command_options() {
     inquiry) echo --timeout ;;
     set-uart) echo --no-flow ;;
     apply) echo --mode --no-flow --verify ;;
+    traits) echo --probe-settings ;;
     pair) echo --unit1 --unit2 --port --device --batch --line --unit1-line --unit2-line --uart \
         --unit1-uart --unit2-uart --wait-unit --wait-time --verify --retries --record --operator \
         --repair --skip-done --label ;;

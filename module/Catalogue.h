@@ -152,10 +152,9 @@ inline constexpr int kRestartBoundMs = 5000;
 inline constexpr int kRestartProbeIntervalMs = 400;
 // Two restarted units: paging, answering and announcing the link.
 inline constexpr int kLinkBoundMs = 10000;
-// Bytes written into a live link reach the other end's line within this.
-inline constexpr int kLinkDataBoundMs = 2000;
-// One end announced the link: the other end's own announcement follows within this, or it
-// announces nothing (result codes off) and data must prove its end.
+// A restarted unit that has not announced a link by this long after its ATZ may have linked
+// without a word (result codes off) or had its announcement lost: data sent through the link
+// proves it from then on.
 inline constexpr int kPeerAnnounceGraceMs = 1000;
 // A person switching the unit that is not on the cable off and on, then its boot and link.
 inline constexpr int kPowerCycleBoundMs = 60000;

@@ -183,7 +183,11 @@ private:
             const bool flowNotStored = asked.flow == 0;
             Note([&](ApplyReport& r) { r.flowNotStored = flowNotStored; });
         }
-        Note([](ApplyReport& r) { r.uartAcked = true; });
+        const int uartArgs = u == RC_OK ? 4 : 3;
+        Note([&](ApplyReport& r) {
+            r.uartAcked = true;
+            r.uartArgs = uartArgs;
+        });
         // What the status shows now is news for the user; a unit that shows
         // new settings only after a restart is proved by the restart check.
         if (const int checked = m.ReadBackApplied(); checked != RC_DONE) {

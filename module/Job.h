@@ -130,6 +130,9 @@ struct ApplyReport {
     // stored already).
     bool modeAcked = false;
     bool uartAcked = false;
+    // The UART command form acknowledged: 4 arguments (with flow control)
+    // or 3; 0 while none was.
+    int uartArgs = 0;
 };
 
 // How the last job ended, for callers that explain it.

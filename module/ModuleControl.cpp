@@ -200,8 +200,10 @@ int CModuleControl::OpenPortPath(const std::string& path, uint32_t baud, uint8_t
 }
 
 int CModuleControl::AfterOpen() {
-    // What an apply on an earlier open was acknowledged for is another unit's.
+    // What an apply on an earlier open was acknowledged for, and an echo
+    // seen then, are another unit's.
     m_applyReport.Set({});
+    m_bEchoSeen.store(false);
     // A worker left over from a port closed behind our back must end before
     // the events are reset, or it would never see its stop.
     StopWorker();

@@ -120,6 +120,9 @@ public:
     ApplyConfirmation LastConfirmation() const { return m_confirmation.Get(); }
     // The value the last read-register job read (an OK without one keeps it).
     std::string RegisterValue() const { return m_strSRegValue.Get(); }
+    // A command came back before its reply (an echo) in a reply read since
+    // the port was opened.
+    bool EchoSeen() const { return m_bEchoSeen.load(); }
 
     // --- The module's state -----------------------------------------------
     // The status as last read.
@@ -169,6 +172,12 @@ public:
     // controller's own status (LastStatus()).
     int QueryStatus(ModuleInfo& info);
     int QueryStatus() { return QueryStatus(m_info); }
+    // "AT+BTINFO?" alone, for a caller that wants the status line's own
+    // words: RC_OK with the line as it came (framed) in `line` once its OK
+    // came (or the wait ended after the line: result codes off), RC_ERROR,
+    // or how the wait ended. Nothing is repaired on the way (no escape, no
+    // S10 write), and LastStatus() stays as it was.
+    int QueryStatusLine(int timeoutMs, std::string& line);
     int Connect(int timeoutMs, const std::string& address);
     int Disconnect(int timeoutMs);
     int Escape(int timeoutMs);
@@ -221,6 +230,7 @@ private:
     std::atomic<uint64_t> m_nBytesTaken{0};
     std::atomic<int> m_nStatusFailure{0};
     std::atomic<int> m_nGeneration{0};
+    std::atomic<bool> m_bEchoSeen{false};
 
     // Job arguments: the caller's thread writes them before it sets the
     // job's event, the worker reads them.

@@ -141,6 +141,7 @@ bool LineAccumulator::EchoPending() {
         drop = n + 1;
     }
     m_echo.clear();
+    m_echoDropped = true;
     Drop(drop);
     return false;
 }

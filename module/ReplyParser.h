@@ -93,6 +93,8 @@ public:
     }
     int Held() const { return m_held; }
     const uint8_t* Data() const { return m_data; }
+    // An echo of the command was found in front of the reply and dropped.
+    bool EchoDropped() const { return m_echoDropped; }
 
 private:
     // Drops an echo at the front once enough bytes tell its form; true while
@@ -112,6 +114,7 @@ private:
     bool m_pendingCR = false;  // a skipped chunk ended with CR
     int m_skipped = 0;
     std::string m_echo; // the echo still looked for, without its CR
+    bool m_echoDropped = false;
 };
 
 enum class StatusLineOutcome {

@@ -16,6 +16,7 @@ namespace norva::detail {
 struct PortAccess {
     static CSerialPort& Port(CModuleControl& m) { return m.m_port; }
     static const Event* Stop(const CModuleControl& m) { return m.JobEvent(EV_STOP); }
+    static void NoteEcho(CModuleControl& m) { m.m_bEchoSeen.store(true); }
 };
 
 // Returned by a token handler (and an after-scan check) to keep going.
@@ -84,6 +85,9 @@ int AwaitLines(CModuleControl& m, const catalogue::Command& cmd, std::string_vie
         }
         if (!acc.Commit(got)) {
             return RC_OVERFLOW;
+        }
+        if (acc.EchoDropped()) {
+            PortAccess::NoteEcho(m);
         }
         int result = kGoOn;
         acc.Scan([&](std::string_view token) {

@@ -315,6 +315,31 @@ int CModuleControl::ReturnOnline() {
                                          static_cast<int>(std::strlen(cat::kReturnOnline.text))));
 }
 
+int CModuleControl::QueryStatusLine(int timeoutMs, std::string& line) {
+    detail::FlushReceive(m_port);
+    if (const int sent = detail::SendCommand(*this, cat::kQueryStatus.text); sent != RC_OK) {
+        return sent;
+    }
+    line.clear();
+    const int r = detail::AwaitLines(
+        *this, cat::kQueryStatus, cat::kQueryStatus.text, timeoutMs, [&](std::string_view token) {
+            // The OK after the line is waited for, so that it does not land
+            // in the next command's reply.
+            if (!line.empty()) {
+                return token.starts_with(cat::kReplyOk) ? static_cast<int>(RC_OK) : kGoOn;
+            }
+            if (token.starts_with(cat::kReplyError)) {
+                return static_cast<int>(RC_ERROR);
+            }
+            if (ParseStatusLine(token).outcome != StatusLineOutcome::Failed) {
+                line.assign(token);
+            }
+            return kGoOn;
+        });
+    // With result codes off no OK comes: the line is the whole reply.
+    return r == RC_TIMEOUT && !line.empty() ? static_cast<int>(RC_OK) : r;
+}
+
 int CModuleControl::QueryStatus(ModuleInfo& info) {
     const Event* stop = JobEvent(EV_STOP);
     m_nStatusFailure.store(STATUS_NO_ANSWER);

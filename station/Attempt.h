@@ -27,6 +27,15 @@ struct UnitRecord {
     std::string uart; // what was stored, "115200,even,1,flow"; empty: nothing stored
     int mode = -1;    // the mode stored; -1: none
     std::optional<bool> verified;
+    // What the pairing saw the unit do where modules differ: whether a
+    // command came back before its reply ("seen" or "none"; empty until a
+    // reply was read), its status line's fields (6 or 7; 0 unknown), the UART
+    // command form it took (3 or 4 arguments; 0 none) and how long it took to
+    // answer again after a restart (-1 unknown).
+    std::string echo;
+    int statusFields = 0;
+    int uartArgs = 0;
+    int restartMs = -1;
 };
 
 struct AttemptRecord {

@@ -41,7 +41,11 @@ Json UnitJson(const UnitRecord& u) {
             {"stored", StoredJson(u.uart, u.mode)},
             {"device", TextOrNull(u.device)},
             {"firmware", TextOrNull(u.firmware)},
-            {"verified", u.verified ? Json(*u.verified) : Json(nullptr)}};
+            {"verified", u.verified ? Json(*u.verified) : Json(nullptr)},
+            {"echo", TextOrNull(u.echo)},
+            {"status_fields", u.statusFields > 0 ? Json(u.statusFields) : Json(nullptr)},
+            {"uart_args", u.uartArgs > 0 ? Json(u.uartArgs) : Json(nullptr)},
+            {"restart_ms", u.restartMs >= 0 ? Json(u.restartMs) : Json(nullptr)}};
 }
 
 } // namespace

@@ -154,9 +154,10 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
                 error = "it holds no pair register";
                 return nullptr;
             }
-            if (found == schemaVersion) {
+            if (found >= kOldestReadable && found <= schemaVersion) {
                 std::unique_ptr<Register> reg(new Register(target, std::move(session)));
                 reg->m_foundVersion = found;
+                reg->m_version = found;
                 return reg;
             }
             // An older one is upgraded, a newer one refused, as for writing.
@@ -182,6 +183,7 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
     }
     std::unique_ptr<Register> reg(new Register(target, std::move(session)));
     reg->m_foundVersion = found;
+    reg->m_version = schemaVersion;
     return reg;
 }
 
@@ -190,7 +192,7 @@ bool Register::Begin(AttemptRecord& record, std::string& error) {
         record.startedAt = UtcNow();
     }
     record.outcome = Outcome::Interrupted;
-    const std::vector<std::string>& columns = AttemptColumns();
+    const std::vector<std::string>& columns = AttemptColumns(m_version);
     std::string names;
     std::string marks;
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -203,7 +205,7 @@ bool Register::Begin(AttemptRecord& record, std::string& error) {
         std::string id;
         RunWithValues(m_session->sql,
                       "INSERT INTO attempts (" + names + ") VALUES (" + marks + ") RETURNING id",
-                      AttemptValues(record), &id);
+                      AttemptValues(record, m_version), &id);
         tx.Commit();
         record.id = std::stoll("0" + id);
     } catch (const std::exception& e) {
@@ -214,12 +216,12 @@ bool Register::Begin(AttemptRecord& record, std::string& error) {
 }
 
 bool Register::Write(const AttemptRecord& record, std::string& error) {
-    const std::vector<std::string>& columns = AttemptColumns();
+    const std::vector<std::string>& columns = AttemptColumns(m_version);
     std::string sets;
     for (size_t i = 0; i < columns.size(); ++i) {
         sets += (i == 0 ? "" : ", ") + columns[i] + " = :v" + std::to_string(i);
     }
-    std::vector<std::string> values = AttemptValues(record);
+    std::vector<std::string> values = AttemptValues(record, m_version);
     values.push_back(std::to_string(record.id));
     RunWithValues(m_session->sql,
                   "UPDATE attempts SET " + sets + " WHERE id = :v" + std::to_string(columns.size()),

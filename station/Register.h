@@ -28,8 +28,9 @@ public:
     // `error` naming the reason, when it cannot be opened, is read-only or
     // newer than this program; nothing is written then. `schemaVersion` is
     // for tests that make an older register. Opened only to be read
-    // (`write` false), a register must exist, and one of this version is not
-    // written at all, so that a read-only one can be listed.
+    // (`write` false), a register must exist, and one of this version (or an
+    // older one from kOldestReadable on) is not written at all, so that a
+    // read-only one can be listed.
     static std::unique_ptr<Register> Open(const RegisterTarget& target, std::string& error,
                                           int schemaVersion = kSchemaVersion, bool write = true);
     ~Register();
@@ -39,6 +40,8 @@ public:
     const RegisterTarget& Target() const { return m_target; }
     // The version the register had before it was opened (0: new).
     int FoundVersion() const { return m_foundVersion; }
+    // The version it is read and written as.
+    int Version() const { return m_version; }
 
     // Writes the attempt as under way (Interrupted) and sets its id and, when
     // empty, its start time.
@@ -64,6 +67,7 @@ private:
 
     RegisterTarget m_target;
     int m_foundVersion = 0;
+    int m_version = kSchemaVersion;
     std::mutex m_lock;
     std::unique_ptr<Session> m_session;
 };

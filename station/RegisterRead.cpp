@@ -36,9 +36,9 @@ Rows QueryRows(soci::session& sql, const std::string& query, const std::vector<s
     return rows;
 }
 
-std::string AttemptSelect() {
+std::string AttemptSelect(int version) {
     std::string query = "SELECT id";
-    for (const std::string& column : AttemptColumns()) {
+    for (const std::string& column : AttemptColumns(version)) {
         query += ", " + column;
     }
     return query + " FROM attempts";
@@ -75,7 +75,7 @@ std::optional<PairHolding> Register::HoldingOf(const std::string& address, std::
 }
 
 bool Register::List(const ListFilter& filter, std::vector<AttemptRecord>& out, std::string& error) {
-    std::string query = AttemptSelect();
+    std::string query = AttemptSelect(m_version);
     std::vector<std::string> params;
     std::string where;
     if (!filter.since.empty()) {
@@ -91,7 +91,7 @@ bool Register::List(const ListFilter& filter, std::vector<AttemptRecord>& out, s
     std::lock_guard<std::mutex> lock(m_lock);
     try {
         const Rows rows = QueryRows(m_session->sql, query + where + " ORDER BY id", params,
-                                    AttemptColumns().size() + 1);
+                                    AttemptColumns(m_version).size() + 1);
         for (const std::vector<std::string>& row : rows) {
             out.push_back(AttemptFromValues(row));
         }
@@ -105,8 +105,8 @@ bool Register::List(const ListFilter& filter, std::vector<AttemptRecord>& out, s
 std::optional<AttemptRecord> Register::Find(int64_t id, std::string& error) {
     std::lock_guard<std::mutex> lock(m_lock);
     try {
-        const Rows rows = QueryRows(m_session->sql, AttemptSelect() + " WHERE id = :id",
-                                    {std::to_string(id)}, AttemptColumns().size() + 1);
+        const Rows rows = QueryRows(m_session->sql, AttemptSelect(m_version) + " WHERE id = :id",
+                                    {std::to_string(id)}, AttemptColumns(m_version).size() + 1);
         if (!rows.empty()) {
             return AttemptFromValues(rows.front());
         }

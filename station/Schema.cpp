@@ -7,6 +7,8 @@ namespace {
 
 const char* const kUnitColumns[] = {"port",     "device", "address", "name",
                                     "firmware", "uart",   "mode",    "verified"};
+// Version 3's, after every older column of both units.
+const char* const kTraitColumns[] = {"echo", "status_fields", "uart_args", "restart_ms"};
 
 std::string AttemptsTable(Engine engine) {
     std::string ddl = "CREATE TABLE attempts (id ";
@@ -52,6 +54,18 @@ void Version2(soci::session& sql) {
     sql << "INSERT INTO paired_units (address, attempt_id, partner) SELECT a.unit2_address,"
            " a.id, a.unit1_address" +
                latest;
+}
+
+// Added where the table ends, so that a register made anew and one upgraded
+// have the same columns in the same order.
+void Version3(soci::session& sql) {
+    for (const char* unit : {"unit1_", "unit2_"}) {
+        for (const char* column : kTraitColumns) {
+            const std::string name = column;
+            sql << "ALTER TABLE attempts ADD COLUMN " + (unit + name) +
+                       (name == "echo" ? " TEXT" : " INTEGER");
+        }
+    }
 }
 
 bool TableExists(soci::session& sql, Engine engine, const std::string& name) {
@@ -113,6 +127,8 @@ bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::strin
             Version1(sql, engine);
         } else if (v == 2) {
             Version2(sql);
+        } else if (v == 3) {
+            Version3(sql);
         }
         const std::string text = std::to_string(v);
         sql << "UPDATE norva_meta SET value = :v WHERE key = 'schema_version'", soci::use(text);
@@ -120,8 +136,8 @@ bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::strin
     return true;
 }
 
-const std::vector<std::string>& AttemptColumns() {
-    static const std::vector<std::string> columns = [] {
+const std::vector<std::string>& AttemptColumns(int version) {
+    static const std::vector<std::string> older = [] {
         std::vector<std::string> c = {"started_at",   "ended_at", "station",  "tool",
                                       "tool_version", "operator", "pair_name"};
         for (const char* unit : {"unit1_", "unit2_"}) {
@@ -135,7 +151,16 @@ const std::vector<std::string>& AttemptColumns() {
         }
         return c;
     }();
-    return columns;
+    static const std::vector<std::string> withTraits = [] {
+        std::vector<std::string> c = older;
+        for (const char* unit : {"unit1_", "unit2_"}) {
+            for (const char* column : kTraitColumns) {
+                c.push_back(std::string(unit) + column);
+            }
+        }
+        return c;
+    }();
+    return version >= 3 ? withTraits : older;
 }
 
 namespace {
@@ -153,7 +178,7 @@ std::optional<bool> FlagOf(const std::string& text) {
 
 } // namespace
 
-std::vector<std::string> AttemptValues(const AttemptRecord& r) {
+std::vector<std::string> AttemptValues(const AttemptRecord& r, int version) {
     std::vector<std::string> v = {r.startedAt,   r.endedAt,      r.station, r.tool,
                                   r.toolVersion, r.operatorName, r.pairName};
     for (const UnitRecord& u : r.unit) {
@@ -170,6 +195,15 @@ std::vector<std::string> AttemptValues(const AttemptRecord& r) {
     v.push_back(r.verifyDetail);
     v.push_back(r.transcript);
     v.push_back(r.replaces > 0 ? std::to_string(r.replaces) : "");
+    if (version < 3) {
+        return v;
+    }
+    for (const UnitRecord& u : r.unit) {
+        v.push_back(u.echo);
+        v.push_back(u.statusFields > 0 ? std::to_string(u.statusFields) : "");
+        v.push_back(u.uartArgs > 0 ? std::to_string(u.uartArgs) : "");
+        v.push_back(u.restartMs >= 0 ? std::to_string(u.restartMs) : "");
+    }
     return v;
 }
 
@@ -207,6 +241,12 @@ AttemptRecord AttemptFromValues(const std::vector<std::string>& v) {
     r.verifyDetail = next();
     r.transcript = next();
     r.replaces = std::stoll("0" + next());
+    for (UnitRecord& u : r.unit) {
+        u.echo = next();
+        u.statusFields = ParseInt(next(), 0);
+        u.uartArgs = ParseInt(next(), 0);
+        u.restartMs = ParseInt(next(), -1);
+    }
     return r;
 }
 

@@ -71,6 +71,16 @@ const CommandText kCommands[] = {
     {"write-sreg", "write value V (0..65535) into S-register N",
      " (--port COMn | --device PATH) [PORT OPTIONS] N V", ""},
     {"reset", "restart the module (reset job)", kPortSynopsis, ""},
+    {"traits", "measure the module's echo, restart time, status line and UART command forms",
+     " (--port COMn | --device PATH) [PORT OPTIONS] [--probe-settings]",
+     "Measures whether a command comes back before its reply and in which form,\n"
+     "how long an ATZ restart takes until \"AT\" is answered again, the status\n"
+     "line's fields and idle word, which UART command forms (3 or 4 arguments)\n"
+     "the module takes and whether it sends result codes (S10). The UART commands\n"
+     "carry the setting it answers at now, so nothing stored changes.\n"
+     "--probe-settings also stores another operation mode for a moment to see\n"
+     "whether the status shows it at once, then stores the original mode again;\n"
+     "a run cut short in between prints the command that stores it back.\n"},
     {"pair", "pair two modules as the wizard does, without a screen",
      " (--unit1 PORT --unit2 PORT | --port PORT [--wait-unit] | --batch FILE) [OPTIONS]",
      "PORT is COMn or a device path. --unit1 and --unit2 pair on two ports; --port\n"
@@ -302,6 +312,9 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
             ->type_name("ADDRESS");
         sub->add_option("--out", out.station.out, "the label file: .svg or .zpl")
             ->type_name("FILE");
+    } else if (name == "traits") {
+        sub->add_flag("--probe-settings", out.probeSettings,
+                      "also store another operation mode for a moment, then the original again");
     } else if (name == "read-sreg" || name == "write-sreg") {
         sub->add_option("N", out.reg, "register number 0..255")
             ->transform(IntIn(0, 255, "a register"))

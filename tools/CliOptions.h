@@ -40,6 +40,7 @@ struct CliOptions {
     int uartStopBits = 0;
     int reg = 0; // read-sreg, write-sreg
     int regValue = 0;
+    bool probeSettings = false; // traits: also store another mode for a moment
 
     // pair: the options as given, and the checked plan built from them.
     PairArgs pairArgs;

@@ -38,6 +38,7 @@ JsonReport::JsonReport(const std::string& command) {
     m_json["time_limit_reached"] = false;
     m_json["setting"] = nullptr;
     m_json["pairs"] = nullptr;
+    m_json["traits"] = nullptr;
 }
 
 void JsonReport::SetSetting(const LineSettings& s, int tried) {

@@ -30,6 +30,8 @@ public:
     void SetPairs(nlohmann::ordered_json pairs) { m_json["pairs"] = std::move(pairs); }
     // `detect`: the setting that answered, and how many were tried.
     void SetSetting(const LineSettings& setting, int tried);
+    // `traits`: what was measured (docs/norvactl.md lists its keys).
+    void SetTraits(nlohmann::ordered_json traits) { m_json["traits"] = std::move(traits); }
 
     // One line of valid UTF-8: bytes a module sent that are not UTF-8 become
     // U+FFFD.

@@ -75,6 +75,10 @@ void PairRecording::Fill(const PairOutcome& o) {
         r.uart = u.stored ? UartText(u.uart) : std::string();
         r.mode = u.stored ? u.mode : -1;
         r.verified = u.verified;
+        r.echo = u.echo;
+        r.statusFields = u.firmware == "flow-field" ? 7 : u.firmware == "no-flow-field" ? 6 : 0;
+        r.uartArgs = u.uartArgs;
+        r.restartMs = u.restartMs;
     }
     m_record.verifyDetail = o.verifyDetail;
 }

@@ -257,6 +257,7 @@ void PairRun::Arrived(int from, int to) {
     UnitReport& u2 = m_outcome.unit[1];
     switch (from) {
     case STEP_FIRST:
+        NoteTraits(u1);
         u1.address = m_module.LastStatus().Address();
         u1.name = m_module.LastStatus().Name();
         m_view.Print(StepText(from) + "unit 1 on " + u1.port + " is " + Identity(u1));
@@ -266,6 +267,7 @@ void PairRun::Arrived(int from, int to) {
         m_view.Print(StepText(from) + "unit 1 is discoverable");
         break;
     case STEP_SCAN_WAIT:
+        NoteTraits(u2);
         u2.address = m_module.LastStatus().Address();
         u2.name = m_module.LastStatus().Name();
         // A unit linked to its partner is no longer waiting to be found.
@@ -285,11 +287,13 @@ void PairRun::Arrived(int from, int to) {
         m_view.Print(StepText(from) + "the units are linked");
         break;
     case STEP_MODE:
+        NoteTraits(u2);
         u2.stored = u2.modeStored = u2.uartStored = true;
         m_view.Print(StepText(from) + "unit 2 stored UART " + UartText(u2.uart) + " and mode 1");
         PrintNote();
         break;
     case STEP_MODE1:
+        NoteTraits(u1);
         u1.stored = u1.modeStored = u1.uartStored = true;
         m_view.Print(StepText(from) + "unit 1 stored UART " + UartText(u1.uart) + " and mode 2");
         PrintNote();
@@ -297,6 +301,15 @@ void PairRun::Arrived(int from, int to) {
         break;
     default:
         break;
+    }
+}
+
+void PairRun::NoteTraits(UnitReport& unit) const {
+    // The port is reopened at every move between the units: what it noted
+    // since is this unit's.
+    unit.echo = unit.echo == "seen" || m_module.EchoSeen() ? "seen" : "none";
+    if (const int args = m_module.LastApply().uartArgs; args > 0) {
+        unit.uartArgs = args;
     }
 }
 

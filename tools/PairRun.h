@@ -38,6 +38,11 @@ struct UnitReport {
     // "flow-field" or "no-flow-field": whether its status line reports flow
     // control (old firmware does not); empty until read.
     std::string firmware;
+    // "seen" when a command came back before its reply on the unit's line,
+    // "none" when replies were read without one; empty until then.
+    std::string echo;
+    // The UART command form the unit took: 4 or 3 arguments; 0 until stored.
+    int uartArgs = 0;
     // --verify: whether this unit announced its link to the other.
     std::optional<bool> verified;
     // --verify: from its ATZ to its first answer after the restart; -1 unknown.
@@ -111,6 +116,9 @@ private:
     // The address answering on the port now, read directly; empty when none.
     std::string AddressOnPort(int unit);
     void Arrived(int from, int to);
+    // What the unit on the open line was seen to do: an echo, and after an
+    // apply the UART command form.
+    void NoteTraits(UnitReport& unit) const;
     PairOutcome Finish(bool ok, const std::string& error);
     // --verify: restart the configured units and watch for their link.
     void Verify();

@@ -7,6 +7,7 @@
 #include "tools/ExitCodes.h"
 #include "tools/PairView.h"
 #include "tools/ToolHost.h"
+#include "tools/TraitsCommand.h"
 
 #include <array>
 #include <cerrno>
@@ -147,6 +148,9 @@ int Session::RunCommand() {
     if (cmd == "reset") {
         return SimpleJob(JobRequest::Of(Job::Reset));
     }
+    if (cmd == "traits") {
+        return MeasureTraits(m_module, m_opt, m_report, m_error);
+    }
     return Direct();
 }
 
@@ -213,10 +217,14 @@ int Session::Finish(int jobId, int code, bool ok, const std::string& text) {
     return ok ? kExitOk : Failure(jobId, code);
 }
 
+std::string NoAnswerText(const std::string& what) {
+    return what + ". Check that it is powered and that the port's settings (--baud, --parity, "
+                  "--stop) match the module's UART setting; 'norvactl detect' finds the "
+                  "setting it answers at.";
+}
+
 int Session::NoAnswer(const std::string& what) {
-    m_error = what + ". Check that it is powered and that the port's settings (--baud, "
-                     "--parity, --stop) match the module's UART setting; 'norvactl detect' "
-                     "finds the setting it answers at.";
+    m_error = NoAnswerText(what);
     return kExitNoAnswer;
 }
 

@@ -20,6 +20,10 @@
 
 namespace norva::tools {
 
+// "<what>. Check that it is powered and that the port's settings …": the
+// message for a module that does not answer.
+std::string NoAnswerText(const std::string& what);
+
 class Session {
 public:
     explicit Session(const CliOptions& opt);

@@ -86,6 +86,7 @@ CSerialSheet::CSerialSheet(const QString& caption, QWidget* parent, int selectPa
     AddPage(m_pageMode1);
     AddPage(m_pageModeSuccess);
     m_pLog = new CSessionLog(this);
+    m_pLog->SetTrailer([this] { return m_station.TraitsText(); });
     connect(m_pageModeSuccess, &CModeSuccess::SaveLogRequested, m_pLog,
             &CSessionLog::SaveWithDialog);
     m_pVerify = new CVerifyRunner(this);

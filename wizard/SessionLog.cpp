@@ -68,7 +68,7 @@ void CSessionLog::SaveWithDialog() {
 bool CSessionLog::SaveTo(const QString& path, QString* reason) const {
     // All or nothing: a full disk must not leave half a log under the name.
     QSaveFile file(path);
-    const std::string text = m_buffer.Text();
+    const std::string text = m_buffer.Text() + (m_trailer ? m_trailer() : std::string());
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(text.data(), static_cast<qint64>(text.size())) !=
             static_cast<qint64>(text.size()) ||

@@ -36,6 +36,8 @@ public:
     const CTranscriptBuffer& Buffer() const { return m_buffer; }
     // Where other lines of the session (Verify's own) are written.
     ITranscript* Transcript() { return &m_buffer; }
+    // Text written after the transcript, asked for at each save.
+    void SetTrailer(std::function<std::string()> trailer) { m_trailer = std::move(trailer); }
     // Tests and embedders may replace the file dialog.
     void SetPathChooser(PathChooser chooser) { m_chooser = std::move(chooser); }
     // The non-native file dialog the log is saved through by default.
@@ -45,6 +47,7 @@ private:
     QWidget* m_parent;
     CTranscriptBuffer m_buffer;
     PathChooser m_chooser;
+    std::function<std::string()> m_trailer;
 };
 
 } // namespace norva

@@ -29,12 +29,26 @@ std::string UartText(const CModePageBase& page) {
            (page.m_bFlowControl != 0 ? ",flow" : ",noflow");
 }
 
+// The port is opened anew for each unit: an echo noted since is this unit's.
+void NoteEcho(station::UnitRecord& unit, const CModuleControl& module) {
+    unit.echo = unit.echo == "seen" || module.EchoSeen() ? "seen" : "none";
+}
+
 void ReadUnit(station::UnitRecord& unit, const std::string& address, const CSerialSheet& sheet) {
     unit.address = station::NormalAddress(address);
     if (const CModuleControl* module = sheet.Module()) {
         const ModuleInfoData status = module->LastStatus();
         unit.name = status.Name();
         unit.firmware = status.m_bFlowReported ? "flow-field" : "no-flow-field";
+        unit.statusFields = status.m_bFlowReported ? 7 : 6;
+        NoteEcho(unit, *module);
+    }
+}
+
+void NoteApply(station::UnitRecord& unit, const CSerialSheet& sheet) {
+    if (const CModuleControl* module = sheet.Module()) {
+        NoteEcho(unit, *module);
+        unit.uartArgs = module->LastApply().uartArgs;
     }
 }
 
@@ -114,9 +128,11 @@ void CSheetStation::Arrived(int index, const CSerialSheet& sheet) {
     } else if (index == kMode1Page) {
         m_record.unit[1].uart = UartText(*sheet.ModePage());
         m_record.unit[1].mode = 1;
+        NoteApply(m_record.unit[1], sheet);
     } else if (index == kDonePage) {
         m_record.unit[0].uart = UartText(*sheet.Mode1Page());
         m_record.unit[0].mode = 2;
+        NoteApply(m_record.unit[0], sheet);
         m_record.outcome = station::Outcome::Paired;
         m_ended = true;
     }
@@ -170,6 +186,26 @@ void CSheetStation::Closed() {
     m_record.reason = m_refused ? "a unit is in another pair"
                                 : "the wizard was closed at step " + std::to_string(m_record.step);
     Write();
+}
+
+std::string CSheetStation::TraitsText() const {
+    std::string text;
+    for (int i = 0; i < 2; ++i) {
+        const station::UnitRecord& u = m_record.unit[i];
+        if (u.echo.empty()) {
+            continue; // not read
+        }
+        text += "traits: unit " + std::to_string(i + 1) + " " + u.address + ": echo " + u.echo +
+                ", status line of " + std::to_string(u.statusFields) + " fields";
+        if (u.uartArgs > 0) {
+            text += ", UART command of " + std::to_string(u.uartArgs) + " arguments";
+        }
+        if (u.restartMs >= 0) {
+            text += ", answered " + std::to_string(u.restartMs) + " ms after a restart";
+        }
+        text += "\n";
+    }
+    return text;
 }
 
 station::LabelContent CSheetStation::Label() const {

@@ -42,6 +42,9 @@ public:
 
     bool Paired() const { return m_record.outcome == station::Outcome::Paired; }
     station::LabelContent Label() const;
+    // What the pairing saw each unit read do (echo, status line, UART
+    // command form), a line each, for the Save log.
+    std::string TraitsText() const;
     const station::AttemptRecord& Record() const { return m_record; }
 
 private:

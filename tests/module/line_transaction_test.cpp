@@ -34,9 +34,13 @@ TEST_F(LineSkeleton, LoneCrAndLfBetweenRepliesAreSkipped) {
     EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
 }
 
-TEST_F(LineSkeleton, EchoedCommandIsDroppedBeforeTheReply) {
+TEST_F(LineSkeleton, EchoedCommandIsDroppedBeforeTheReplyAndNoted) {
+    peer.Answer("AT+BTMODE,1\r", {kOk});
+    EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
+    EXPECT_FALSE(module.EchoSeen());
     peer.Answer("AT+BTMODE,1\r", {"AT+BTMODE,1\r" + kOk});
     EXPECT_EQ(RC_OK, module.SetOpMode(kReplyMs, 1));
+    EXPECT_TRUE(module.EchoSeen());
     peer.Answer("AT+BTMODE,1\r", {"AT+BTMODE,1\r" + kError});
     EXPECT_EQ(RC_ERROR, module.SetOpMode(kReplyMs, 1));
 }

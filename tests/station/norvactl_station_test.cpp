@@ -24,7 +24,10 @@ std::string Sql(const std::string& db, const std::string& query) {
 TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
     test::TestTarget reg(station::Engine::SQLite);
     const std::string db = reg.Text();
-    auto first = test::StartSim({});
+    sim::SimOptions kinds;
+    kinds.unit[1].oldFirmware = true;
+    kinds.unit[1].echo = true;
+    auto first = test::StartSim(kinds);
     const std::string label = reg.Dir() + "/pair.svg";
     ToolRun run =
         Norvactl({"pair", "--unit1", first->DevicePath(1), "--unit2", first->DevicePath(2),
@@ -34,6 +37,11 @@ TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
                       " unit2_mode, unit1_verified, unit2_verified, operator, unit1_firmware"
                       " FROM attempts"),
               "paired|00A0961B2C01|00A0961B2C02|9600,none,1,flow|2|1|1|1|Kim|flow-field");
+    // What the pairing saw: unit 2 echoes, has no flow field and took the
+    // short UART command.
+    EXPECT_EQ(Sql(db, "SELECT unit1_echo, unit1_status_fields, unit1_uart_args, unit2_echo,"
+                      " unit2_status_fields, unit2_uart_args FROM attempts"),
+              "none|7|4|seen|6|3");
     const ToolRun csv = Norvactl({"records", "--record", db, "--csv"});
     EXPECT_EQ(csv.exitCode, 0) << csv.err;
     EXPECT_EQ(test::CountOf(csv.out, "\r\n"), 2u) << csv.out;

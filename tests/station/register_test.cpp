@@ -130,6 +130,76 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
     EXPECT_EQ(json["outcome"], "failed");
 }
 
+// What the pairing saw each unit do comes back from the register, its CSV
+// and its JSON; a register of the version before is listed as it is when
+// only read, and gets the columns when it is opened to be written.
+TEST(Register, WhatThePairingSawOfEachUnitRoundTrips) {
+    test::TestTarget t(kEngine);
+    int64_t oldId = 0;
+    {
+        auto v2 = OpenOk(t.Target(), 2);
+        ASSERT_NE(v2, nullptr);
+        AttemptRecord old = Attempt("00A0961B2C01", "00A0961B2C02");
+        std::string error;
+        ASSERT_TRUE(v2->Begin(old, error)) << error;
+        oldId = old.id;
+    }
+    std::string error;
+    {
+        auto read = Register::Open(t.Target(), error, kSchemaVersion, false);
+        ASSERT_NE(read, nullptr) << error;
+        EXPECT_EQ(read->Version(), 2);
+        std::vector<AttemptRecord> rows;
+        ASSERT_TRUE(read->List({}, rows, error)) << error;
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].unit[0].restartMs, -1);
+    }
+    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "2");
+
+    auto reg = OpenOk(t.Target());
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(reg->FoundVersion(), 2);
+    AttemptRecord r = Attempt("00A0961B2C03", "00A0961B2C04");
+    r.unit[0].echo = "seen";
+    r.unit[0].statusFields = 6;
+    r.unit[0].uartArgs = 3;
+    r.unit[0].restartMs = 812;
+    r.unit[1].echo = "none";
+    r.unit[1].statusFields = 7;
+    r.unit[1].uartArgs = 4;
+    ASSERT_TRUE(reg->Begin(r, error)) << error;
+    ASSERT_TRUE(reg->Complete(r, false, error)) << error;
+
+    const std::optional<AttemptRecord> seen = reg->Find(r.id, error);
+    ASSERT_TRUE(seen) << error;
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(seen->unit[i].echo, r.unit[i].echo);
+        EXPECT_EQ(seen->unit[i].statusFields, r.unit[i].statusFields);
+        EXPECT_EQ(seen->unit[i].uartArgs, r.unit[i].uartArgs);
+        EXPECT_EQ(seen->unit[i].restartMs, r.unit[i].restartMs);
+    }
+    const std::optional<AttemptRecord> old = reg->Find(oldId, error);
+    ASSERT_TRUE(old) << error;
+    EXPECT_TRUE(old->unit[0].echo.empty());
+    EXPECT_EQ(old->unit[0].statusFields, 0);
+
+    const std::string csv = ToCsv({*seen});
+    const std::string header = csv.substr(0, csv.find("\r\n"));
+    EXPECT_EQ(header.substr(header.find(",replaces,")),
+              ",replaces,unit1_echo,unit1_status_fields,unit1_uart_args,unit1_restart_ms,"
+              "unit2_echo,unit2_status_fields,unit2_uart_args,unit2_restart_ms")
+        << csv;
+    const std::string row = ",seen,6,3,812,none,7,4,\r\n";
+    EXPECT_EQ(csv.substr(csv.size() - row.size()), row) << csv;
+    const nlohmann::ordered_json json = ToJson(*seen);
+    EXPECT_EQ(json["unit1"]["echo"], "seen");
+    EXPECT_EQ(json["unit1"]["status_fields"], 6);
+    EXPECT_EQ(json["unit1"]["uart_args"], 3);
+    EXPECT_EQ(json["unit1"]["restart_ms"], 812);
+    EXPECT_EQ(json["unit2"]["uart_args"], 4);
+    EXPECT_TRUE(json["unit2"]["restart_ms"].is_null());
+}
+
 TEST(Register, APairHoldsItsUnitsUntilARepairReplacesIt) {
     test::TestTarget t(kEngine);
     auto reg = OpenOk(t.Target());
@@ -247,16 +317,16 @@ TEST(Register, AnOlderRegisterIsUpgradedInPlaceAndANewerOneIsRefused) {
         ASSERT_TRUE(h) << error;
         EXPECT_EQ(h->partner, "00A0961B2C01");
     }
-    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "2");
+    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "3");
 
-    t.Raw("UPDATE norva_meta SET value = '3' WHERE key = 'schema_version'");
+    t.Raw("UPDATE norva_meta SET value = '4' WHERE key = 'schema_version'");
     std::string error;
     EXPECT_EQ(Register::Open(t.Target(), error), nullptr);
-    EXPECT_NE(error.find("newer version (schema version 3; this program knows up to 2)"),
+    EXPECT_NE(error.find("newer version (schema version 4; this program knows up to 3)"),
               std::string::npos)
         << error;
     EXPECT_EQ(t.Raw("SELECT count(*) FROM attempts"), "1");
-    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "3");
+    EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "4");
 }
 
 TEST(Register, ARegisterThatCannotBeWrittenIsReportedWithItsReason) {

@@ -38,7 +38,7 @@ TEST(NorvactlJson, EveryOutcomeIsOneValidObjectWithTheSameKeys) {
     const std::set<std::string> keys = {"command", "ok",     "exit",        "error",
                                         "job",     "result", "result_name", "status",
                                         "devices", "value",  "ports",       "time_limit_reached",
-                                        "setting", "pairs"};
+                                        "setting", "pairs",  "traits"};
     ScriptedPeer peer;
     ASSERT_TRUE(peer.Ok());
     const std::string badName = "\xff\xe4";
@@ -94,7 +94,7 @@ TEST(NorvactlJson, TheDocumentedExamplesHaveTheKeysThatAreWritten) {
     const std::set<std::string> keys = {"command", "ok",     "exit",        "error",
                                         "job",     "result", "result_name", "status",
                                         "devices", "value",  "ports",       "time_limit_reached",
-                                        "setting", "pairs"};
+                                        "setting", "pairs",  "traits"};
     std::ifstream docs(std::string(NORVA_DOCS_DIR) + "/norvactl.md");
     ASSERT_TRUE(docs.good());
     std::string line;

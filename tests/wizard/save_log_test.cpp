@@ -97,6 +97,12 @@ TEST_F(SaveLogTest, StepNineWritesTheSessionThroughTheFileDialog) {
           QStringLiteral("> \"AT+BTINFO?\\r\""), QStringLiteral("< \"\\r\\nOK\\r\\n\"")}) {
         EXPECT_TRUE(log.contains(needle)) << needle.toStdString();
     }
+    // After the transcript, what the pairing saw each unit do.
+    EXPECT_TRUE(log.endsWith(
+        QStringLiteral("traits: unit 1 00A0961B2C01: echo none, status line of 7 fields, UART "
+                       "command of 4 arguments\ntraits: unit 2 00A0961B2C02: echo none, status "
+                       "line of 7 fields, UART command of 4 arguments\n")))
+        << log.right(300).toStdString();
     ASSERT_GE(messages.Count(), 1u);
     EXPECT_EQ(messages.Texts().back(),
               QString::fromStdString(FormatString(IDS_LOG_SAVED, {path.toStdString()})));
