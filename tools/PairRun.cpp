@@ -344,8 +344,6 @@ void PairRun::Verify() {
     m_outcome.verified = result.Verified();
     for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
         m_outcome.unit[i].verified = result.units[i].Verified();
-    }
-    for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
         m_outcome.unit[i].restartMs = result.units[i].restartMs;
     }
     m_outcome.verifyDetail = OneLine(flow::DescribeVerifyResult(result));

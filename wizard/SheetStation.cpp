@@ -164,8 +164,11 @@ void CSheetStation::Verified(const flow::VerifyResult& result) {
     if (!m_begun) {
         return;
     }
-    for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
-        m_record.unit[i].verified = result.units[i].Verified();
+    for (const flow::UnitVerifyResult& u : result.units) {
+        if (u.unit == 1 || u.unit == 2) {
+            m_record.unit[u.unit - 1].verified = u.Verified();
+            m_record.unit[u.unit - 1].restartMs = u.restartMs;
+        }
     }
     m_record.verifyDetail = flow::DescribeVerifyResult(result);
     if (m_register) {
