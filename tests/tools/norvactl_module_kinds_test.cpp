@@ -7,8 +7,10 @@
 #include "NorvactlRun.h"
 #include "support/ModuleKinds.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 namespace norva {
 namespace {
@@ -52,10 +54,20 @@ protected:
 
 TEST_P(PairEveryModule, OnTwoPorts) {
     Start(false);
+    char log[] = "/tmp/norva-kinds-log-XXXXXX";
+    close(mkstemp(log));
     ExpectPairedAndVerified(
         Norvactl({"pair", "--unit1", simulator->DevicePath(1), "--unit2", simulator->DevicePath(2),
-                  "--uart", "115200,none,1,noflow", "--verify", "--json"}),
+                  "--uart", "115200,none,1,noflow", "--verify", "--json", "--log", log}),
         2);
+    // Verify's restarts are in the log, each on its own unit's port.
+    std::stringstream text;
+    text << std::ifstream(log).rdbuf();
+    std::remove(log);
+    for (int unit : {1, 2}) {
+        EXPECT_TRUE(Contains(text.str(), simulator->DevicePath(unit) + " > \"ATZ\\r\""))
+            << unit << text.str();
+    }
 }
 
 // Unit 2 is off the cable at Verify: the run asks for its power cycle, and the test does it.
