@@ -23,7 +23,7 @@ _norvactl_command_options() {
     traits) echo --probe-settings ;;
     pair) echo --unit1 --unit2 --port --device --batch --line --unit1-line --unit2-line --uart \
         --unit1-uart --unit2-uart --wait-unit --wait-time --verify --retries --record --operator \
-        --repair --skip-done --label ;;
+        --repair --skip-done --label --no-verify ;;
     records) echo --record --csv --since --unit ;;
     label) echo --record --unit --out ;;
     esac

@@ -15,6 +15,7 @@ constexpr OutcomeText kOutcomes[] = {
     {Outcome::Interrupted, "interrupted"}, {Outcome::Paired, "paired"},
     {Outcome::Failed, "failed"},           {Outcome::Cancelled, "cancelled"},
     {Outcome::DeviceGone, "device-gone"},  {Outcome::Refused, "refused"},
+    {Outcome::Configured, "configured"},
 };
 
 } // namespace

@@ -10,7 +10,14 @@ namespace norva::station {
 
 // How an attempt ended; an attempt starts as Interrupted, so that a run that
 // is killed leaves that behind.
-enum class Outcome { Interrupted, Paired, Failed, Cancelled, DeviceGone, Refused };
+// Paired: both units configured and the link proved by Verify; Configured: both configured,
+// Verify not run (asked not to) or not yet run.
+enum class Outcome { Interrupted, Paired, Failed, Cancelled, DeviceGone, Refused, Configured };
+
+// Both units hold the settings that make them a pair (proved or not).
+inline bool SetUp(Outcome outcome) {
+    return outcome == Outcome::Paired || outcome == Outcome::Configured;
+}
 
 const char* OutcomeName(Outcome outcome);
 // False for a name no version of the register writes.

@@ -89,7 +89,7 @@ std::string ToCsv(const std::vector<AttemptRecord>& records) {
 }
 
 Json ToJson(const AttemptRecord& r) {
-    const bool ok = r.outcome == Outcome::Paired;
+    const bool ok = SetUp(r.outcome);
     Json verified = nullptr;
     if (r.unit[0].verified || r.unit[1].verified) {
         verified = r.unit[0].verified.value_or(true) && r.unit[1].verified.value_or(true);
@@ -119,7 +119,7 @@ Json ToJson(const AttemptRecord& r) {
 std::string ToText(const AttemptRecord& r) {
     std::string text = "#" + std::to_string(r.id) + " " + r.startedAt + " " + r.station + " " +
                        r.pairName + ": " + OutcomeName(r.outcome);
-    if (r.step > 0 && r.outcome != Outcome::Paired) {
+    if (r.step > 0 && !SetUp(r.outcome)) {
         text += " at step " + std::to_string(r.step);
     }
     for (int i = 0; i < 2; ++i) {

@@ -249,7 +249,7 @@ bool Register::Complete(AttemptRecord& record, bool allowReplace, std::string& e
     }
     const std::string& a = record.unit[0].address;
     const std::string& b = record.unit[1].address;
-    const bool pairs = record.outcome == Outcome::Paired && !a.empty() && !b.empty();
+    const bool pairs = SetUp(record.outcome) && !a.empty() && !b.empty();
     std::lock_guard<std::mutex> lock(m_lock);
     soci::session& sql = m_session->sql;
     const std::string reason = record.reason;

@@ -243,6 +243,9 @@ void AddStationPairOptions(CLI::App* sub, StationArgs& s) {
     sub->add_option("--label", s.labelPath, "write each pair's label to FILE (.svg or .zpl)")
         ->type_name("FILE")
         ->group(kStationGroup);
+    sub->add_flag("--no-verify", s.noVerify,
+                  "with --record or --label: do not verify; the pair is recorded as configured")
+        ->group(kStationGroup);
 }
 
 void AddCommandOptions(CLI::App* sub, CliOptions& out) {
@@ -449,9 +452,11 @@ ParseOutcome ParseCommandLine(int argc, char** argv, CliOptions& out) {
     if (out.command == "pair") {
         std::string error;
         if (!BuildPairPlan(out.pairArgs, out.pairPlan, error) ||
-            !CheckStationPairArgs(out.station, error)) {
+            !CheckStationPairArgs(out.station, out.pairArgs.verify, error)) {
             return {Kind::UsageError, error};
         }
+        // A station records and labels only what Verify proved, unless told not to verify.
+        out.pairPlan.verify = out.pairPlan.verify || StationVerifies(out.station);
     } else if (IsStationCommand(out.command)) {
         std::string error;
         if (!CheckStationCommandArgs(out.command, out.station, out.json, error)) {

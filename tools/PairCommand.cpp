@@ -79,12 +79,14 @@ std::string UnitLine(const char* label, const UnitReport& u) {
     return text + "\n";
 }
 
-void PrintText(const PairOutcome& o) {
+void PrintText(const PairOutcome& o, bool configuredOnly) {
     if (!o.skipped.empty()) {
         std::printf("%s: skipped: %s\n", o.name.c_str(), o.skipped.c_str());
         return;
     }
-    std::printf("%s: %s\n", o.name.c_str(), o.ok ? "paired" : ("not paired: " + o.error).c_str());
+    // A station run without Verify stored the settings but proved nothing.
+    const char* ok = o.verified || !configuredOnly ? "paired" : "configured (not verified)";
+    std::printf("%s: %s\n", o.name.c_str(), o.ok ? ok : ("not paired: " + o.error).c_str());
     std::printf("%s%s", UnitLine("unit 1", o.unit[0]).c_str(),
                 UnitLine("unit 2", o.unit[1]).c_str());
     if (o.verified) {
@@ -235,7 +237,7 @@ int RunPairCommand(const CliOptions& opt) {
             exitCode = ++failed == 1 || exitCode == o.exitCode ? o.exitCode : kExitFailed;
         }
         if (!opt.json) {
-            PrintText(o);
+            PrintText(o, opt.station.noVerify);
         }
     }
     std::string error;

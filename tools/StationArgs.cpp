@@ -37,7 +37,20 @@ bool DateOk(const std::string& text) {
 
 } // namespace
 
-bool CheckStationPairArgs(const StationArgs& a, std::string& error) {
+bool StationVerifies(const StationArgs& a) {
+    return (!a.record.empty() || !a.labelPath.empty()) && !a.noVerify;
+}
+
+bool CheckStationPairArgs(const StationArgs& a, bool verify, std::string& error) {
+    if (a.noVerify && verify) {
+        error = "--no-verify and --verify exclude each other";
+        return false;
+    }
+    if (a.noVerify && a.record.empty() && a.labelPath.empty()) {
+        error = "--no-verify goes with --record or --label: without them nothing is verified "
+                "unless --verify is given";
+        return false;
+    }
     if (a.record.empty()) {
         for (const auto& [given, name] :
              {std::pair{a.repair, "--repair"}, std::pair{a.skipDone, "--skip-done"},

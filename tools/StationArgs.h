@@ -12,6 +12,7 @@ struct StationArgs {
     bool repair = false;      // --repair: a unit of another pair may be paired anew
     bool skipDone = false;    // --skip-done: leave out pairs the register holds as done
     std::string labelPath;    // pair --label FILE
+    bool noVerify = false;    // pair --no-verify: record and label without proving the link
     // records
     bool csv = false;
     std::string since;
@@ -19,9 +20,11 @@ struct StationArgs {
     std::string out;  // label --out FILE
 };
 
-// The station options of `pair`, checked together; false with a one-line
-// reason.
-bool CheckStationPairArgs(const StationArgs& args, std::string& error);
+// The station options of `pair`, checked together (`verify`: --verify was
+// given); false with a one-line reason.
+bool CheckStationPairArgs(const StationArgs& args, bool verify, std::string& error);
+// --record or --label without --no-verify: the pairing is verified.
+bool StationVerifies(const StationArgs& args);
 // The options of `records` and `label`.
 bool CheckStationCommandArgs(const std::string& command, const StationArgs& args, bool json,
                              std::string& error);

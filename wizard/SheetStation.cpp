@@ -133,7 +133,8 @@ void CSheetStation::Arrived(int index, const CSerialSheet& sheet) {
         m_record.unit[0].uart = UartText(*sheet.Mode1Page());
         m_record.unit[0].mode = 2;
         NoteApply(m_record.unit[0], sheet);
-        m_record.outcome = station::Outcome::Paired;
+        // Paired once Verify proves it: a unit may show a mode it does not keep.
+        m_record.outcome = station::Outcome::Configured;
         m_ended = true;
     }
     Write();
@@ -171,6 +172,10 @@ void CSheetStation::Verified(const flow::VerifyResult& result) {
         }
     }
     m_record.verifyDetail = flow::DescribeVerifyResult(result);
+    if (station::SetUp(m_record.outcome)) {
+        m_record.outcome =
+            result.Verified() ? station::Outcome::Paired : station::Outcome::Configured;
+    }
     if (m_register) {
         std::string error;
         if (!m_register->Update(m_record, error)) {

@@ -107,13 +107,22 @@ TEST(StationPair, ABatchRunAgainWithSkipDoneDoesOnlyWhatIsLeft) {
     auto sims = test::StartPairs(8);
     const std::string batch = reg.Dir() + "/bench.txt";
     test::WriteFile(batch, test::BatchText(sims));
-    ToolRun run = Norvactl(
-        {"pair", "--batch", batch, "--record", reg.Text(), "--label", reg.Dir() + "/pair.svg"});
+    // Without Verify a station records what it configured, never "paired".
+    ToolRun run = Norvactl({"pair", "--batch", batch, "--record", reg.Text(), "--label",
+                            reg.Dir() + "/pair.svg", "--no-verify"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(test::CountOf(run.out, ": configured (not verified)"), 8u) << run.out;
     EXPECT_EQ(Sql(reg.Text(), "SELECT outcome, count(*) FROM attempts GROUP BY outcome"),
-              "paired|8");
+              "configured|8");
     EXPECT_EQ(Shell("zbarimg --raw -q '" + reg.Dir() + "/pair-00A0961B2C0F.svg' 2>/dev/null"),
               "NORVA-PAIR:00A0961B2C0F,00A0961B2C10");
+
+    // A station verifies by itself, and only verified pairs count as done.
+    run = Norvactl({"pair", "--batch", batch, "--record", reg.Text(), "--skip-done"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(test::CountOf(run.out, ": paired"), 8u) << run.out;
+    EXPECT_EQ(Sql(reg.Text(), "SELECT outcome, count(*) FROM attempts GROUP BY outcome"),
+              "configured|8\npaired|8");
 
     run = Norvactl({"pair", "--batch", batch, "--record", reg.Text(), "--skip-done", "--json"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -122,12 +131,6 @@ TEST(StationPair, ABatchRunAgainWithSkipDoneDoesOnlyWhatIsLeft) {
     for (const auto& pair : report["pairs"]) {
         EXPECT_TRUE(Contains(pair["skipped"].get<std::string>(), "already paired")) << pair;
     }
-    EXPECT_EQ(Sql(reg.Text(), "SELECT count(*) FROM attempts"), "8");
-
-    // With --verify only verified pairs count as done: these were not.
-    run = Norvactl({"pair", "--batch", batch, "--record", reg.Text(), "--skip-done", "--verify"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(test::CountOf(run.out, ": paired"), 8u) << run.out;
     EXPECT_EQ(Sql(reg.Text(), "SELECT count(*) FROM attempts"), "16");
     for (auto& s : sims) {
         s->Stop();

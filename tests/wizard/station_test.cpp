@@ -57,14 +57,15 @@ TEST_F(StationSheetTest, AGuiPairingIsRecordedAndItsLabelPrintsToPdf) {
     FromStepSixToNine();
     EXPECT_EQ(Sql("SELECT outcome, step, unit1_uart, unit1_mode, unit2_uart, unit2_mode,"
                   " unit1_name, unit2_firmware, unit1_port FROM attempts"),
-              "paired|9|9600,none,1,flow|2|9600,none,1,flow|1|Norva-BX01|flow-field|COM" +
+              "configured|9|9600,none,1,flow|2|9600,none,1,flow|1|Norva-BX01|flow-field|COM" +
                   std::to_string(kTestCom1));
 
     CModeSuccess* page = S().ModeSuccessPage();
     page->m_btnVerify->click();
     ASSERT_TRUE(WaitForMessages(1));
     ASSERT_TRUE(PumpUntil([&] { return !S().Verifier()->Running(); }, kJobMs * kSlowdown));
-    EXPECT_EQ(Sql("SELECT unit1_verified, unit2_verified FROM attempts"), "1|1");
+    // Proved by Verify: only now "paired".
+    EXPECT_EQ(Sql("SELECT outcome, unit1_verified, unit2_verified FROM attempts"), "paired|1|1");
 
     const std::string pdf = reg.Dir() + "/label.pdf";
     S().SetPrinterChooser([&](QPrinter& printer, QWidget*) {
