@@ -78,6 +78,8 @@ bool LayOutLabel(const LabelContent& content, LabelLayout& layout, std::string& 
         }
     }
     layout = LabelLayout{};
+    layout.fileStem =
+        "label-" + NormalAddress(content.address[0]) + "-" + NormalAddress(content.address[1]);
     if (!EncodeQr(PairPayload(content.address[0], content.address[1]), layout.qr, error)) {
         return false;
     }

@@ -39,6 +39,7 @@ struct LabelLayout {
     double qrY = 0;
     double module = 0; // one module's side, mm
     std::vector<LabelText> texts;
+    std::string fileStem; // "label-00A0961B2C01-00A0961B2C02", a file name for this pair
 };
 
 // A text as drawn: at `size` (the unit of the renderer's measure) and cut with
