@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class QPageLayout;
 class QPainter;
 class QPrinter;
 class QRectF;
@@ -13,10 +14,16 @@ class QWidget;
 
 namespace norva {
 
-// Draws `layout` into `target`, whose size stands for the label's millimetres.
+// A page of the label's size without margins (landscape for a label wider
+// than tall), for a printer or a PDF file.
+QPageLayout LabelPage(const station::LabelLayout& layout);
+
+// Draws `layout` into the top left of `target`, at the largest scale at which
+// it fits, the same both ways.
 void PaintLabel(QPainter& painter, const station::LabelLayout& layout, const QRectF& target);
 
-// Asks where to print (a printer, or a PDF file) and prints; false when the
+// Asks where to print (a printer, or a PDF file, by default named after the
+// pair's addresses) and prints the label at its true size; false when the
 // user cancelled. The dialog is the platform's print dialog unless
 // `choose` is set, as tests set it.
 using PrinterChooser = std::function<bool(QPrinter& printer, QWidget* parent)>;

@@ -5,7 +5,7 @@ pkgs=(cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy cca
       libgtest-dev libgmock-dev libbenchmark-dev libudev-dev
       libcli11-dev nlohmann-json3-dev
       libsoci-dev libsqlite3-dev libpq-dev libqrencode-dev
-      sqlite3 postgresql zbar-tools librsvg2-bin poppler-utils fonts-dejavu-core
+      sqlite3 postgresql zbar-tools librsvg2-bin poppler-utils fonts-dejavu-core fonts-nanum
       qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
       python3 dpkg-dev appstream desktop-file-utils lintian
       g++-mingw-w64-x86-64-posix wine wine64)

@@ -11,22 +11,48 @@ constexpr double kMargin = 1.5;
 constexpr int kQuietModules = 4;
 // Modules are whole dots of a 203-dpi printer, so that ZPL draws them evenly.
 constexpr double kDotsPerMm = 8;
-// What fits in the text column beside the QR code at these sizes.
-constexpr size_t kNameChars = 20;
-constexpr size_t kUartChars = 24;
+// Names shrink to this before they are cut: about 4.5 pt, 13 dots at 203 dpi;
+// the UART line, which a printer's estimate may find long, a little further.
+constexpr double kMinNameSize = 1.6;
+constexpr double kMinUartSize = 1.4;
 
-std::string Clip(const std::string& text, size_t chars) {
-    // Counted in code points, so that a UTF-8 name is never cut inside one.
-    size_t points = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++points > chars) {
-            return text.substr(0, i);
-        }
+size_t NextCodePoint(const std::string& text, size_t at) {
+    ++at;
+    while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) {
+        ++at;
     }
-    return text;
+    return at;
 }
 
 } // namespace
+
+FittedText FitText(const std::string& text, double size, double minSize, double room,
+                   const TextWidth& width, double step, const std::string& ellipsis) {
+    double at = size;
+    while (width(text, at) > room && at > minSize) {
+        at = std::max(minSize, at - step);
+    }
+    if (width(text, at) <= room) {
+        return {text, at};
+    }
+    // The longest start of the text, cut between characters, that fits with
+    // the ellipsis; a space before the ellipsis would only take room.
+    std::string best;
+    for (size_t end = NextCodePoint(text, 0); end <= text.size(); end = NextCodePoint(text, end)) {
+        std::string head = text.substr(0, end);
+        while (!head.empty() && head.back() == ' ') {
+            head.pop_back();
+        }
+        if (width(head + ellipsis, at) > room) {
+            break;
+        }
+        best = head;
+        if (end == text.size()) {
+            break;
+        }
+    }
+    return {best + ellipsis, at};
+}
 
 std::string PairPayload(const std::string& address1, const std::string& address2) {
     return "NORVA-PAIR:" + NormalAddress(address1) + "," + NormalAddress(address2);
@@ -52,6 +78,8 @@ bool LayOutLabel(const LabelContent& content, LabelLayout& layout, std::string& 
         }
     }
     layout = LabelLayout{};
+    layout.fileStem =
+        "label-" + NormalAddress(content.address[0]) + "-" + NormalAddress(content.address[1]);
     if (!EncodeQr(PairPayload(content.address[0], content.address[1]), layout.qr, error)) {
         return false;
     }
@@ -67,25 +95,28 @@ bool LayOutLabel(const LabelContent& content, LabelLayout& layout, std::string& 
     layout.qrY = (layout.height - side) / 2 + kQuietModules * layout.module;
 
     const double x = kMargin + side + 1.0;
-    auto add = [&](double baseline, double size, bool bold, bool mono, const std::string& text) {
-        layout.texts.push_back({x, baseline, size, bold, mono, text});
+    const double column = layout.width - kMargin - x;
+    auto add = [&](double baseline, double size, bool bold, bool mono, const std::string& text,
+                   double minSize = 0) {
+        layout.texts.push_back(
+            {x, baseline, size, bold, mono, text, column, minSize > 0 ? minSize : size});
     };
     for (int i = 0; i < 2; ++i) {
         const double top = 4.4 + i * 6.8;
         const std::string name =
             content.name[i].empty() ? "Unit " + std::to_string(i + 1) : content.name[i];
-        add(top, 2.6, true, false, Clip(name, kNameChars));
+        add(top, 2.6, true, false, name, kMinNameSize);
         add(top + 3.0, 2.4, false, true, NormalAddress(content.address[i]));
     }
     if (content.uart[0] == content.uart[1]) {
         if (!content.uart[0].empty()) {
-            add(18.4, 1.9, false, false, Clip("UART " + content.uart[0], kUartChars));
+            add(18.4, 1.9, false, false, "UART " + content.uart[0], kMinUartSize);
         }
     } else {
         for (int i = 0; i < 2; ++i) {
             const std::string uart = content.uart[i].empty() ? "-" : content.uart[i];
-            add(17.4 + i * 2.3, 1.7, false, false,
-                Clip(std::to_string(i + 1) + ": " + uart, kUartChars));
+            add(17.4 + i * 2.3, 1.7, false, false, std::to_string(i + 1) + ": " + uart,
+                kMinUartSize);
         }
     }
     if (!content.date.empty()) {

@@ -7,6 +7,7 @@
 #include "station/Attempt.h"
 #include "station/QrCode.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct LabelText {
     bool bold = false;
     bool mono = false;
     std::string text;
+    double room = 0;    // the width it may take from x, mm
+    double minSize = 0; // the smallest size it shrinks to before it is cut, mm
 };
 
 struct LabelLayout {
@@ -36,7 +39,33 @@ struct LabelLayout {
     double qrY = 0;
     double module = 0; // one module's side, mm
     std::vector<LabelText> texts;
+    std::string fileStem; // "label-00A0961B2C01-00A0961B2C02", a file name for this pair
 };
+
+// A text as drawn: at `size` (the unit of the renderer's measure) and cut with
+// an ellipsis when even the smallest size was too wide.
+struct FittedText {
+    std::string text;
+    double size = 0;
+};
+// The width `text` takes at `size`, as the renderer's font sets it.
+using TextWidth = std::function<double(const std::string& text, double size)>;
+// Shrinks by `step` from `size` down to `minSize` until `text` fits `room`;
+// past that cuts it at a character and appends `ellipsis`.
+FittedText FitText(const std::string& text, double size, double minSize, double room,
+                   const TextWidth& width, double step, const std::string& ellipsis);
+
+// The width in mm of `text` at `size` mm in the font the SVG names (DejaVu
+// Sans, bold, or DejaVu Sans Mono): its advances for ASCII, a full em for
+// any other character (a fallback font's CJK glyph is one em at most).
+double SvgTextWidth(const std::string& text, double size, bool bold, bool mono);
+// The ZPL printer's font for `text`: its resident scalable font 0 for ASCII,
+// else a Unicode TrueType font the printer must hold (see docs/records.md).
+bool ZplUnicodeFont(const std::string& text);
+// The width in dots of `text` printed `charWidth` dots wide (^A's width):
+// fixed pitch, a character of font 0 at most 0.8 of it, one of the Unicode
+// font a whole one.
+double ZplTextWidth(const std::string& text, int charWidth);
 
 // "NORVA-PAIR:00A0961B2C01,00A0961B2C02".
 std::string PairPayload(const std::string& address1, const std::string& address2);

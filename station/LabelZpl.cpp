@@ -1,6 +1,7 @@
 // The label in ZPL for thermal label printers: the QR code's modules as
 // filled boxes (the same modules as the SVG, not the printer's own encoder)
-// and the texts in the printer's scalable font.
+// and the texts in the printer's scalable font 0, or for a text beyond ASCII
+// (a Korean name) in a Unicode TrueType font the printer holds.
 
 #include "station/Label.h"
 
@@ -9,6 +10,13 @@
 
 namespace norva::station {
 namespace {
+
+// NanumGothic Bold (Debian fonts-nanum), downloaded to the printer under
+// this name: font 0 has no Hangul.
+constexpr const char* kUnicodeFont = "E:NANUMGB.TTF";
+// Font 0 is a condensed face: none of its ASCII glyphs is wider than this
+// share of the character width (an estimate, to be checked on a printer).
+constexpr double kFont0Pitch = 0.8;
 
 int Dots(double mm, int dotsPerMm) {
     return static_cast<int>(std::lround(mm * dotsPerMm));
@@ -31,7 +39,33 @@ std::string FieldData(const std::string& text) {
     return out;
 }
 
+// ^A's width for a text `height` dots high: font 0 a little condensed except
+// for bold names, the Unicode font as designed.
+int CharWidth(const std::string& text, int height, bool bold) {
+    return ZplUnicodeFont(text) || bold ? height : height * 9 / 10;
+}
+
 } // namespace
+
+bool ZplUnicodeFont(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double ZplTextWidth(const std::string& text, int charWidth) {
+    const double pitch = ZplUnicodeFont(text) ? 1.0 : kFont0Pitch;
+    double width = 0;
+    for (char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            width += pitch * charWidth;
+        }
+    }
+    return width;
+}
 
 std::string RenderZpl(const LabelLayout& l, int dotsPerMm) {
     std::string zpl = "^XA\n^CI28\n^PW" + std::to_string(Dots(l.width, dotsPerMm)) + "\n^LL" +
@@ -57,12 +91,23 @@ std::string RenderZpl(const LabelLayout& l, int dotsPerMm) {
         }
     }
     for (const LabelText& t : l.texts) {
-        const int height = Dots(t.size, dotsPerMm);
+        const bool unicode = ZplUnicodeFont(t.text);
+        const int x = Dots(t.x, dotsPerMm);
+        const FittedText fit = FitText(
+            t.text, Dots(t.size, dotsPerMm), Dots(t.minSize, dotsPerMm),
+            Dots(t.x + t.room, dotsPerMm) - x,
+            [&](const std::string& text, double height) {
+                return ZplTextWidth(text, CharWidth(t.text, static_cast<int>(height), t.bold));
+            },
+            1, unicode ? "\u2026" : "...");
+        const int height = static_cast<int>(fit.size);
         // ^FO places the text's top; the model gives its baseline.
-        const int y = Dots(t.baseline - t.size * 0.8, dotsPerMm);
-        zpl += "^FO" + std::to_string(Dots(t.x, dotsPerMm)) + "," + std::to_string(y) + "^A0N," +
-               std::to_string(height) + "," + std::to_string(t.bold ? height : height * 9 / 10) +
-               "^FH^FD" + FieldData(t.text) + "^FS\n";
+        const int y = Dots(t.baseline, dotsPerMm) - height * 4 / 5;
+        const std::string size =
+            std::to_string(height) + "," + std::to_string(CharWidth(t.text, height, t.bold));
+        zpl += "^FO" + std::to_string(x) + "," + std::to_string(y) +
+               (unicode ? "^A@N," + size + "," + kUnicodeFont : "^A0N," + size) + "^FH^FD" +
+               FieldData(fit.text) + "^FS\n";
     }
     return zpl + "^XZ\n";
 }

@@ -1,6 +1,8 @@
-// The pair label: what it says, and its QR code read back by a decoder
-// (zbarimg) from the rendered SVG and from the ZPL's boxes.
+// The pair label: what it says, its QR code read back by a decoder (zbarimg)
+// from the rendered SVG and from the ZPL's boxes, and long names kept inside
+// the label.
 
+#include "LabelImage.h"
 #include "station/Label.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -15,6 +18,10 @@
 
 namespace norva::station {
 namespace {
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
 
 std::string Output(const std::string& command) {
     std::string out;
@@ -55,6 +62,10 @@ LabelContent Content() {
 }
 
 TEST_F(LabelFiles, TheSvgSaysWhatWasPairedAndItsQrCodeHoldsBothAddresses) {
+    if (const std::string missing = test::MissingTools({"rsvg-convert", "zbarimg"});
+        !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
     LabelLayout layout;
     std::string error;
     ASSERT_TRUE(LayOutLabel(Content(), layout, error)) << error;
@@ -85,6 +96,9 @@ TEST_F(LabelFiles, TheSvgSaysWhatWasPairedAndItsQrCodeHoldsBothAddresses) {
 
 // The ZPL's boxes drawn into a bitmap as the printer would, then decoded.
 TEST_F(LabelFiles, TheZplDrawsTheSameQrCodeInWholeDots) {
+    if (const std::string missing = test::MissingTools({"zbarimg"}); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
     LabelLayout layout;
     std::string error;
     ASSERT_TRUE(LayOutLabel(Content(), layout, error)) << error;
@@ -139,7 +153,8 @@ TEST_F(LabelFiles, BadInputIsRefusedWithAReason) {
     EXPECT_FALSE(WriteLabel(layout, "/nonexistent-dir/pair.svg", error));
     EXPECT_NE(error.find("cannot write the label /nonexistent-dir/pair.svg"), std::string::npos);
 
-    // Different settings per unit get a line each; a long name is cut.
+    // Different settings per unit get a line each; a name too long even at
+    // the smallest size is cut.
     c = Content();
     c.uart[1] = "9600,none,1,noflow";
     c.name[0] = std::string(40, 'N');
@@ -147,7 +162,113 @@ TEST_F(LabelFiles, BadInputIsRefusedWithAReason) {
     const std::string svg = RenderSvg(layout);
     EXPECT_NE(svg.find(">1: 115200,even,1,flow<"), std::string::npos);
     EXPECT_NE(svg.find(">2: 9600,none,1,noflow<"), std::string::npos);
-    EXPECT_NE(svg.find(">" + std::string(20, 'N') + "<"), std::string::npos);
+    std::smatch cut;
+    ASSERT_TRUE(std::regex_search(svg, cut, std::regex(">(N+)\u2026<"))) << svg;
+    EXPECT_GT(cut[1].length(), 10);
+    EXPECT_LT(cut[1].length(), 40);
+}
+
+// `text` is `name`, or its start followed by `ellipsis`.
+void ExpectStartOf(const std::string& name, const std::string& text, const std::string& ellipsis) {
+    if (text == name) {
+        return;
+    }
+    ASSERT_GT(text.size(), ellipsis.size()) << text;
+    const std::string head = text.substr(0, text.size() - ellipsis.size());
+    EXPECT_EQ(text.substr(head.size()), ellipsis) << text;
+    EXPECT_EQ(name.rfind(head, 0), 0u) << text;
+}
+
+// A 20-character name, Latin or Hangul, shrinks (and is cut if need be) so
+// that it ends inside the label's right margin: by the widths the renderers
+// fit it with, by the ink of the SVG as a renderer draws it, and by the ink of
+// the ZPL's field drawn in a wider face than font 0 and in the Unicode font
+// the printer is to hold.
+TEST_F(LabelFiles, ATwentyCharacterNameFitsTheLabelInSvgAndZpl) {
+    if (const std::string missing = test::MissingTools({"rsvg-convert", "pdftoppm"});
+        !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    const bool nanum = !Output("fc-list 'NanumGothic:style=Bold' family").empty();
+    constexpr double kRight = 48.5;  // mm: the label's margin
+    constexpr int kRightDots = 388;  // the same at 8 dots per mm
+    constexpr int kPixelsPerMm = 20; // the renderings below, at 508 dpi
+    auto inkRight = [&](const std::string& svgText, const std::string& name) {
+        WriteFile(Path(name + ".svg"), svgText);
+        const std::string pdf = Path(name + ".pdf");
+        EXPECT_EQ(
+            std::system(
+                ("rsvg-convert -f pdf -o '" + pdf + "' '" + Path(name + ".svg") + "'").c_str()),
+            0);
+        EXPECT_EQ(
+            std::system(
+                ("pdftoppm -gray -r 508 -singlefile '" + pdf + "' '" + Path(name) + "'").c_str()),
+            0);
+        test::GreyMap map;
+        EXPECT_TRUE(test::ReadPgm(Path(name + ".pgm"), map));
+        // The text column, right of the QR code; the name reaches well into it.
+        const int right = test::Ink(map, 21 * kPixelsPerMm, map.width).right;
+        EXPECT_GT(right, 35 * kPixelsPerMm);
+        return right;
+    };
+    const std::string names[] = {"Compressor Room 12-B", "\uac00\ub098\ub2e4\ub77c\ub9c8"
+                                                         "\ubc14\uc0ac\uc544\uc790\ucc28"
+                                                         "\uce74\ud0c0\ud30c\ud558\uac70"
+                                                         "\ub108\ub354\ub7ec\uba38\ubc84"};
+    for (int n = 0; n < 2; ++n) {
+        const std::string& name = names[n];
+        const bool hangul = n == 1;
+        SCOPED_TRACE(name);
+        LabelContent c = Content();
+        c.name[0] = name;
+        LabelLayout layout;
+        std::string error;
+        ASSERT_TRUE(LayOutLabel(c, layout, error)) << error;
+
+        const std::string svg = RenderSvg(layout);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(
+            svg, m,
+            std::regex("<text x=\"([0-9.]+)\" y=\"[0-9.]+\" font-size=\"([0-9.]+)\" "
+                       "font-family=\"DejaVu Sans, sans-serif\" font-weight=\"bold\">([^<]*)<")));
+        const double size = std::stod(m[2]);
+        const std::string text = m[3];
+        EXPECT_GE(size, 1.6);
+        EXPECT_LE(std::stod(m[1]) + SvgTextWidth(text, size, true, false), kRight + 1e-9) << text;
+        ExpectStartOf(name, text, "\u2026");
+        EXPECT_LE(inkRight(svg, "svg" + std::to_string(n)), kRight * kPixelsPerMm);
+
+        const std::string zpl = RenderZpl(layout);
+        ASSERT_TRUE(std::regex_search(
+            zpl, m,
+            std::regex(R"(\^FO(\d+),(\d+)\^A([0@])N,(\d+),(\d+)(,[^^]+)?\^FH\^FD([^^]*)\^FS)")));
+        const int x = std::stoi(m[1]);
+        const int height = std::stoi(m[4]);
+        const int width = std::stoi(m[5]);
+        const std::string field = m[7];
+        EXPECT_EQ(m[3], hangul ? "@" : "0");
+        EXPECT_EQ(m[6], hangul ? ",E:NANUMGB.TTF" : "");
+        EXPECT_GE(height, 13);
+        EXPECT_LE(x + ZplTextWidth(field, width), kRightDots) << field;
+        ExpectStartOf(name, field, hangul ? "\u2026" : "...");
+        if (hangul && !nanum) {
+            std::cout << "[   NOTE   ] NanumGothic Bold is not installed (fonts-nanum): the "
+                         "Hangul field is not drawn\n";
+            continue;
+        }
+        // The field as a printer would set it, in dots: `height` high,
+        // stretched to `width`.
+        const std::string face = hangul ? "NanumGothic" : "DejaVu Sans Condensed";
+        const std::string drawn =
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"50mm\" height=\"25mm\" "
+            "viewBox=\"0 0 400 200\"><rect width=\"400\" height=\"200\" fill=\"#fff\"/>"
+            "<text transform=\"translate(" +
+            std::to_string(x) + " 0) scale(" + std::to_string(static_cast<double>(width) / height) +
+            " 1)\" y=\"" + std::to_string(std::stoi(m[2]) + height * 4 / 5) + "\" font-size=\"" +
+            std::to_string(height) + "\" font-family=\"" + face + "\" font-weight=\"bold\">" +
+            field + "</text></svg>\n";
+        EXPECT_LE(inkRight(drawn, "zpl" + std::to_string(n)), kRightDots * kPixelsPerMm / 8);
+    }
 }
 
 } // namespace

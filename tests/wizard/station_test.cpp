@@ -1,7 +1,9 @@
 // The wizard started with --record: its pairing in the register, a unit of
 // another pair refused before anything is stored, and step 9's "Print
-// label…" printed to a PDF file whose QR code is read back.
+// label…" printed to a PDF file of the label's size whose QR code is read
+// back.
 
+#include "LabelImage.h"
 #include "SimSheetFixture.h"
 #include "TestTarget.h"
 #include "pages/ModeSuccess.h"
@@ -9,11 +11,14 @@
 #include "wizard/VerifyRunner.h"
 
 #include <QItemSelectionModel>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include <cstdio>
+#include <regex>
 #include <sys/stat.h>
 
 namespace norva::test {
@@ -67,26 +72,47 @@ TEST_F(StationSheetTest, AGuiPairingIsRecordedAndItsLabelPrintsToPdf) {
     // Proved by Verify: only now "paired".
     EXPECT_EQ(Sql("SELECT outcome, unit1_verified, unit2_verified FROM attempts"), "paired|1|1");
 
-    const std::string pdf = reg.Dir() + "/label.pdf";
+    // As the print dialog does for "Print to File (PDF)": the page of its
+    // default printer, and the file it proposes, <document name>.pdf.
+    std::string pdf;
     S().SetPrinterChooser([&](QPrinter& printer, QWidget*) {
+        printer.setPageSize(QPageSize(QPageSize::Letter));
+        printer.setPageOrientation(QPageLayout::Portrait);
         printer.setOutputFormat(QPrinter::PdfFormat);
+        pdf = reg.Dir() + "/" + printer.docName().toStdString() + ".pdf";
         printer.setOutputFileName(QString::fromStdString(pdf));
         return true;
     });
     EXPECT_EQ(page->m_btnPrintLabel->text(), QStringLiteral("Print label\u2026"));
     ASSERT_TRUE(page->m_btnPrintLabel->isVisibleTo(page));
     page->m_btnPrintLabel->click();
+    EXPECT_EQ(pdf, reg.Dir() + "/label-00A0961B2C01-00A0961B2C02.pdf");
     struct stat st {};
     ASSERT_EQ(stat(pdf.c_str(), &st), 0);
-    // One 50 x 25 mm page: 141.7 x 70.9 points, as whole points.
-    EXPECT_NE(Shell("pdfinfo '" + pdf + "'").find("142 x 71 pts"), std::string::npos)
-        << Shell("pdfinfo '" + pdf + "'");
+    if (const std::string missing = MissingTools({"pdfinfo", "pdftotext", "pdftoppm", "zbarimg"});
+        !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    // One 50 x 25 mm page, upright as the label reads: 141.7 x 70.9 points.
+    const std::string info = Shell("pdfinfo '" + pdf + "'");
+    EXPECT_TRUE(std::regex_search(info, std::regex("Pages: +1\n"))) << info;
+    EXPECT_TRUE(std::regex_search(info, std::regex("Page size: +142 x 71 pts"))) << info;
+    EXPECT_TRUE(std::regex_search(info, std::regex("Page rot: +0\n"))) << info;
     const std::string text = Shell("pdftotext '" + pdf + "' -");
     EXPECT_NE(text.find("Norva-BX01"), std::string::npos) << text;
     EXPECT_NE(text.find("00A0961B2C02"), std::string::npos) << text;
     EXPECT_NE(text.find("UART 9600,none,1,flow"), std::string::npos) << text;
-    Shell("pdftoppm -r 600 -png -singlefile '" + pdf + "' '" + reg.Dir() + "/label'");
-    EXPECT_EQ(Shell("zbarimg --raw -q '" + reg.Dir() + "/label.png' 2>/dev/null"),
+    // At 20 pixels per mm, the QR code at its true size: 29 modules of
+    // 0.5 mm, as wide as high.
+    Shell("pdftoppm -gray -r 508 -singlefile '" + pdf + "' '" + reg.Dir() + "/label'");
+    GreyMap map;
+    ASSERT_TRUE(ReadPgm(reg.Dir() + "/label.pgm", map));
+    EXPECT_NEAR(map.width, 1000, 2);
+    EXPECT_NEAR(map.height, 500, 2);
+    const InkBox qr = Ink(map, 0, 20 * 20);
+    EXPECT_NEAR(qr.right - qr.left, 290, 3);
+    EXPECT_NEAR(qr.bottom - qr.top, 290, 3);
+    EXPECT_EQ(Shell("zbarimg --raw -q '" + reg.Dir() + "/label.pgm' 2>/dev/null"),
               "NORVA-PAIR:00A0961B2C01,00A0961B2C02");
 }
 
