@@ -7,12 +7,14 @@
 #include <soci/postgresql/soci-postgresql.h>
 #include <soci/sqlite3/soci-sqlite3.h>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace norva::station {
 namespace {
@@ -24,12 +26,97 @@ constexpr int kCompleteTries = 3;
 // Serialises two stations creating or upgrading one PostgreSQL register.
 constexpr long long kMigrationLock = 0x4e6f7276; // "Norv"
 
-std::string SqliteConnect(const std::string& path) {
-    std::string quoted = path;
-    if (path.find_first_of(" \t'\"") != std::string::npos) {
-        quoted = "\"" + path + "\"";
+// A path as a SQLite URI filename, so that the connection can say how the
+// file is opened.
+std::string SqliteUri(const std::string& path) {
+    static const char* const kHex = "0123456789ABCDEF";
+    std::string uri = path.rfind('/', 0) == 0 ? "file://" : "file:";
+    for (const char c : path) {
+        const auto u = static_cast<unsigned char>(c);
+        if (std::isalnum(u) != 0 || std::strchr("-._~/", c) != nullptr) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[u >> 4];
+            uri += kHex[u & 0xf];
+        }
     }
-    return "db=" + quoted + " timeout=" + std::to_string(kBusySeconds);
+    return uri;
+}
+
+// 0 when this user may write `path`, else why not (errno).
+int WriteDenied(const std::string& path) {
+    return access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+bool Exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+// How a SQLite register is opened, or why it cannot be, decided before
+// SQLite touches it: SQLite opens a file it may not write read-only without
+// a word, and a read-only connection to a WAL database leaves its -shm and
+// -wal files behind. `readOnly` is set when the connection may not write.
+bool SqliteConnect(const std::string& path, bool write, std::string& connect, bool& readOnly,
+                   RegisterError& error) {
+    const std::string dir = DirOf(path);
+    const std::string uri = "db=" + SqliteUri(path);
+    const std::string timeout = " timeout=" + std::to_string(kBusySeconds);
+    readOnly = false;
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        const int missing = errno;
+        if (missing != ENOENT || !write || !Exists(dir)) {
+            error = ExplainErrno(missing, path);
+            return false;
+        }
+        if (const int denied = WriteDenied(dir)) {
+            error = ExplainErrno(denied, dir);
+            error.reason += ": no file can be created in " + dir;
+            return false;
+        }
+        connect = uri + "?mode=rwc" + timeout;
+        return true;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error.reason = "it is a directory, not a register file";
+        return false;
+    }
+    if (access(path.c_str(), R_OK) != 0) {
+        error = ExplainErrno(errno, path);
+        return false;
+    }
+    // SQLite keeps its -wal and -shm files beside the register: the
+    // directory must take them unless they are there already.
+    const int fileDenied = WriteDenied(path);
+    const int dirDenied = WriteDenied(dir);
+    const bool sideFiles = WriteDenied(path + "-wal") == 0 && WriteDenied(path + "-shm") == 0;
+    if (fileDenied == 0 && (dirDenied == 0 || sideFiles)) {
+        // Also to be read only: an ordinary connection (kept from writing by
+        // query_only) takes its -wal and -shm files away again.
+        connect = uri + "?mode=rw" + timeout;
+        return true;
+    }
+    if (write) {
+        error.reason = fileDenied != 0
+                           ? "it is read-only"
+                           : "it is read-only: its directory " + dir + " cannot be written";
+        error.detail = fileDenied != 0 ? SystemText(path, fileDenied) : SystemText(dir, dirDenied);
+        return false;
+    }
+    // immutable: SQLite reads the file alone, with no -shm to create. Not
+    // while its -wal holds changes not yet in the file: those would be missed.
+    struct stat wal {};
+    const bool walChanges = stat((path + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+    readOnly = true;
+    connect = uri + "?mode=ro" + (walChanges ? "" : "&immutable=1") + timeout;
+    return true;
+}
+
+// SQLite opens a file it may not write read-only without failing.
+bool ReadOnlyConnection(soci::session& sql) {
+    auto* backend = static_cast<soci::sqlite3_session_backend*>(sql.get_backend());
+    return sqlite_api::sqlite3_db_readonly(backend->conn_, "main") == 1;
 }
 
 bool Busy(const std::exception& e) {
@@ -60,17 +147,12 @@ void SetWal(soci::session& sql) {
 
 } // namespace
 
-std::string Reason(const std::exception& e) {
-    std::string text = e.what();
-    for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\t') {
-            c = ' ';
-        }
+std::string DirOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
     }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '.')) {
-        text.pop_back();
-    }
-    return text;
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 void RunWithValues(soci::session& sql, const std::string& query,
@@ -120,14 +202,16 @@ Register::Register(const RegisterTarget& target, std::unique_ptr<Session> sessio
 
 Register::~Register() = default;
 
-std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::string& error,
+std::unique_ptr<Register> Register::Open(const RegisterTarget& target, RegisterError& error,
                                          int schemaVersion, bool write) {
-    struct stat st {};
-    if (!write && target.engine == Engine::SQLite && stat(target.text.c_str(), &st) != 0) {
-        // strerror's buffer is shared by all threads; the GNU strerror_r
-        // returns either its own static text or `text`.
-        char text[256];
-        error = strerror_r(errno, text, sizeof text);
+    error = {};
+    std::string connect;
+    bool readOnly = false;
+    if (target.engine == Engine::SQLite) {
+        if (!SqliteConnect(target.text, write, connect, readOnly, error)) {
+            return nullptr;
+        }
+    } else if (!PgConnectString(target.text, connect, error.reason)) {
         return nullptr;
     }
     auto session = std::make_unique<Session>();
@@ -136,22 +220,30 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
     int found = 0;
     try {
         if (target.engine == Engine::SQLite) {
-            sql.open(soci::sqlite3, SqliteConnect(target.text));
+            sql.open(soci::sqlite3, connect);
+            if (write && ReadOnlyConnection(sql)) {
+                // Before the first statement, which would make its -shm.
+                error.reason = "it is read-only";
+                return nullptr;
+            }
             if (write) {
                 SetWal(sql);
+            } else if (!readOnly) {
+                sql << "PRAGMA query_only = ON";
             }
             sql << "PRAGMA foreign_keys = ON";
         } else {
-            sql.open(soci::postgresql, target.text);
+            sql.open(soci::postgresql, connect);
             sql << "SET client_min_messages = warning";
         }
+        std::string own;
         if (!write) {
-            found = ReadVersion(sql, target.engine, error);
-            if (found < 0) {
-                return nullptr;
-            }
+            found = ReadVersion(sql, target.engine, own);
             if (found == 0) {
-                error = "it holds no pair register";
+                own = "it is not a pair register: it has none of the register's tables";
+            }
+            if (found <= 0) {
+                error.reason = own;
                 return nullptr;
             }
             if (found >= kOldestReadable && found <= schemaVersion) {
@@ -160,7 +252,16 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
                 reg->m_version = found;
                 return reg;
             }
+            if (readOnly && found < schemaVersion) {
+                error.reason = "it is read-only, and of an older version (schema version " +
+                               std::to_string(found) +
+                               ") that this program upgrades before it reads it";
+                return nullptr;
+            }
             // An older one is upgraded, a newer one refused, as for writing.
+            if (target.engine == Engine::SQLite) {
+                sql << "PRAGMA query_only = OFF";
+            }
         }
         WriteTransaction tx(sql, target.engine);
         if (target.engine == Engine::PostgreSQL) {
@@ -170,7 +271,8 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
                        ") AS TEXT)",
                 soci::into(none, ind);
         }
-        if (!Migrate(sql, target.engine, schemaVersion, found, error)) {
+        if (!Migrate(sql, target.engine, schemaVersion, found, own)) {
+            error.reason = own;
             return nullptr;
         }
         // A register that can be read but not written must fail here, before
@@ -178,7 +280,7 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
         sql << "UPDATE norva_meta SET value = value WHERE key = 'schema_version'";
         tx.Commit();
     } catch (const std::exception& e) {
-        error = Reason(e);
+        error = Explain(target, e);
         return nullptr;
     }
     std::unique_ptr<Register> reg(new Register(target, std::move(session)));
@@ -187,7 +289,7 @@ std::unique_ptr<Register> Register::Open(const RegisterTarget& target, std::stri
     return reg;
 }
 
-bool Register::Begin(AttemptRecord& record, std::string& error) {
+bool Register::Begin(AttemptRecord& record, RegisterError& error) {
     if (record.startedAt.empty()) {
         record.startedAt = UtcNow();
     }
@@ -209,13 +311,13 @@ bool Register::Begin(AttemptRecord& record, std::string& error) {
         tx.Commit();
         record.id = std::stoll("0" + id);
     } catch (const std::exception& e) {
-        error = Reason(e);
+        error = Explain(m_target, e);
         return false;
     }
     return true;
 }
 
-bool Register::Write(const AttemptRecord& record, std::string& error) {
+void Register::Write(const AttemptRecord& record) {
     const std::vector<std::string>& columns = AttemptColumns(m_version);
     std::string sets;
     for (size_t i = 0; i < columns.size(); ++i) {
@@ -226,24 +328,22 @@ bool Register::Write(const AttemptRecord& record, std::string& error) {
     RunWithValues(m_session->sql,
                   "UPDATE attempts SET " + sets + " WHERE id = :v" + std::to_string(columns.size()),
                   values);
-    (void)error;
-    return true;
 }
 
-bool Register::Update(const AttemptRecord& record, std::string& error) {
+bool Register::Update(const AttemptRecord& record, RegisterError& error) {
     std::lock_guard<std::mutex> lock(m_lock);
     try {
         WriteTransaction tx(m_session->sql, m_session->engine);
-        Write(record, error);
+        Write(record);
         tx.Commit();
     } catch (const std::exception& e) {
-        error = Reason(e);
+        error = Explain(m_target, e);
         return false;
     }
     return true;
 }
 
-bool Register::Complete(AttemptRecord& record, bool allowReplace, std::string& error) {
+bool Register::Complete(AttemptRecord& record, bool allowReplace, RegisterError& error) {
     if (record.endedAt.empty()) {
         record.endedAt = UtcNow();
     }
@@ -299,14 +399,14 @@ bool Register::Complete(AttemptRecord& record, bool allowReplace, std::string& e
                     }
                 }
             }
-            Write(record, error);
+            Write(record);
             tx.Commit();
             return true;
         } catch (const std::exception& e) {
             // Another station's pair of the same unit committed first: the
             // next try sees it.
             if (attempt >= kCompleteTries) {
-                error = Reason(e);
+                error = Explain(m_target, e);
                 return false;
             }
         }

@@ -5,6 +5,7 @@
 // Register may be shared by the threads of a batch.
 
 #include "station/Attempt.h"
+#include "station/RegisterError.h"
 #include "station/RegisterTarget.h"
 #include "station/Schema.h"
 
@@ -26,12 +27,14 @@ public:
     // Opens (creating a SQLite file when missing), upgrades an older
     // register in place and proves that it can be written. Null, with
     // `error` naming the reason, when it cannot be opened, is read-only or
-    // newer than this program; nothing is written then. `schemaVersion` is
-    // for tests that make an older register. Opened only to be read
-    // (`write` false), a register must exist, and one of this version (or an
-    // older one from kOldestReadable on) is not written at all, so that a
-    // read-only one can be listed.
-    static std::unique_ptr<Register> Open(const RegisterTarget& target, std::string& error,
+    // newer than this program; nothing is written then, and no file is left
+    // beside a SQLite register. `schemaVersion` is for tests that make an
+    // older register. Opened only to be read (`write` false), a register
+    // must exist, and one of this version (or an older one from
+    // kOldestReadable on) is not written at all: a SQLite file that this
+    // user cannot write, or in a directory it cannot write, is opened
+    // read-only, so that a read-only copy can be listed.
+    static std::unique_ptr<Register> Open(const RegisterTarget& target, RegisterError& error,
                                           int schemaVersion = kSchemaVersion, bool write = true);
     ~Register();
     Register(const Register&) = delete;
@@ -45,25 +48,25 @@ public:
 
     // Writes the attempt as under way (Interrupted) and sets its id and, when
     // empty, its start time.
-    bool Begin(AttemptRecord& record, std::string& error);
+    bool Begin(AttemptRecord& record, RegisterError& error);
     // Writes what is known so far (units read, settings stored).
-    bool Update(const AttemptRecord& record, std::string& error);
+    bool Update(const AttemptRecord& record, RegisterError& error);
     // Writes the end. A Paired attempt becomes the pair of both its units: a
     // pair either unit was in before is replaced (`replaces` is set) when it
     // is the same pair or `allowReplace`; otherwise (another station paired
     // one of the units meanwhile) the attempt is kept with a reason saying so
     // and the pairs stay as they are.
-    bool Complete(AttemptRecord& record, bool allowReplace, std::string& error);
+    bool Complete(AttemptRecord& record, bool allowReplace, RegisterError& error);
 
     // The completed pair `address` is in now.
-    std::optional<PairHolding> HoldingOf(const std::string& address, std::string& error);
-    bool List(const ListFilter& filter, std::vector<AttemptRecord>& out, std::string& error);
-    std::optional<AttemptRecord> Find(int64_t id, std::string& error);
+    std::optional<PairHolding> HoldingOf(const std::string& address, RegisterError& error);
+    bool List(const ListFilter& filter, std::vector<AttemptRecord>& out, RegisterError& error);
+    std::optional<AttemptRecord> Find(int64_t id, RegisterError& error);
 
 private:
     struct Session;
     Register(const RegisterTarget& target, std::unique_ptr<Session> session);
-    bool Write(const AttemptRecord& record, std::string& error);
+    void Write(const AttemptRecord& record);
 
     RegisterTarget m_target;
     int m_foundVersion = 0;

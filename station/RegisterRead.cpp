@@ -46,7 +46,7 @@ std::string AttemptSelect(int version) {
 
 } // namespace
 
-std::optional<PairHolding> Register::HoldingOf(const std::string& address, std::string& error) {
+std::optional<PairHolding> Register::HoldingOf(const std::string& address, RegisterError& error) {
     std::lock_guard<std::mutex> lock(m_lock);
     try {
         const Rows rows = QueryRows(
@@ -69,12 +69,13 @@ std::optional<PairHolding> Register::HoldingOf(const std::string& address, std::
         h.verified = r[7] == "1" && r[8] == "1";
         return h;
     } catch (const std::exception& e) {
-        error = Reason(e);
+        error = Explain(m_target, e);
         return std::nullopt;
     }
 }
 
-bool Register::List(const ListFilter& filter, std::vector<AttemptRecord>& out, std::string& error) {
+bool Register::List(const ListFilter& filter, std::vector<AttemptRecord>& out,
+                    RegisterError& error) {
     std::string query = AttemptSelect(m_version);
     std::vector<std::string> params;
     std::string where;
@@ -96,13 +97,13 @@ bool Register::List(const ListFilter& filter, std::vector<AttemptRecord>& out, s
             out.push_back(AttemptFromValues(row));
         }
     } catch (const std::exception& e) {
-        error = Reason(e);
+        error = Explain(m_target, e);
         return false;
     }
     return true;
 }
 
-std::optional<AttemptRecord> Register::Find(int64_t id, std::string& error) {
+std::optional<AttemptRecord> Register::Find(int64_t id, RegisterError& error) {
     std::lock_guard<std::mutex> lock(m_lock);
     try {
         const Rows rows = QueryRows(m_session->sql, AttemptSelect(m_version) + " WHERE id = :id",
@@ -111,7 +112,7 @@ std::optional<AttemptRecord> Register::Find(int64_t id, std::string& error) {
             return AttemptFromValues(rows.front());
         }
     } catch (const std::exception& e) {
-        error = Reason(e);
+        error = Explain(m_target, e);
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// What Register.cpp and RegisterRead.cpp share: the SOCI session and the
-// statements run with a list of text values.
+// What Register.cpp, RegisterRead.cpp and RegisterError.cpp share: the SOCI
+// session, the statements run with a list of text values, a register's
+// directory.
 
 #include "station/Register.h"
 
@@ -15,6 +16,9 @@ struct Register::Session {
     soci::session sql;
     Engine engine = Engine::SQLite;
 };
+
+// The directory a SQLite register's path names it in.
+std::string DirOf(const std::string& path);
 
 // Runs `query` with `values` bound in order (":v0", ":v1", …; empty text as
 // NULL) and, when `into` is given, reads the first column of the first row.
@@ -33,8 +37,5 @@ private:
     soci::session& m_sql;
     bool m_open = true;
 };
-
-// The database's message, on one line.
-std::string Reason(const std::exception& e);
 
 } // namespace norva::station

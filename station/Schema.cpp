@@ -99,13 +99,13 @@ int ReadVersion(soci::session& sql, Engine engine, std::string& error) {
             soci::into(version, ind);
         const int found = ind == soci::i_ok ? ParseInt(version, -1) : -1;
         if (found < 1) {
-            error = "its schema version cannot be read";
+            error = "it is not a pair register: its schema version cannot be read";
             return -1;
         }
         return found;
     }
     if (TableExists(sql, engine, "attempts")) {
-        error = "it has an attempts table but is not a pair register";
+        error = "it is not a pair register: it has an attempts table but no norva_meta";
         return -1;
     }
     return 0;

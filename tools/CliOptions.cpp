@@ -229,6 +229,13 @@ void AddRecordOption(CLI::App* sub, StationArgs& s) {
         ->group(kStationGroup);
 }
 
+// records and label: -v adds the database's own message to a register's
+// trouble, said in plain words without it.
+void AddRegisterVerbose(CLI::App* sub, CliOptions& out) {
+    sub->add_flag("-v,--verbose", out.verbose, "add the database's own message to an error")
+        ->group(kOutputGroup);
+}
+
 void AddStationPairOptions(CLI::App* sub, StationArgs& s) {
     AddRecordOption(sub, s);
     sub->add_option("--operator", s.operatorName, "the name recorded as the operator")
@@ -301,6 +308,7 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
         AddStationPairOptions(sub, out.station);
     } else if (name == "records") {
         AddRecordOption(sub, out.station);
+        AddRegisterVerbose(sub, out);
         sub->add_flag("--csv", out.station.csv, "print CSV (RFC 4180)")->group(kOutputGroup);
         sub->add_option("--since", out.station.since,
                         "only attempts started on DATE (YYYY-MM-DD, UTC) or later")
@@ -310,6 +318,7 @@ void AddCommandOptions(CLI::App* sub, CliOptions& out) {
             ->type_name("ADDRESS");
     } else if (name == "label") {
         AddRecordOption(sub, out.station);
+        AddRegisterVerbose(sub, out);
         sub->add_option("--unit", out.station.unit, "a unit of the pair")
             ->transform(Address())
             ->type_name("ADDRESS");

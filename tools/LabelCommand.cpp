@@ -34,25 +34,25 @@ bool WritePairLabel(const PairOutcome& o, const std::string& path, std::string& 
 
 int RunLabelCommand(const CliOptions& opt) {
     const StationArgs& a = opt.station;
-    std::string error;
+    station::RegisterError failure;
     station::RegisterTarget target;
     std::unique_ptr<station::Register> reg;
-    if (station::ParseTarget(a.record, target, error)) {
-        reg = station::Register::Open(target, error, station::kSchemaVersion, false);
+    if (station::ParseTarget(a.record, target, failure.reason)) {
+        reg = station::Register::Open(target, failure, station::kSchemaVersion, false);
     }
     if (!reg) {
-        std::fprintf(stderr, "norvactl: the register %s cannot be used: %s\n",
-                     target.Shown().c_str(), error.c_str());
+        std::fprintf(stderr, "norvactl: %s\n",
+                     station::Describe(target, "cannot be used", failure, opt.verbose).c_str());
         return kExitRegister;
     }
-    const std::optional<station::PairHolding> held = reg->HoldingOf(a.unit, error);
+    const std::optional<station::PairHolding> held = reg->HoldingOf(a.unit, failure);
     std::optional<station::AttemptRecord> record;
     if (held) {
-        record = reg->Find(held->attemptId, error);
+        record = reg->Find(held->attemptId, failure);
     }
-    if (!error.empty()) {
-        std::fprintf(stderr, "norvactl: the register %s cannot be read: %s\n",
-                     target.Shown().c_str(), error.c_str());
+    if (!failure.Empty()) {
+        std::fprintf(stderr, "norvactl: %s\n",
+                     station::Describe(target, "cannot be read", failure, opt.verbose).c_str());
         return kExitRegister;
     }
     if (!record) {
@@ -61,6 +61,7 @@ int RunLabelCommand(const CliOptions& opt) {
         return kExitFailed;
     }
     station::LabelLayout layout;
+    std::string error;
     if (!station::LayOutLabel(station::LabelFromRecord(*record), layout, error) ||
         !station::WriteLabel(layout, a.out, error)) {
         std::fprintf(stderr, "norvactl: %s\n", error.c_str());

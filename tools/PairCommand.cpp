@@ -181,7 +181,8 @@ int RunPairCommand(const CliOptions& opt) {
         std::string error;
 #ifndef NORVA_NO_STATION
         if (!opt.station.record.empty()) {
-            recorder = PairRecorder::Open(opt.station, opt.logPath, plan.verify, error);
+            recorder =
+                PairRecorder::Open(opt.station, opt.logPath, plan.verify, opt.verbose, error);
         }
 #else
         error = "the pair register and labels are not part of this build";

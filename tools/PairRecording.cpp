@@ -20,29 +20,32 @@ std::string StablePath(int comPort, const std::string& device) {
 
 std::unique_ptr<PairRecorder> PairRecorder::Open(const StationArgs& args,
                                                  const std::string& logPath, bool verify,
-                                                 std::string& error) {
+                                                 bool verbose, std::string& error) {
     station::RegisterTarget target;
-    if (!station::ParseTarget(args.record, target, error)) {
+    station::RegisterError failure;
+    if (!station::ParseTarget(args.record, target, failure.reason)) {
+        error = station::Describe(target, "cannot be used", failure, verbose);
         return nullptr;
     }
     std::unique_ptr<PairRecorder> recorder(new PairRecorder);
-    recorder->m_register = station::Register::Open(target, error);
+    recorder->m_register = station::Register::Open(target, failure);
     if (!recorder->m_register) {
-        error = "the register " + target.Shown() + " cannot be used: " + error;
+        error = station::Describe(target, "cannot be used", failure, verbose);
         return nullptr;
     }
     recorder->m_args = args;
     recorder->m_logPath = logPath;
     recorder->m_verify = verify;
+    recorder->m_verbose = verbose;
     return recorder;
 }
 
-void PairRecorder::Failed(const std::string& error) {
+void PairRecorder::Failed(const station::RegisterError& error) {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_failure.empty()) {
-        m_failure = "the register " + m_register->Target().Shown() +
-                    " could not be written: " + error +
-                    "; the pairing's result above is not recorded in full";
+        m_failure =
+            station::Describe(m_register->Target(), "could not be written", error, m_verbose) +
+            "; the pairing's result above is not recorded in full";
     }
 }
 
@@ -85,7 +88,7 @@ void PairRecording::Fill(const PairOutcome& o) {
 
 void PairRecording::Start(const PairOutcome& outcome) {
     Fill(outcome);
-    std::string error;
+    station::RegisterError error;
     m_started = m_recorder.Register().Begin(m_record, error);
     if (!m_started) {
         m_recorder.Failed(error);
@@ -101,9 +104,9 @@ PairRecording::Verdict PairRecording::Triage(const std::string& address1,
         if (address[i].empty()) {
             continue;
         }
-        std::string error;
+        station::RegisterError error;
         held[i] = m_recorder.Register().HoldingOf(address[i], error);
-        if (!error.empty()) {
+        if (!error.Empty()) {
             m_recorder.Failed(error);
         }
     }
@@ -133,7 +136,7 @@ void PairRecording::Update(const PairOutcome& outcome) {
         return;
     }
     Fill(outcome);
-    std::string error;
+    station::RegisterError error;
     if (!m_recorder.Register().Update(m_record, error)) {
         m_recorder.Failed(error);
     }
@@ -160,7 +163,7 @@ std::string PairRecording::End(const PairOutcome& o) {
     } else {
         m_record.outcome = Outcome::Failed;
     }
-    std::string error;
+    station::RegisterError error;
     if (!m_recorder.Register().Complete(m_record, m_recorder.Args().repair, error)) {
         m_recorder.Failed(error);
         return {};

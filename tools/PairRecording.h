@@ -22,15 +22,16 @@ class PairRecorder {
 public:
     // Opens the register before anything is sent to a module; null with
     // `error` ("the register … cannot be used: …") when it cannot be written.
+    // With `verbose` its messages add the database's own text.
     static std::unique_ptr<PairRecorder> Open(const StationArgs& args, const std::string& logPath,
-                                              bool verify, std::string& error);
+                                              bool verify, bool verbose, std::string& error);
 
     station::Register& Register() { return *m_register; }
     const StationArgs& Args() const { return m_args; }
     const std::string& LogPath() const { return m_logPath; }
     bool Verify() const { return m_verify; }
     // A write that failed during the run; the first one is kept.
-    void Failed(const std::string& error);
+    void Failed(const station::RegisterError& error);
     std::string Failure() const;
 
 private:
@@ -39,6 +40,7 @@ private:
     StationArgs m_args;
     std::string m_logPath;
     bool m_verify = false;
+    bool m_verbose = false;
     mutable std::mutex m_lock;
     std::string m_failure;
 };

@@ -28,15 +28,15 @@ int Fail(const CliOptions& opt, int exitCode, const std::string& error) {
 
 int RunRecordsCommand(const CliOptions& opt) {
     const StationArgs& a = opt.station;
-    std::string error;
+    station::RegisterError error;
     station::RegisterTarget target;
     std::unique_ptr<station::Register> reg;
-    if (station::ParseTarget(a.record, target, error)) {
+    if (station::ParseTarget(a.record, target, error.reason)) {
         reg = station::Register::Open(target, error, station::kSchemaVersion, false);
     }
     if (!reg) {
         return Fail(opt, kExitRegister,
-                    "the register " + target.Shown() + " cannot be used: " + error);
+                    station::Describe(target, "cannot be used", error, opt.verbose));
     }
     station::ListFilter filter;
     filter.since = a.since;
@@ -44,7 +44,7 @@ int RunRecordsCommand(const CliOptions& opt) {
     std::vector<station::AttemptRecord> records;
     if (!reg->List(filter, records, error)) {
         return Fail(opt, kExitRegister,
-                    "the register " + target.Shown() + " cannot be read: " + error);
+                    station::Describe(target, "cannot be read", error, opt.verbose));
     }
     if (a.csv) {
         std::fputs(station::ToCsv(records).c_str(), stdout);

@@ -60,12 +60,12 @@ bool CSheetStation::Open(const StationOptions& options, std::string& error) {
         return true;
     }
     station::RegisterTarget target;
-    if (!station::ParseTarget(options.record, target, error)) {
-        return false;
+    station::RegisterError failure;
+    if (station::ParseTarget(options.record, target, failure.reason)) {
+        m_register = station::Register::Open(target, failure);
     }
-    m_register = station::Register::Open(target, error);
     if (!m_register) {
-        error = "the register " + target.Shown() + " cannot be used: " + error;
+        error = station::Describe(target, "cannot be used", failure, false);
         return false;
     }
     return true;
@@ -75,14 +75,15 @@ void CSheetStation::Write() {
     if (!m_register || !m_begun) {
         return;
     }
-    std::string error;
+    station::RegisterError error;
     const bool ok = m_ended ? m_register->Complete(m_record, m_options.repair, error)
                             : m_register->Update(m_record, error);
-    if (!ok && error != m_lastError) {
+    if (!ok && error.reason != m_lastError) {
         // The pairing goes on; the register's trouble is said once.
-        m_lastError = error;
-        std::fprintf(stderr, "norvawizard: the register %s could not be written: %s\n",
-                     m_register->Target().Shown().c_str(), error.c_str());
+        m_lastError = error.reason;
+        std::fprintf(
+            stderr, "norvawizard: %s\n",
+            station::Describe(m_register->Target(), "could not be written", error, false).c_str());
     }
 }
 
@@ -104,11 +105,13 @@ void CSheetStation::Pressed(int index, const CSerialSheet& sheet) {
                             ? m_record.unit[0].port
                             : m_record.unit[0].port + "+" + m_record.unit[1].port;
     if (m_register) {
-        std::string error;
+        station::RegisterError error;
         if (!m_register->Begin(m_record, error)) {
-            m_lastError = error;
-            std::fprintf(stderr, "norvawizard: the register %s could not be written: %s\n",
-                         m_register->Target().Shown().c_str(), error.c_str());
+            m_lastError = error.reason;
+            std::fprintf(
+                stderr, "norvawizard: %s\n",
+                station::Describe(m_register->Target(), "could not be written", error, false)
+                    .c_str());
             // The pairing goes on without the register.
             m_register.reset();
         }
@@ -150,7 +153,7 @@ std::string CSheetStation::Refusal() {
         if (unit.empty() || other.empty() || m_options.repair) {
             continue;
         }
-        std::string error;
+        station::RegisterError error;
         const std::optional<station::PairHolding> held = m_register->HoldingOf(unit, error);
         if (held && held->partner != other) {
             m_refused = true;
@@ -177,10 +180,12 @@ void CSheetStation::Verified(const flow::VerifyResult& result) {
             result.Verified() ? station::Outcome::Paired : station::Outcome::Configured;
     }
     if (m_register) {
-        std::string error;
+        station::RegisterError error;
         if (!m_register->Update(m_record, error)) {
-            std::fprintf(stderr, "norvawizard: the register %s could not be written: %s\n",
-                         m_register->Target().Shown().c_str(), error.c_str());
+            std::fprintf(
+                stderr, "norvawizard: %s\n",
+                station::Describe(m_register->Target(), "could not be written", error, false)
+                    .c_str());
         }
     }
 }

@@ -93,6 +93,8 @@ public:
         return out;
     }
     const std::string& Dir() const { return m_dir; }
+    // The PostgreSQL database's name.
+    const std::string& Database() const { return m_database; }
 
 private:
     station::RegisterTarget m_target;

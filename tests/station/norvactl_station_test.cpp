@@ -3,11 +3,14 @@
 
 #include "StationRun.h"
 #include "TestTarget.h"
+#include "station/Register.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace norva {
 namespace {
@@ -19,6 +22,22 @@ using test::ToolRun;
 
 std::string Sql(const std::string& db, const std::string& query) {
     return Shell("sqlite3 '" + db + "' \"" + query + "\"");
+}
+
+// The files SQLite keeps beside a register while it is open.
+std::string SideFiles(const std::string& dir) {
+    return Shell("cd '" + dir + "' && ls -A | grep -e '-wal$' -e '-shm$' || true");
+}
+
+// norvactl run by a user for whom file permissions hold: as root, nobody.
+ToolRun NorvactlAsUser(std::vector<std::string> args) {
+    args.insert(args.begin(), NORVACTL_PATH);
+    if (geteuid() == 0) {
+        args.insert(args.begin(), {"/usr/sbin/runuser", "-u", "nobody", "--"});
+    }
+    test::ToolProcess p(args);
+    EXPECT_TRUE(p.Started());
+    return p.Finish(test::kRunMs);
 }
 
 TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
@@ -71,6 +90,7 @@ TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
     const nlohmann::json report = nlohmann::json::parse(run.out);
     EXPECT_EQ(report["pairs"][0]["exit"], 6);
     EXPECT_EQ(Sql(db, "SELECT outcome, step FROM attempts WHERE id = 2"), "refused|1");
+    EXPECT_EQ(SideFiles(reg.Dir()), "");
 
     // --repair pairs them and records the new pair as replacing the old.
     run = Norvactl({"pair", "--unit1", second->DevicePath(1), "--unit2", second->DevicePath(2),
@@ -204,6 +224,65 @@ TEST(StationPair, TheSearchEndsOnceUnit1IsFound) {
     s->Stop();
 }
 
+TEST(StationPair, AReadOnlyRegisterIsListedAndARefusedPairLeavesNoFileBesideIt) {
+    test::TestTarget reg(station::Engine::SQLite);
+    const std::string db = reg.Text();
+    {
+        station::RegisterError error;
+        auto r = station::Register::Open(reg.Target(), error);
+        ASSERT_NE(r, nullptr) << error.Text(true);
+        station::AttemptRecord a;
+        a.station = "bench-1";
+        a.tool = "norvactl";
+        a.toolVersion = "1.0.0";
+        a.pairName = "COM1+COM2";
+        a.unit[0].address = "00A0961B2C01";
+        a.unit[1].address = "00A0961B2C02";
+        ASSERT_TRUE(r->Begin(a, error)) << error.Text(true);
+        a.outcome = station::Outcome::Paired;
+        ASSERT_TRUE(r->Complete(a, false, error)) << error.Text(true);
+    }
+    // Read by its owner, the register is tidied up after as before.
+    EXPECT_EQ(Norvactl({"records", "--record", db}).exitCode, 0);
+    EXPECT_EQ(SideFiles(reg.Dir()), "");
+
+    auto s = test::StartSim({});
+    const std::vector<std::string> pair = {
+        "pair", "--unit1", s->DevicePath(1), "--unit2", s->DevicePath(2), "--record", db};
+    char outDir[] = "/tmp/norva-label-XXXXXX";
+    const std::string out = mkdtemp(outDir);
+    chmod(out.c_str(), 0777);
+    // The file read-only, its directory open to all; then the directory
+    // read-only too, where SQLite cannot make its -shm file.
+    ASSERT_EQ(chmod(db.c_str(), 0444), 0);
+    for (const mode_t dirMode : {0777, 0555}) {
+        ASSERT_EQ(chmod(reg.Dir().c_str(), dirMode), 0);
+        const ToolRun csv = NorvactlAsUser({"records", "--record", db, "--csv"});
+        EXPECT_EQ(csv.exitCode, 0) << csv.err;
+        EXPECT_EQ(test::CountOf(csv.out, "\r\n"), 2u) << csv.out;
+        const ToolRun labelled = NorvactlAsUser(
+            {"label", "--record", db, "--unit", "00A0961B2C02", "--out", out + "/pair.svg"});
+        EXPECT_EQ(labelled.exitCode, 0) << labelled.err;
+
+        ToolRun run = NorvactlAsUser(pair);
+        EXPECT_EQ(run.exitCode, 5) << run.err;
+        EXPECT_TRUE(Contains(run.err,
+                             "norvactl: the register " + db + " cannot be used: it is read-only\n"))
+            << run.err;
+        std::vector<std::string> verbose = pair;
+        verbose.push_back("-v");
+        run = NorvactlAsUser(verbose);
+        EXPECT_TRUE(Contains(run.err, "it is read-only (" + db + ": Permission denied)"))
+            << run.err;
+        EXPECT_EQ(SideFiles(reg.Dir()), "") << dirMode;
+    }
+    chmod(reg.Dir().c_str(), 0755);
+    Shell("rm -rf '" + out + "'");
+    EXPECT_EQ(s->Snapshot(1).commands, 0);
+    EXPECT_EQ(Sql(db, "SELECT count(*) FROM attempts"), "1");
+    s->Stop();
+}
+
 TEST(StationPair, ARegisterThatCannotBeUsedStopsTheRunBeforeAnyCommand) {
     test::TestTarget reg(station::Engine::SQLite);
     auto s = test::StartSim({});
@@ -211,9 +290,16 @@ TEST(StationPair, ARegisterThatCannotBeUsedStopsTheRunBeforeAnyCommand) {
                             "--record", "/nonexistent-dir/pairs.db", "--json"});
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_TRUE(Contains(run.err, "norvactl: the register /nonexistent-dir/pairs.db cannot be "
-                                  "used: "))
+                                  "used: no such directory: /nonexistent-dir\n"))
         << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out)["exit"], 5);
+    // The system's or the database's text only with -v.
+    run = Norvactl({"records", "--record", reg.Dir() + "/none.db"});
+    EXPECT_TRUE(Contains(run.err, "cannot be used: no such file\n")) << run.err;
+    run = Norvactl({"records", "--record", reg.Dir() + "/none.db", "-v"});
+    EXPECT_TRUE(
+        Contains(run.err, "no such file (" + reg.Dir() + "/none.db: No such file or directory)\n"))
+        << run.err;
 
     // A register of a newer version is refused and left as it was.
     ASSERT_EQ(Norvactl({"records", "--record", reg.Text()}).exitCode, 5);

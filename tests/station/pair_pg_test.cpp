@@ -2,14 +2,38 @@
 
 #include "StationRun.h"
 #include "TestTarget.h"
+#include "station/Register.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace norva {
 namespace {
 
 using test::Contains;
 using test::ToolRun;
+
+// A register in a database of its own.
+void MakeRegister(const test::TestTarget& reg) {
+    station::RegisterError error;
+    EXPECT_NE(station::Register::Open(reg.Target(), error), nullptr) << error.Text(true);
+}
+
+// norvactl with `env` and none of libpq's variables from the test's own
+// environment.
+ToolRun NorvactlWith(const std::vector<std::string>& env, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"/usr/bin/env"};
+    for (const char* name : {"PGHOST", "PGPORT", "PGUSER", "PGPASSWORD", "PGPASSFILE"}) {
+        argv.insert(argv.end(), {"-u", name});
+    }
+    argv.insert(argv.end(), env.begin(), env.end());
+    argv.push_back(NORVACTL_PATH);
+    argv.insert(argv.end(), args.begin(), args.end());
+    test::ToolProcess p(argv);
+    EXPECT_TRUE(p.Started());
+    return p.Finish(test::kRunMs);
+}
 
 TEST(StationPairPostgres, TwoProcessesAtOnceLoseNoRow) {
     test::TestTarget reg(station::Engine::PostgreSQL);
@@ -47,13 +71,73 @@ TEST(StationPairPostgres, TwoProcessesAtOnceLoseNoRow) {
     }
 }
 
+TEST(StationPairPostgres, EveryFormOfTheUrlTheDocsShowReachesTheServer) {
+    test::TestTarget reg(station::Engine::PostgreSQL);
+    MakeRegister(reg);
+    const std::string port = test::PgPort();
+    const std::string user = "norva:norva-test@127.0.0.1";
+    const std::string path = "/" + reg.Database();
+    // Each with the PGPORT it runs with: without a port in the URL, libpq
+    // takes it from there.
+    const std::vector<std::pair<std::string, std::string>> forms = {
+        {"postgresql://" + user + ":" + port + path, ""},
+        {"postgres://" + user + ":" + port + path, ""},
+        {"postgresql://" + user + ":" + port + path +
+             "?connect_timeout=10&application_name=norva%20station%27s",
+         ""},
+        {"postgres://" + user + path, port},
+    };
+    for (const auto& [url, pgport] : forms) {
+        const ToolRun run =
+            NorvactlWith(pgport.empty() ? std::vector<std::string>{}
+                                        : std::vector<std::string>{"PGPORT=" + pgport},
+                         {"records", "--record", url, "--json"});
+        EXPECT_EQ(run.exitCode, 0) << url << ": " << run.err;
+        EXPECT_TRUE(Contains(run.out, "\"ok\":true")) << url << ": " << run.out;
+    }
+}
+
+TEST(StationPairPostgres, APasswordMayBePercentEncodedOrComeFromPGPASSWORDOrPgpass) {
+    test::TestTarget reg(station::Engine::PostgreSQL);
+    MakeRegister(reg);
+    // A user of its own whose password needs quoting everywhere it goes.
+    const std::string role = "norva_pw" + std::to_string(getpid());
+    const std::string password = "p@ss w'o\\rd";
+    test::PgRun("postgres", "DROP ROLE IF EXISTS " + role);
+    test::PgRun("postgres",
+                "CREATE ROLE " + role + " LOGIN IN ROLE norva PASSWORD 'p@ss w''o\\rd'");
+    char dir[] = "/tmp/norva-home-XXXXXX";
+    const std::string home = mkdtemp(dir);
+    const std::string at = "@127.0.0.1:" + test::PgPort() + "/" + reg.Database();
+    const std::vector<std::string> records = {"records", "--record", "postgresql://" + role + at};
+
+    ToolRun run =
+        NorvactlWith({"HOME=" + home},
+                     {"records", "--record", "postgresql://" + role + ":p%40ss%20w%27o%5Crd" + at});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = NorvactlWith({"HOME=" + home}, records);
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_TRUE(Contains(run.err, "cannot be used: authentication failed: no password given"))
+        << run.err;
+    run = NorvactlWith({"HOME=" + home, "PGPASSWORD=" + password}, records);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    // ~/.pgpass escapes a backslash.
+    test::WriteFile(home + "/.pgpass",
+                    "127.0.0.1:" + test::PgPort() + ":*:" + role + ":p@ss w'o\\\\rd\n");
+    chmod((home + "/.pgpass").c_str(), 0600);
+    run = NorvactlWith({"HOME=" + home}, records);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    test::Shell("rm -rf '" + home + "'");
+    test::PgRun("postgres", "DROP ROLE " + role);
+}
+
 TEST(StationPairPostgres, AWrongPasswordStopsTheRunBeforeAnyCommand) {
     auto s = test::StartSim({});
     const ToolRun run =
         test::Norvactl({"pair", "--unit1", s->DevicePath(1), "--unit2", s->DevicePath(2),
                         "--record", test::PgUri("postgres", "not-the-password")});
     EXPECT_EQ(run.exitCode, 5);
-    EXPECT_TRUE(Contains(run.err, "password authentication failed")) << run.err;
+    EXPECT_TRUE(Contains(run.err, "authentication failed: wrong user name or password")) << run.err;
     EXPECT_FALSE(Contains(run.err, "not-the-password")) << run.err;
     EXPECT_EQ(s->Snapshot(1).commands, 0);
     s->Stop();
@@ -68,9 +152,7 @@ TEST(StationPairPostgres, ARegisterLostDuringTheRunKeepsThePairingsReport) {
     test::ToolProcess p({NORVACTL_PATH, "pair", "--unit1", s->DevicePath(1), "--unit2",
                          s->DevicePath(2), "--record", reg.Text()});
     ASSERT_TRUE(p.WaitForError("step 3 of 9", test::kWaitMs * 3));
-    const std::string name = reg.Text().substr(reg.Text().rfind('/') + 1,
-                                               reg.Text().find('?') - reg.Text().rfind('/') - 1);
-    test::PgRun("postgres", "DROP DATABASE " + name + " WITH (FORCE)");
+    test::PgRun("postgres", "DROP DATABASE " + reg.Database() + " WITH (FORCE)");
     const ToolRun run = p.Finish(test::kRunMs);
     EXPECT_EQ(run.exitCode, 5) << run.err;
     EXPECT_TRUE(Contains(run.out, ": paired")) << run.out;

@@ -21,9 +21,9 @@ constexpr Engine kEngine = Engine::SQLite;
 #endif
 
 std::unique_ptr<Register> OpenOk(const RegisterTarget& target, int version = kSchemaVersion) {
-    std::string error;
+    RegisterError error;
     std::unique_ptr<Register> reg = Register::Open(target, error, version);
-    EXPECT_NE(reg, nullptr) << error;
+    EXPECT_NE(reg, nullptr) << error.Text(true);
     return reg;
 }
 
@@ -44,8 +44,8 @@ AttemptRecord Attempt(const std::string& a, const std::string& b) {
 AttemptRecord Pair(Register& reg, const std::string& a, const std::string& b, bool replace = false,
                    bool verified = false) {
     AttemptRecord r = Attempt(a, b);
-    std::string error;
-    EXPECT_TRUE(reg.Begin(r, error)) << error;
+    RegisterError error;
+    EXPECT_TRUE(reg.Begin(r, error)) << error.Text(true);
     r.outcome = Outcome::Paired;
     r.step = 9;
     r.exitCode = 0;
@@ -56,14 +56,14 @@ AttemptRecord Pair(Register& reg, const std::string& a, const std::string& b, bo
             r.unit[i].verified = true;
         }
     }
-    EXPECT_TRUE(reg.Complete(r, replace, error)) << error;
+    EXPECT_TRUE(reg.Complete(r, replace, error)) << error.Text(true);
     return r;
 }
 
 size_t Count(Register& reg, const ListFilter& filter = {}) {
     std::vector<AttemptRecord> rows;
-    std::string error;
-    EXPECT_TRUE(reg.List(filter, rows, error)) << error;
+    RegisterError error;
+    EXPECT_TRUE(reg.List(filter, rows, error)) << error.Text(true);
     return rows.size();
 }
 
@@ -75,12 +75,12 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
 
     AttemptRecord r = Attempt("00A0961B2C01", "");
     r.operatorName = "Kim";
-    std::string error;
-    ASSERT_TRUE(reg->Begin(r, error)) << error;
+    RegisterError error;
+    ASSERT_TRUE(reg->Begin(r, error)) << error.Text(true);
     EXPECT_GT(r.id, 0);
     // A run killed now leaves this behind.
     std::optional<AttemptRecord> seen = reg->Find(r.id, error);
-    ASSERT_TRUE(seen) << error;
+    ASSERT_TRUE(seen) << error.Text(true);
     EXPECT_EQ(seen->outcome, Outcome::Interrupted);
     EXPECT_TRUE(seen->endedAt.empty());
     EXPECT_EQ(seen->unit[0].address, "00A0961B2C01");
@@ -90,13 +90,13 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
     r.unit[0].name = "=HYPERLINK(\"http://x\",\"y\")";
     r.unit[1].name = "Norva-BX02";
     r.unit[1].firmware = "no-flow-field";
-    ASSERT_TRUE(reg->Update(r, error)) << error;
+    ASSERT_TRUE(reg->Update(r, error)) << error.Text(true);
     r.outcome = Outcome::Failed;
     r.step = 7;
     r.exitCode = 1;
     r.reason = "step 7: \"quoted\", with a comma\nand a line break";
     r.transcript = "/tmp/run.log";
-    ASSERT_TRUE(reg->Complete(r, false, error)) << error;
+    ASSERT_TRUE(reg->Complete(r, false, error)) << error.Text(true);
 
     seen = reg->Find(r.id, error);
     ASSERT_TRUE(seen);
@@ -110,7 +110,7 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
     EXPECT_FALSE(seen->unit[0].verified.has_value());
     EXPECT_FALSE(seen->endedAt.empty());
     // A failed attempt pairs nothing.
-    EXPECT_FALSE(reg->HoldingOf("00A0961B2C01", error)) << error;
+    EXPECT_FALSE(reg->HoldingOf("00A0961B2C01", error)) << error.Text(true);
 
     // The export round trip: RFC 4180 quoting, a typed name that looks like
     // a formula kept as text, and the pair report's keys.
@@ -140,17 +140,17 @@ TEST(Register, WhatThePairingSawOfEachUnitRoundTrips) {
         auto v2 = OpenOk(t.Target(), 2);
         ASSERT_NE(v2, nullptr);
         AttemptRecord old = Attempt("00A0961B2C01", "00A0961B2C02");
-        std::string error;
-        ASSERT_TRUE(v2->Begin(old, error)) << error;
+        RegisterError error;
+        ASSERT_TRUE(v2->Begin(old, error)) << error.Text(true);
         oldId = old.id;
     }
-    std::string error;
+    RegisterError error;
     {
         auto read = Register::Open(t.Target(), error, kSchemaVersion, false);
-        ASSERT_NE(read, nullptr) << error;
+        ASSERT_NE(read, nullptr) << error.Text(true);
         EXPECT_EQ(read->Version(), 2);
         std::vector<AttemptRecord> rows;
-        ASSERT_TRUE(read->List({}, rows, error)) << error;
+        ASSERT_TRUE(read->List({}, rows, error)) << error.Text(true);
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0].unit[0].restartMs, -1);
     }
@@ -167,11 +167,11 @@ TEST(Register, WhatThePairingSawOfEachUnitRoundTrips) {
     r.unit[1].echo = "none";
     r.unit[1].statusFields = 7;
     r.unit[1].uartArgs = 4;
-    ASSERT_TRUE(reg->Begin(r, error)) << error;
-    ASSERT_TRUE(reg->Complete(r, false, error)) << error;
+    ASSERT_TRUE(reg->Begin(r, error)) << error.Text(true);
+    ASSERT_TRUE(reg->Complete(r, false, error)) << error.Text(true);
 
     const std::optional<AttemptRecord> seen = reg->Find(r.id, error);
-    ASSERT_TRUE(seen) << error;
+    ASSERT_TRUE(seen) << error.Text(true);
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(seen->unit[i].echo, r.unit[i].echo);
         EXPECT_EQ(seen->unit[i].statusFields, r.unit[i].statusFields);
@@ -179,7 +179,7 @@ TEST(Register, WhatThePairingSawOfEachUnitRoundTrips) {
         EXPECT_EQ(seen->unit[i].restartMs, r.unit[i].restartMs);
     }
     const std::optional<AttemptRecord> old = reg->Find(oldId, error);
-    ASSERT_TRUE(old) << error;
+    ASSERT_TRUE(old) << error.Text(true);
     EXPECT_TRUE(old->unit[0].echo.empty());
     EXPECT_EQ(old->unit[0].statusFields, 0);
 
@@ -205,9 +205,9 @@ TEST(Register, APairHoldsItsUnitsUntilARepairReplacesIt) {
     auto reg = OpenOk(t.Target());
     ASSERT_NE(reg, nullptr);
     const AttemptRecord first = Pair(*reg, "00A0961B2C01", "00A0961B2C02");
-    std::string error;
+    RegisterError error;
     std::optional<PairHolding> h = reg->HoldingOf("00A0961B2C02", error);
-    ASSERT_TRUE(h) << error;
+    ASSERT_TRUE(h) << error.Text(true);
     EXPECT_EQ(h->partner, "00A0961B2C01");
     EXPECT_EQ(h->attemptId, first.id);
     EXPECT_EQ(h->station, "bench-1");
@@ -252,10 +252,10 @@ TEST(Register, ManyWritersAtOnceLoseNoAttemptAndOneUnitEndsInOnePair) {
     for (int w = 0; w < kWriters; ++w) {
         threads.emplace_back([&, w] {
             // A connection each, as separate processes or stations have.
-            std::string error;
+            RegisterError error;
             std::unique_ptr<Register> reg = Register::Open(t.Target(), error);
             if (!reg) {
-                ADD_FAILURE() << error;
+                ADD_FAILURE() << error.Text(true);
                 ++failures;
                 return;
             }
@@ -282,8 +282,8 @@ TEST(Register, ManyWritersAtOnceLoseNoAttemptAndOneUnitEndsInOnePair) {
     auto reg = OpenOk(t.Target());
     ASSERT_NE(reg, nullptr);
     std::vector<AttemptRecord> rows;
-    std::string error;
-    ASSERT_TRUE(reg->List({}, rows, error)) << error;
+    RegisterError error;
+    ASSERT_TRUE(reg->List({}, rows, error)) << error.Text(true);
     EXPECT_EQ(rows.size(), static_cast<size_t>(kWriters * kEach));
     int holders = 0;
     for (const AttemptRecord& r : rows) {
@@ -301,67 +301,99 @@ TEST(Register, AnOlderRegisterIsUpgradedInPlaceAndANewerOneIsRefused) {
         auto v1 = OpenOk(t.Target(), 1);
         ASSERT_NE(v1, nullptr);
         AttemptRecord r = Attempt("00A0961B2C01", "00A0961B2C02");
-        std::string error;
-        ASSERT_TRUE(v1->Begin(r, error)) << error;
+        RegisterError error;
+        ASSERT_TRUE(v1->Begin(r, error)) << error.Text(true);
         r.outcome = Outcome::Paired;
-        ASSERT_TRUE(v1->Update(r, error)) << error;
+        ASSERT_TRUE(v1->Update(r, error)) << error.Text(true);
     }
     EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "1");
     {
         auto reg = OpenOk(t.Target());
         ASSERT_NE(reg, nullptr);
         EXPECT_EQ(reg->FoundVersion(), 1);
-        std::string error;
+        RegisterError error;
         // The pair version 1 recorded holds its units after the upgrade.
         std::optional<PairHolding> h = reg->HoldingOf("00A0961B2C02", error);
-        ASSERT_TRUE(h) << error;
+        ASSERT_TRUE(h) << error.Text(true);
         EXPECT_EQ(h->partner, "00A0961B2C01");
     }
     EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "3");
 
     t.Raw("UPDATE norva_meta SET value = '4' WHERE key = 'schema_version'");
-    std::string error;
+    RegisterError error;
     EXPECT_EQ(Register::Open(t.Target(), error), nullptr);
-    EXPECT_NE(error.find("newer version (schema version 4; this program knows up to 3)"),
+    EXPECT_NE(error.reason.find("newer version (schema version 4; this program knows up to 3)"),
               std::string::npos)
-        << error;
+        << error.Text(true);
     EXPECT_EQ(t.Raw("SELECT count(*) FROM attempts"), "1");
     EXPECT_EQ(t.Raw("SELECT value FROM norva_meta"), "4");
 }
 
-TEST(Register, ARegisterThatCannotBeWrittenIsReportedWithItsReason) {
-    std::string error;
+TEST(Register, ARegisterThatCannotBeUsedIsReportedInTheUsersWords) {
+    RegisterError error;
     RegisterTarget target;
+    // Each reason in plain words, the database's own text kept for -v.
+    auto refused = [&](const RegisterTarget& t, bool write = true) {
+        error = {};
+        EXPECT_EQ(Register::Open(t, error, kSchemaVersion, write), nullptr);
+        return error.reason;
+    };
 #ifdef NORVA_TEST_POSTGRESQL
-    ASSERT_TRUE(ParseTarget(test::PgUri("postgres", "wrong"), target, error));
-    EXPECT_EQ(Register::Open(target, error), nullptr);
-    EXPECT_NE(error.find("password authentication failed"), std::string::npos) << error;
+    ASSERT_TRUE(ParseTarget(test::PgUri("postgres", "wrong"), target, error.reason));
+    EXPECT_EQ(refused(target), "authentication failed: wrong user name or password");
+    EXPECT_NE(error.detail.find("password authentication failed"), std::string::npos)
+        << error.detail;
     EXPECT_EQ(target.Shown().find("wrong"), std::string::npos) << target.Shown();
     // A port nobody listens on: the server is down.
-    ASSERT_TRUE(
-        ParseTarget("postgresql://norva:x@127.0.0.1:1/none?connect_timeout=5", target, error));
-    EXPECT_EQ(Register::Open(target, error), nullptr);
-    EXPECT_NE(error.find("127.0.0.1"), std::string::npos) << error;
+    ASSERT_TRUE(ParseTarget("postgresql://norva:x@127.0.0.1:1/none?connect_timeout=5", target,
+                            error.reason));
+    EXPECT_EQ(refused(target),
+              "cannot connect to the server: it is down, or the host or port is wrong");
+    EXPECT_NE(error.Text(true).find("127.0.0.1"), std::string::npos) << error.Text(true);
+    EXPECT_EQ(error.Text(false).find("127.0.0.1"), std::string::npos) << error.Text(false);
+    ASSERT_TRUE(ParseTarget(test::PgUri("norva_no_such_database"), target, error.reason));
+    EXPECT_EQ(refused(target), "no such database") << error.detail;
+    // A database with no register in it is listed by nobody.
+    test::TestTarget empty(kEngine);
+    EXPECT_EQ(refused(empty.Target(), false),
+              "it is not a pair register: it has none of the register's tables");
 #else
-    ASSERT_TRUE(ParseTarget("/nonexistent-dir/pairs.db", target, error));
-    EXPECT_EQ(Register::Open(target, error), nullptr);
-    EXPECT_NE(error.find("unable to open database file"), std::string::npos) << error;
+    ASSERT_TRUE(ParseTarget("/nonexistent-dir/pairs.db", target, error.reason));
+    EXPECT_EQ(refused(target), "no such directory: /nonexistent-dir");
+    EXPECT_EQ(error.detail, "/nonexistent-dir/pairs.db: No such file or directory");
 
     test::TestTarget t(kEngine);
+    EXPECT_EQ(refused(t.Target(), false), "no such file");
+    // Nothing was created by looking.
+    EXPECT_NE(access(t.Text().c_str(), F_OK), 0);
     FILE* f = std::fopen(t.Text().c_str(), "w");
     ASSERT_NE(f, nullptr);
     std::fputs("these are not the pairs you are looking for, not a database at all\n", f);
     std::fclose(f);
-    EXPECT_EQ(Register::Open(t.Target(), error), nullptr);
-    EXPECT_NE(error.find("not a database"), std::string::npos) << error;
+    for (const bool write : {true, false}) {
+        EXPECT_EQ(refused(t.Target(), write),
+                  "it is not a pair register: the file is not a SQLite database");
+        EXPECT_NE(error.detail.find("not a database"), std::string::npos) << error.detail;
+    }
+    ASSERT_TRUE(ParseTarget(t.Dir(), target, error.reason));
+    EXPECT_EQ(refused(target, false), "it is a directory, not a register file");
 
+    // A SQLite database of something else.
+    test::TestTarget other(kEngine);
+    other.Raw("CREATE TABLE notes (text TEXT)");
+    EXPECT_EQ(refused(other.Target(), false),
+              "it is not a pair register: it has none of the register's tables");
+    // File permissions do not hold for root: norvactl_station_test runs
+    // norvactl as another user for those.
     if (geteuid() != 0) {
         test::TestTarget ro(kEngine);
         ASSERT_NE(OpenOk(ro.Target()), nullptr);
         chmod(ro.Text().c_str(), 0444);
+        EXPECT_EQ(refused(ro.Target()), "it is read-only");
         chmod(ro.Dir().c_str(), 0555);
-        EXPECT_EQ(Register::Open(ro.Target(), error), nullptr);
-        EXPECT_NE(error.find("readonly"), std::string::npos) << error;
+        EXPECT_EQ(refused(ro.Target()), "it is read-only");
+        chmod(ro.Text().c_str(), 0);
+        EXPECT_EQ(refused(ro.Target(), false), "permission denied");
         chmod(ro.Dir().c_str(), 0755);
     }
 #endif

@@ -119,9 +119,9 @@ TEST_F(StationSheetTest, AGuiPairingIsRecordedAndItsLabelPrintsToPdf) {
 TEST_F(StationSheetTest, AUnitOfAnotherPairIsRefusedAndClosingRecordsIt) {
     {
         // Unit 1 was paired with another unit before.
-        std::string error;
+        station::RegisterError error;
         auto r = station::Register::Open(reg.Target(), error);
-        ASSERT_NE(r, nullptr) << error;
+        ASSERT_NE(r, nullptr) << error.Text(true);
         station::AttemptRecord old;
         old.station = "bench-2";
         old.tool = "norvactl";
@@ -129,9 +129,9 @@ TEST_F(StationSheetTest, AUnitOfAnotherPairIsRefusedAndClosingRecordsIt) {
         old.pairName = "COM1+COM2";
         old.unit[0].address = "00A0961B2C01";
         old.unit[1].address = "00A0961B2C09";
-        ASSERT_TRUE(r->Begin(old, error)) << error;
+        ASSERT_TRUE(r->Begin(old, error)) << error.Text(true);
         old.outcome = station::Outcome::Paired;
-        ASSERT_TRUE(r->Complete(old, false, error)) << error;
+        ASSERT_TRUE(r->Complete(old, false, error)) << error.Text(true);
     }
     Record();
     StartSim();
