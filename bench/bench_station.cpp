@@ -7,6 +7,7 @@
 // of module.
 //
 //   bench_station [--runs N] [--before PATH]
+//   bench_station --linked      (the linked pair's section alone)
 
 #include "module/Catalogue.h"
 #include "sim/Pairs.h"
@@ -157,6 +158,40 @@ void VerifyRows(int runs) {
     }
 }
 
+// A pair paired and verified into a register is left linked: what the next touches cost.
+void LinkedPairRows() {
+    char dir[] = "/tmp/norva-bench-linked-XXXXXX";
+    const std::string db = std::string(mkdtemp(dir)) + "/pairs.db";
+    norva::sim::Simulator sim{norva::sim::SimOptions{}};
+    std::string error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "norva-sim: %s\n", error.c_str());
+        std::exit(1);
+    }
+    auto run = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = {NORVACTL_PATH,     "pair",    "--unit1",
+                                         sim.DevicePath(1), "--unit2", sim.DevicePath(2),
+                                         "--record",        db};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = Spawn(args);
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
+        if (!ok) {
+            std::fprintf(stderr, "bench_station: norvactl pair failed\n");
+            std::exit(1);
+        }
+        return ms;
+    };
+    std::printf("\n%-44s %9s\n", "a verified pair, left linked (--record)", "ms/run");
+    std::printf("%-44s %9.0f\n", "fresh pairing, verified", run({}));
+    std::printf("%-44s %9.0f\n", "--skip-done", run({"--skip-done"}));
+    std::printf("%-44s %9.0f\n", "re-pair, verified", run({}));
+    sim.Stop();
+    std::system(("rm -rf '" + db.substr(0, db.rfind('/')) + "'").c_str());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -168,6 +203,10 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--before") == 0) {
             before = argv[i + 1];
         }
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--linked") == 0) {
+        LinkedPairRows(); // that section alone
+        return 0;
     }
     const norva::sim::SimTiming timing;
     std::printf("%-44s %9s %12s\n", "one station, two ports", "ms/run", "pairs/hour");
@@ -184,5 +223,6 @@ int main(int argc, char** argv) {
         Row("K = 8 batch, whole search (--before)", 8, MeanMs(before, 8, runs, false));
     }
     VerifyRows(runs);
+    LinkedPairRows();
     return 0;
 }

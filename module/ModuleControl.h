@@ -145,6 +145,9 @@ public:
     // False: the restart command returns once it is sent (its answer is read
     // by the caller, with what follows it).
     void SetAwaitResetReply(bool await) { m_bAwaitResetReply.store(await ? 1 : 0); }
+    // The next status query escapes before it asks: the caller knows the unit is (or may well
+    // be) linked, in data mode.
+    void AssumeDataMode() { m_bAssumeDataMode.store(true); }
 
     // --- Direct talk (worker stopped, see TalkDirectly) ---------------------
     // Bytes taken (>= 1), 0 = nothing (time-out), -1 = stop, -2 = abort,
@@ -241,6 +244,7 @@ private:
     Guarded<StoredSettings> m_apply;
     std::atomic<int> m_nS24Value{10};
     std::atomic<int> m_bAwaitResetReply{1};
+    std::atomic<bool> m_bAssumeDataMode{false};
 
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};

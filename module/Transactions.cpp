@@ -354,7 +354,21 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
         return end(result == RC_ABORTED ? 0 : result, STATUS_INTERRUPTED);
     };
 
-    int r = Probe(cat::kQueryStepTimeoutMs);
+    // A unit the caller knows to be linked is in data mode, where "AT" goes over the air and is
+    // never answered: it is escaped first instead of costing the probe's time-out.
+    int r = RC_TIMEOUT;
+    if (m_bAssumeDataMode.exchange(false)) {
+        const int e = Escape(cat::kQueryStepTimeoutMs);
+        if (detail::Interrupted(e)) {
+            return interrupted(e);
+        }
+        if (e == RC_OK) {
+            r = RC_OK;
+        }
+    }
+    if (r != RC_OK) {
+        r = Probe(cat::kQueryStepTimeoutMs);
+    }
     switch (r) {
     case RC_OK:
         break;

@@ -13,16 +13,20 @@ void PairRun::ReadUnit(int unit) {
         return;
     }
     // The status job, not a bare query: a pair verified before is linked in
-    // data mode, and the job escapes to read it. The result is this run's
-    // own, before the flow counts any.
+    // data mode, and the job escapes to read it, first thing, since a station's
+    // units are often such a pair (a unit in command mode costs one ERROR). The
+    // result is this run's own, before the flow counts any.
+    m_module.AssumeDataMode();
     const std::optional<JobResult> r = RunJob(Job::Status, kJobStallMs, true);
     if (r && StatusWasRead(r->code)) {
         const ModuleInfoData status = m_module.LastStatus();
         m_outcome.unit[unit - 1].address = status.Address();
         m_outcome.unit[unit - 1].name = status.Name();
         if (status.m_nLinkState == LINK_CONNECTED) {
-            // Back to data mode, as the link was.
+            // Back to data mode, as the link was; the flow's own first read
+            // escapes it again.
             m_module.ReturnOnline();
+            m_module.AssumeDataMode();
         }
     }
     m_module.ClosePort();
