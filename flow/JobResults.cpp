@@ -14,6 +14,7 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
     IPairingController& module = *m_jobs;
     if (step == STEP_FIRST && jobId == JOB_STATUS) {
         m_strUnit1Address = module.Address();
+        m_unitName[0] = module.Name();
         m_view.ShowStep(STEP_SCAN);
     } else if (step == STEP_SCAN && jobId == JOB_SCAN) {
         m_view.ShowStep(STEP_SCAN_WAIT);
@@ -23,6 +24,7 @@ void CPairingFlow::AdvanceAfterJob(int jobId) {
         m_view.SetButtons(BUTTON_NEXT);
     } else if (step == STEP_SCAN_WAIT && jobId == JOB_STATUS) {
         m_strUnit2Address = module.Address();
+        m_unitName[1] = module.Name();
         m_view.ShowStep(STEP_SEARCH);
     } else if (step == STEP_CONNECTION && jobId == JOB_STATUS) {
         // A failed attempt was followed by a check: the user may search or
@@ -222,6 +224,7 @@ void CPairingFlow::OnStatusResult(int code) {
         // steps 4 and 5 would make; hanging it up would leave unit 1 no longer
         // connectable. Back to data mode, and on.
         m_strUnit2Address = module.Address();
+        m_unitName[1] = module.Name();
         module.ReturnOnline();
         module.SetLinkState(LINK_CONNECTED);
         m_view.ShowStep(STEP_SUCCESS);
@@ -255,6 +258,11 @@ void CPairingFlow::OnStatusResult(int code) {
     }
 }
 
+std::string CPairingFlow::UnitName(int unit) const {
+    const std::string& name = m_unitName[unit == 1 ? 0 : 1];
+    return name.empty() ? "Norva-BX0" + std::to_string(unit == 1 ? 1 : 2) : name;
+}
+
 std::string CPairingFlow::StoredSummary() const {
     const UiLanguage lang = GetUiLanguage();
     std::string text;
@@ -264,7 +272,7 @@ std::string CPairingFlow::StoredSummary() const {
             continue;
         }
         const std::string& address = i == 0 ? m_strUnit1Address : m_strUnit2Address;
-        text += (text.empty() ? "" : "\n") + std::string(i == 0 ? "Norva-BX01" : "Norva-BX02") +
+        text += (text.empty() ? "" : "\n") + UnitName(i + 1) +
                 (address.empty() ? "" : " (" + address + ")") + ": UART " + UartSettingText(s) +
                 ", " + FlowText(s.flow, lang) + ", " + ModeText(s.mode, lang);
     }
@@ -352,8 +360,8 @@ void CPairingFlow::OnApplyResult(int code) {
         }
     } else if (code == RC_DONE) {
         const StoredSettings applied = module.Applied();
-        const std::string note = ConfirmationText(step == STEP_MODE1 ? "Norva-BX01" : "Norva-BX02",
-                                                  applied, module.Confirmation(), GetUiLanguage());
+        const std::string note = ConfirmationText(UnitName(step == STEP_MODE1 ? 1 : 2), applied,
+                                                  module.Confirmation(), GetUiLanguage());
         if (step == STEP_MODE || step == STEP_MODE1) {
             m_stored[step == STEP_MODE1 ? 0 : 1] = applied;
         }

@@ -116,6 +116,7 @@ public:
             auto u = std::make_unique<Unit>();
             u->in = &in;
             u->result.unit = in.unit;
+            u->result.name = in.name;
             u->result.port =
                 in.devicePath.empty() ? "COM" + std::to_string(in.comPort) : in.devicePath;
             u->result.linkTimeoutMs = options.linkTimeoutMs;
@@ -693,7 +694,7 @@ UnitVerifyResult CheckStoredAfterRestart(const UnitToVerify& unit, const Event* 
 }
 
 std::string DescribeUnitResult(const UnitVerifyResult& r) {
-    const std::string who = UnitLabel(r.unit);
+    const std::string who = r.name.empty() ? UnitLabel(r.unit) : r.name;
     switch (r.outcome) {
     case VerifyOutcome::Verified:
         return FormatString(IDS_VERIFY_UNIT_OK, {who, r.port, r.linkedTo});

@@ -47,6 +47,7 @@ struct UnitToVerify {
     VerifyLine now;         // reaches the unit before its restart
     VerifyLine stored;      // the UART just stored in it
     std::string partner;    // the address it must link with
+    std::string name;       // its own name as read; empty: its role ("Norva-BX01")
     int askedMode = -1;     // the mode stored (-1: not checked)
     int askedFlow = -1;     // the flow control stored, 1 = RTS/CTS (-1: not checked)
 };
@@ -66,6 +67,7 @@ enum class VerifyOutcome {
 
 struct UnitVerifyResult {
     int unit = 1;
+    std::string name; // as given
     std::string port; // "COM3" or the device path
     VerifyOutcome outcome = VerifyOutcome::Cancelled;
     std::string partner;  // as given

@@ -44,6 +44,10 @@ std::string PairingJobs::Address() const {
     return m_module.LastStatus().Address();
 }
 
+std::string PairingJobs::Name() const {
+    return m_module.LastStatus().Name();
+}
+
 int PairingJobs::OpMode() const {
     return m_module.LastStatus().m_nOpMode;
 }

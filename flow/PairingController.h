@@ -32,6 +32,8 @@ public:
     virtual StoredSettings Applied() const = 0;
 
     virtual std::string Address() const = 0;
+    // The name the unit's status gives (its owner may have set it); empty when none was read.
+    virtual std::string Name() const = 0;
     virtual int OpMode() const = 0;
     virtual int LinkState() const = 0;
     virtual void SetLinkState(int state) = 0;
@@ -69,6 +71,7 @@ public:
     void Abort() override;
     StoredSettings Applied() const override;
     std::string Address() const override;
+    std::string Name() const override;
     int OpMode() const override;
     int LinkState() const override;
     void SetLinkState(int state) override;

@@ -77,6 +77,8 @@ public:
     // The units' addresses as read at steps 1 and 3 (empty until then).
     const std::string& Unit1Address() const { return m_strUnit1Address; }
     const std::string& Unit2Address() const { return m_strUnit2Address; }
+    // The unit's own name as its status gave it, else its role ("Norva-BX01" for unit 1).
+    std::string UnitName(int unit) const;
     // Counts the jobs the flow has started: a front end without a person
     // tells from it whether the flow now waits for the user.
     uint64_t JobsStarted() const { return m_nJobsStarted; }
@@ -132,6 +134,7 @@ private:
     Failure m_failure = Failure::None;
     std::string m_strUnit1Address;
     std::string m_strUnit2Address;
+    std::string m_unitName[2]; // as read with the addresses
     // The settings steps 7 (unit 2) and 8 (unit 1) stored; mode -1: not yet.
     StoredSettings m_stored[2] = {{-1}, {-1}};
 };

@@ -325,6 +325,7 @@ void PairRun::Verify() {
                  m_setup.line[i].stopBits};
         u.stored = {m_setup.uart[i].baud, m_setup.uart[i].parity, m_setup.uart[i].stopBits};
         u.partner = m_outcome.unit[1 - i].address;
+        u.name = m_flow.UnitName(i + 1);
         u.askedMode = m_outcome.unit[i].mode;
         u.askedFlow = m_setup.uart[i].flowControl;
         units.push_back(u);

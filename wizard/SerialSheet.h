@@ -110,6 +110,7 @@ public:
 
     // The pairing's decisions; the handlers below forward to it.
     flow::CPairingFlow& Flow() { return m_flow; }
+    const flow::CPairingFlow& Flow() const { return m_flow; }
 
     // The pairing station: the register (--record) and the label.
     CSheetStation& Station() { return m_station; }

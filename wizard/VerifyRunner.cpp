@@ -78,6 +78,7 @@ std::vector<flow::UnitToVerify> CVerifyRunner::UnitsOf(const CSerialSheet& sheet
     u1.now = LineOf(s1.m_nBaudRate, s1.m_nParity, s1.m_nStopBits);
     u1.stored = LineOf(mode1->m_nBaudRate, mode1->m_nParity, mode1->m_nStopBits);
     u1.partner = sheet.Unit2Address();
+    u1.name = sheet.Flow().UnitName(1);
     u1.askedMode = 2;
     u1.askedFlow = mode1->m_bFlowControl;
     if (s1.m_nPort == s2.m_nPort) {
@@ -89,6 +90,7 @@ std::vector<flow::UnitToVerify> CVerifyRunner::UnitsOf(const CSerialSheet& sheet
     u2.now = LineOf(s2.m_nBaudRate, s2.m_nParity, s2.m_nStopBits);
     u2.stored = LineOf(mode2->m_nBaudRate, mode2->m_nParity, mode2->m_nStopBits);
     u2.partner = sheet.Unit1Address();
+    u2.name = sheet.Flow().UnitName(2);
     u2.askedMode = 1;
     u2.askedFlow = mode2->m_bFlowControl;
     return {u1, u2};

@@ -30,6 +30,7 @@ public:
     void Abort() override;
     StoredSettings Applied() const override { return applied; }
     std::string Address() const override { return address; }
+    std::string Name() const override { return {}; }
     int OpMode() const override { return opMode; }
     int LinkState() const override { return link; }
     void SetLinkState(int state) override;

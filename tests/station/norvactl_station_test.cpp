@@ -143,6 +143,9 @@ TEST(StationPair, ABatchRunAgainWithSkipDoneDoesOnlyWhatIsLeft) {
     EXPECT_EQ(test::CountOf(run.out, ": paired"), 8u) << run.out;
     EXPECT_EQ(Sql(reg.Text(), "SELECT outcome, count(*) FROM attempts GROUP BY outcome"),
               "configured|8\npaired|8");
+    // Each unit is named as it names itself, in Verify's lines and the apply's notes.
+    EXPECT_EQ(test::CountOf(run.out, "Norva-BX15 ("), 1u) << run.out;
+    EXPECT_TRUE(Contains(run.err, "Norva-BX16 stored the settings")) << run.err;
 
     run = Norvactl({"pair", "--batch", batch, "--record", reg.Text(), "--skip-done", "--json"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
