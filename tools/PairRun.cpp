@@ -59,7 +59,7 @@ PairOutcome PairRun::Run() {
                            m_outcome.unit[1].port);
     if (!m_setup.OnePort()) {
         if (std::string reason; !HoldUnit2(reason)) {
-            return Unit2PortFailed(reason);
+            return Unit2PortFailed(reason, false);
         }
     }
     if (m_recording != nullptr) {
@@ -105,7 +105,9 @@ PairOutcome PairRun::Run() {
         if (step == STEP_CONNECTION && !gone && failure != flow::Failure::PortFailed &&
             m_connectAttempts < kConnectAttempts) {
             m_view.Print("connecting again");
-            Connect();
+            if (!Connect()) {
+                return Finish(false, m_outcome.error);
+            }
             continue;
         }
         if (const std::string note = m_view.TakeNote(); !note.empty()) {
@@ -176,6 +178,14 @@ bool PairRun::Act(int step) {
 
 bool PairRun::Connect() {
     const std::string target = m_flow.Unit1Address();
+    if (m_module.HungUp()) {
+        // Unplugged during the search: nothing can be dialled, and the search's count says
+        // nothing of unit 1.
+        m_gone = true;
+        m_outcome.error =
+            m_outcome.unit[1].port + " was disconnected (" + m_module.GoneReason() + ")";
+        return false;
+    }
     if (m_connectAttempts == 0) {
         bool listed = false;
         const std::vector<DeviceRow> rows = m_host.Rows();
@@ -368,6 +378,9 @@ int PairRun::FailureExit() const {
         return kExitNoAnswer;
     }
     // What an outcome means is the flow's word; the exit status only names it.
+    if (m_gone) {
+        return kExitPortFailed;
+    }
     switch (m_flow.LastFailure()) {
     case flow::Failure::DeviceGone:
     case flow::Failure::PortFailed:
@@ -390,7 +403,7 @@ PairOutcome PairRun::Finish(bool ok, const std::string& error) {
     m_outcome.ok = ok;
     m_outcome.step = m_view.ActiveStep() + 1;
     m_outcome.exitCode = ok ? kExitOk : FailureExit();
-    m_outcome.deviceGone = !ok && m_flow.LastFailure() == flow::Failure::DeviceGone;
+    m_outcome.deviceGone = !ok && (m_gone || m_flow.LastFailure() == flow::Failure::DeviceGone);
     if (!ok) {
         m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
         if (m_outcome.exitCode == kExitNoAnswer) {

@@ -130,7 +130,8 @@ private:
     // anything changed; the flow gets it at step 3.
     bool HoldUnit2(std::string& reason);
     void ReleaseUnit2() { m_unit2Hold.reset(); }
-    PairOutcome Unit2PortFailed(const std::string& reason);
+    // `afterReads`: the station's triage read both units first.
+    PairOutcome Unit2PortFailed(const std::string& reason, bool afterReads);
     // Runs one job of the run's own on the open port and waits for its
     // result, bounded by `limitMs` and, when `untilInterrupt`, by Ctrl-C (a
     // clean-up after an interrupt runs to its limit).
@@ -170,6 +171,8 @@ private:
     bool m_holdFailed = false;
     // --wait-unit waited its time for a unit that never answered.
     bool m_waitTimedOut = false;
+    // A port went away where the flow had no job to report it (the search's end).
+    bool m_gone = false;
     PairOutcome m_outcome;
 };
 

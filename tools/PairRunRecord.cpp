@@ -43,7 +43,7 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
         ReleaseUnit2();
         ReadUnit(flow::UNIT_2);
         if (std::string reason; !HoldUnit2(reason)) {
-            return Unit2PortFailed(reason);
+            return Unit2PortFailed(reason, true);
         }
     }
     std::string why;

@@ -39,10 +39,14 @@ bool PairRun::HoldUnit2(std::string& reason) {
     return false;
 }
 
-PairOutcome PairRun::Unit2PortFailed(const std::string& reason) {
+PairOutcome PairRun::Unit2PortFailed(const std::string& reason, bool afterReads) {
     m_holdFailed = true;
-    const std::string error = "unit 2's port " + m_outcome.unit[1].port +
-                              " cannot be opened: " + reason + "; nothing was sent to either unit";
+    // Read a moment ago, gone now: the unit was unplugged.
+    m_gone = afterReads;
+    const std::string error =
+        "unit 2's port " + m_outcome.unit[1].port + " cannot be opened: " + reason +
+        (afterReads ? "; both units were only read, nothing was stored in either"
+                    : "; nothing was sent to either unit");
     m_view.Print(error);
     if (m_recording != nullptr) {
         StartRecord();
