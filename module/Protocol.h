@@ -98,6 +98,20 @@ enum StatusFailure : int {
     STATUS_INTERRUPTED = 4, // stopped, aborted or the device went away
 };
 
+// Outcomes that end a transaction whatever it was waiting for: nothing more is sent after them.
+constexpr bool EndsTransaction(int result) {
+    return result == RC_STOPPED || result == RC_ABORTED || result == RC_DEVICE_GONE;
+}
+
+// CModuleControl::WaitForData's count for a wait that took nothing, as a result code: 0 time-out,
+// -1 stop, -2 abort, -3 device gone.
+constexpr int WaitOutcome(int got) {
+    return got == -1   ? RC_STOPPED
+           : got == -2 ? RC_ABORTED
+           : got == -3 ? RC_DEVICE_GONE
+                       : RC_TIMEOUT;
+}
+
 // Name of a result code for tools and logs ("RC_OK", ...).
 const char* ResultCodeName(int code);
 

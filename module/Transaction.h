@@ -22,23 +22,12 @@ struct PortAccess {
 // Returned by a token handler (and an after-scan check) to keep going.
 inline constexpr int kGoOn = INT_MIN;
 
-// A wait that took nothing: 0 time-out, -1 stop, -2 abort, -3 device gone.
+// The skeletons' names for the shared facts (module/Protocol.h).
 inline int WaitOutcome(int got) {
-    switch (got) {
-    case -1:
-        return RC_STOPPED;
-    case -2:
-        return RC_ABORTED;
-    case -3:
-        return RC_DEVICE_GONE;
-    default:
-        return RC_TIMEOUT;
-    }
+    return norva::WaitOutcome(got);
 }
-
-// Outcomes that end a transaction whatever it was waiting for.
 inline bool Interrupted(int result) {
-    return result == RC_STOPPED || result == RC_ABORTED || result == RC_DEVICE_GONE;
+    return EndsTransaction(result);
 }
 
 // Formats a catalogue command; the format is always a catalogue literal.

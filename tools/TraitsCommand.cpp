@@ -40,25 +40,6 @@ int ElapsedMs(Clock::time_point since) {
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-// Nothing more is sent after these.
-bool Ends(int code) {
-    return code == RC_STOPPED || code == RC_ABORTED || code == RC_DEVICE_GONE;
-}
-
-// WaitForData's codes for a wait that took nothing.
-int WaitEnd(int got) {
-    switch (got) {
-    case -1:
-        return RC_STOPPED;
-    case -2:
-        return RC_ABORTED;
-    case -3:
-        return RC_DEVICE_GONE;
-    default:
-        return RC_TIMEOUT;
-    }
-}
-
 // The OK and ERROR lines in `bytes`, wherever an echo put them.
 int Answers(std::string_view bytes) {
     int n = 0;
@@ -232,10 +213,10 @@ int TraitsRun::Run() {
     // Every command here is sent and read on this thread.
     m.TalkDirectly();
     int r = MeasureEcho();
-    if (Ends(r)) {
+    if (EndsTransaction(r)) {
         return r;
     }
-    if (r = MeasureResultCodes(); Ends(r)) {
+    if (r = MeasureResultCodes(); EndsTransaction(r)) {
         return r;
     }
     if (!Measured()) {
@@ -243,7 +224,7 @@ int TraitsRun::Run() {
         return RC_TIMEOUT;
     }
     if (m_resultCodes.value_or(false)) {
-        if (r = MeasureRestart(); Ends(r)) {
+        if (r = MeasureRestart(); EndsTransaction(r)) {
             return r;
         }
         if (!m_restartMs) {
@@ -257,10 +238,10 @@ int TraitsRun::Run() {
     } else {
         m_restartNote = "result codes are off: \"AT\" gets no answer to wait for";
     }
-    if (r = MeasureStatus(); Ends(r)) {
+    if (r = MeasureStatus(); EndsTransaction(r)) {
         return r;
     }
-    if (r = MeasureUartForms(); Ends(r)) {
+    if (r = MeasureUartForms(); EndsTransaction(r)) {
         return r;
     }
     if (m_opt.probeSettings) {
@@ -281,7 +262,7 @@ int TraitsRun::MeasureEcho() {
     uint8_t buf[64];
     const int first = m.WaitForData(buf, sizeof buf, kTypedEchoMs);
     if (first < 0) {
-        return WaitEnd(first);
+        return WaitOutcome(first);
     }
     heard.append(reinterpret_cast<const char*>(buf), static_cast<size_t>(first));
     const bool typed = !heard.empty() && heard.front() == 'A';
@@ -293,7 +274,7 @@ int TraitsRun::MeasureEcho() {
         const int left = MsLeft(until);
         const int got = left > 0 ? m.WaitForData(buf, sizeof buf, left) : 0;
         if (got < 0) {
-            return WaitEnd(got);
+            return WaitOutcome(got);
         }
         if (got == 0) {
             break; // no result code: they may be off
@@ -308,7 +289,7 @@ int TraitsRun::MeasureEcho() {
 int TraitsRun::MeasureResultCodes() {
     std::string value;
     const int r = m.ReadSRegister(kReplyMs, cat::kResponseRegister, value);
-    if (Ends(r)) {
+    if (EndsTransaction(r)) {
         return r;
     }
     if (r == RC_OK) {
@@ -351,7 +332,7 @@ int TraitsRun::MeasureRestart() {
             uint8_t buf[64];
             const int got = m.WaitForData(buf, sizeof buf, left);
             if (got < 0) {
-                return WaitEnd(got);
+                return WaitOutcome(got);
             }
             if (got == 0) {
                 break;
@@ -378,7 +359,7 @@ int TraitsRun::MeasureRestart() {
 int TraitsRun::MeasureStatus() {
     std::string line;
     const int r = m.QueryStatusLine(kReplyMs, line);
-    if (Ends(r)) {
+    if (EndsTransaction(r)) {
         return r;
     }
     if (r != RC_OK) {
@@ -407,7 +388,7 @@ int TraitsRun::MeasureUartForms() {
     // changes nothing.
     const int baud = static_cast<int>(m_opt.baud);
     int r = m.SetUartConfigNoFlow(kReplyMs, baud, m_opt.parity, m_opt.stopBits);
-    if (Ends(r)) {
+    if (EndsTransaction(r)) {
         return r;
     }
     m_uart3 = Accepted(r);
@@ -417,7 +398,7 @@ int TraitsRun::MeasureUartForms() {
         return RC_OK;
     }
     r = m.SetUartConfig(kReplyMs, baud, m_opt.parity, m_opt.stopBits, m_status->flowControl);
-    if (Ends(r)) {
+    if (EndsTransaction(r)) {
         return r;
     }
     m_uart4 = Accepted(r);
@@ -474,10 +455,10 @@ int TraitsRun::ProbeMode() {
                      "the unit; store mode %d back with: %s\n",
                      m_probeMode, m_originalMode, m_restore.c_str());
     }
-    if (Ends(r)) {
+    if (EndsTransaction(r)) {
         return r;
     }
-    if (Ends(back)) {
+    if (EndsTransaction(back)) {
         return back;
     }
     if (back != RC_OK) {
