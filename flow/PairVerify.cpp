@@ -10,7 +10,6 @@
 #include "res/strings/StringTable.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <memory>
 #include <mutex>
