@@ -1,5 +1,7 @@
 #include "sim/ModuleProfiles.h"
 
+#include "sim/UnitOptionTable.h"
+
 #include <array>
 #include <utility>
 
@@ -86,48 +88,6 @@ private:
 
 template <typename T> T Either(Draw& d, T first, T second) {
     return d.Coin() ? second : first;
-}
-
-// The words of the command line for each choice, as UnitOptionTable.cpp takes them.
-const char* Word(StatusShows v) {
-    return v == StatusShows::Stored ? "stored" : "in-force";
-}
-const char* Word(UartApplies v) {
-    return v == UartApplies::AtRestart ? "restart" : "at-once";
-}
-const char* Word(EchoForm v) {
-    static const char* const kWords[] = {"line", "no-cr", "crlf", "typed"};
-    return kWords[static_cast<int>(v)];
-}
-const char* Word(ConnectReply v) {
-    return v == ConnectReply::WithAddress ? "with-address" : "bare";
-}
-const char* Word(HangupIdle v) {
-    return v == HangupIdle::Ok ? "ok" : "error";
-}
-const char* Word(IdleWord v) {
-    return v == IdleWord::Standby ? "STANDBY" : "IDLE";
-}
-const char* Word(ResetReply v) {
-    return v == ResetReply::AfterRestart ? "after-restart" : "before-restart";
-}
-const char* Word(ModeActs v) {
-    return v == ModeActs::AtOnce ? "at-once" : "restart";
-}
-const char* Word(AfterScanLink v) {
-    return v == AfterScanLink::Standby ? "standby" : "pending";
-}
-const char* Word(EscapeCr v) {
-    return v == EscapeCr::Ignore ? "ignore" : "error";
-}
-const char* Word(AtoReply v) {
-    return v == AtoReply::Ok ? "ok" : "none";
-}
-const char* Word(S10OffHides v) {
-    return v == S10OffHides::OkError ? "ok-error" : "all-results";
-}
-const char* Word(bool v) {
-    return v ? "yes" : "no";
 }
 
 // Quoted for a shell when it holds anything but plain word characters.
@@ -227,9 +187,10 @@ std::string DescribeUnitOptions(const UnitOptions& u, std::string_view prefix) {
             add(name, std::to_string(value));
         }
     };
-    auto choice = [&add](const char* name, auto value, auto plainValue) {
+    // The words are the option table's, so that what is printed parses back.
+    auto choice = [&add, &u](const char* name, auto value, auto plainValue) {
         if (value != plainValue) {
-            add(name, Word(value));
+            add(name, ChoiceWord(name, u));
         }
     };
     if (!u.address.empty()) {
@@ -260,7 +221,7 @@ std::string DescribeUnitOptions(const UnitOptions& u, std::string_view prefix) {
         add("chunk", std::to_string(u.chunkBytes) + ":" + std::to_string(u.chunkGapMs));
     }
     if (u.echo) {
-        add("echo-form", Word(u.echoForm));
+        add("echo-form", ChoiceWord("echo-form", u));
     }
     flag("noise", u.noise);
     number("neighbours", u.neighbours, plain.neighbours);
@@ -270,9 +231,7 @@ std::string DescribeUnitOptions(const UnitOptions& u, std::string_view prefix) {
     choice("status-flow", u.statusFlow, plain.statusFlow);
     choice("uart-applies", u.uartApplies, plain.uartApplies);
     choice("connect-reply", u.connectReply, plain.connectReply);
-    if (u.announceAutoLink != plain.announceAutoLink) {
-        add("auto-link-announce", Word(u.announceAutoLink));
-    }
+    choice("auto-link-announce", u.announceAutoLink, plain.announceAutoLink);
     choice("hangup-idle", u.hangupIdle, plain.hangupIdle);
     choice("idle-word", u.idleWord, plain.idleWord);
     number("boot-ms", u.bootMs, plain.bootMs);
@@ -283,9 +242,7 @@ std::string DescribeUnitOptions(const UnitOptions& u, std::string_view prefix) {
     choice("ato-reply", u.atoReply, plain.atoReply);
     choice("s10-off-hides", u.s10OffHides, plain.s10OffHides);
     number("paging-ms", u.pagingMs, plain.pagingMs);
-    if (u.pageRestart != plain.pageRestart) {
-        add("page-restart", Word(u.pageRestart));
-    }
+    choice("page-restart", u.pageRestart, plain.pageRestart);
     return out;
 }
 

@@ -32,6 +32,28 @@ UnitSetter Choice(T UnitOptions::*field, std::vector<std::pair<std::string, T>> 
     };
 }
 
+const std::vector<std::pair<std::string, EchoForm>>& EchoFormWords() {
+    static const std::vector<std::pair<std::string, EchoForm>> words = {{"line", EchoForm::Line},
+                                                                        {"no-cr", EchoForm::NoCr},
+                                                                        {"crlf", EchoForm::CrLf},
+                                                                        {"typed", EchoForm::Typed}};
+    return words;
+}
+
+// A unit option that takes one of a few words, and says which word a unit's value is.
+template <typename T>
+UnitOption ChoiceOption(const char* name, T UnitOptions::*field,
+                        std::vector<std::pair<std::string, T>> words) {
+    return {name, true, Choice(field, words), false, [field, words](const UnitOptions& u) {
+                for (const auto& [word, value] : words) {
+                    if (u.*field == value) {
+                        return word;
+                    }
+                }
+                return std::string();
+            }};
+}
+
 } // namespace
 
 const std::vector<UnitOption>& UnitOptionTable() {
@@ -111,71 +133,66 @@ const std::vector<UnitOption>& UnitOptionTable() {
              return ApplyModuleProfile(v, &u) ? "" : "needs " + ModuleProfileNames();
          },
          true},
-        {"status-mode", true,
-         Choice(&UnitOptions::statusMode,
-                {{"stored", StatusShows::Stored}, {"in-force", StatusShows::InForce}})},
-        {"status-flow", true,
-         Choice(&UnitOptions::statusFlow,
-                {{"stored", StatusShows::Stored}, {"in-force", StatusShows::InForce}})},
-        {"uart-applies", true,
-         Choice(&UnitOptions::uartApplies,
-                {{"restart", UartApplies::AtRestart}, {"at-once", UartApplies::AtOnce}})},
+        ChoiceOption("status-mode", &UnitOptions::statusMode,
+                     {{"stored", StatusShows::Stored}, {"in-force", StatusShows::InForce}}),
+        ChoiceOption("status-flow", &UnitOptions::statusFlow,
+                     {{"stored", StatusShows::Stored}, {"in-force", StatusShows::InForce}}),
+        ChoiceOption("uart-applies", &UnitOptions::uartApplies,
+                     {{"restart", UartApplies::AtRestart}, {"at-once", UartApplies::AtOnce}}),
         {"echo-form", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
              if (v == "none") {
                  u.echo = false;
                  return {};
              }
-             std::string why = Choice(&UnitOptions::echoForm, {{"line", EchoForm::Line},
-                                                               {"no-cr", EchoForm::NoCr},
-                                                               {"crlf", EchoForm::CrLf},
-                                                               {"typed", EchoForm::Typed}})(u, v);
+             std::string why = Choice(&UnitOptions::echoForm, EchoFormWords())(u, v);
              u.echo = u.echo || why.empty();
              return why.empty() ? why : why + " or none";
+         },
+         false,
+         [](const UnitOptions& u) {
+             for (const auto& [word, form] : EchoFormWords()) {
+                 if (u.echo && u.echoForm == form) {
+                     return word;
+                 }
+             }
+             return std::string("none");
          }},
         {"line-gap", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
              return ParseInt(v, 0, 60000, &u.lineGapMs) ? "" : "needs milliseconds";
          }},
-        {"connect-reply", true,
-         Choice(&UnitOptions::connectReply,
-                {{"with-address", ConnectReply::WithAddress}, {"bare", ConnectReply::Bare}})},
-        {"auto-link-announce", true,
-         Choice(&UnitOptions::announceAutoLink, {{"yes", true}, {"no", false}})},
-        {"hangup-idle", true,
-         Choice(&UnitOptions::hangupIdle, {{"ok", HangupIdle::Ok}, {"error", HangupIdle::Error}})},
-        {"idle-word", true,
-         Choice(&UnitOptions::idleWord,
-                {{"STANDBY", IdleWord::Standby}, {"IDLE", IdleWord::Idle}})},
+        ChoiceOption("connect-reply", &UnitOptions::connectReply,
+                     {{"with-address", ConnectReply::WithAddress}, {"bare", ConnectReply::Bare}}),
+        ChoiceOption("auto-link-announce", &UnitOptions::announceAutoLink,
+                     {{"yes", true}, {"no", false}}),
+        ChoiceOption("hangup-idle", &UnitOptions::hangupIdle,
+                     {{"ok", HangupIdle::Ok}, {"error", HangupIdle::Error}}),
+        ChoiceOption("idle-word", &UnitOptions::idleWord,
+                     {{"STANDBY", IdleWord::Standby}, {"IDLE", IdleWord::Idle}}),
         {"boot-ms", true,
          [](UnitOptions& u, const std::string& v) -> std::string {
              return ParseInt(v, 0, 600000, &u.bootMs) ? "" : "needs milliseconds";
          }},
-        {"reset-reply", true,
-         Choice(&UnitOptions::resetReply, {{"after-restart", ResetReply::AfterRestart},
-                                           {"before-restart", ResetReply::BeforeRestart}})},
-        {"mode-acts", true,
-         Choice(&UnitOptions::modeActs,
-                {{"at-once", ModeActs::AtOnce}, {"restart", ModeActs::AtRestart}})},
-        {"after-scan-link", true,
-         Choice(&UnitOptions::afterScanLink,
-                {{"standby", AfterScanLink::Standby}, {"pending", AfterScanLink::Pending}})},
-        {"escape-cr", true,
-         Choice(&UnitOptions::escapeCr,
-                {{"ignore", EscapeCr::Ignore}, {"error", EscapeCr::Error}})},
-        {"ato-reply", true,
-         Choice(&UnitOptions::atoReply, {{"ok", AtoReply::Ok}, {"none", AtoReply::None}})},
-        {"s10-off-hides", true,
-         Choice(&UnitOptions::s10OffHides,
-                {{"ok-error", S10OffHides::OkError}, {"all-results", S10OffHides::AllResults}})},
+        ChoiceOption("reset-reply", &UnitOptions::resetReply,
+                     {{"after-restart", ResetReply::AfterRestart},
+                      {"before-restart", ResetReply::BeforeRestart}}),
+        ChoiceOption("mode-acts", &UnitOptions::modeActs,
+                     {{"at-once", ModeActs::AtOnce}, {"restart", ModeActs::AtRestart}}),
+        ChoiceOption("after-scan-link", &UnitOptions::afterScanLink,
+                     {{"standby", AfterScanLink::Standby}, {"pending", AfterScanLink::Pending}}),
+        ChoiceOption("escape-cr", &UnitOptions::escapeCr,
+                     {{"ignore", EscapeCr::Ignore}, {"error", EscapeCr::Error}}),
+        ChoiceOption("ato-reply", &UnitOptions::atoReply,
+                     {{"ok", AtoReply::Ok}, {"none", AtoReply::None}}),
+        ChoiceOption(
+            "s10-off-hides", &UnitOptions::s10OffHides,
+            {{"ok-error", S10OffHides::OkError}, {"all-results", S10OffHides::AllResults}}),
         {"paging-ms", true,
-         [](UnitOptions& u, const std::string& v) -> std::
-                                                      string {
-                                                          return ParseInt(v, 0, 600000, &u.pagingMs)
-                                                                     ? ""
-                                                                     : "needs milliseconds";
-                                                      }},
-        {"page-restart", true, Choice(&UnitOptions::pageRestart, {{"yes", true}, {"no", false}})},
+         [](UnitOptions& u, const std::string& v) -> std::string {
+             return ParseInt(v, 0, 600000, &u.pagingMs) ? "" : "needs milliseconds";
+         }},
+        ChoiceOption("page-restart", &UnitOptions::pageRestart, {{"yes", true}, {"no", false}}),
         {"flags", true,
          [](UnitOptions& u, const std::string& v) -> std::
                                                       string {
@@ -190,6 +207,15 @@ const std::vector<UnitOption>& UnitOptionTable() {
                                                       }},
     };
     return table;
+}
+
+std::string ChoiceWord(const std::string& name, const UnitOptions& unit) {
+    for (const UnitOption& o : UnitOptionTable()) {
+        if (o.word && name == o.name) {
+            return o.word(unit);
+        }
+    }
+    return {};
 }
 
 bool ParseUart(const std::string& text, UartSetting* uart) {

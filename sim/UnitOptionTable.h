@@ -19,9 +19,13 @@ struct UnitOption {
     UnitSetter set;
     // Applied before all other options, wherever it stands, so that they can override it.
     bool first = false;
+    // A choice: its word for the unit's value, as `set` takes it.
+    std::function<std::string(const UnitOptions&)> word = nullptr;
 };
 
 const std::vector<UnitOption>& UnitOptionTable();
+// The word the choice option `name` (e.g. "connect-reply") has for the unit's value.
+std::string ChoiceWord(const std::string& name, const UnitOptions& unit);
 
 // "B,P,S[,F]", e.g. "115200,E,2,0"; on success it replaces what *uart held.
 bool ParseUart(const std::string& text, UartSetting* uart);
