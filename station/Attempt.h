@@ -19,6 +19,12 @@ inline bool SetUp(Outcome outcome) {
     return outcome == Outcome::Paired || outcome == Outcome::Configured;
 }
 
+// Both units configured: only Verify proves a pair, since a unit may show a stored mode it does
+// not keep.
+inline Outcome SetUpOutcome(bool verified) {
+    return verified ? Outcome::Paired : Outcome::Configured;
+}
+
 const char* OutcomeName(Outcome outcome);
 // False for a name no version of the register writes.
 bool ParseOutcome(const std::string& name, Outcome& outcome);

@@ -152,8 +152,7 @@ std::string PairRecording::End(const PairOutcome& o) {
     m_record.exitCode = o.exitCode;
     m_record.reason = o.ok ? std::string() : o.error;
     if (o.ok) {
-        // Only Verify proves a pair: a unit may show a stored mode it does not keep.
-        m_record.outcome = o.verified.value_or(false) ? Outcome::Paired : Outcome::Configured;
+        m_record.outcome = station::SetUpOutcome(o.verified.value_or(false));
     } else if (m_refused) {
         m_record.outcome = Outcome::Refused;
     } else if (o.exitCode >= 128) {

@@ -136,8 +136,7 @@ void CSheetStation::Arrived(int index, const CSerialSheet& sheet) {
         m_record.unit[0].uart = UartText(*sheet.Mode1Page());
         m_record.unit[0].mode = 2;
         NoteApply(m_record.unit[0], sheet);
-        // Paired once Verify proves it: a unit may show a mode it does not keep.
-        m_record.outcome = station::Outcome::Configured;
+        m_record.outcome = station::SetUpOutcome(false); // until Verify proves it
         m_ended = true;
     }
     Write();
@@ -176,8 +175,7 @@ void CSheetStation::Verified(const flow::VerifyResult& result) {
     }
     m_record.verifyDetail = flow::DescribeVerifyResult(result);
     if (station::SetUp(m_record.outcome)) {
-        m_record.outcome =
-            result.Verified() ? station::Outcome::Paired : station::Outcome::Configured;
+        m_record.outcome = station::SetUpOutcome(result.Verified());
     }
     if (m_register) {
         station::RegisterError error;
