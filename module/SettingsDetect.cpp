@@ -166,11 +166,25 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
     return finish(DetectResult::Outcome::NoAnswer);
 }
 
+namespace {
+
+const char* ParityWord(const LineSettings& s) {
+    return s.Parity == kEvenParity ? "even" : (s.Parity == kOddParity ? "odd" : "none");
+}
+
+const char* StopWord(const LineSettings& s) {
+    return s.StopBits == kTwoStopBits ? "2" : "1";
+}
+
+} // namespace
+
 std::string DetectOptionText(const LineSettings& s) {
-    const char* parity =
-        s.Parity == kEvenParity ? "even" : (s.Parity == kOddParity ? "odd" : "none");
-    return "--baud " + std::to_string(s.BaudRate) + " --parity " + parity + " --stop " +
-           (s.StopBits == kTwoStopBits ? "2" : "1");
+    return "--baud " + std::to_string(s.BaudRate) + " --parity " + ParityWord(s) + " --stop " +
+           StopWord(s);
+}
+
+std::string DetectLineText(const LineSettings& s) {
+    return std::to_string(s.BaudRate) + "," + ParityWord(s) + "," + StopWord(s);
 }
 
 } // namespace norva

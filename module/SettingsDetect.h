@@ -49,5 +49,7 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
 
 // "--baud 115200 --parity even --stop 2", as norvactl takes it back.
 std::string DetectOptionText(const LineSettings& s);
+// "115200,even,2", as pair's --line, --unit1-line and --unit2-line take it.
+std::string DetectLineText(const LineSettings& s);
 
 } // namespace norva

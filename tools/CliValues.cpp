@@ -132,7 +132,10 @@ CLI::Validator ComPort() {
         }
         long v = 0;
         if (!ParseInt(t, 1, kMaxComPort, v)) {
-            return Bad(text, "COM1..COM" + std::to_string(kMaxComPort));
+            // A path is the commonest slip: say where it goes instead.
+            const bool path = text.find_first_of("/\\") != std::string::npos;
+            return Bad(text, "COM1..COM" + std::to_string(kMaxComPort) +
+                                 (path ? "; a device path goes with --device" : ""));
         }
         text = t;
         return std::string();

@@ -56,7 +56,9 @@ int RunDetect(const CliOptions& opt) {
         case DetectResult::Outcome::Found:
             report.SetSetting(r.setting, r.tried);
             if (!opt.json) {
-                std::printf("%s\n", DetectOptionText(r.setting).c_str());
+                // The first line for the one-unit commands, the second for pair.
+                std::printf("%s\n--line %s\n", DetectOptionText(r.setting).c_str(),
+                            DetectLineText(r.setting).c_str());
             }
             break;
         case DetectResult::Outcome::NoAnswer:

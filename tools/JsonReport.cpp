@@ -1,6 +1,7 @@
 #include "tools/JsonReport.h"
 
 #include "module/Protocol.h"
+#include "module/SettingsDetect.h"
 
 namespace norva::tools {
 
@@ -47,6 +48,7 @@ void JsonReport::SetSetting(const LineSettings& s, int tried) {
         {"parity", s.Parity == kEvenParity ? "even" : (s.Parity == kOddParity ? "odd" : "none")},
         {"stop", s.StopBits == kTwoStopBits ? 2 : 1},
         {"tried", tried},
+        {"line", DetectLineText(s)},
     };
 }
 

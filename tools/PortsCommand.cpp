@@ -22,7 +22,7 @@ int ListPorts(const CliOptions& opt) {
         return kExitOk;
     }
     if (list.m_entries.empty()) {
-        std::printf("No serial ports found.\n%s\n", NoPortsHint().c_str());
+        std::printf("%s\n", NoPortsHint().c_str());
         return kExitOk;
     }
     for (const SerialPortEntry& e : list.m_entries) {

@@ -54,11 +54,12 @@ TEST(NorvactlDetect, PrintsTheOptionsThatMakeAWrongGuessWork) {
 
     const ToolRun found = Norvactl({"detect", "--device", path});
     ASSERT_EQ(found.exitCode, 0) << found.err;
-    EXPECT_EQ(found.out, "--baud 57600 --parity none --stop 2\n");
+    // The second line is the form pair's --line, --unit1-line and --unit2-line take.
+    EXPECT_EQ(found.out, "--baud 57600 --parity none --stop 2\n--line 57600,none,2\n");
     EXPECT_TRUE(found.err.empty()) << found.err;
 
     std::vector<std::string> args = {"status", "--device", path};
-    for (const std::string& w : Words(found.out)) {
+    for (const std::string& w : Words(found.out.substr(0, found.out.find('\n')))) {
         args.push_back(w);
     }
     const ToolRun status = Norvactl(args);
@@ -77,6 +78,7 @@ TEST(NorvactlDetect, JsonCarriesTheSettingOrWhyThereIsNone) {
     EXPECT_EQ(j["setting"]["parity"], "none");
     EXPECT_EQ(j["setting"]["stop"], 1);
     EXPECT_EQ(j["setting"]["tried"], 5);
+    EXPECT_EQ(j["setting"]["line"], "19200,none,1");
     EXPECT_TRUE(j["result"].is_null());
 
     auto silent = StartUnit({9600, 'N', 1, true}, true);

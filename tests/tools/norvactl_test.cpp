@@ -105,9 +105,12 @@ TEST(NorvactlPort, PortsSaysWhereTheCableShowsUpAndNamesAVariableThatPointsAtNot
                                               "NORVAWIZARD_COM7=/nonexistent/norva-tty"});
     rmdir(dir);
     EXPECT_EQ(none.exitCode, 0);
-    EXPECT_TRUE(Contains(none.out, "No serial ports found.\nNo serial port was found. Plug the "
-                                   "USB-serial cable in: USB adapters appear as COM33 and up"))
+    EXPECT_EQ(none.out.rfind("No serial port was found. Plug the USB-serial cable in: USB "
+                             "adapters appear as COM33 and up",
+                             0),
+              0u)
         << none.out;
+    EXPECT_EQ(test::CountOf(none.out, "\n"), 1u) << none.out;
     EXPECT_TRUE(Contains(none.out, "'dmesg' names the device")) << none.out;
     EXPECT_EQ(test::CountOf(none.err, "NORVAWIZARD_COM7 names /nonexistent/norva-tty, which does "
                                       "not exist."),

@@ -243,7 +243,7 @@ class NorvactlDetect(WithSim):
     def test_finds_the_stored_setting(self):
         run = norvactl("--port", "COM%d" % UNIT1_COM, "detect")
         self.assertEqual(run.proc.returncode, 0, run.text())
-        self.assertEqual(run.out, "--baud 38400 --parity none --stop 2")
+        self.assertEqual(run.out, "--baud 38400 --parity none --stop 2\n--line 38400,none,2")
 
 
 class NorvactlPair(WithSim):
