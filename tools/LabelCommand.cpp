@@ -67,6 +67,8 @@ int RunLabelCommand(const CliOptions& opt) {
         std::fprintf(stderr, "norvactl: %s\n", error.c_str());
         return kExitFailed;
     }
+    std::printf("label of %s + %s written to %s\n", record->unit[0].address.c_str(),
+                record->unit[1].address.c_str(), a.out.c_str());
     return kExitOk;
 }
 

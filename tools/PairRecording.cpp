@@ -119,8 +119,18 @@ PairRecording::Verdict PairRecording::Triage(const std::string& address1,
     }
     for (int i = 0; i < 2; ++i) {
         // Undecided until the other unit is known: it may be the partner.
-        if (!held[i] || address[1 - i].empty() || held[i]->partner == address[1 - i] ||
-            m_recorder.Args().repair) {
+        if (!held[i] || address[1 - i].empty() || held[i]->partner == address[1 - i]) {
+            continue;
+        }
+        if (m_recorder.Args().repair) {
+            // The module of the old pair still dials or waits for this unit:
+            // only its operator can clear that, so they must be told.
+            const station::PairHolding& h = *held[i];
+            m_leftBehind[h.partner] =
+                h.partner + (h.partnerName.empty() ? "" : " (" + h.partnerName + ")") +
+                ", the old partner of unit " + std::to_string(i + 1) + " " + address[i] +
+                ", still stores auto-connect to it: pair it anew, or clear it on its own cable "
+                "with: norvactl set-mode 0 --port COMn";
             continue;
         }
         why = "unit " + std::to_string(i + 1) + " " + address[i] + " is in " +
@@ -167,7 +177,14 @@ std::string PairRecording::End(const PairOutcome& o) {
         m_recorder.Failed(error);
         return {};
     }
-    return o.ok ? m_record.reason : std::string();
+    if (!o.ok) {
+        return {};
+    }
+    std::string notes = m_record.reason;
+    for (const auto& [address, note] : m_leftBehind) {
+        notes += (notes.empty() ? "" : "\n") + ("note: " + note);
+    }
+    return notes;
 }
 
 } // namespace norva::tools

@@ -9,6 +9,7 @@
 #include "tools/StationArgs.h"
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,7 +61,8 @@ public:
     // What the run knows now.
     void Update(const PairOutcome& outcome);
     // The end; `outcome.exitCode` tells how it ended. Returns what the
-    // register adds (another station paired a unit meanwhile), or "".
+    // register adds (another station paired a unit meanwhile; what an old
+    // partner replaced by --repair still stores), or "".
     std::string End(const PairOutcome& outcome);
     bool Refused() const { return m_refused; }
 
@@ -69,6 +71,8 @@ private:
 
     PairRecorder& m_recorder;
     station::AttemptRecord m_record;
+    // --repair: the units' old partners outside this pair, by address.
+    std::map<std::string, std::string> m_leftBehind;
     bool m_started = false;
     bool m_refused = false;
 };

@@ -3,6 +3,7 @@
 #include "station/Export.h"
 #include "station/Register.h"
 #include "tools/ExitCodes.h"
+#include "tools/JsonReport.h"
 
 #include <cstdio>
 
@@ -12,16 +13,21 @@ namespace {
 int Fail(const CliOptions& opt, int exitCode, const std::string& error) {
     std::fprintf(stderr, "norvactl: %s\n", error.c_str());
     if (opt.json) {
-        const nlohmann::ordered_json report = {{"command", "records"},
-                                               {"ok", false},
-                                               {"exit", exitCode},
-                                               {"error", error},
-                                               {"pairs", nullptr}};
-        std::printf(
-            "%s\n",
-            report.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        std::printf("%s\n", JsonReport("records").Dump(exitCode, error).c_str());
     }
     return exitCode;
+}
+
+// What the list was narrowed by, for the line that says nothing matched.
+std::string Narrowed(const StationArgs& a) {
+    std::string by;
+    if (!a.unit.empty()) {
+        by += " with unit " + a.unit;
+    }
+    if (!a.since.empty()) {
+        by += " since " + a.since;
+    }
+    return by;
 }
 
 } // namespace
@@ -53,14 +59,11 @@ int RunRecordsCommand(const CliOptions& opt) {
         for (const station::AttemptRecord& r : records) {
             pairs.push_back(station::ToJson(r));
         }
-        const nlohmann::ordered_json report = {{"command", "records"},
-                                               {"ok", true},
-                                               {"exit", 0},
-                                               {"error", nullptr},
-                                               {"pairs", std::move(pairs)}};
-        std::printf(
-            "%s\n",
-            report.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+        JsonReport report("records");
+        report.SetPairs(std::move(pairs));
+        std::printf("%s\n", report.Dump(kExitOk, {}).c_str());
+    } else if (records.empty()) {
+        std::printf("No pairing attempts in %s%s.\n", target.Shown().c_str(), Narrowed(a).c_str());
     } else {
         for (const station::AttemptRecord& r : records) {
             std::fputs(station::ToText(r).c_str(), stdout);

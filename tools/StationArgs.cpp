@@ -1,6 +1,8 @@
 #include "tools/StationArgs.h"
 
 #include <cctype>
+#include <chrono>
+#include <string>
 #include <utility>
 
 namespace norva::tools {
@@ -20,19 +22,31 @@ bool LabelPathOk(const std::string& path, const char* option, std::string& error
     return true;
 }
 
-// YYYY-MM-DD, or a full UTC time as the register writes it.
+int Number(const std::string& text, size_t at, size_t digits) {
+    return std::stoi(text.substr(at, digits));
+}
+
+// YYYY-MM-DD, or a full UTC time as the register writes it; the date must be
+// one the calendar has, or a typo would quietly list nothing.
 bool DateOk(const std::string& text) {
-    const std::string pattern = "dddd-dd-dd";
-    if (text.size() != 10 && text.size() != 20) {
+    const std::string pattern = text.size() == 20 ? "dddd-dd-ddTdd:dd:ddZ" : "dddd-dd-dd";
+    if (text.size() != pattern.size()) {
         return false;
     }
     for (size_t i = 0; i < pattern.size(); ++i) {
         const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
-        if ((pattern[i] == 'd') != digit || (!digit && text[i] != '-')) {
+        if ((pattern[i] == 'd') != digit || (!digit && text[i] != pattern[i])) {
             return false;
         }
     }
-    return text.size() == 10 || (text[10] == 'T' && text[19] == 'Z');
+    const std::chrono::year_month_day date{std::chrono::year(Number(text, 0, 4)),
+                                           std::chrono::month(Number(text, 5, 2)),
+                                           std::chrono::day(Number(text, 8, 2))};
+    if (!date.ok()) {
+        return false;
+    }
+    return text.size() == 10 ||
+           (Number(text, 11, 2) < 24 && Number(text, 14, 2) < 60 && Number(text, 17, 2) < 60);
 }
 
 } // namespace

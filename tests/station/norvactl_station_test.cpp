@@ -97,6 +97,10 @@ TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
                     "--record", db, "--repair", "--label", reg.Dir() + "/pair.zpl"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(Sql(db, "SELECT outcome, replaces FROM attempts WHERE id = 3"), "paired|1");
+    EXPECT_EQ(test::CountOf(run.err, "note: 00A0961B2C02 (Norva-BX02), the old partner of unit 1 "
+                                     "00A0961B2C01, still stores auto-connect to it"),
+              1u)
+        << run.err;
     EXPECT_EQ(Sql(db, "SELECT address || '=' || partner FROM paired_units ORDER BY address"),
               "00A0961B2C01=00A0961B2C07\n00A0961B2C07=00A0961B2C01");
     // The label of the new pair, from the register.
@@ -104,6 +108,8 @@ TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
     const ToolRun labelled =
         Norvactl({"label", "--record", db, "--unit", "00:a0:96:1b:2c:07", "--out", fromRegister});
     EXPECT_EQ(labelled.exitCode, 0) << labelled.err;
+    EXPECT_EQ(labelled.out,
+              "label of 00A0961B2C01 + 00A0961B2C07 written to " + fromRegister + "\n");
     EXPECT_EQ(Shell("zbarimg --raw -q '" + fromRegister + "' 2>/dev/null"),
               "NORVA-PAIR:00A0961B2C01,00A0961B2C07");
     const ToolRun none =
@@ -118,6 +124,8 @@ TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
     EXPECT_EQ(listed["pairs"][0]["unit1"]["name"], "Norva-BX01");
     EXPECT_EQ(listed["pairs"][1]["unit2"]["stored"]["mode"], 1);
     EXPECT_EQ(listed["pairs"][1]["replaces"], 1);
+    const ToolRun nothing = Norvactl({"records", "--record", db, "--unit", "00A0961B2C09"});
+    EXPECT_EQ(nothing.out, "No pairing attempts in " + db + " with unit 00A0961B2C09.\n");
     first->Stop();
     second->Stop();
 }
@@ -296,6 +304,11 @@ TEST(StationPair, ARegisterThatCannotBeUsedStopsTheRunBeforeAnyCommand) {
                                   "used: no such directory: /nonexistent-dir\n"))
         << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out)["exit"], 5);
+    // A failed records --json has every key a successful one has.
+    run = Norvactl({"records", "--record", reg.Dir() + "/none.db", "--json"});
+    const nlohmann::json failed = nlohmann::json::parse(run.out);
+    EXPECT_EQ(failed.size(), 15u) << run.out;
+    EXPECT_TRUE(failed["pairs"].is_null()) << run.out;
     // The system's or the database's text only with -v.
     run = Norvactl({"records", "--record", reg.Dir() + "/none.db"});
     EXPECT_TRUE(Contains(run.err, "cannot be used: no such file\n")) << run.err;
@@ -325,6 +338,8 @@ TEST(StationPair, ARegisterThatCannotBeUsedStopsTheRunBeforeAnyCommand) {
           {"pair", "--port", "COM33", "--label", "x.pdf"},
           {"records"},
           {"records", "--record", "x.db", "--since", "yesterday"},
+          {"records", "--record", "x.db", "--since", "2026-13-45"},
+          {"records", "--record", "x.db", "--since", "2026-02-29"},
           {"label", "--record", "x.db", "--unit", "00A0961B2C01"}}) {
         EXPECT_EQ(Norvactl(args).exitCode, 2) << args.back();
     }
