@@ -178,12 +178,15 @@ bool PairRun::Act(int step) {
 
 bool PairRun::Connect() {
     const std::string target = m_flow.Unit1Address();
-    if (m_module.HungUp()) {
-        // Unplugged during the search: nothing can be dialled, and the search's count says
-        // nothing of unit 1.
+    if (m_module.HungUp() || m_flow.LastFailure() == flow::Failure::DeviceGone) {
+        // Unplugged during the search (the flow may have closed the port on it already):
+        // nothing can be dialled, and the search's count says nothing of unit 1.
         m_gone = true;
-        m_outcome.error =
-            m_outcome.unit[1].port + " was disconnected (" + m_module.GoneReason() + ")";
+        // The flow's own words where it said them: one failure, one text.
+        const std::string reason = m_module.GoneReason();
+        m_outcome.error = !m_view.LastMessage().empty() ? m_view.LastMessage()
+                          : reason.empty() ? m_outcome.unit[1].port + " was disconnected"
+                                           : reason;
         return false;
     }
     if (m_connectAttempts == 0) {
@@ -286,6 +289,9 @@ void PairRun::Arrived(int from, int to) {
                      (to == STEP_SUCCESS ? ", linked to unit 1 already: no search needed" : ""));
         break;
     case STEP_SEARCH:
+        if (m_flow.LastFailure() == flow::Failure::DeviceGone) {
+            break; // the count of a search cut short by an unplug says nothing
+        }
         m_view.Print(StepText(from) + "unit 2 searched: " + std::to_string(m_host.Rows().size()) +
                      (m_host.Rows().size() == 1 ? " device found" : " devices found"));
         break;
@@ -404,6 +410,8 @@ PairOutcome PairRun::Finish(bool ok, const std::string& error) {
     m_outcome.step = m_view.ActiveStep() + 1;
     m_outcome.exitCode = ok ? kExitOk : FailureExit();
     m_outcome.deviceGone = !ok && (m_gone || m_flow.LastFailure() == flow::Failure::DeviceGone);
+    // Printed with the run's end unless it was some other failure's prelude.
+    m_view.PrintUnsaid(ok ? std::string() : error);
     if (!ok) {
         m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
         if (m_outcome.exitCode == kExitNoAnswer) {

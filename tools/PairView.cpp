@@ -36,7 +36,11 @@ std::string PairView::ForTerminal(const std::string& text) const {
 
 bool PairView::Say(const std::string& text) {
     m_lastMessage = ForTerminal(text);
-    Print(m_lastMessage);
+    m_said = false;
+    // A person at the terminal reads it before the next prompt.
+    if (m_asksEnter) {
+        PrintUnsaid();
+    }
     return true;
 }
 
@@ -52,7 +56,10 @@ void PairView::Note(const std::string& text) {
 void PairView::ReportOpenFailure(const std::string& reason) {
     m_handedBack = true;
     m_lastMessage = "Serial port open failed." + (reason.empty() ? "" : " " + reason);
-    Print(m_lastMessage);
+    m_said = false;
+    if (m_asksEnter) {
+        PrintUnsaid();
+    }
 }
 
 void PairView::SetButtons(int /*flags*/) {
@@ -68,7 +75,15 @@ flow::UartChoice PairView::UartOf(int step) const {
     return m_setup.uart[step == flow::STEP_MODE1 ? 0 : 1];
 }
 
+void PairView::PrintUnsaid(const std::string& final) {
+    if (!m_said && !m_lastMessage.empty() && m_lastMessage != final) {
+        Print(m_lastMessage);
+    }
+    m_said = true;
+}
+
 void PairView::ClearFailure() {
+    PrintUnsaid();
     m_handedBack = false;
     m_lastMessage.clear();
 }

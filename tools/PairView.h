@@ -55,6 +55,9 @@ public:
     // search or connect to be started again); cleared by the run.
     bool HandedBack() const { return m_handedBack; }
     const std::string& LastMessage() const { return m_lastMessage; }
+    // A failure is printed once: by the run's end when it ends the run, or
+    // here when the run goes on past it (unless it is `final`).
+    void PrintUnsaid(const std::string& final = {});
     // The note not yet printed, and forgets it.
     std::string TakeNote() { return std::exchange(m_note, std::string()); }
     void ClearFailure();
@@ -73,6 +76,7 @@ private:
     bool m_handedBack = false;
     bool m_asksEnter = false;
     std::string m_lastMessage;
+    bool m_said = false; // m_lastMessage is on the terminal already
     std::string m_note;
 };
 

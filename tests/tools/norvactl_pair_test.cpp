@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace norva {
@@ -271,6 +273,22 @@ TEST_F(PairTest, AnUnpluggedUnitEndsTheRunWithThePortFailure) {
     const ToolRun run = p.Finish(kRunMs);
     EXPECT_EQ(run.exitCode, 3) << run.err;
     EXPECT_TRUE(Contains(run.err, "The connection to Norva-BX was lost")) << run.err;
+
+    // Unplugged while it searches: the search's count and a dial would be lies.
+    simulator->Stop();
+    Start();
+    ToolProcess searching(Command(TwoPorts()));
+    ASSERT_TRUE(searching.WaitForError("step 3 of 9: unit 2", kWaitMs));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (simulator->Snapshot(2).lastCommand != "AT+BTINQ?") {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the search never started";
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    simulator->Unplug(2);
+    const ToolRun gone = searching.Finish(kRunMs);
+    EXPECT_EQ(gone.exitCode, 3) << gone.err;
+    EXPECT_FALSE(Contains(gone.err, "dialling")) << gone.err;
+    EXPECT_EQ(test::CountOf(gone.out + gone.err, "was disconnected"), 2u) << gone.out << gone.err;
 }
 
 // Proof after storing: both units restart and announce the link to each
