@@ -13,6 +13,7 @@
 #include <QTranslator>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -35,8 +36,12 @@ Options:
 Qt's standard options, such as -platform NAME, -style NAME or -reverse, are
 accepted as well.
 
-Exit status: 0 when the wizard closes, 2 for an argument it does not know,
-5 when the register cannot be opened or written.
+The language follows the user's locale: Korean when it is Korean
+(LANG=ko_KR.UTF-8 norvawizard), English otherwise.
+
+Exit status: 0 when the wizard closes, 1 when there is no display to show it
+on, 2 for an argument it does not know, 5 when the register cannot be opened
+or written.
 )";
 
 // Answered before QApplication exists, so that they work without a display.
@@ -85,6 +90,22 @@ bool TakeStationOptions(int& argc, char* argv[], norva::StationOptions& options,
     return true;
 }
 
+bool EnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// Qt aborts with a long plugin message when it has no display to open; a
+// user on a bare terminal needs one line that says what to do instead.
+bool NoDisplay(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+            return false;
+        }
+    }
+    return !EnvSet("QT_QPA_PLATFORM") && !EnvSet("DISPLAY") && !EnvSet("WAYLAND_DISPLAY");
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -96,6 +117,13 @@ int main(int argc, char* argv[]) {
     if (!TakeStationOptions(argc, argv, station, error)) {
         std::fprintf(stderr, "norvawizard: %s\n", error.c_str());
         return 2;
+    }
+    if (NoDisplay(argc, argv)) {
+        std::fputs("norvawizard: no display to show the wizard on (DISPLAY and WAYLAND_DISPLAY "
+                   "are not set): start it in a desktop session, or pair on this terminal with "
+                   "norvactl pair\n",
+                   stderr);
+        return 1;
     }
     QApplication app(argc, argv);
     // QApplication has taken out the options it knows; the wizard itself takes none.
