@@ -6,18 +6,9 @@
 #include <iterator>
 
 namespace norva {
-namespace {
-
-// The rates termios names; Windows would take any, but a script must mean
-// the same on both.
-constexpr uint32_t kRates[] = {50,    75,    110,    134,    150,    200,   300,
-                               600,   1200,  1800,   2400,   4800,   9600,  19200,
-                               38400, 57600, 115200, 230400, 460800, 921600};
-
-} // namespace
 
 bool BaudSupported(uint32_t baud) {
-    return std::find(std::begin(kRates), std::end(kRates), baud) != std::end(kRates);
+    return std::find(std::begin(kPortRates), std::end(kPortRates), baud) != std::end(kPortRates);
 }
 
 const char* ParityName(uint8_t parity) {

@@ -31,7 +31,12 @@ struct LineSettings {
 inline constexpr uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2;
 inline constexpr uint8_t kOneStopBit = 0, kTwoStopBits = 2;
 
-// True for the rates every platform can open a port at (50 … 921600).
+// The rates every platform opens a port at: the ones termios names. Windows
+// would take any, but a script must mean the same on both.
+inline constexpr uint32_t kPortRates[] = {50,    75,    110,    134,    150,    200,   300,
+                                          600,   1200,  1800,   2400,   4800,   9600,  19200,
+                                          38400, 57600, 115200, 230400, 460800, 921600};
+// True for a rate of kPortRates.
 bool BaudSupported(uint32_t baud);
 // "Even", "Odd" or "None".
 const char* ParityName(uint8_t parity);

@@ -2,10 +2,10 @@
 
 #include "platform/DeviceTexts.h"
 
+#include "platform/posix/DeviceNodes.h"
 #include "platform/posix/FdWait.h"
 #include "platform/posix/Termios.h"
 
-#include "platform/KernelConsole.h"
 #include "platform/PermissionAdvice.h"
 #include "platform/SystemDirs.h"
 #include "platform/UucpLock.h"
@@ -16,32 +16,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <grp.h>
-#include <linux/serial.h>
+#include <iterator>
 #include <poll.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <vector>
 
 namespace norva {
 namespace {
 
-struct BaudEntry {
-    uint32_t baud;
-    speed_t speed;
-};
-
-constexpr BaudEntry kBauds[] = {
-    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
+// termios's name for each of kPortRates, in its order.
+constexpr speed_t kSpeeds[] = {B50,    B75,    B110,    B134,    B150,    B200,   B300,
+                               B600,   B1200,  B1800,   B2400,   B4800,   B9600,  B19200,
+                               B38400, B57600, B115200, B230400, B460800, B921600};
+static_assert(std::size(kSpeeds) == std::size(kPortRates), "a port rate without its speed");
 
 std::string BaseName(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -50,10 +42,6 @@ std::string BaseName(const std::string& path) {
 
 int Fd(intptr_t native) {
     return static_cast<int>(native);
-}
-
-bool StartsWith(const std::string& s, const char* prefix) {
-    return s.rfind(prefix, 0) == 0;
 }
 
 // The node behind a by-id link, or the path itself when it resolves to nothing.
@@ -142,18 +130,18 @@ bool SerialDevice::IsOpen() const {
 }
 
 speed_t BaudToSpeed(uint32_t baud) {
-    for (const BaudEntry& e : kBauds) {
-        if (e.baud == baud) {
-            return e.speed;
+    for (size_t i = 0; i < std::size(kPortRates); ++i) {
+        if (kPortRates[i] == baud) {
+            return kSpeeds[i];
         }
     }
     return 0;
 }
 
 uint32_t SpeedToBaud(speed_t speed) {
-    for (const BaudEntry& e : kBauds) {
-        if (e.speed == speed) {
-            return e.baud;
+    for (size_t i = 0; i < std::size(kSpeeds); ++i) {
+        if (kSpeeds[i] == speed) {
+            return kPortRates[i];
         }
     }
     return 0;
@@ -229,11 +217,7 @@ OsError DescribeOpenError(int err, const std::string& path) {
         break;
     case EBUSY:
     case EWOULDBLOCK:
-        e.reason = InUseText(path);
-        if (StartsWith(BaseName(RealPath(path)), "ttyACM")) {
-            e.reason += " (ModemManager probes ttyACM devices: exclude it with a udev rule "
-                        "setting ENV{ID_MM_DEVICE_IGNORE}=\"1\")";
-        }
+        e.reason = InUseText(path) + BusyDeviceHint(BaseName(RealPath(path)));
         break;
     case ENOENT:
     case ENODEV:
@@ -310,19 +294,6 @@ bool SerialDevice::Open(const std::string& path, const LineSettings& settings, O
 }
 
 namespace {
-
-// Unix98 pseudo-terminal slaves: a pty has no wire, so no parity bit.
-constexpr unsigned kPtySlaveMajorFirst = 136;
-constexpr unsigned kPtySlaveMajorLast = 143;
-
-bool IsPseudoTerminal(int fd) {
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-        return false;
-    }
-    const unsigned m = major(st.st_rdev);
-    return m >= kPtySlaveMajorFirst && m <= kPtySlaveMajorLast;
-}
 
 // Which of the asked settings a device refused, tried one at a time from a
 // state it is known to take; empty when none alone is to blame.
@@ -606,49 +577,6 @@ void SerialDevice::DiscardOutput() {
     if (Fd(m_native) >= 0) {
         tcflush(Fd(m_native), TCOFLUSH);
     }
-}
-
-bool SerialDevicePresent(const std::string& path, bool overridden) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-        return false;
-    }
-    if (overridden) {
-        return true;
-    }
-    const std::string name = BaseName(path);
-    const std::string root = SysfsRoot();
-    if (IsKernelConsole(name, root)) {
-        return false;
-    }
-    const std::string sys = root + "/class/tty/" + name;
-    if (StartsWith(name, "rfcomm")) {
-        // Bound rfcomm ports are virtual ttys; opening one would start a
-        // Bluetooth connection, so its sysfs entry is all we look at.
-        return access(sys.c_str(), F_OK) == 0;
-    }
-    char real[PATH_MAX];
-    if (access((sys + "/device").c_str(), F_OK) != 0 || realpath(sys.c_str(), real) == nullptr ||
-        std::strstr(real, "/virtual/") != nullptr) {
-        return false;
-    }
-    if (!StartsWith(name, "ttyS")) {
-        return true;
-    }
-    // The 8250 driver registers ports that have no UART behind them.
-    std::ifstream typeFile(sys + "/type");
-    int type = -1;
-    if (typeFile >> type) {
-        return type != PORT_UNKNOWN;
-    }
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    serial_struct info{};
-    const bool known = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-    ::close(fd);
-    return known;
 }
 
 } // namespace norva
