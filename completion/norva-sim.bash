@@ -8,7 +8,7 @@ _norva_sim_pair_requests="verdict power-cycle status attach unplug replug power"
 _norva_sim_options="--pairs --one-port --follow --no-line-check --start-paired --link-dir --trace --control --inquiry-ms
     --connect-ms --connect-fail-ms --restart-ms --escape-guard-ms --random-profile -h --help --version"
 _norva_sim_unit_options="--old-firmware --responses-off --start-pending --start-connected
-    --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --refuse-uart --chunk --echo --echo-form --noise --neighbours --reply-delay
+    --start-mode --silent --start-off --no-scan-reply --keep-mode --keep-flow --refuse-uart --later-rates --chunk --echo --echo-form --noise --neighbours --reply-delay
     --line-gap --address --name --uart --flags --status-mode --status-flow --uart-applies --connect-reply --auto-link-announce
     --hangup-idle --idle-word --boot-ms --reset-reply --mode-acts --after-scan-link --escape-cr --ato-reply
     --s10-off-hides --paging-ms --page-restart --module-profile"

@@ -61,7 +61,7 @@ private:
     // An option with a value; `take` returns false for a value it refuses, and the error is
     // "<name> <needs>", as it is when the value is missing.
     void Value(const std::string& name, const std::string& needs,
-               std::function<bool(const std::string&)> take) {
+               const std::function<bool(const std::string&)>& take) {
         m_needs[name] = needs;
         m_app
             .add_option_function<std::string>(name,
@@ -178,7 +178,7 @@ private:
             return m_why;
         }
         // "--pairs: 1 required TEXT missing" and the like: a value is missing.
-        const std::string what = e.what();
+        std::string what = e.what();
         const std::string name = what.substr(0, what.find(':'));
         if (auto it = m_needs.find(name); it != m_needs.end()) {
             return name + " " + it->second;

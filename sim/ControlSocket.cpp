@@ -1,6 +1,7 @@
 #include "sim/ControlSocket.h"
 
 #include "sim/ControlRequests.h"
+#include "sim/Text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -83,7 +84,7 @@ int RunClient(const std::string& socketPath, const std::string& request) {
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         std::fprintf(stderr, "norva-sim: cannot reach the simulator at %s: %s\n",
-                     socketPath.c_str(), std::strerror(errno));
+                     socketPath.c_str(), ErrnoText().c_str());
         if (fd >= 0) {
             close(fd);
         }
@@ -139,7 +140,7 @@ int ListenOn(const std::string& path, std::string* error) {
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(fd, 8) != 0) {
-        *error = "cannot listen on " + path + ": " + std::strerror(errno);
+        *error = "cannot listen on " + path + ": " + ErrnoText();
         if (fd >= 0) {
             close(fd);
         }

@@ -189,8 +189,8 @@ void Engine::UartConfig(int unit, const std::string& args, TimePoint) {
     UartSetting uart = u.stored;
     bool ok = !u.opt.refuseUart &&
               (parts.size() == 3 || (parts.size() == 4 && !u.opt.oldFirmware)) &&
-              ParseInt(parts[0], 1, 10000000, &uart.baud) && IsUartRate(uart.baud) &&
-              parts[1].size() == 1 &&
+              ParseInt(parts[0], 1, 10000000, &uart.baud) &&
+              IsStorableRate(uart.baud, u.opt.laterRates) && parts[1].size() == 1 &&
               std::string_view("NEO").find(parts[1][0]) != std::string_view::npos &&
               ParseInt(parts[2], 1, 2, &uart.stopBits);
     if (ok) {

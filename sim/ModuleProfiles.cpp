@@ -217,6 +217,7 @@ std::string DescribeUnitOptions(const UnitOptions& u, std::string_view prefix) {
     flag("keep-mode", u.keepMode);
     flag("keep-flow", u.keepFlow);
     flag("refuse-uart", u.refuseUart);
+    flag("later-rates", u.laterRates);
     if (u.chunkBytes > 0) {
         add("chunk", std::to_string(u.chunkBytes) + ":" + std::to_string(u.chunkGapMs));
     }

@@ -1,6 +1,8 @@
 #include "sim/Simulator.h"
 
 #include "sim/Engine.h"
+#include "sim/PtyEvents.h"
+#include "sim/Text.h"
 #include "sim/Trace.h"
 #include "sim/UartRates.h"
 
@@ -17,8 +19,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <sys/eventfd.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -36,11 +36,6 @@ namespace {
 constexpr auto kHangupRecheck = std::chrono::milliseconds(100);
 // The computer may stop reading; do not hoard its unread output for ever.
 constexpr size_t kMaxUnwritten = 64 * 1024;
-
-// strerror is not thread-safe, and Start may run on any thread.
-std::string ErrnoText() {
-    return std::error_code(errno, std::generic_category()).message();
-}
 
 const char* EventName(EngineEvent e) {
     switch (e) {
@@ -156,8 +151,8 @@ private:
     struct Port {
         int master = -1;
         std::string path;
-        int watch = -1; // inotify watch of the slave; -1: rely on hang-up polling
-        int opens = 0;  // open file descriptions of the slave, as inotify counted them
+        int watch = -1; // the watch of the slave's opens; -1: rely on hang-up polling
+        int opens = 0;  // open file descriptions of the slave, as the watch counted them
         bool open = false;
         std::string unwritten;
         TimePoint nextHangupCheck;
@@ -171,7 +166,7 @@ private:
     bool PointLink(int p, std::string* error);
     void UpdatePower(int unit, TimePoint now);
     void Loop();
-    void ReadInotify(TimePoint now);
+    void ReadSlaveChanges(TimePoint now);
     void ReadMaster(int p, TimePoint now);
     void Opened(int p, TimePoint now);
     void Closed(int p, TimePoint now);
@@ -201,8 +196,8 @@ private:
     int m_next = 1;
     bool m_switchedOn[2] = {true, true};
     bool m_plugged[2] = {true, true};
-    int m_wake = -1;
-    int m_inotify = -1;
+    WakeFd m_wake;
+    SlaveWatch m_slaves;
     bool m_stop = false;
     bool m_started = false;
     bool m_running = false; // the loop thread runs
@@ -229,12 +224,11 @@ bool Simulator::Impl::Start(std::string* error) {
             return fail("cannot write trace file " + m_opt.tracePath + ": " + ErrnoText());
         }
     }
-    m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_wake < 0) {
-        return fail(std::string("eventfd: ") + ErrnoText());
+    if (!m_wake.Open()) {
+        return fail(std::string("wake-up descriptor: ") + ErrnoText());
     }
     if (m_opt.notifyOpens) {
-        m_inotify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        m_slaves.Open();
     }
     if (!m_opt.linkDir.empty() && mkdir(m_opt.linkDir.c_str(), 0755) != 0 && errno != EEXIST) {
         return fail("cannot make link directory " + m_opt.linkDir + ": " + ErrnoText());
@@ -267,7 +261,7 @@ void Simulator::Impl::Stop() {
     m_running = false;
     if (m_started) {
         // Opens and closes that happened before the stop belong in the trace.
-        ReadInotify(Clock::now());
+        ReadSlaveChanges(Clock::now());
     }
     // Closing the masters hangs up whoever still holds a slave, as unplugging would.
     CloseAll();
@@ -301,17 +295,14 @@ bool Simulator::Impl::OpenPort(int p, const UartSetting& line, std::string* erro
     port.unwritten.clear();
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);
-    port.watch = m_inotify >= 0 ? inotify_add_watch(m_inotify, name, IN_OPEN | IN_CLOSE) : -1;
+    port.watch = m_slaves.Add(name);
     port.nextHangupCheck = Clock::now();
     return PointLink(p, error);
 }
 
 void Simulator::Impl::ClosePort(int p) {
     Port& port = m_ports[p];
-    if (port.watch >= 0 && m_inotify >= 0) {
-        // Events still queued for the old slave carry a watch no port owns any more.
-        inotify_rm_watch(m_inotify, port.watch);
-    }
+    m_slaves.Remove(port.watch);
     port.watch = -1;
     if (port.master >= 0) {
         close(port.master);
@@ -440,23 +431,13 @@ void Simulator::Impl::CloseAll() {
             ClosePort(p);
         }
     }
-    if (m_inotify >= 0) {
-        close(m_inotify);
-        m_inotify = -1;
-    }
-    if (m_wake >= 0) {
-        close(m_wake);
-        m_wake = -1;
-    }
+    m_slaves.Close();
+    m_wake.Close();
     m_trace.Close();
 }
 
 void Simulator::Impl::Wake() const {
-    if (m_wake >= 0) {
-        std::uint64_t one = 1;
-        ssize_t n = write(m_wake, &one, sizeof one);
-        (void)n; // a full counter already wakes the loop
-    }
+    m_wake.Signal();
 }
 
 void Simulator::Impl::Loop() {
@@ -469,7 +450,7 @@ void Simulator::Impl::Loop() {
             }
         }
         TimePoint now = Clock::now();
-        ReadInotify(now);
+        ReadSlaveChanges(now);
         m_engine->Advance(now);
         for (int p = 0; p < m_portCount; ++p) {
             Flush(p);
@@ -477,10 +458,10 @@ void Simulator::Impl::Loop() {
 
         std::vector<pollfd> fds;
         std::vector<int> portOf;
-        fds.push_back({m_wake, POLLIN, 0});
+        fds.push_back({m_wake.Fd(), POLLIN, 0});
         portOf.push_back(-1);
-        if (m_inotify >= 0) {
-            fds.push_back({m_inotify, POLLIN, 0});
+        if (m_slaves.Fd() >= 0) {
+            fds.push_back({m_slaves.Fd(), POLLIN, 0});
             portOf.push_back(-1);
         }
         TimePoint deadline = m_engine->NextDeadline();
@@ -512,12 +493,10 @@ void Simulator::Impl::Loop() {
         }
         now = Clock::now();
         if (ready > 0 && (fds[0].revents & POLLIN)) {
-            std::uint64_t count = 0;
-            ssize_t n = read(m_wake, &count, sizeof count);
-            (void)n;
+            m_wake.Clear();
         }
         // Opens and closes are queued before the bytes that follow them, so they go first.
-        ReadInotify(now);
+        ReadSlaveChanges(now);
         for (size_t i = 0; ready > 0 && i < fds.size(); ++i) {
             int p = portOf[i];
             if (p < 0 || !m_ports[p].open) {
@@ -545,48 +524,36 @@ void Simulator::Impl::Loop() {
     }
 }
 
-void Simulator::Impl::ReadInotify(TimePoint now) {
-    if (m_inotify < 0) {
-        return;
-    }
-    alignas(inotify_event) char buf[4096];
-    for (;;) {
-        ssize_t n = read(m_inotify, buf, sizeof buf);
-        if (n <= 0) {
-            return;
-        }
-        for (ssize_t off = 0; off < n;) {
-            const auto* ev = reinterpret_cast<const inotify_event*>(buf + off);
-            off += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
-            for (int p = 0; p < m_portCount; ++p) {
-                Port& port = m_ports[p];
-                if (port.watch < 0 || port.master < 0 || port.closing) {
-                    continue;
+void Simulator::Impl::ReadSlaveChanges(TimePoint now) {
+    for (const SlaveWatch::Change& change : m_slaves.Read()) {
+        for (int p = 0; p < m_portCount; ++p) {
+            Port& port = m_ports[p];
+            if (port.watch < 0 || port.master < 0 || port.closing) {
+                continue;
+            }
+            if (change.kind == SlaveWatch::Kind::CountsLost) {
+                // The hang-up state tells whether anyone holds the slave.
+                pollfd pfd{port.master, POLLIN, 0};
+                bool held = poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP);
+                port.opens = held ? 1 : 0;
+                if (held && !port.open) {
+                    Opened(p, now);
+                } else if (!held && port.open) {
+                    Closed(p, now);
                 }
-                if (ev->mask & IN_Q_OVERFLOW) {
-                    // Counts are lost; the hang-up state tells whether anyone holds the slave.
-                    pollfd pfd{port.master, POLLIN, 0};
-                    bool held = poll(&pfd, 1, 0) >= 0 && !(pfd.revents & POLLHUP);
-                    port.opens = held ? 1 : 0;
-                    if (held && !port.open) {
-                        Opened(p, now);
-                    } else if (!held && port.open) {
-                        Closed(p, now);
-                    }
-                    continue;
+                continue;
+            }
+            if (change.watch != port.watch) {
+                continue;
+            }
+            if (change.kind == SlaveWatch::Kind::Opened) {
+                if (port.opens++ == 0 && !port.open) {
+                    Opened(p, now);
                 }
-                if (ev->wd != port.watch) {
-                    continue;
-                }
-                if (ev->mask & IN_OPEN) {
-                    if (port.opens++ == 0 && !port.open) {
-                        Opened(p, now);
-                    }
-                } else if (ev->mask & IN_CLOSE) {
-                    port.opens = std::max(0, port.opens - 1);
-                    if (port.opens == 0 && port.open) {
-                        Closed(p, now);
-                    }
+            } else {
+                port.opens = std::max(0, port.opens - 1);
+                if (port.opens == 0 && port.open) {
+                    Closed(p, now);
                 }
             }
         }

@@ -100,6 +100,7 @@ struct UnitOptions {
     bool keepMode = false;       // "AT+BTMODE" answered OK, the mode stays as it was
     bool keepFlow = false;       // "AT+UARTCONFIG" stores all but the flow-control argument
     bool refuseUart = false;     // every "AT+UARTCONFIG" answered with ERROR, nothing stored
+    bool laterRates = false;     // "AT+UARTCONFIG" also stores 460800 and 921600
     int chunkBytes = 0;          // > 0: replies leave in pieces of this many bytes ...
     int chunkGapMs = 0;          // ... this far apart
     bool echo = false;           // each command line comes back unframed before its reply

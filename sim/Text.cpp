@@ -1,5 +1,8 @@
 #include "sim/Text.h"
 
+#include <cerrno>
+#include <system_error>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -48,6 +51,10 @@ bool IsAddress(std::string_view text) {
 
 bool SameAddress(std::string_view a, std::string_view b) {
     return IsAddress(a) && IsAddress(b) && Upper(a) == Upper(b);
+}
+
+std::string ErrnoText() {
+    return std::error_code(errno, std::generic_category()).message();
 }
 
 } // namespace norva::sim

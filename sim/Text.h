@@ -14,5 +14,7 @@ std::vector<std::string_view> Split(std::string_view text, char sep);
 // A Bluetooth address as the units use it: 12 hex digits, either case.
 bool IsAddress(std::string_view text);
 bool SameAddress(std::string_view a, std::string_view b);
+// errno's text; strerror is not thread-safe, and a simulator may start on any thread.
+std::string ErrnoText();
 
 } // namespace norva::sim

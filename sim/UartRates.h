@@ -1,10 +1,15 @@
-// The UART rates a unit can store, with the terminal speed code of each: the one table behind the
-// command check, the command line and the ptys' line settings.
+// The UART rates a unit can store, and the terminal speed code of every rate a pty of the
+// simulator may be set to.
 #pragma once
+
+#include "module/Catalogue.h"
 
 #include <termios.h>
 
 namespace norva::sim {
+
+// Rates beyond the catalogue's that a later module may store (--later-rates).
+inline constexpr int kLaterModuleRates[] = {460800, 921600};
 
 struct UartRate {
     int baud;
@@ -17,9 +22,13 @@ inline constexpr UartRate kUartRates[] = {
     {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
-inline bool IsUartRate(int baud) {
-    for (const UartRate& r : kUartRates) {
-        if (r.baud == baud) {
+// What the modules this program talks to store, and, with `later`, what a later one may.
+inline bool IsStorableRate(int baud, bool later) {
+    if (catalogue::IsModuleBaud(baud)) {
+        return true;
+    }
+    for (int rate : kLaterModuleRates) {
+        if (later && rate == baud) {
             return true;
         }
     }

@@ -52,6 +52,7 @@ Unit options (as written they apply to both units of every pair; prefix with
   --keep-mode           answer AT+BTMODE with OK but keep the mode it had
   --keep-flow           answer AT+UARTCONFIG with OK but keep the flow control it had
   --refuse-uart         answer every AT+UARTCONFIG with ERROR, storing nothing
+  --later-rates         AT+UARTCONFIG also stores 460800 and 921600, as a later module may
   --chunk N:MS          send replies in pieces of N bytes, MS milliseconds apart
   --echo                send each command line back unframed before its reply
   --echo-form FORM      echo as line ("AT\r", the form of --echo), no-cr ("AT"), crlf

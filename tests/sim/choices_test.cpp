@@ -67,6 +67,18 @@ TEST(Choices, StatusShowsModeAndFlowStoredOrInForceEachOnItsOwn) {
     EXPECT_EQ(Flow(plain.com1), "NoFC");
 }
 
+// A unit stores the catalogue's rates; a later module's faster ones only with --later-rates.
+TEST(Choices, RatesBeyondTheCatalogueAreStoredOnlyByALaterModule) {
+    SimOptions o = FastOptions();
+    o.unit[1].laterRates = true;
+    Rig rig(o);
+    EXPECT_EQ(rig.com1.Command("AT+UARTCONFIG,230400,N,1,0"), kOk);
+    EXPECT_EQ(rig.com1.Command("AT+UARTCONFIG,460800,N,1,0", kError), kError);
+    EXPECT_EQ(rig.com2.Command("AT+UARTCONFIG,921600,N,1,0"), kOk);
+    EXPECT_EQ(rig.sim.Snapshot(2).stored.baud, 921600);
+    rig.sim.Stop();
+}
+
 TEST(Choices, UartAppliedAtOnceSwitchesAfterItsOkLeftAtTheOldSetting) {
     const std::string trace =
         ::testing::TempDir() + "sim_choices_uart_" + std::to_string(getpid()) + ".jsonl";

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstring>
 #include <string_view>
+#include <system_error>
 
 #include <spawn.h>
 #include <sys/signalfd.h>
@@ -45,12 +46,14 @@ pid_t StartChild(const std::vector<std::string>& command,
     }
     vars.insert(vars.end(), assignments.begin(), assignments.end());
     std::vector<char*> envp;
+    envp.reserve(vars.size() + 1);
     for (std::string& v : vars) {
         envp.push_back(v.data());
     }
     envp.push_back(nullptr);
     std::vector<std::string> args = command;
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
@@ -72,7 +75,7 @@ pid_t StartChild(const std::vector<std::string>& command,
     const int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), envp.data());
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
-        *error = std::strerror(rc);
+        *error = std::error_code(rc, std::generic_category()).message();
         return -1;
     }
     return pid;
