@@ -284,7 +284,7 @@ bool CPairingFlow::HangUpIfLinked() {
         return false;
     }
     m_jobs->ReturnOnline();
-    m_jobs->Pause(kReturnOnlineSettleMs);
+    m_jobs->Pause(catalogue::kReturnOnlineSettleMs);
     Start(Job::Disconnect);
     return true;
 }

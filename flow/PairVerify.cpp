@@ -2,6 +2,7 @@
 
 #include "flow/Address.h"
 #include "flow/StopRelay.h"
+#include "flow/Timing.h"
 #include "module/ModuleControl.h"
 #include "module/ModuleHost.h"
 #include "module/Protocol.h"
@@ -21,15 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace cat = catalogue;
 
-// Lets ATZ leave the line before the port is reopened at other settings.
-constexpr int kReopenSettleMs = 50;
-// After "ATO" the module needs a moment before data goes through.
-constexpr int kReturnOnlineSettleMs = 100;
-// Data sent through a link that may be live, to prove an end that does not name its partner.
-constexpr int kLinkProofIntervalMs = 1000;
 constexpr size_t kMaxPendingText = 512;
-// One unit deaf to its probes is asked for its status at most this often.
-constexpr int kQuietCheckIntervalMs = 3000;
 constexpr std::string_view kProbe = "AT\r";
 
 // The verifier runs no jobs and shows nothing: the one note a status read may give (responses
@@ -272,8 +265,9 @@ private:
             !SendReset(u)) {
             return false;
         }
-        if (!(in.now == in.stored) && (FinishIfInterrupted(u, u.module->Pause(kReopenSettleMs)) ||
-                                       !Open(u, in.stored) || !SendReset(u))) {
+        if (!(in.now == in.stored) &&
+            (FinishIfInterrupted(u, u.module->Pause(cat::kReopenSettleMs)) || !Open(u, in.stored) ||
+             !SendReset(u))) {
             return false;
         }
         u.resetAt = Clock::now();
@@ -570,7 +564,7 @@ private:
         }
         u.linked = true;
         u.module->ReturnOnline();
-        FinishIfInterrupted(u, u.module->Pause(kReturnOnlineSettleMs));
+        FinishIfInterrupted(u, u.module->Pause(cat::kReturnOnlineSettleMs));
     }
 
     // The result of a unit the listening left undecided.
@@ -627,7 +621,7 @@ private:
         } else if (info.m_nLinkState.load() == LINK_CONNECTED) {
             // Linked without a word: back to data mode, where it was.
             u.module->ReturnOnline();
-            if (!FinishIfInterrupted(u, u.module->Pause(kReturnOnlineSettleMs))) {
+            if (!FinishIfInterrupted(u, u.module->Pause(cat::kReturnOnlineSettleMs))) {
                 Finish(u, m_units.size() == 1 ? VerifyOutcome::LinkedUnnamed
                                               : VerifyOutcome::PartnerUnnamed);
             }

@@ -13,6 +13,7 @@
 
 #include "flow/PairingController.h"
 #include "flow/PairingView.h"
+#include "flow/Timing.h"
 
 #include <cstdint>
 #include <optional>
@@ -35,14 +36,10 @@ enum class Failure {
 
 class CPairingFlow {
 public:
-    // Closing during a connect attempt waits this long for the module to
-    // confirm the cancel.
-    static constexpr int kCloseCancelMs = 1000;
+    static constexpr int kCloseCancelMs = flow::kCloseCancelMs;
     // An apply that the module leaves unconfirmed is run again this often
     // before the user is told.
     static constexpr int kMaxApplyReruns = 2;
-    // After "ATO" the module needs a moment before the escape that follows.
-    static constexpr int kReturnOnlineSettleMs = 100;
     // A link that the hang-up does not end is tried this often per user
     // action before the user is told.
     static constexpr int kMaxHangups = 2;

@@ -129,6 +129,24 @@ inline constexpr int kScanConfirmMs = 3000;
 inline constexpr int kEscapePauseMs = 50; // before "+++\r"
 inline constexpr int kBannerPauseMs = 50; // after showing either wait banner
 inline constexpr int kJobPauseMs = 50;    // before every job the worker runs
+// After "ATO" the module needs a moment before data, or the escape that follows.
+inline constexpr int kReturnOnlineSettleMs = 100;
+// Lets "ATZ" leave the line before the port is reopened at other settings.
+inline constexpr int kReopenSettleMs = 50;
+
+// The worker's own waits. It looks at its stop between jobs this often.
+inline constexpr int kWorkerIdleWaitMs = 500;
+// A wait that keeps failing must not turn into a busy loop when the host
+// answers its message boxes at once (tools, tests).
+inline constexpr int kWorkerFailedWaitPauseMs = 500;
+// A caller's wait on a job it aborts: the abort is repeated this often (an
+// idle worker uses up one that comes just before the job), and after the
+// grace the worker is stopped.
+inline constexpr int kAbortRepeatMs = 500;
+inline constexpr int kAbortGraceMs = 5000;
+// A settings search allows this beyond the wire time of probe and reply: the
+// module's own turn-around, and a scheduler that is slow to wake us.
+inline constexpr int kDetectMarginMs = 150;
 
 // Time-outs the callers pass (the worker's jobs and the sheet).
 inline constexpr int kCancelJobTimeoutMs = 5000;

@@ -15,11 +15,9 @@ namespace cat = catalogue;
 
 namespace {
 
-constexpr int kIdleWaitMs = 500;
+constexpr int kIdleWaitMs = cat::kWorkerIdleWaitMs;
 constexpr int kJobPauseMs = cat::kJobPauseMs;
-// A wait that keeps failing must not turn into a busy loop when the host
-// answers its message boxes at once (tools, tests).
-constexpr int kFailedWaitPauseMs = 500;
+constexpr int kFailedWaitPauseMs = cat::kWorkerFailedWaitPauseMs;
 
 } // namespace
 

@@ -4,6 +4,7 @@
 // results queue a host keeps, and one wait that limits and interrupts a job
 // the same way everywhere.
 
+#include "module/Catalogue.h"
 #include "module/Job.h"
 #include "platform/Event.h"
 
@@ -41,8 +42,8 @@ private:
 // aborted, the abort repeated (an idle worker uses up one that comes just
 // before the job begins), and after the grace the worker is stopped.
 struct JobWaitRules {
-    static constexpr int kAbortGraceMs = 5000;
-    static constexpr int kAbortRepeatMs = 500;
+    static constexpr int kAbortGraceMs = catalogue::kAbortGraceMs;
+    static constexpr int kAbortRepeatMs = catalogue::kAbortRepeatMs;
 
     // From the start of the wait; -1 for none.
     int limitMs = -1;

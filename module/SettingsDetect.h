@@ -2,6 +2,7 @@
 // Finds the UART setting stored in a module: tries every setting the module
 // can store on one port, most likely first, until one answers "AT" with OK.
 
+#include "module/Catalogue.h"
 #include "platform/Event.h"
 #include "platform/SerialDevice.h"
 
@@ -14,9 +15,7 @@ namespace norva {
 // Every rate of the value table, parity None or Even (the module never stores
 // Odd), 1 or 2 stop bits.
 inline constexpr int kDetectSettingCount = 36;
-// Time allowed beyond the wire time of probe and reply: the module's own
-// turn-around, and a scheduler that is slow to wake us.
-inline constexpr int kDetectMarginMs = 150;
+inline constexpr int kDetectMarginMs = catalogue::kDetectMarginMs;
 
 // The settings in the order they are tried.
 std::span<const LineSettings> DetectOrder();
