@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: scripts/check-lint.sh [BUILD_DIR] — clang-tidy with the repository's
-# .clang-tidy over the Qt-free core (platform/ serial/ module/ flow/
-# station/): every .cpp file of those folders in BUILD_DIR's
+# .clang-tidy over every folder of product code (platform/ serial/ module/
+# flow/ station/ front/ tools/ sim/ pages/ wizard/ res/): every .cpp file of
+# those folders in BUILD_DIR's
 # compile_commands.json (default build/plain, made by scripts/build.sh plain),
 # and the headers of those folders they include. Prints each finding once and
 # fails on any. NORVA_LINT_JOBS sets the parallel runs (default: the cores).
@@ -9,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build/plain}
-folders="platform|serial|module|flow|station"
+folders="platform|serial|module|flow|station|tools|sim|pages|wizard|front|res"
 db=$build/compile_commands.json
 if ! command -v clang-tidy >/dev/null; then
     echo "check-lint: clang-tidy is not installed (scripts/deps.sh installs it)" >&2

@@ -11,8 +11,8 @@
 #include "tools/TranscriptTee.h"
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -160,8 +160,8 @@ int RunPairCommand(const CliOptions& opt) {
     if (!opt.logPath.empty()) {
         transcripts.file = std::fopen(opt.logPath.c_str(), "ae");
         if (transcripts.file == nullptr) {
-            const std::string error =
-                "cannot write the log " + opt.logPath + ": " + std::strerror(errno);
+            const std::string error = "cannot write the log " + opt.logPath + ": " +
+                                      std::generic_category().message(errno);
             std::fprintf(stderr, "norvactl: %s\n", error.c_str());
             if (opt.json) {
                 std::printf("%s\n", report.Dump(kExitUsage, error).c_str());

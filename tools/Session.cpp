@@ -12,7 +12,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <system_error>
 
 namespace norva::tools {
 
@@ -52,7 +52,8 @@ bool Session::StartTranscripts() {
     if (!m_opt.logPath.empty()) {
         m_logFile = std::fopen(m_opt.logPath.c_str(), "ae");
         if (m_logFile == nullptr) {
-            m_error = "cannot write the log " + m_opt.logPath + ": " + std::strerror(errno);
+            m_error = "cannot write the log " + m_opt.logPath + ": " +
+                      std::generic_category().message(errno);
             return false;
         }
         m_logWriter = std::make_unique<CTranscriptWriter>(m_logFile);

@@ -391,7 +391,8 @@ bool CSerialSheet::event(QEvent* event) {
         auto* message = static_cast<SheetEvent*>(event);
         const int wParam = static_cast<int>(message->WParam());
         // Only ever compared with the page members, never followed.
-        auto* page = reinterpret_cast<CPropertyPage*>(message->LParam());
+        auto* page = reinterpret_cast<CPropertyPage*>( // NOLINT(performance-no-int-to-ptr)
+            message->LParam());
         if (type == PSM_SETWIZBUTTONS) {
             ApplyWizardButtons(static_cast<int>(message->LParam()));
         } else if (m_bDestroyed) {
