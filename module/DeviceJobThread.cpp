@@ -70,7 +70,9 @@ private:
     void Post(int code, Job job) { m.PostOutcome(job, code); }
 
     void StatusJob() {
-        m.ShowCheckingBanner();
+        if (!m.m_bReadBriefly.load()) {
+            m.ShowCheckingBanner();
+        }
         int r = m.QueryStatus(m.m_info);
         m.HideCheckingBanner();
         Post(r, Job::Status);
@@ -223,7 +225,9 @@ void DeviceJobThread(CModuleControl* module) {
         }
         if (slot > EV_ABORT && slot < kJobEventCount) {
             module->m_bJobRunning.store(true);
-            const int paused = module->Pause(kJobPauseMs);
+            // A brief read of the caller's own has no banner to paint, nor a
+            // job before it to let settle.
+            const int paused = module->Pause(module->m_bReadBriefly.load() ? 0 : kJobPauseMs);
             if (paused == RC_STOPPED) {
                 module->m_bJobRunning.store(false);
                 return; // stopped before the job began: leave the module alone

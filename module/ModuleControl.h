@@ -148,6 +148,11 @@ public:
     // The next status query escapes before it asks: the caller knows the unit is (or may well
     // be) linked, in data mode.
     void AssumeDataMode() { m_bAssumeDataMode.store(true); }
+    // The next status job is a read of the caller's own (a station's triage), shown nowhere: it
+    // skips the job's pause and the checking banner, and asks as soon as the unit answered its
+    // probe, since nothing follows an OK to "AT". After an escape it still waits before the
+    // question, for the ERROR a module may send for the "\r" behind "+++".
+    void ReadBriefly() { m_bReadBriefly.store(true); }
 
     // --- Direct talk (worker stopped, see TalkDirectly) ---------------------
     // Bytes taken (>= 1), 0 = nothing (time-out), -1 = stop, -2 = abort,
@@ -245,6 +250,7 @@ private:
     std::atomic<int> m_nS24Value{10};
     std::atomic<int> m_bAwaitResetReply{1};
     std::atomic<bool> m_bAssumeDataMode{false};
+    std::atomic<bool> m_bReadBriefly{false};
 
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};

@@ -356,6 +356,8 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
 
     // A unit the caller knows to be linked is in data mode, where "AT" goes over the air and is
     // never answered: it is escaped first instead of costing the probe's time-out.
+    const bool brief = m_bReadBriefly.exchange(false);
+    bool probed = false;
     int r = RC_TIMEOUT;
     if (m_bAssumeDataMode.exchange(false)) {
         const int e = Escape(cat::kQueryStepTimeoutMs);
@@ -368,6 +370,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
     }
     if (r != RC_OK) {
         r = Probe(cat::kQueryStepTimeoutMs);
+        probed = r == RC_OK;
     }
     switch (r) {
     case RC_OK:
@@ -424,7 +427,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
         return end(0, STATUS_UNREADABLE);
     }
 
-    if (const int p = Pause(cat::kQueryPauseMs); p != RC_OK) {
+    if (const int p = Pause(brief && probed ? 0 : cat::kQueryPauseMs); p != RC_OK) {
         return interrupted(p);
     }
     Event* const data = m_port.m_hDataEvent.get();

@@ -343,6 +343,42 @@ bool Register::Update(const AttemptRecord& record, RegisterError& error) {
     return true;
 }
 
+bool Register::Progress(const AttemptRecord& record, RegisterError& error) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    soci::session& sql = m_session->sql;
+    const bool sqlite = m_session->engine == Engine::SQLite;
+    try {
+        if (sqlite) {
+            // Per connection, outside a transaction; a WAL commit then
+            // skips its sync, and the next synced commit covers it.
+            sql << "PRAGMA synchronous = NORMAL";
+        }
+        struct Restore {
+            soci::session& sql;
+            bool sqlite;
+            ~Restore() {
+                if (sqlite) {
+                    try {
+                        sql << "PRAGMA synchronous = FULL";
+                    } catch (const std::exception&) {
+                        // The connection is gone: nothing is written on it.
+                    }
+                }
+            }
+        } restore{sql, sqlite};
+        WriteTransaction tx(sql, m_session->engine);
+        if (!sqlite) {
+            sql << "SET LOCAL synchronous_commit = off";
+        }
+        Write(record);
+        tx.Commit();
+    } catch (const std::exception& e) {
+        error = Explain(m_target, e);
+        return false;
+    }
+    return true;
+}
+
 bool Register::Complete(AttemptRecord& record, bool allowReplace, RegisterError& error) {
     if (record.endedAt.empty()) {
         record.endedAt = UtcNow();

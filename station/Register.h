@@ -51,6 +51,10 @@ public:
     bool Begin(AttemptRecord& record, RegisterError& error);
     // Writes what is known so far (units read, settings stored).
     bool Update(const AttemptRecord& record, RegisterError& error);
+    // The same while the attempt is under way, without waiting for the disk: the row that Begin
+    // made durable stands, and a crash of the machine (not of the program) loses at most the
+    // steps since; Complete's write makes them durable with it.
+    bool Progress(const AttemptRecord& record, RegisterError& error);
     // Writes the end. A Paired attempt becomes the pair of both its units: a
     // pair either unit was in before is replaced (`replaces` is set) when it
     // is the same pair or `allowReplace`; otherwise (another station paired

@@ -147,7 +147,7 @@ void PairRecording::Update(const PairOutcome& outcome) {
     }
     Fill(outcome);
     station::RegisterError error;
-    if (!m_recorder.Register().Update(m_record, error)) {
+    if (!m_recorder.Register().Progress(m_record, error)) {
         m_recorder.Failed(error);
     }
 }

@@ -144,9 +144,11 @@ private:
     // units read first for the triage (an outcome when the pair is refused
     // or skipped); what each step learnt (false: a unit refused); the end.
     std::optional<PairOutcome> BeginRecord();
-    // The unit's address and name, read by a status job of the run's own;
-    // left empty when it does not answer.
-    void ReadUnit(int unit);
+    // Both units' addresses and names, read by status jobs of the run's own;
+    // left empty where a unit does not answer.
+    void ReadUnits();
+    // One unit read on `module`; true when it was linked (it is left so).
+    bool ReadUnit(CModuleControl& module, ToolHost& host, int unit);
     bool Recorded(int from);
     // The attempt written as begun (before the flow's first command).
     void StartRecord();

@@ -16,6 +16,6 @@ void PairRun::EndRecord() {}
 
 void PairRun::StartRecord() {}
 
-void PairRun::ReadUnit(int /*unit*/) {}
+void PairRun::ReadUnits() {}
 
 } // namespace norva::tools

@@ -2,34 +2,85 @@
 
 #include "tools/ExitCodes.h"
 #include "tools/PairRun.h"
+#include "tools/TranscriptTee.h"
 
 #include "module/Protocol.h"
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
 namespace norva::tools {
 
-void PairRun::ReadUnit(int unit) {
+bool PairRun::ReadUnit(CModuleControl& module, ToolHost& host, int unit) {
+    flow::PairingJobs jobs(module);
     std::string reason;
-    if (!m_controller.Open(m_setup.line[unit - 1], reason)) {
-        return;
+    if (!jobs.Open(m_setup.line[unit - 1], reason)) {
+        return false;
     }
     // The status job, not a bare query: a pair verified before is linked in
     // data mode, and the job escapes to read it, first thing, since a station's
-    // units are often such a pair (a unit in command mode costs one ERROR). The
-    // result is this run's own, before the flow counts any.
-    m_module.AssumeDataMode();
-    const std::optional<JobResult> r = RunJob(Job::Status, kJobStallMs, true);
+    // units are often such a pair (a unit in command mode costs one ERROR).
+    // Nothing of the pairing waits on what this read sees but the triage, so it
+    // skips the pairing's pause. The result is this run's own, before the flow
+    // counts any.
+    module.AssumeDataMode();
+    module.ReadBriefly();
+    JobWaitRules rules;
+    rules.limitMs = kJobStallMs;
+    rules.abortGraceMs = 0;
+    rules.wake = m_interrupted;
+    rules.interrupted = [this] { return Interrupted(); };
+    const std::optional<JobResult> r =
+        norva::RunJob(module, host.Results(), JobRequest::Of(Job::Status), rules).result;
+    bool linked = false;
     if (r && StatusWasRead(r->code)) {
-        const ModuleInfoData status = m_module.LastStatus();
+        const ModuleInfoData status = module.LastStatus();
         m_outcome.unit[unit - 1].address = status.Address();
         m_outcome.unit[unit - 1].name = status.Name();
         if (status.m_nLinkState == LINK_CONNECTED) {
-            // Back to data mode, as the link was; the flow's own first read
-            // escapes it again.
-            m_module.ReturnOnline();
-            m_module.AssumeDataMode();
+            // Back to data mode, as the link was.
+            module.ReturnOnline();
+            linked = true;
         }
     }
-    m_module.ClosePort();
+    module.ClosePort();
+    return linked;
+}
+
+void PairRun::ReadUnits() {
+    // Both at once, with a controller of its own for unit 2: the read then
+    // costs a pair one unit's read, not two.
+    std::atomic<bool> linked2{false};
+    std::thread unit2;
+    std::unique_ptr<ToolHost> host2;
+    std::unique_ptr<CModuleControl> module2;
+    std::mutex lines;
+    std::optional<PortPinnedTranscript> pinned[2];
+    if (!m_setup.OnePort()) {
+        ReleaseUnit2();
+        host2 = std::make_unique<ToolHost>(false, false);
+        module2 = std::make_unique<CModuleControl>(host2.get());
+        if (m_transcript != nullptr) {
+            pinned[0].emplace(m_transcript, lines);
+            pinned[1].emplace(m_transcript, lines);
+            m_module.SetTranscript(&*pinned[0]);
+            module2->SetTranscript(&*pinned[1]);
+        }
+        unit2 = std::thread([&] { linked2 = ReadUnit(*module2, *host2, flow::UNIT_2); });
+    }
+    const bool linked1 = ReadUnit(m_module, m_host, flow::UNIT_1);
+    if (unit2.joinable()) {
+        unit2.join();
+        module2->SetTranscript(nullptr);
+        m_module.SetTranscript(m_transcript);
+    }
+    if (linked1 || linked2) {
+        // The flow's own first read escapes it again.
+        m_module.AssumeDataMode();
+    }
 }
 
 std::optional<PairOutcome> PairRun::BeginRecord() {
@@ -38,10 +89,8 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
     // it. A unit that does not answer yet is judged when the flow reads it.
     UnitReport& u1 = m_outcome.unit[0];
     UnitReport& u2 = m_outcome.unit[1];
-    ReadUnit(flow::UNIT_1);
-    if (!m_setup.OnePort() && !Interrupted()) {
-        ReleaseUnit2();
-        ReadUnit(flow::UNIT_2);
+    ReadUnits();
+    if (!m_setup.OnePort()) {
         if (std::string reason; !HoldUnit2(reason)) {
             return Unit2PortFailed(reason, true);
         }

@@ -77,7 +77,7 @@ void CSheetStation::Write() {
     }
     station::RegisterError error;
     const bool ok = m_ended ? m_register->Complete(m_record, m_options.repair, error)
-                            : m_register->Update(m_record, error);
+                            : m_register->Progress(m_record, error);
     if (!ok && error.reason != m_lastError) {
         // The pairing goes on; the register's trouble is said once.
         m_lastError = error.reason;

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <csignal>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,8 +51,21 @@ TEST(StationPair, APairIsRecordedLabelledAndItsUnitsAreRefusedToAnotherPair) {
     const std::string label = reg.Dir() + "/pair.svg";
     ToolRun run =
         Norvactl({"pair", "--unit1", first->DevicePath(1), "--unit2", first->DevicePath(2),
-                  "--verify", "--record", db, "--label", label, "--operator", "Kim"});
+                  "--verify", "--record", db, "--label", label, "--operator", "Kim", "-v"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    // The triage reads both units at once: each status reply is told under its own port.
+    for (const char* unit : {"1", "2"}) {
+        const std::string path = first->DevicePath(unit[0] - '0');
+        std::istringstream lines(run.err);
+        int replies = 0;
+        for (std::string line; std::getline(lines, line);) {
+            if (Contains(line, std::string("00A0961B2C0") + unit + ",Norva-BX0" + unit + ",MODE")) {
+                EXPECT_TRUE(Contains(line, " " + path + " < ")) << line;
+                ++replies;
+            }
+        }
+        EXPECT_GE(replies, 2) << "unit " << unit;
+    }
     EXPECT_EQ(Sql(db, "SELECT outcome, unit1_address, unit2_address, unit1_uart, unit1_mode,"
                       " unit2_mode, unit1_verified, unit2_verified, operator, unit1_firmware"
                       " FROM attempts"),
