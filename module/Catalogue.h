@@ -127,6 +127,9 @@ inline constexpr int kInquirySRegTimeoutMs = 3000;
 inline constexpr int kScanConfirmMs = 3000;
 
 inline constexpr int kEscapePauseMs = 50; // before "+++\r"
+// After an OK to "+++\r", for the ERROR a module may send for the "\r": it comes right after
+// the OK, so a read that escaped first waits this long, not the query's pause.
+inline constexpr int kEscapeSettleMs = 100;
 inline constexpr int kBannerPauseMs = 50; // after showing either wait banner
 inline constexpr int kJobPauseMs = 50;    // before every job the worker runs
 // After "ATO" the module needs a moment before data, or the escape that follows.

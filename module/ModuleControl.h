@@ -150,8 +150,7 @@ public:
     void AssumeDataMode() { m_bAssumeDataMode.store(true); }
     // The next status job is a read of the caller's own (a station's triage), shown nowhere: it
     // skips the job's pause and the checking banner, and asks as soon as the unit answered its
-    // probe, since nothing follows an OK to "AT". After an escape it still waits before the
-    // question, for the ERROR a module may send for the "\r" behind "+++".
+    // probe, since nothing follows an OK to "AT".
     void ReadBriefly() { m_bReadBriefly.store(true); }
 
     // --- Direct talk (worker stopped, see TalkDirectly) ---------------------

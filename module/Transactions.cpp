@@ -358,6 +358,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
     // never answered: it is escaped first instead of costing the probe's time-out.
     const bool brief = m_bReadBriefly.exchange(false);
     bool probed = false;
+    bool escapedFirst = false;
     int r = RC_TIMEOUT;
     if (m_bAssumeDataMode.exchange(false)) {
         const int e = Escape(cat::kQueryStepTimeoutMs);
@@ -366,6 +367,7 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
         }
         if (e == RC_OK) {
             r = RC_OK;
+            escapedFirst = true;
         }
     }
     if (r != RC_OK) {
@@ -427,7 +429,10 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
         return end(0, STATUS_UNREADABLE);
     }
 
-    if (const int p = Pause(brief && probed ? 0 : cat::kQueryPauseMs); p != RC_OK) {
+    const int pauseMs = brief && probed ? 0
+                        : escapedFirst  ? cat::kEscapeSettleMs
+                                        : cat::kQueryPauseMs;
+    if (const int p = Pause(pauseMs); p != RC_OK) {
         return interrupted(p);
     }
     Event* const data = m_port.m_hDataEvent.get();
