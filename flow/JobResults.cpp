@@ -142,6 +142,14 @@ void CPairingFlow::OnJobResult(int code, int jobId) {
     case JOB_APPLY:
         OnApplyResult(code);
         break;
+    case JOB_SET_MODE:
+        if (code != RC_STOPPED) {
+            AdvanceAfterJob(JOB_STATUS);
+        }
+        break;
+    case JOB_RETURN_ONLINE:
+        OnReturnOnlineResult(code);
+        break;
     default:
         break;
     }
@@ -225,9 +233,8 @@ void CPairingFlow::OnStatusResult(int code) {
         // connectable. Back to data mode, and on.
         m_strUnit2Address = module.Address();
         m_unitName[1] = module.Name();
-        module.ReturnOnline();
-        module.SetLinkState(LINK_CONNECTED);
-        m_view.ShowStep(STEP_SUCCESS);
+        m_afterOnline = AfterOnline::Linked;
+        Start(Job::ReturnOnline);
     } else if (link == LINK_CONNECTED) {
         if (m_nHangups >= kMaxHangups) {
             // The hang-up keeps failing and the link stays up: going round
@@ -249,9 +256,11 @@ void CPairingFlow::OnStatusResult(int code) {
         }
         if (link == LINK_STANDBY) {
             if (module.OpMode() != 0) {
-                // The worker is idle after a status job; its result does not
+                // A job like any other, so that the thread that shows the
+                // steps never waits on the module; its result does not
                 // matter, the apply steps set the mode again.
-                module.SetOpMode(catalogue::kSheetSetModeTimeoutMs, 0);
+                Start(Job::SetMode);
+                return;
             }
             AdvanceAfterJob(JOB_STATUS);
         }
@@ -283,10 +292,21 @@ bool CPairingFlow::HangUpIfLinked() {
     if (m_jobs == nullptr || m_jobs->LinkState() != LINK_CONNECTED) {
         return false;
     }
-    m_jobs->ReturnOnline();
-    m_jobs->Pause(catalogue::kReturnOnlineSettleMs);
-    Start(Job::Disconnect);
+    m_afterOnline = AfterOnline::HangUp;
+    Start(Job::ReturnOnline);
     return true;
+}
+
+void CPairingFlow::OnReturnOnlineResult(int code) {
+    if (code == RC_STOPPED) {
+        return;
+    }
+    if (m_afterOnline == AfterOnline::Linked) {
+        m_jobs->SetLinkState(LINK_CONNECTED);
+        m_view.ShowStep(STEP_SUCCESS);
+    } else {
+        Start(Job::Disconnect);
+    }
 }
 
 void CPairingFlow::OnCancelResult(int code) {

@@ -88,18 +88,6 @@ int PairingJobs::StatusFailure() const {
     return m_module.LastOutcome().statusFailure;
 }
 
-int PairingJobs::ReturnOnline() {
-    return m_module.ReturnOnline();
-}
-
-int PairingJobs::SetOpMode(int timeoutMs, int mode) {
-    return m_module.SetOpMode(timeoutMs, mode);
-}
-
-void PairingJobs::Pause(int ms) {
-    m_module.SleepUnlessGone(ms);
-}
-
 void PairingJobs::StopAndCancel(int timeoutMs) {
     if (!PortOpen()) {
         return;

@@ -49,11 +49,6 @@ public:
     virtual int StatusFailure() const = 0;
     virtual std::string GoneReason() const = 0;
 
-    // Direct transactions on the caller's thread, with the worker idle.
-    virtual int ReturnOnline() = 0;
-    virtual int SetOpMode(int timeoutMs, int mode) = 0;
-    // A pause that ends early when the device goes.
-    virtual void Pause(int ms) = 0;
     // Stops the worker and tells the module to stop dialling, searching or
     // scanning ("AT+BTCANCEL"), bounded.
     virtual void StopAndCancel(int timeoutMs) = 0;
@@ -82,9 +77,6 @@ public:
     ApplyConfirmation Confirmation() const override;
     int StatusFailure() const override;
     std::string GoneReason() const override;
-    int ReturnOnline() override;
-    int SetOpMode(int timeoutMs, int mode) override;
-    void Pause(int ms) override;
     void StopAndCancel(int timeoutMs) override;
 
 private:

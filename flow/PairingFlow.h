@@ -65,8 +65,8 @@ public:
 
     void OnJobResult(int code, int jobId);
     // The row for a status that shows the link up: back to data mode, a
-    // moment to settle, then the disconnect job's escape and hang-up. False
-    // when the last status shows no link. norvactl disconnect runs it alone.
+    // moment to settle (a job), then the disconnect job's escape and hang-up.
+    // False when the last status shows no link.
     bool HangUpIfLinked();
     // The step's way on after a job that left the unit idle.
     void AdvanceAfterJob(int jobId);
@@ -113,6 +113,7 @@ private:
     void OnScanResult(int code);
     void OnInquiryResult(int code);
     void OnApplyResult(int code);
+    void OnReturnOnlineResult(int code);
 
     IPairingView& m_view;
     IPairingController* m_jobs = nullptr;
@@ -121,6 +122,9 @@ private:
     // Hang-ups started after a status showed the link up, since the user's
     // last action.
     int m_nHangups = 0;
+    // What follows the return to data mode: step 6 for a pair found linked
+    // at step 3, else the hang-up.
+    enum class AfterOnline { HangUp, Linked } m_afterOnline = AfterOnline::HangUp;
     uint64_t m_nJobsStarted = 0;
     uint64_t m_nResults = 0;
     std::optional<Job> m_lastJob;

@@ -63,6 +63,14 @@ public:
         case Job::Reset:
             Post(m.Reset(cat::kResetJobTimeoutMs), job);
             break;
+        case Job::SetMode:
+            Post(m.SetOpMode(cat::kSheetSetModeTimeoutMs, m.m_nModeToSet.load()), job);
+            break;
+        case Job::ReturnOnline:
+            // "ATO" has no reply: the pause tells a line that went away.
+            m.ReturnOnline();
+            Post(m.Pause(cat::kReturnOnlineSettleMs), job);
+            break;
         }
     }
 

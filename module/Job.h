@@ -22,6 +22,11 @@ enum class Job {
     ReadRegister,
     Apply,
     Reset,
+    // The operation mode alone, without the UART (a unit left in an
+    // auto-connect mode is set back to 0 before it is paired).
+    SetMode,
+    // "ATO" and the moment the module needs after it: back to a link's data mode.
+    ReturnOnline,
 };
 
 struct JobFacts {
@@ -42,6 +47,8 @@ inline constexpr JobFacts kJobFacts[] = {
     {Job::ReadRegister, EV_READ_SREG, JOB_READ_SREG, "read-sreg"},
     {Job::Apply, EV_APPLY, JOB_APPLY, "apply"},
     {Job::Reset, EV_RESET, JOB_RESET, "reset"},
+    {Job::SetMode, EV_SET_MODE, JOB_SET_MODE, "set-mode"},
+    {Job::ReturnOnline, EV_RETURN_ONLINE, JOB_RETURN_ONLINE, "return-online"},
 };
 
 constexpr const JobFacts& FactsOf(Job job) {
@@ -87,6 +94,7 @@ struct JobRequest {
     Job job = Job::Status;
     std::string address; // Connect: whom to dial
     int sRegister = 0;   // ReadRegister
+    int mode = 0;        // SetMode
     ScanSettings scan;   // Scan
     // What an Apply stores, also the one a Disconnect chains (OP_APPLY_AGAIN);
     // none: the settings of the last request stay.
@@ -105,6 +113,11 @@ struct JobRequest {
     static JobRequest ReadRegisterNo(int reg) {
         JobRequest r = Of(Job::ReadRegister);
         r.sRegister = reg;
+        return r;
+    }
+    static JobRequest SetModeTo(int mode) {
+        JobRequest r = Of(Job::SetMode);
+        r.mode = mode;
         return r;
     }
     static JobRequest ScanWith(ScanSettings scan) {

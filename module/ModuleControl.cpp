@@ -52,6 +52,9 @@ void CModuleControl::Start(const JobRequest& request) {
     case Job::ReadRegister:
         m_nSRegNo.store(request.sRegister);
         break;
+    case Job::SetMode:
+        m_nModeToSet.store(request.mode);
+        break;
     case Job::Scan:
         m_scan.Set(request.scan);
         break;

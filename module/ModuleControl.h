@@ -250,6 +250,7 @@ private:
     std::atomic<int> m_bAwaitResetReply{1};
     std::atomic<bool> m_bAssumeDataMode{false};
     std::atomic<bool> m_bReadBriefly{false};
+    std::atomic<int> m_nModeToSet{0};
 
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};

@@ -42,8 +42,10 @@ enum JobSlot : int {
     EV_READ_SREG = 9,
     EV_APPLY = 10,
     EV_RESET = 11,
+    EV_SET_MODE = 12,
+    EV_RETURN_ONLINE = 13,
 };
-inline constexpr int kJobEventCount = 12;
+inline constexpr int kJobEventCount = 14;
 
 // Job ids reported with a result; they share one number space with m_nCurOp.
 enum JobId : int {
@@ -57,6 +59,8 @@ enum JobId : int {
     JOB_INQUIRY = 12,
     JOB_READ_SREG = 20,
     JOB_APPLY = 21,
+    JOB_SET_MODE = 22,
+    JOB_RETURN_ONLINE = 23,
 };
 
 // Operation codes written into m_nCurOp.

@@ -334,7 +334,17 @@ int Session::Disconnect() {
         }
         return kExitOk;
     }
-    std::optional<JobResult> r = Await({JOB_DISCONNECT, JOB_ESCAPE}, -1);
+    // The flow's return to data mode is a job of its own; its result starts the hang-up.
+    std::optional<JobResult> r = Await({JOB_RETURN_ONLINE}, -1);
+    if (!r) {
+        return kExitInterrupted;
+    }
+    flow.OnJobResult(r->code, r->jobId);
+    if (flow.JobsStarted() < 2) {
+        // The line went away under it: no hang-up follows.
+        return Finish(r->jobId, r->code, false);
+    }
+    r = Await({JOB_DISCONNECT, JOB_ESCAPE}, -1);
     if (!r) {
         return kExitInterrupted;
     }
@@ -384,8 +394,9 @@ int Session::Apply() {
     flow.Next(flow::STEP_MODE);
     JobResult last{RC_OK, JOB_APPLY};
     for (uint64_t results = 0; flow.JobsStarted() > results; ++results) {
-        std::optional<JobResult> r =
-            Await({JOB_APPLY, JOB_STATUS, JOB_DISCONNECT, JOB_ESCAPE, JOB_CANCEL_CMD}, -1);
+        std::optional<JobResult> r = Await({JOB_APPLY, JOB_STATUS, JOB_DISCONNECT, JOB_ESCAPE,
+                                            JOB_CANCEL_CMD, JOB_RETURN_ONLINE, JOB_SET_MODE},
+                                           -1);
         if (!r || Interrupted()) {
             return kExitInterrupted;
         }

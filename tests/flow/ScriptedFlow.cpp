@@ -70,20 +70,6 @@ void ScriptedController::SetCurOp(int op) {
     curOp = op;
 }
 
-int ScriptedController::ReturnOnline() {
-    m_log.Add("ATO");
-    return RC_OK;
-}
-
-int ScriptedController::SetOpMode(int /*timeoutMs*/, int mode) {
-    m_log.Add("mode " + std::to_string(mode));
-    return RC_OK;
-}
-
-void ScriptedController::Pause(int ms) {
-    m_log.Add("pause " + std::to_string(ms));
-}
-
 void ScriptedController::StopAndCancel(int timeoutMs) {
     m_log.Add("stop and cancel " + std::to_string(timeoutMs));
 }

@@ -41,9 +41,6 @@ public:
     ApplyConfirmation Confirmation() const override { return confirmation; }
     int StatusFailure() const override { return statusFailure; }
     std::string GoneReason() const override { return "/dev/ttyUSB0 was disconnected"; }
-    int ReturnOnline() override;
-    int SetOpMode(int timeoutMs, int mode) override;
-    void Pause(int ms) override;
     void StopAndCancel(int timeoutMs) override;
 
     bool portOpen = false;

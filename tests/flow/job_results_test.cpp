@@ -79,14 +79,17 @@ TEST_F(FlowTest, AnIdleUnitMovesEachCheckingStepOn) {
 
 TEST_F(FlowTest, AUnitLeftInAnAutoConnectModeIsSetBackToModeZeroFirst) {
     module.opMode = 2;
-    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "mode 0; step 2");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "job SET_MODE");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_SET_MODE, RC_ERROR), "step 2");
 }
 
 TEST_F(FlowTest, ALinkedUnitIsHungUpExceptAPairFoundLinkedAtStepThree) {
     module.link = LINK_CONNECTED;
-    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "ATO; pause 100; job DISCONNECT");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "job RETURN_ONLINE");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_RETURN_ONLINE, RC_OK), "job DISCONNECT");
     module.address = "00A0961B2C02";
-    EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_STATUS, 1), "ATO; link 2; step 6");
+    EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_STATUS, 1), "job RETURN_ONLINE");
+    EXPECT_EQ(Result(STEP_SCAN_WAIT, JOB_RETURN_ONLINE, RC_OK), "link 2; step 6");
     EXPECT_EQ(flow.Unit2Address(), "00A0961B2C02");
 }
 
@@ -259,16 +262,19 @@ TEST_F(FlowTest, EachFailureSaysWhatItMeans) {
 // bounded number of rounds with a way on for the user.
 TEST_F(FlowTest, ALinkThatWillNotHangUpIsToldAfterTwoRounds) {
     module.link = LINK_CONNECTED;
-    const std::string hangUp = "ATO; pause 100; job DISCONNECT";
-    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), hangUp);
+    const auto hangUp = [&](int step) {
+        const std::string status = Result(step, JOB_STATUS, 1);
+        return status + "; " + Result(step, JOB_RETURN_ONLINE, RC_OK);
+    };
+    EXPECT_EQ(hangUp(STEP_MODE1), "job RETURN_ONLINE; job DISCONNECT");
     EXPECT_EQ(Result(STEP_MODE1, JOB_DISCONNECT, RC_TIMEOUT), "job STATUS");
-    EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), hangUp);
+    EXPECT_EQ(hangUp(STEP_MODE1), "job RETURN_ONLINE; job DISCONNECT");
     EXPECT_EQ(Result(STEP_MODE1, JOB_ESCAPE, RC_TIMEOUT), "job STATUS");
     EXPECT_EQ(Result(STEP_MODE1, JOB_STATUS, 1), Said(IDS_HANGUP_FAILED) + "; buttons NEXT");
     EXPECT_EQ(flow.LastFailure(), Failure::Refused);
     // Next starts the rounds afresh.
     EXPECT_EQ(NextOn(STEP_FIRST), "close; open COM33; job STATUS");
-    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), hangUp);
+    EXPECT_EQ(hangUp(STEP_FIRST), "job RETURN_ONLINE; job DISCONNECT");
 }
 
 // Cancelling the run: a dial, search or scan whose result has not come is

@@ -276,11 +276,11 @@ TEST_F(DispatchTest, StatusFailureClosesThePortAndOffersNextOnly) {
 }
 
 TEST_F(DispatchTest, StatusConnectedReturnsOnlineThenDisconnects) {
-    ScriptedPeer peer;
-    OpenIdlePort(peer);
     M().SetLinkState(LINK_CONNECTED);
     Inject(1, JOB_STATUS);
-    EXPECT_TRUE(peer.WaitForReceived("ATO\r", 2000));
+    EXPECT_EQ(Signalled(), Slots{EV_RETURN_ONLINE});
+    ResetEvents();
+    Inject(RC_OK, JOB_RETURN_ONLINE);
     EXPECT_EQ(Signalled(), Slots{EV_DISCONNECT});
     EXPECT_EQ(S().GetActiveIndex(), 0);
 }
@@ -294,18 +294,16 @@ TEST_F(DispatchTest, StatusPendingCancelsTheCommandFirst) {
 }
 
 TEST_F(DispatchTest, StatusIdleInModeTwoSetsModeZeroThenShowsStepTwo) {
-    ScriptedPeer peer;
-    OpenIdlePort(peer);
-    peer.Answer("AT+BTMODE,0\r", {"\r\nOK\r\n"});
     M().SetLinkState(LINK_STANDBY);
     test::ControlProbe::Info(M()).m_nOpMode.store(2);
     M().SetCurOp(OP_SCAN);
     Inject(1, JOB_STATUS);
-    EXPECT_EQ(peer.Commands(), std::vector<std::string>{"AT+BTMODE,0\r"});
-    // Cleared before the mode command, which records its own operation.
-    EXPECT_EQ(M().CurOp(), OP_SET_MODE);
+    // Cleared before the mode job, which the step waits for.
+    EXPECT_EQ(M().CurOp(), OP_NONE);
+    EXPECT_EQ(Signalled(), Slots{EV_SET_MODE});
+    EXPECT_EQ(S().GetActiveIndex(), 0);
+    Inject(RC_OK, JOB_SET_MODE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
-    EXPECT_EQ(Signalled(), Slots{});
 }
 
 TEST_F(DispatchTest, StatusIdleInModeZeroSendsNothing) {

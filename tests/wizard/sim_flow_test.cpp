@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <mutex>
+#include <thread>
 
 namespace norva::test {
 namespace {
@@ -72,6 +74,41 @@ TEST_F(SimFlowTest, StepOneWithAConnectedModuleHangsUpFirst) {
     ASSERT_TRUE(WaitForPage(S().ScanPage()));
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_DISCONNECTED)});
     EXPECT_EQ(simulator->Snapshot(1).link, sim::LinkState::Standby);
+}
+
+// Every byte of a hang-up and of the mode set back to 0 goes out on the worker: the thread that
+// shows the steps never waits on a module.
+TEST_F(SimFlowTest, NoCommandIsSentFromTheThreadThatShowsTheSteps) {
+    struct SendingThreads : ITranscript {
+        void OnOpen(const std::string&, const std::string&) override {}
+        void OnOpenFailed(const std::string&, const std::string&) override {}
+        void OnClose(const std::string&) override {}
+        void OnHangUp(const std::string&) override {}
+        void OnReceived(const uint8_t*, size_t) override {}
+        void OnSent(const uint8_t* data, size_t length) override {
+            const std::lock_guard<std::mutex> lock(m);
+            sent += std::string(reinterpret_cast<const char*>(data), length);
+            if (std::this_thread::get_id() == ui) {
+                fromUi += std::string(reinterpret_cast<const char*>(data), length);
+            }
+        }
+        std::mutex m;
+        std::thread::id ui = std::this_thread::get_id();
+        std::string sent;
+        std::string fromUi;
+    } watch;
+    StartSim([](sim::SimOptions& o) {
+        o.unit[0].startConnected = true;
+        o.unit[0].startMode = 2;
+    });
+    M().SetTranscript(&watch);
+    S().NextButton()->click();
+    ASSERT_TRUE(WaitForPage(S().ScanPage()));
+    M().SetTranscript(nullptr);
+    EXPECT_TRUE(watch.sent.find("ATO\r") != std::string::npos) << watch.sent;
+    EXPECT_TRUE(watch.sent.find("AT+BTMODE,0\r") != std::string::npos) << watch.sent;
+    EXPECT_EQ(watch.fromUi, "");
+    EXPECT_EQ(simulator->Snapshot(1).mode, 0);
 }
 
 TEST_F(SimFlowTest, StepOneWithASilentModuleReportsAndOffersARetry) {
