@@ -11,6 +11,7 @@
 #include "tools/PairRecording.h"
 #include "tools/PairSetup.h"
 #include "tools/PairView.h"
+#include "tools/Timing.h"
 #include "tools/ToolHost.h"
 
 #include <chrono>
@@ -67,13 +68,10 @@ struct PairOutcome {
 
 class PairRun {
 public:
-    // A job gets this long to report before the run calls it stuck.
-    static constexpr int kJobStallMs = 60000;
-    // The search ends after this long; the connect follows it.
-    static constexpr int kSearchLimitMs = 30000;
+    static constexpr int kJobStallMs = timing::kJobStallMs;
+    static constexpr int kSearchLimitMs = timing::kSearchLimitMs;
     static constexpr int kConnectAttempts = 2;
-    // One-port waiting: how often the port is tried for the other unit.
-    static constexpr int kWaitUnitPollMs = 1000;
+    static constexpr int kWaitUnitPollMs = timing::kWaitUnitPollMs;
 
     // `interrupted`: a manual event set when the run is to end (Ctrl-C);
     // `transcript` and `recording` (--record) may be null.

@@ -2,6 +2,7 @@
 // units are left with when a run ends early.
 
 #include "tools/PairRun.h"
+#include "tools/Timing.h"
 
 #include "flow/Address.h"
 #include "module/Catalogue.h"
@@ -13,9 +14,8 @@
 namespace norva::tools {
 namespace {
 
-// A status job escapes a link first: a few of its own steps at most.
-constexpr int kStatusJobLimitMs = 15000;
-constexpr int kCancelJobLimitMs = catalogue::kCancelJobTimeoutMs + 2000;
+constexpr int kStatusJobLimitMs = timing::kStatusJobLimitMs;
+constexpr int kCancelJobLimitMs = timing::kCancelJobLimitMs;
 
 } // namespace
 

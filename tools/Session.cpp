@@ -6,6 +6,7 @@
 #include "platform/Console.h"
 #include "tools/ExitCodes.h"
 #include "tools/PairView.h"
+#include "tools/Timing.h"
 #include "tools/ToolHost.h"
 #include "tools/TraitsCommand.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kCancelAfterSignalMs = 10000;
+constexpr int kCancelAfterSignalMs = timing::kCancelAfterSignalMs;
 
 // The status job reports kStatusRead for a status read and 0 for none.
 std::string ResultName(int jobId, int code) {

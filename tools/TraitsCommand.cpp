@@ -9,6 +9,7 @@
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
 #include "tools/Session.h"
+#include "tools/Timing.h"
 
 #include <algorithm>
 #include <chrono>
@@ -24,13 +25,10 @@ namespace cat = catalogue;
 using Clock = std::chrono::steady_clock;
 using Json = nlohmann::ordered_json;
 
-// A module that sends back every byte as it arrives does so within a few
-// character times; this is ample at any rate.
-constexpr int kTypedEchoMs = 250;
+constexpr int kTypedEchoMs = timing::kTypedEchoMs;
 // The wait for the reply to one command.
 constexpr int kReplyMs = cat::kQueryStepTimeoutMs;
-// A reply's lines leave one after the other: an OK not in by then came with the value line.
-constexpr int kTrailingOkMs = 300;
+constexpr int kTrailingOkMs = timing::kTrailingOkMs;
 
 int MsLeft(Clock::time_point until) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
