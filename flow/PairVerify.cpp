@@ -9,6 +9,7 @@
 #include "module/ReadBack.h"
 #include "module/ReplyParser.h"
 #include "res/strings/StringTable.h"
+#include "serial/PinnedTranscript.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,54 +37,9 @@ public:
     void HideBanner(Banner) override {}
 };
 
-// The units' ports report into one transcript from their own threads: each event is told with
-// the port it belongs to, under one lock, so that no line is put down to the other port.
-class UnitTranscript : public ITranscript {
-public:
-    UnitTranscript(ITranscript* to, std::mutex* lock) : m_to(to), m_lock(lock) {}
-    void OnOpen(const std::string& path, const std::string& settings) override {
-        std::lock_guard<std::mutex> guard(*m_lock);
-        m_path = path;
-        m_to->OnOpen(path, settings);
-    }
-    void OnOpenFailed(const std::string& path, const std::string& reason) override {
-        std::lock_guard<std::mutex> guard(*m_lock);
-        m_path = path;
-        m_to->OnOpenFailed(path, reason);
-    }
-    void OnClose(const std::string& path) override {
-        std::lock_guard<std::mutex> guard(*m_lock);
-        m_to->OnActivePort(path);
-        m_to->OnClose(path);
-    }
-    void OnHangUp(const std::string& reason) override {
-        Forward([&] { m_to->OnHangUp(reason); });
-    }
-    void OnSent(const uint8_t* data, size_t length) override {
-        Forward([&] { m_to->OnSent(data, length); });
-    }
-    void OnSendStopped(size_t sent, size_t length) override {
-        Forward([&] { m_to->OnSendStopped(sent, length); });
-    }
-    void OnReceived(const uint8_t* data, size_t length) override {
-        Forward([&] { m_to->OnReceived(data, length); });
-    }
-
-private:
-    template <typename Event> void Forward(Event event) {
-        std::lock_guard<std::mutex> guard(*m_lock);
-        m_to->OnActivePort(m_path);
-        event();
-    }
-
-    ITranscript* m_to;
-    std::mutex* m_lock;
-    std::string m_path; // under *m_lock
-};
-
 struct Unit {
     const UnitToVerify* in = nullptr;
-    std::unique_ptr<UnitTranscript> transcript;
+    std::unique_ptr<PortPinnedTranscript> transcript;
     VerifyHost host;
     std::unique_ptr<CModuleControl> module = std::make_unique<CModuleControl>(&host);
     UnitVerifyResult result;
@@ -117,7 +73,7 @@ public:
             u->result.askedFlow = in.askedFlow;
             if (options.transcript != nullptr) {
                 u->transcript =
-                    std::make_unique<UnitTranscript>(options.transcript, &m_transcriptLock);
+                    std::make_unique<PortPinnedTranscript>(options.transcript, &m_transcriptLock);
                 u->module->SetTranscript(u->transcript.get());
             }
             m_units.push_back(std::move(u));

@@ -331,33 +331,28 @@ void Register::Write(const AttemptRecord& record) {
 }
 
 bool Register::Update(const AttemptRecord& record, RegisterError& error) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    try {
-        WriteTransaction tx(m_session->sql, m_session->engine);
-        Write(record);
-        tx.Commit();
-    } catch (const std::exception& e) {
-        error = Explain(m_target, e);
-        return false;
-    }
-    return true;
+    return Rewrite(record, true, error);
 }
 
 bool Register::Progress(const AttemptRecord& record, RegisterError& error) {
+    return Rewrite(record, false, error);
+}
+
+bool Register::Rewrite(const AttemptRecord& record, bool durable, RegisterError& error) {
     std::lock_guard<std::mutex> lock(m_lock);
     soci::session& sql = m_session->sql;
-    const bool sqlite = m_session->engine == Engine::SQLite;
+    const bool lazySqlite = !durable && m_session->engine == Engine::SQLite;
     try {
-        if (sqlite) {
+        if (lazySqlite) {
             // Per connection, outside a transaction; a WAL commit then
             // skips its sync, and the next synced commit covers it.
             sql << "PRAGMA synchronous = NORMAL";
         }
         struct Restore {
             soci::session& sql;
-            bool sqlite;
+            bool lazySqlite;
             ~Restore() {
-                if (sqlite) {
+                if (lazySqlite) {
                     try {
                         sql << "PRAGMA synchronous = FULL";
                     } catch (const std::exception&) {
@@ -365,9 +360,9 @@ bool Register::Progress(const AttemptRecord& record, RegisterError& error) {
                     }
                 }
             }
-        } restore{sql, sqlite};
+        } restore{sql, lazySqlite};
         WriteTransaction tx(sql, m_session->engine);
-        if (!sqlite) {
+        if (!durable && m_session->engine == Engine::PostgreSQL) {
             sql << "SET LOCAL synchronous_commit = off";
         }
         Write(record);

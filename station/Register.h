@@ -71,6 +71,8 @@ private:
     struct Session;
     Register(const RegisterTarget& target, std::unique_ptr<Session> session);
     void Write(const AttemptRecord& record);
+    // Update and Progress: the attempt's row written again, waiting for the disk or not.
+    bool Rewrite(const AttemptRecord& record, bool durable, RegisterError& error);
 
     RegisterTarget m_target;
     int m_foundVersion = 0;

@@ -2,9 +2,9 @@
 
 #include "tools/ExitCodes.h"
 #include "tools/PairRun.h"
-#include "tools/TranscriptTee.h"
 
 #include "module/Protocol.h"
+#include "serial/PinnedTranscript.h"
 
 #include <atomic>
 #include <memory>
@@ -64,8 +64,8 @@ void PairRun::ReadUnits() {
         host2 = std::make_unique<ToolHost>(false, false);
         module2 = std::make_unique<CModuleControl>(host2.get());
         if (m_transcript != nullptr) {
-            pinned[0].emplace(m_transcript, lines);
-            pinned[1].emplace(m_transcript, lines);
+            pinned[0].emplace(m_transcript, &lines);
+            pinned[1].emplace(m_transcript, &lines);
             m_module.SetTranscript(&*pinned[0]);
             module2->SetTranscript(&*pinned[1]);
         }
