@@ -128,7 +128,8 @@ inline constexpr int kScanConfirmMs = 3000;
 
 inline constexpr int kEscapePauseMs = 50; // before "+++\r"
 // After an OK to "+++\r", for the ERROR a module may send for the "\r": it comes right after
-// the OK, so a read that escaped first waits this long, not the query's pause.
+// the OK, so a read that escaped first waits this long, not the query's pause (and passes over
+// one ERROR that comes later still).
 inline constexpr int kEscapeSettleMs = 100;
 inline constexpr int kBannerPauseMs = 50; // after showing either wait banner
 inline constexpr int kJobPauseMs = 50;    // before every job the worker runs

@@ -446,6 +446,10 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
     }
 
     bool flowSeen = false;
+    // An ERROR for the "\r" behind "+++" may come later than the settle: before any status
+    // line it is that one, passed over once, not the module refusing the query.
+    bool strayErrorLeft = escapedFirst;
+    bool lineSeen = false;
     int failure = STATUS_UNREADABLE;
     const int result = detail::AwaitLines(
         *this, cat::kQueryStatus, cat::kQueryStatus.text, cat::kQueryStepTimeoutMs, 0,
@@ -457,10 +461,15 @@ int CModuleControl::QueryStatus(ModuleInfo& info) {
                 return 1;
             }
             if (token.starts_with(cat::kReplyError)) {
+                if (strayErrorLeft && !lineSeen) {
+                    strayErrorLeft = false;
+                    return kGoOn;
+                }
                 failure = STATUS_REFUSED;
                 return 0;
             }
             const StatusLine line = ParseStatusLine(token);
+            lineSeen = lineSeen || line.outcome != StatusLineOutcome::Failed;
             if (line.fieldsStored >= 1) {
                 info.SetAddress(line.address.data(), line.address.size());
             }

@@ -62,6 +62,21 @@ TEST_F(StatusQuery, ErrorOrBadFieldMeansNotRead) {
     EXPECT_EQ(1, module.LastStatus().m_nOpMode);
 }
 
+// The ERROR a module sends for the CR behind "+++" may trail the escape's OK past the settle:
+// it is passed over once; a second one is the module refusing the query.
+TEST_F(StatusQuery, AnEscapeFirstPassesOverOneLateErrorOnly) {
+    peer.Answer("+++\r", {kOk});
+    peer.Answer("AT+BTINFO?\r", {kError + kLine7 + kOk});
+    module.AssumeDataMode();
+    EXPECT_EQ(1, module.QueryStatus());
+    EXPECT_EQ("Norva-BX01", module.LastStatus().Name());
+
+    peer.Answer("+++\r", {kOk});
+    peer.Answer("AT+BTINFO?\r", {kError + kError});
+    module.AssumeDataMode();
+    EXPECT_EQ(0, module.QueryStatus());
+}
+
 TEST_F(StatusQuery, ProbeErrorTwiceGivesUpBeforeAsking) {
     peer.Answer("AT\r", {kError}, 2);
     EXPECT_EQ(0, module.QueryStatus());
