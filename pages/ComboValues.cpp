@@ -42,14 +42,8 @@ int GetComboValue(const QComboBox* box, const char* const texts[], const int val
     if (box->currentIndex() < 0) {
         return 0;
     }
-    const QString selected = box->currentText();
-    const auto n = static_cast<uint16_t>(count);
-    for (uint16_t i = 0; i < n; ++i) {
-        if (selected == QString::fromLatin1(texts[i])) {
-            return values[i];
-        }
-    }
-    return 0;
+    return ValueOfText(texts, values, static_cast<uint16_t>(count),
+                       box->currentText().toStdString());
 }
 
 } // namespace norva

@@ -1,9 +1,9 @@
 #include "pages/Connection.h"
 
-#include "flow/Address.h"
+#include "frontend/PageRules.h"
+#include "frontend/SheetAccess.h"
 #include "module/ModuleControl.h"
 #include "pages/PageCommon.h"
-#include "pages/SheetAccess.h"
 #include "pages/SheetMessages.h"
 
 #include <QFontDatabase>
@@ -19,16 +19,6 @@
 #include <QVBoxLayout>
 
 namespace norva {
-namespace {
-
-struct Column {
-    const char* heading;
-    int width;
-};
-constexpr Column kColumns[] = {
-    {" Device Address ", 130}, {"       Device Name ", 165}, {"    CoD", 70}};
-
-} // namespace
 
 CConnection::CConnection(QWidget* parent)
     : CPropertyPage(IDD, QStringLiteral("Norva-BX Wizard - Step 5 of 9"), parent),
@@ -103,8 +93,8 @@ bool CConnection::OnInitDialog() {
     m_list->setFont(m_font);
     for (int i = 0; i < 3; ++i) {
         m_list->setHorizontalHeaderItem(
-            i, new QTableWidgetItem(QString::fromLatin1(kColumns[i].heading)));
-        m_list->setColumnWidth(i, kColumns[i].width);
+            i, new QTableWidgetItem(QString::fromLatin1(pages::kDeviceColumns[i].heading)));
+        m_list->setColumnWidth(i, pages::kDeviceColumns[i].width);
     }
     // Grid lines and full-row selection.
     m_list->setShowGrid(true);
@@ -163,8 +153,9 @@ void CConnection::AddDeviceRow(const QString& address, const QString& name,
     // Unit 1 is what the search is for: its row is chosen the moment it
     // appears, unless the user has chosen one already.
     const ISheetAccess* sheet = Sheet();
-    if (sheet != nullptr && m_list->selectionModel()->selectedRows().isEmpty() &&
-        flow::SameAddress(address.toStdString(), sheet->Unit1Address())) {
+    if (sheet != nullptr &&
+        pages::ChooseFoundRow(address.toStdString(), sheet->Unit1Address(),
+                              !m_list->selectionModel()->selectedRows().isEmpty())) {
         m_list->selectRow(row);
     }
 }
@@ -173,10 +164,7 @@ void CConnection::OnTimer(int timerId) {
     if (timerId != kSearchTimerId) {
         return;
     }
-    ++m_nProgress;
-    if (m_nProgress >= kProgressRange) {
-        m_nProgress = 0;
-    }
+    m_nProgress = pages::NextProgress(m_nProgress);
     m_progress->setValue(m_nProgress);
 }
 

@@ -2,6 +2,7 @@
 // Step 5: Norva-BX02 searches; the user picks Norva-BX01's address from the
 // list and connects to it.
 
+#include "frontend/PageRules.h"
 #include "pages/ProgressDialogs.h"
 #include "pages/PropertyPage.h"
 
@@ -20,9 +21,9 @@ class CConnection : public CPropertyPage {
     Q_OBJECT
 public:
     static constexpr int IDD = 139;
-    static constexpr int kSearchTimerId = 100;
-    static constexpr int kSearchTimerMs = 500;
-    static constexpr int kProgressRange = 50;
+    static constexpr int kSearchTimerId = pages::kSearchTimerId;
+    static constexpr int kSearchTimerMs = pages::kSearchTimerMs;
+    static constexpr int kProgressRange = pages::kProgressRange;
 
     explicit CConnection(QWidget* parent = nullptr);
 

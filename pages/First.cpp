@@ -1,8 +1,8 @@
 #include "pages/First.h"
 
+#include "frontend/PageRules.h"
+#include "frontend/SheetAccess.h"
 #include "pages/PageCommon.h"
-#include "pages/PortSettingDlg.h"
-#include "pages/SheetAccess.h"
 #include "pages/SheetMessages.h"
 #include "pages/TransparentStatic.h"
 
@@ -88,18 +88,17 @@ bool CFirst::OnInitDialog() {
 }
 
 bool CFirst::OnSetActive() {
-    PostWizButtons(PSWIZB_NEXT);
+    PostWizButtons(pages::ButtonsOnArrival(flow::STEP_FIRST, false));
     return CPropertyPage::OnSetActive();
 }
 
 int CFirst::OnWizardNext() {
-    PostPageNext();
-    return -1;
+    return HandNextToSheet(flow::STEP_FIRST);
 }
 
 void CFirst::OnWizardSetting() {
     if (ISheetAccess* sheet = Sheet()) {
-        sheet->UnitSetting(1).DoModal();
+        sheet->EditUnitSetting(1);
     }
 }
 

@@ -1,9 +1,9 @@
 #include "pages/Mode.h"
 
+#include "frontend/PageRules.h"
+#include "frontend/SheetAccess.h"
 #include "pages/ComboValues.h"
 #include "pages/PageCommon.h"
-#include "pages/PortSettingDlg.h"
-#include "pages/SheetAccess.h"
 #include "pages/SheetMessages.h"
 
 #include <QCheckBox>
@@ -33,7 +33,8 @@ QComboBox* MakeValueList(const QString& objectName, const QString& accessibleNam
 } // namespace
 
 CModePageBase::CModePageBase(const ModePageTemplate& tmpl, QWidget* parent)
-    : CPropertyPage(tmpl.templateId, QString::fromLatin1(tmpl.caption), parent) {}
+    : CPropertyPage(tmpl.templateId, QString::fromLatin1(tmpl.caption), parent),
+      m_nStep(tmpl.step) {}
 
 QWidget* CModePageBase::BuildUartGroup(const ModePageTemplate& tmpl) {
     auto* group = new QGroupBox(QString::fromLatin1(tmpl.groupTitle), this);
@@ -100,13 +101,10 @@ bool CModePageBase::OnInitDialog() {
     m_fontBold = MakeBoldFont(font());
     m_textHeading->setFont(m_fontBold);
     // The setting dialogs' values at this moment, their initial ones, preselect the lists.
-    const CPortSettingDlg* setting = InitialSetting();
-    const int baud = setting != nullptr ? setting->m_nBaudRate : 9600;
-    const int parity = setting != nullptr ? setting->m_nParity : 0;
-    const int stopBits = setting != nullptr ? setting->m_nStopBits : 0;
-    FillValueCombo(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount, baud);
-    FillValueCombo(m_cbParity, kParityTexts, kParityValues, kParityCount, parity);
-    FillValueCombo(m_cbStopBits, kStopBitTexts, kStopBitValues, kStopBitCount, stopBits);
+    const UnitSetting setting = InitialSetting();
+    FillValueCombo(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount, setting.baud);
+    FillValueCombo(m_cbParity, kParityTexts, kParityValues, kParityCount, setting.parity);
+    FillValueCombo(m_cbStopBits, kStopBitTexts, kStopBitValues, kStopBitCount, setting.stopBits);
     return true;
 }
 
@@ -115,9 +113,8 @@ bool CModePageBase::OnSetActive() {
     return CPropertyPage::OnSetActive();
 }
 
-// Next and Back are never offered together here.
 void CModePageBase::PostButtonsFromConfirm() {
-    PostWizButtons(m_checkConfirm->isChecked() ? PSWIZB_NEXT : PSWIZB_BACK);
+    PostWizButtons(pages::ButtonsOnArrival(m_nStep, m_checkConfirm->isChecked()));
 }
 
 void CModePageBase::UpdateData() {
@@ -126,15 +123,13 @@ void CModePageBase::UpdateData() {
 }
 
 int CModePageBase::OnWizardNext() {
-    // Back and Next stay off while the sheet stores the settings.
-    PostWizButtons(0);
     UpdateData();
     m_nBaudRate = GetComboValue(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount);
     m_nParity = GetComboValue(m_cbParity, kParityTexts, kParityValues, kParityCount);
     m_nStopBits = GetComboValue(m_cbStopBits, kStopBitTexts, kStopBitValues, kStopBitCount);
     m_bFlowControl = m_bNoFlowControl == 0 ? 1 : 0;
-    PostPageNext();
-    return -1;
+    // Back and Next stay off while the sheet stores the settings.
+    return HandNextToSheet(m_nStep);
 }
 
 namespace {
@@ -148,7 +143,8 @@ constexpr ModePageTemplate kModeTemplate{
     1032,
     1033,
     "Configure UART of Norva-BX02 for my use:",
-    "Change UART as above, and set up Norva-BX02 to go Auto-connection mode."};
+    "Change UART as above, and set up Norva-BX02 to go Auto-connection mode.",
+    flow::STEP_MODE};
 constexpr ModePageTemplate kMode1Template{
     CMode1::IDD,
     "Norva-BX Wizard - Step 8 of 9",
@@ -158,7 +154,8 @@ constexpr ModePageTemplate kMode1Template{
     1031,
     1003,
     "Configure UART of Norva-BX01 for my use:",
-    "Change UART as above, and set up Norva-BX01 to go Auto-connection mode."};
+    "Change UART as above, and set up Norva-BX01 to go Auto-connection mode.",
+    flow::STEP_MODE1};
 
 } // namespace
 
@@ -185,9 +182,9 @@ CMode::CMode(QWidget* parent) : CModePageBase(kModeTemplate, parent) {
     layout->addStretch(2);
 }
 
-CPortSettingDlg* CMode::InitialSetting() const {
+UnitSetting CMode::InitialSetting() const {
     ISheetAccess* sheet = Sheet();
-    return sheet != nullptr ? &sheet->UnitSetting(2) : nullptr;
+    return sheet != nullptr ? sheet->UnitSettingOf(2) : UnitSetting{};
 }
 
 CMode1::CMode1(QWidget* parent) : CModePageBase(kMode1Template, parent) {
@@ -217,9 +214,9 @@ CMode1::CMode1(QWidget* parent) : CModePageBase(kMode1Template, parent) {
     layout->addStretch(2);
 }
 
-CPortSettingDlg* CMode1::InitialSetting() const {
+UnitSetting CMode1::InitialSetting() const {
     ISheetAccess* sheet = Sheet();
-    return sheet != nullptr ? &sheet->UnitSetting(1) : nullptr;
+    return sheet != nullptr ? sheet->UnitSettingOf(1) : UnitSetting{};
 }
 
 } // namespace norva

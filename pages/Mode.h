@@ -3,6 +3,7 @@
 // equipment, and the go-ahead for auto-connection mode. CMode is for
 // Norva-BX02, CMode1 for Norva-BX01; the two differ only in their template.
 
+#include "frontend/UnitSetting.h"
 #include "pages/PropertyPage.h"
 
 #include <QFont>
@@ -14,8 +15,6 @@ class QPushButton;
 
 namespace norva {
 
-class CPortSettingDlg;
-
 // What tells the twin pages apart: template, control ids and texts.
 struct ModePageTemplate {
     int templateId;
@@ -23,6 +22,7 @@ struct ModePageTemplate {
     int baudId, parityId, stopBitsId, noFlowId, confirmId;
     const char* groupTitle;
     const char* confirmText;
+    int step;
 };
 
 class CModePageBase : public CPropertyPage {
@@ -52,7 +52,7 @@ protected:
     CModePageBase(const ModePageTemplate& tmpl, QWidget* parent);
 
     // Where the lists take their first values from.
-    virtual CPortSettingDlg* InitialSetting() const = 0;
+    virtual UnitSetting InitialSetting() const = 0;
     // The box and its label, built by the page so that the template's order holds.
     QWidget* BuildUartGroup(const ModePageTemplate& tmpl);
     QWidget* BuildConfirmRow(const ModePageTemplate& tmpl);
@@ -62,6 +62,8 @@ protected:
 
 private:
     void PostButtonsFromConfirm();
+
+    int m_nStep;
 };
 
 class CMode : public CModePageBase {
@@ -71,7 +73,7 @@ public:
     explicit CMode(QWidget* parent = nullptr);
 
 protected:
-    CPortSettingDlg* InitialSetting() const override;
+    UnitSetting InitialSetting() const override;
 };
 
 class CMode1 : public CModePageBase {
@@ -83,7 +85,7 @@ public:
     QPushButton* m_btnSerialSetting = nullptr; // 1015, never shown
 
 protected:
-    CPortSettingDlg* InitialSetting() const override;
+    UnitSetting InitialSetting() const override;
 };
 
 } // namespace norva

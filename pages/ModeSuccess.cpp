@@ -1,5 +1,6 @@
 #include "pages/ModeSuccess.h"
 
+#include "frontend/PageRules.h"
 #include "pages/PageCommon.h"
 #include "pages/SheetMessages.h"
 #include "res/strings/StringTable.h"
@@ -86,7 +87,7 @@ void CModeSuccess::KeepEveryLineInView() {
 }
 
 bool CModeSuccess::OnSetActive() {
-    PostWizButtons(PSWIZB_FINISH);
+    PostWizButtons(pages::ButtonsOnArrival(flow::STEP_MODE_SUCCESS, false));
     return CPropertyPage::OnSetActive();
 }
 

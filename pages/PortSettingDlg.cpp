@@ -1,5 +1,6 @@
 #include "pages/PortSettingDlg.h"
 
+#include "frontend/UnitSetting.h"
 #include "pages/ComboValues.h"
 #include "pages/PageCommon.h"
 #include "pages/SettingsSearch.h"
@@ -16,9 +17,6 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <utility>
@@ -26,22 +24,8 @@
 namespace norva {
 namespace {
 
-// "COM%d": the capital letters, then a decimal number (sign and leading
-// blanks allowed, as the C reading takes them); what follows is ignored.
-int ReadComNumber(const QString& text) {
-    if (!text.startsWith(QLatin1String("COM"))) {
-        return 0;
-    }
-    const QByteArray rest = text.mid(3).toLatin1();
-    const char* begin = rest.constData();
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(begin, &end, 10);
-    // No number, or one no port can have.
-    if (end == begin || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
-        return 0;
-    }
-    return static_cast<int>(value);
+int ComNumberOf(const QString& text) {
+    return norva::ReadComNumber(text.toStdString());
 }
 
 // Return presses OK, the button drawn as default, wherever the focus is: a
@@ -232,7 +216,7 @@ void CPortSettingDlg::OnDetectButton() {
         return;
     }
     const QString port = m_cbPort->currentText();
-    const std::string path = ComDevicePath(ReadComNumber(port));
+    const std::string path = ComDevicePath(ComNumberOf(port));
     if (path.empty()) {
         ShowDetectIdle(Text(IDS_DETECT_NO_PORT));
         return;
@@ -337,7 +321,7 @@ void CPortSettingDlg::FillPorts() {
     long long newestTime = 0;
     int newest = 0;
     for (const SerialPortEntry& entry : ports.m_entries) {
-        const int number = ReadComNumber(QString::fromStdString(entry.port));
+        const int number = ComNumberOf(QString::fromStdString(entry.port));
         numbers.push_back(number);
         const bool came = !m_listed.empty() &&
                           std::find(m_listed.begin(), m_listed.end(), number) == m_listed.end();
@@ -389,7 +373,7 @@ void CPortSettingDlg::FillPorts() {
 void CPortSettingDlg::RefreshPorts() {
     // Whatever the user chose or typed stays, listed or not.
     const QString typed = m_cbPort->currentText();
-    const int number = ReadComNumber(typed);
+    const int number = ComNumberOf(typed);
     FillPorts();
     const int again = number > 0 ? m_cbPort->findData(number) : -1;
     m_cbPort->setCurrentIndex(again);
@@ -404,7 +388,7 @@ void CPortSettingDlg::ShowPortText() {
     if (m_cbPort->count() == 0) {
         lines << QString::fromStdString(NoPortsHint());
     }
-    const int at = m_cbPort->findData(ReadComNumber(m_cbPort->currentText()));
+    const int at = m_cbPort->findData(ComNumberOf(m_cbPort->currentText()));
     if (at >= 0) {
         const QString byId = m_cbPort->itemData(at, Qt::UserRole + 1).toString();
         if (!byId.isEmpty()) {
@@ -416,7 +400,7 @@ void CPortSettingDlg::ShowPortText() {
 }
 
 void CPortSettingDlg::OnOkButton() {
-    if (ReadComNumber(m_cbPort->currentText()) <= 0) {
+    if (ComNumberOf(m_cbPort->currentText()) <= 0) {
         // Without a port Next could only fail, naming "COM0".
         m_portText->setText(
             (m_portText->text().isEmpty() ? QString() : m_portText->text() + QLatin1Char('\n')) +
@@ -425,7 +409,7 @@ void CPortSettingDlg::OnOkButton() {
         m_cbPort->setFocus();
         return;
     }
-    m_nPort = ReadComNumber(m_cbPort->currentText());
+    m_nPort = ComNumberOf(m_cbPort->currentText());
     m_nBaudRate = GetComboValue(m_cbBaudRate, kBaudTexts, kBaudValues, kBaudCount);
     m_nParity = GetComboValue(m_cbParity, kParityTexts, kParityValues, kParityCount);
     m_nStopBits = GetComboValue(m_cbStopBits, kStopBitTexts, kStopBitValues, kStopBitCount);

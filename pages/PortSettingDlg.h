@@ -1,6 +1,7 @@
 #pragma once
 // "Application Setting": COM port and line settings for talking to one unit.
 
+#include "frontend/UnitSetting.h"
 #include "module/SettingsDetect.h"
 #include "pages/ThreadHandoff.h"
 
@@ -37,6 +38,7 @@ public:
     int m_nBaudRate = 9600;
     int m_nParity = 0;
     int m_nStopBits = 0;
+    UnitSetting Values() const { return {m_nPort, m_nBaudRate, m_nParity, m_nStopBits}; }
 
     QComboBox* m_cbPort = nullptr;     // 1022, editable, sorted
     QComboBox* m_cbStopBits = nullptr; // 1002

@@ -1,6 +1,7 @@
 #include "pages/PropertyPage.h"
 
-#include "pages/SheetAccess.h"
+#include "frontend/PageRules.h"
+#include "frontend/SheetAccess.h"
 #include "pages/SheetMessages.h"
 
 namespace norva {
@@ -44,6 +45,25 @@ void CPropertyPage::PostPageNext() const {
 
 void CPropertyPage::SendPageNext() const {
     SendSheetMessage(SheetWindow(), WM_PAGE_NEXT, 0, reinterpret_cast<qintptr>(this));
+}
+
+int CPropertyPage::HandNextToSheet(int step) const {
+    const pages::NextRule rule = pages::OnNext(step);
+    if (rule.buttonsOff) {
+        PostWizButtons(0);
+    }
+    switch (rule.handOff) {
+    case pages::NextHandOff::Post:
+        PostPageNext();
+        return -1;
+    case pages::NextHandOff::Send:
+        SendPageNext();
+        return -1;
+    case pages::NextHandOff::Stay:
+        return -1;
+    default:
+        return 0;
+    }
 }
 
 } // namespace norva

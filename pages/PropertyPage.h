@@ -47,6 +47,9 @@ protected:
     // WM_PAGE_NEXT with this page, posted or sent.
     void PostPageNext() const;
     void SendPageNext() const;
+    // Next on step `step`, as the pages' rules hand it over; the result for
+    // OnWizardNext.
+    int HandNextToSheet(int step) const;
 
 private:
     int m_nTemplateId;

@@ -1,5 +1,6 @@
 #include "pages/Scan.h"
 
+#include "frontend/PageRules.h"
 #include "pages/PageCommon.h"
 #include "pages/SheetMessages.h"
 
@@ -43,19 +44,16 @@ bool CScan::OnInitDialog() {
 }
 
 bool CScan::OnSetActive() {
-    PostWizButtons(PSWIZB_BACK);
+    PostWizButtons(pages::ButtonsOnArrival(flow::STEP_SCAN, false));
     return CPropertyPage::OnSetActive();
 }
 
 int CScan::OnWizardNext() {
-    PostWizButtons(0);
-    SendPageNext();
-    return -1;
+    return HandNextToSheet(flow::STEP_SCAN);
 }
 
-// Any click enables Next, whether the box is now ticked or not.
 void CScan::OnConfirmClicked() {
-    PostWizButtons(PSWIZB_NEXT);
+    PostWizButtons(pages::ButtonsOnBoxClick(flow::STEP_SCAN, m_checkConfirm->isChecked()));
 }
 
 } // namespace norva

@@ -1,8 +1,8 @@
 #include "pages/ScanWait.h"
 
+#include "frontend/PageRules.h"
+#include "frontend/SheetAccess.h"
 #include "pages/PageCommon.h"
-#include "pages/PortSettingDlg.h"
-#include "pages/SheetAccess.h"
 #include "pages/SheetMessages.h"
 #include "pages/TransparentStatic.h"
 
@@ -93,18 +93,17 @@ bool CScanWait::OnInitDialog() {
 }
 
 bool CScanWait::OnSetActive() {
-    PostWizButtons(PSWIZB_NEXT);
+    PostWizButtons(pages::ButtonsOnArrival(flow::STEP_SCAN_WAIT, false));
     return CPropertyPage::OnSetActive();
 }
 
 int CScanWait::OnWizardNext() {
-    SendPageNext();
-    return -1;
+    return HandNextToSheet(flow::STEP_SCAN_WAIT);
 }
 
 void CScanWait::OnWizardSetting() {
     if (ISheetAccess* sheet = Sheet()) {
-        sheet->UnitSetting(2).DoModal();
+        sheet->EditUnitSetting(2);
     }
 }
 

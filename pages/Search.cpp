@@ -1,5 +1,6 @@
 #include "pages/Search.h"
 
+#include "frontend/PageRules.h"
 #include "pages/PageCommon.h"
 #include "pages/SheetMessages.h"
 
@@ -38,22 +39,21 @@ bool CSearch::OnInitDialog() {
 }
 
 bool CSearch::OnSetActive() {
-    // Every arrival asks for a fresh tick.
-    m_bConfirm = 0;
-    m_checkConfirm->setChecked(false);
-    PostWizButtons(PSWIZB_BACK);
+    if (pages::ClearsBoxOnArrival(flow::STEP_SEARCH)) {
+        m_bConfirm = 0;
+        m_checkConfirm->setChecked(false);
+    }
+    PostWizButtons(pages::ButtonsOnArrival(flow::STEP_SEARCH, false));
     return CPropertyPage::OnSetActive();
 }
 
 int CSearch::OnWizardNext() {
-    PostWizButtons(0);
-    SendPageNext();
-    return -1;
+    return HandNextToSheet(flow::STEP_SEARCH);
 }
 
 void CSearch::OnConfirmClicked() {
     m_bConfirm = m_checkConfirm->isChecked() ? 1 : 0;
-    PostWizButtons(m_bConfirm != 0 ? PSWIZB_NEXT : PSWIZB_BACK);
+    PostWizButtons(pages::ButtonsOnBoxClick(flow::STEP_SEARCH, m_bConfirm != 0));
 }
 
 } // namespace norva

@@ -1,14 +1,12 @@
 #pragma once
-// Runs the search for a module's UART setting on a worker thread for a
-// dialog: progress and the outcome come back to the UI thread by queued
-// invocation, and Stop() ends and joins the search before it returns.
+// The search for a module's UART setting (frontend/DetectJob.h) for a Qt
+// dialog: progress and the outcome arrive as signals on the UI thread.
 
-#include "module/SettingsDetect.h"
+#include "frontend/DetectJob.h"
 
 #include <QObject>
-#include <functional>
+#include <QString>
 #include <string>
-#include <thread>
 
 namespace norva {
 
@@ -22,8 +20,8 @@ public:
     bool Start(const std::string& path);
     // UI thread: the port is closed when it returns, and nothing of the
     // stopped search is reported any more.
-    void Stop();
-    bool Running() const { return m_thread.joinable() && !m_finished; }
+    void Stop() { m_job.Stop(); }
+    bool Running() const { return m_job.Running(); }
 
 signals:
     void Progress(int index, int count, QString setting);
@@ -33,15 +31,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Any thread: runs `call` on the UI thread, after what was queued before.
-    void Queue(std::function<void()> call);
-    void Deliver(int generation, const DetectResult& result);
-
-    Event m_stop{Event::Mode::Manual};
-    std::thread m_thread;
-    // UI thread only: a result or progress of an earlier search is dropped.
-    int m_generation = 0;
-    bool m_finished = true;
+    DetectJob m_job;
 };
 
 // "115200, Even, 2": the dialog's own box texts.

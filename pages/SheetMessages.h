@@ -2,27 +2,20 @@
 // The sheet's window messages as Qt custom events, keeping their names and
 // values. "Post" queues the event; "send" runs the handler before returning.
 
+#include "frontend/SheetMessages.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 
 namespace norva {
 
-inline constexpr int WM_USER = 0x0400;
-inline constexpr int WM_APP = 0x8000;
-
-enum SheetMessage : int {
-    WM_JOB_RESULT = WM_APP + 200,       // wParam result code, lParam job id
-    WM_PAGE_NEXT = WM_APP + 1001,       // lParam the page
-    WM_SEARCH_CONTROL = WM_APP + 1002,  // wParam 1 start, 0 stop; lParam the page
-    WM_CONNECT_CONTROL = WM_APP + 1003, // wParam 1 connect, 0 abort; lParam the page
-    PSM_SETWIZBUTTONS = WM_USER + 112,  // lParam PSWIZB_* flags
-};
-
+// The property sheet's own names for the buttons' message and flags.
+inline constexpr int PSM_SETWIZBUTTONS = kSetWizardButtons;
 enum WizardButtonFlag : int {
-    PSWIZB_BACK = 1,
-    PSWIZB_NEXT = 2,
-    PSWIZB_FINISH = 4,
+    PSWIZB_BACK = WIZARD_BACK,
+    PSWIZB_NEXT = WIZARD_NEXT,
+    PSWIZB_FINISH = WIZARD_FINISH,
 };
 
 class SheetEvent : public QEvent {

@@ -1,5 +1,6 @@
 #include "pages/Success.h"
 
+#include "frontend/PageRules.h"
 #include "pages/PageCommon.h"
 #include "pages/SheetMessages.h"
 
@@ -33,7 +34,7 @@ bool CSuccess::OnInitDialog() {
 }
 
 bool CSuccess::OnSetActive() {
-    PostWizButtons(PSWIZB_NEXT);
+    PostWizButtons(pages::ButtonsOnArrival(flow::STEP_SUCCESS, false));
     return CPropertyPage::OnSetActive();
 }
 

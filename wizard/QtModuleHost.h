@@ -1,44 +1,25 @@
 #pragma once
-// The controller's host in Qt: everything the worker asks for is carried to
-// the UI thread; nothing reaches the sheet once it has detached.
+// The controller's host in Qt: what frontend/QueuedHost.h carries to the UI
+// thread arrives through Qt's event queue and is shown with the sheet's pages,
+// message boxes and banner windows.
 
-#include "module/ModuleHost.h"
+#include "frontend/QueuedHost.h"
 
 #include <QObject>
 #include <QPointer>
-#include <atomic>
-#include <functional>
-#include <mutex>
 
 namespace norva {
 
-class CModuleControl;
 class CSerialSheet;
 class CWaitDlg;
 
-class CQtModuleHost : public QObject, public IModuleHost {
+class CQtModuleHost : public QObject, public QueuedModuleHost {
     Q_OBJECT
 public:
     // Created on the UI thread; must outlive the controller it serves.
     explicit CQtModuleHost(CSerialSheet* sheet);
     ~CQtModuleHost() override;
 
-    // UI thread: from now on results, rows and boxes are dropped and the
-    // banners are gone.
-    void Detach();
-    // The controller whose results this host carries: each result is
-    // stamped with the open it belongs to.
-    void SetModule(const CModuleControl* module) { m_module.store(module); }
-
-    void PostJobResult(int code, int jobId) override;
-    void AddDeviceRow(const std::string& address, const std::string& name,
-                      const std::string& classOfDevice) override;
-    void ShowMessageBox(const std::string& text, const Event* stop) override;
-    void ShowBanner(Banner which) override;
-    void HideBanner(Banner which) override;
-
-    // UI thread: runs `show` (a message box) with the banners hidden.
-    void WithBannersHidden(const std::function<void()>& show);
     // UI thread: the banner window now shown, or null.
     CWaitDlg* BannerWindow(Banner which) const;
     // UI thread: how many banner windows of this kind were created so far.
@@ -47,18 +28,25 @@ public:
 protected:
     bool event(QEvent* event) override;
 
-private:
-    // Runs `call` on the UI thread, after everything queued before it.
-    void Queue(std::function<void()> call);
-    bool OnUiThread() const;
-    // UI thread only.
-    void CreateBanner(Banner which);
-    void DestroyBanner(Banner which);
-    CSerialSheet* Sheet() const;
+    void PostResult(int code, int jobId, int generation) override;
+    void Queue(std::function<void()> call) override;
+    bool OnUiThread() const override;
+    void AddRowNow(const std::string& address, const std::string& name,
+                   const std::string& classOfDevice) override;
+    void ShowBoxNow(const std::string& text) override;
+    void CreateBannerNow(Banner which) override;
+    void DestroyBannerNow(Banner which) override;
+    bool HideBannerWindow(Banner which) override;
+    void ShowBannerWindow(Banner which) override;
 
-    mutable std::mutex m_lock;
-    std::atomic<const CModuleControl*> m_module{nullptr};
-    QPointer<CSerialSheet> m_sheet;
+private:
+    QPointer<CWaitDlg>& Slot(Banner which) {
+        return which == Banner::Checking ? m_checking : m_applying;
+    }
+
+    // Read only by the UI thread, and by the worker under the base's lock
+    // while attached: the sheet outlives the attachment.
+    CSerialSheet* m_sheet;
     QPointer<CWaitDlg> m_checking;
     QPointer<CWaitDlg> m_applying;
     int m_nCheckingCreated = 0;

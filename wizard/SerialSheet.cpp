@@ -160,6 +160,12 @@ CSerialSheet* CSerialSheet::MainSheet() {
     return g_mainSheet;
 }
 
+flow::UartChoice CSerialSheet::StoredUart(int unit) const {
+    const CModePageBase* page = unit == 1 ? static_cast<const CModePageBase*>(m_pageMode1)
+                                          : static_cast<const CModePageBase*>(m_pageMode);
+    return {page->m_nBaudRate, page->m_nParity, page->m_nStopBits, page->m_bFlowControl};
+}
+
 void CSerialSheet::ShowNote(const QString& text) {
     m_note->setText(text);
     m_note->setVisible(!text.isEmpty());

@@ -4,10 +4,11 @@
 
 #include "flow/Address.h"
 #include "flow/PairingFlow.h"
+#include "frontend/SheetAccess.h"
+#include "frontend/SheetStation.h"
+#include "frontend/WizardFacts.h"
 #include "pages/LabelPrint.h"
 #include "pages/PortSettingDlg.h"
-#include "pages/SheetAccess.h"
-#include "wizard/SheetStation.h"
 #include "wizard/SheetView.h"
 
 #include <QDialog>
@@ -39,7 +40,7 @@ class CSuccess;
 
 using flow::SameAddress;
 
-class CSerialSheet : public QDialog, public ISheetAccess {
+class CSerialSheet : public QDialog, public ISheetAccess, public IWizardFacts {
     Q_OBJECT
 public:
     static constexpr int kCloseCancelMs = flow::CPairingFlow::kCloseCancelMs;
@@ -64,9 +65,15 @@ public:
     bool Destroyed() const { return m_bDestroyed; }
 
     CModuleControl* Module() const override { return m_pModule.get(); }
-    CPortSettingDlg& UnitSetting(int unit) override {
-        return unit == 1 ? m_unit1Setting : m_unit2Setting;
+    const CModuleControl* ModuleRead() const override { return m_pModule.get(); }
+    UnitSetting UnitSettingOf(int unit) const override {
+        return (unit == 1 ? m_unit1Setting : m_unit2Setting).Values();
     }
+    void EditUnitSetting(int unit) override {
+        (unit == 1 ? m_unit1Setting : m_unit2Setting).DoModal();
+    }
+    flow::UartChoice StoredUart(int unit) const override;
+    const flow::CPairingFlow& Pairing() const override { return m_flow; }
     CQtModuleHost* Host() const { return m_pHost.get(); }
     CSessionLog* Log() const { return m_pLog; }
     // Step 9's check that the pair links.

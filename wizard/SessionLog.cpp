@@ -4,11 +4,9 @@
 #include "pages/MessageService.h"
 #include "res/strings/StringTable.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QPointer>
-#include <QSaveFile>
 
 namespace norva {
 
@@ -20,8 +18,7 @@ CSessionLog::~CSessionLog() {
 }
 
 void CSessionLog::Attach(CModuleControl& module) {
-    // Before the first open, so that the open is in the log.
-    module.SetTranscript(&m_buffer);
+    m_log.Attach(module);
     // A box may outlive the sheet it was shown for.
     QPointer<CSessionLog> self(this);
     SetFailureAction({QString::fromStdString(LoadString(IDS_SAVE_LOG)), [self] {
@@ -49,9 +46,8 @@ QString CSessionLog::ChooseWithDialog(QWidget* parent, const QString& suggested)
 }
 
 void CSessionLog::SaveWithDialog() {
-    const QString suggested = QDir::home().filePath(
-        QStringLiteral("norvawizard-%1.log")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+    const QString suggested =
+        QDir::home().filePath(QString::fromStdString(SessionLog::SuggestedName()));
     const QString path = m_chooser(m_parent, suggested);
     if (path.isEmpty()) {
         return;
@@ -66,15 +62,10 @@ void CSessionLog::SaveWithDialog() {
 }
 
 bool CSessionLog::SaveTo(const QString& path, QString* reason) const {
-    // All or nothing: a full disk must not leave half a log under the name.
-    QSaveFile file(path);
-    const std::string text = m_buffer.Text() + (m_trailer ? m_trailer() : std::string());
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
+    std::string why;
+    if (!m_log.SaveTo(path.toStdString(), &why)) {
         if (reason != nullptr) {
-            *reason = file.errorString();
+            *reason = QString::fromStdString(why);
         }
         return false;
     }

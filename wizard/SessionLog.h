@@ -1,9 +1,8 @@
 #pragma once
-// The session's serial transcript, kept in memory from the moment the sheet
-// creates its controller and written to a file only when the user asks:
-// the "Save log..." button on step 9 and on every failure's box.
+// The session log (frontend/SessionLog.h) with Qt's file dialog, offered
+// with every failure's box.
 
-#include "serial/TranscriptBuffer.h"
+#include "frontend/SessionLog.h"
 
 #include <QObject>
 #include <QString>
@@ -33,11 +32,11 @@ public:
     // Writes the log to `path`; false with the reason when it could not.
     bool SaveTo(const QString& path, QString* reason) const;
 
-    const CTranscriptBuffer& Buffer() const { return m_buffer; }
+    const CTranscriptBuffer& Buffer() const { return m_log.Buffer(); }
     // Where other lines of the session (Verify's own) are written.
-    ITranscript* Transcript() { return &m_buffer; }
+    ITranscript* Transcript() { return m_log.Transcript(); }
     // Text written after the transcript, asked for at each save.
-    void SetTrailer(std::function<std::string()> trailer) { m_trailer = std::move(trailer); }
+    void SetTrailer(std::function<std::string()> trailer) { m_log.SetTrailer(std::move(trailer)); }
     // Tests and embedders may replace the file dialog.
     void SetPathChooser(PathChooser chooser) { m_chooser = std::move(chooser); }
     // The non-native file dialog the log is saved through by default.
@@ -45,9 +44,8 @@ public:
 
 private:
     QWidget* m_parent;
-    CTranscriptBuffer m_buffer;
+    SessionLog m_log;
     PathChooser m_chooser;
-    std::function<std::string()> m_trailer;
 };
 
 } // namespace norva

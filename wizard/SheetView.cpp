@@ -93,25 +93,15 @@ void CSheetView::ShowConnected() {
 }
 
 flow::UnitLine CSheetView::LineOf(int unit) const {
-    const CPortSettingDlg& setting =
-        unit == flow::UNIT_1 ? m_sheet.m_unit1Setting : m_sheet.m_unit2Setting;
-    flow::UnitLine line;
-    line.port = setting.m_nPort;
-    line.baud = static_cast<uint32_t>(setting.m_nBaudRate);
-    line.stopBits = static_cast<uint8_t>(setting.m_nStopBits);
-    line.parity = static_cast<uint8_t>(setting.m_nParity);
-    return line;
+    return norva::LineOf(m_sheet.UnitSettingOf(unit));
 }
 
 void CSheetView::OfferLineSettings(int unit) {
-    (unit == flow::UNIT_1 ? m_sheet.m_unit1Setting : m_sheet.m_unit2Setting).DoModal();
+    m_sheet.EditUnitSetting(unit);
 }
 
 flow::UartChoice CSheetView::UartOf(int step) const {
-    const CModePageBase* page = step == flow::STEP_MODE1
-                                    ? static_cast<const CModePageBase*>(m_sheet.Mode1Page())
-                                    : static_cast<const CModePageBase*>(m_sheet.ModePage());
-    return {page->m_nBaudRate, page->m_nParity, page->m_nStopBits, page->m_bFlowControl};
+    return m_sheet.StoredUart(step == flow::STEP_MODE1 ? 1 : 2);
 }
 
 } // namespace norva

@@ -1,16 +1,14 @@
 #pragma once
-// Step 9's pair check: the sheet's port is closed, the verifier runs on a thread of its own, its
-// progress and result come back to the UI thread by queued invocation, and the result is told
-// in a message box. While it runs a window-modal dialog shows it and offers Cancel.
+// Step 9's pair check in Qt: the check itself is frontend/VerifyJob.h; its progress and result
+// come back to the UI thread by queued invocation, and the result is told in a message box.
+// While it runs a window-modal dialog shows it and offers Cancel.
 
-#include "flow/PairVerify.h"
-#include "platform/Event.h"
+#include "frontend/VerifyJob.h"
 
 #include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <functional>
-#include <thread>
 #include <vector>
 
 class QLabel;
@@ -51,14 +49,14 @@ public:
 
     // Closes the sheet's port and starts the check; false while one runs.
     bool Start(CSerialSheet& sheet);
-    bool Running() const { return m_running; }
+    bool Running() const { return m_job.Running(); }
     void Cancel();
     // Cancels a check under way and waits for its thread: before the log it
     // writes to goes.
     void Shutdown();
     CVerifyDialog* Dialog() const { return m_dialog; }
     // The last check's result, per unit.
-    const flow::VerifyResult& LastResult() const { return m_last; }
+    const flow::VerifyResult& LastResult() const { return m_job.LastResult(); }
 
 signals:
     // After the result box was dismissed.
@@ -68,16 +66,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Runs `call` on the UI thread.
-    void Post(std::function<void()> call);
     void OnResult(const flow::VerifyResult& result);
 
     QWidget* m_parent;
     QPointer<CVerifyDialog> m_dialog;
-    Event m_stop{Event::Mode::Manual};
-    std::thread m_thread;
-    bool m_running = false; // UI thread only
-    flow::VerifyResult m_last;
+    VerifyJob m_job;
 };
 
 } // namespace norva

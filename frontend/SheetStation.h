@@ -2,9 +2,11 @@
 // The wizard as a pairing station: what the pairing stored (for step 9's
 // label) and, when started with --record, its attempt in the register,
 // written at step 1's Next and completed at step 9 or when the wizard
-// closes. UI thread only.
+// closes. UI thread only; it reads the wizard through IWizardFacts, so any
+// front end that links the register can use it.
 
 #include "flow/PairVerify.h"
+#include "frontend/WizardFacts.h"
 #include "station/Label.h"
 #include "station/Register.h"
 
@@ -12,8 +14,6 @@
 #include <string>
 
 namespace norva {
-
-class CSerialSheet;
 
 struct StationOptions {
     std::string record;       // a SQLite file or a postgresql:// database; empty: none
@@ -29,9 +29,9 @@ public:
     bool Recording() const { return m_register != nullptr; }
 
     // The sheet's Next on page `index` (0-based).
-    void Pressed(int index, const CSerialSheet& sheet);
+    void Pressed(int index, const IWizardFacts& wizard);
     // The sheet shows page `index`.
-    void Arrived(int index, const CSerialSheet& sheet);
+    void Arrived(int index, const IWizardFacts& wizard);
     // Why the pairing may not go on: a unit the register holds in a pair with
     // another unit; empty when it may.
     std::string Refusal();

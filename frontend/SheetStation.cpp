@@ -1,10 +1,9 @@
-#include "wizard/SheetStation.h"
+#include "frontend/SheetStation.h"
 
+#include "flow/PairingFlow.h"
 #include "module/ModuleControl.h"
-#include "pages/Mode.h"
 #include "platform/SerialDevice.h"
 #include "res/strings/StringTable.h"
-#include "wizard/SerialSheet.h"
 
 #include "NorvaVersion.h"
 
@@ -20,13 +19,13 @@ constexpr int kSuccessPage = 5;
 constexpr int kMode1Page = 7; // unit 2 stored
 constexpr int kDonePage = 8;  // unit 1 stored
 
-std::string UartText(const CModePageBase& page) {
-    const char* parity = page.m_nParity == kEvenParity  ? "even"
-                         : page.m_nParity == kOddParity ? "odd"
-                                                        : "none";
-    return std::to_string(page.m_nBaudRate) + "," + parity + "," +
-           (page.m_nStopBits == kTwoStopBits ? "2" : "1") +
-           (page.m_bFlowControl != 0 ? ",flow" : ",noflow");
+std::string UartText(const flow::UartChoice& uart) {
+    const char* parity = uart.parity == kEvenParity  ? "even"
+                         : uart.parity == kOddParity ? "odd"
+                                                     : "none";
+    return std::to_string(uart.baud) + "," + parity + "," +
+           (uart.stopBits == kTwoStopBits ? "2" : "1") +
+           (uart.flowControl != 0 ? ",flow" : ",noflow");
 }
 
 // The port is opened anew for each unit: an echo noted since is this unit's.
@@ -34,9 +33,9 @@ void NoteEcho(station::UnitRecord& unit, const CModuleControl& module) {
     unit.echo = unit.echo == "seen" || module.EchoSeen() ? "seen" : "none";
 }
 
-void ReadUnit(station::UnitRecord& unit, const std::string& address, const CSerialSheet& sheet) {
+void ReadUnit(station::UnitRecord& unit, const std::string& address, const IWizardFacts& wizard) {
     unit.address = station::NormalAddress(address);
-    if (const CModuleControl* module = sheet.Module()) {
+    if (const CModuleControl* module = wizard.ModuleRead()) {
         const ModuleInfoData status = module->LastStatus();
         unit.name = status.Name();
         unit.firmware = status.m_bFlowReported ? "flow-field" : "no-flow-field";
@@ -45,8 +44,8 @@ void ReadUnit(station::UnitRecord& unit, const std::string& address, const CSeri
     }
 }
 
-void NoteApply(station::UnitRecord& unit, const CSerialSheet& sheet) {
-    if (const CModuleControl* module = sheet.Module()) {
+void NoteApply(station::UnitRecord& unit, const IWizardFacts& wizard) {
+    if (const CModuleControl* module = wizard.ModuleRead()) {
         NoteEcho(unit, *module);
         unit.uartArgs = module->LastApply().uartArgs;
     }
@@ -87,7 +86,7 @@ void CSheetStation::Write() {
     }
 }
 
-void CSheetStation::Pressed(int index, const CSerialSheet& sheet) {
+void CSheetStation::Pressed(int index, const IWizardFacts& wizard) {
     if (index != 0 || m_begun) {
         return;
     }
@@ -97,9 +96,8 @@ void CSheetStation::Pressed(int index, const CSerialSheet& sheet) {
     m_record.toolVersion = NORVA_VERSION;
     m_record.operatorName = m_options.operatorName;
     m_record.step = 1;
-    const CPortSettingDlg* settings[2] = {&sheet.m_unit1Setting, &sheet.m_unit2Setting};
     for (int i = 0; i < 2; ++i) {
-        m_record.unit[i].port = "COM" + std::to_string(settings[i]->m_nPort);
+        m_record.unit[i].port = "COM" + std::to_string(wizard.UnitSettingOf(i + 1).port);
     }
     m_record.pairName = m_record.unit[0].port == m_record.unit[1].port
                             ? m_record.unit[0].port
@@ -118,24 +116,24 @@ void CSheetStation::Pressed(int index, const CSerialSheet& sheet) {
     }
 }
 
-void CSheetStation::Arrived(int index, const CSerialSheet& sheet) {
+void CSheetStation::Arrived(int index, const IWizardFacts& wizard) {
     if (!m_begun || m_ended) {
         return;
     }
     m_record.step = std::max(m_record.step, index + 1);
     if (index == kScanPage) {
-        ReadUnit(m_record.unit[0], sheet.Unit1Address(), sheet);
+        ReadUnit(m_record.unit[0], wizard.Pairing().Unit1Address(), wizard);
     } else if (index == kSearchPage ||
                (index == kSuccessPage && m_record.unit[1].address.empty())) {
-        ReadUnit(m_record.unit[1], sheet.Unit2Address(), sheet);
+        ReadUnit(m_record.unit[1], wizard.Pairing().Unit2Address(), wizard);
     } else if (index == kMode1Page) {
-        m_record.unit[1].uart = UartText(*sheet.ModePage());
+        m_record.unit[1].uart = UartText(wizard.StoredUart(2));
         m_record.unit[1].mode = 1;
-        NoteApply(m_record.unit[1], sheet);
+        NoteApply(m_record.unit[1], wizard);
     } else if (index == kDonePage) {
-        m_record.unit[0].uart = UartText(*sheet.Mode1Page());
+        m_record.unit[0].uart = UartText(wizard.StoredUart(1));
         m_record.unit[0].mode = 2;
-        NoteApply(m_record.unit[0], sheet);
+        NoteApply(m_record.unit[0], wizard);
         m_record.outcome = station::SetUpOutcome(false); // until Verify proves it
         m_ended = true;
     }
