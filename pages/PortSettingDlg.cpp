@@ -282,8 +282,7 @@ void CPortSettingDlg::OnInitDialog() {
     m_cbParity->clear();
     m_cbStopBits->clear();
 
-    m_listed.clear();
-    m_nNewest = 0;
+    m_choices.Reset();
     FillPorts();
     const int selected = m_cbPort->findData(m_nPort);
     m_cbPort->setCurrentIndex(selected);
@@ -312,60 +311,15 @@ void CPortSettingDlg::OnInitDialog() {
 }
 
 void CPortSettingDlg::FillPorts() {
-    CSerialPortList ports;
-    ports.Enumerate();
     m_cbPort->clear();
-    // The port that appeared last is most likely the cable just plugged in:
-    // one that comes while the dialog is open, else the newest device.
-    std::vector<int> numbers;
-    long long newestTime = 0;
-    int newest = 0;
-    for (const SerialPortEntry& entry : ports.m_entries) {
-        const int number = ComNumberOf(QString::fromStdString(entry.port));
-        numbers.push_back(number);
-        const bool came = !m_listed.empty() &&
-                          std::find(m_listed.begin(), m_listed.end(), number) == m_listed.end();
-        if (came) {
-            m_nNewest = number;
-        }
-        if (entry.appeared > newestTime) {
-            newestTime = entry.appeared;
-            newest = number;
-        }
-    }
-    if (m_listed.empty() && numbers.size() > 1) {
-        m_nNewest = newest;
-    }
-    if (std::find(numbers.begin(), numbers.end(), m_nNewest) == numbers.end()) {
-        m_nNewest = 0;
-    }
-    m_listed = numbers;
-    for (size_t i = 0; i < ports.m_entries.size(); ++i) {
-        const SerialPortEntry& entry = ports.m_entries[i];
-        QString text = QString::fromStdString(entry.port);
-        if (!entry.device.empty()) {
-            text += QStringLiteral(" (%1)").arg(QString::fromStdString(entry.device));
-        }
-        std::string product = entry.vendor;
-        if (!entry.model.empty()) {
-            product += (product.empty() ? "" : " ") + entry.model;
-        }
-        if (!entry.serial.empty()) {
-            product += (product.empty() ? "serial " : ", serial ") + entry.serial;
-        }
-        if (!product.empty()) {
-            text += QStringLiteral(" ") + QString::fromStdString(product);
-        }
-        if (numbers[i] == m_nNewest) {
-            text += QStringLiteral(" - ") + Text(IDS_PORT_PLUGGED_LAST);
-        }
-        const int pos = AddComboItem(m_cbPort, text);
-        m_cbPort->setItemData(pos, numbers[i]);
-        m_cbPort->setItemData(pos, QString::fromStdString(DescribePort(entry)), Qt::ToolTipRole);
-        m_cbPort->setItemData(pos, QString::fromStdString(entry.byId), Qt::UserRole + 1);
+    for (const PortItem& item : m_choices.Read()) {
+        const int pos = AddComboItem(m_cbPort, QString::fromStdString(item.text));
+        m_cbPort->setItemData(pos, item.number);
+        m_cbPort->setItemData(pos, QString::fromStdString(item.details), Qt::ToolTipRole);
+        m_cbPort->setItemData(pos, QString::fromStdString(item.byId), Qt::UserRole + 1);
     }
     m_warnings.clear();
-    for (const std::string& warning : ports.m_warnings) {
+    for (const std::string& warning : m_choices.Warnings()) {
         m_warnings << QString::fromStdString(warning);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // "Application Setting": COM port and line settings for talking to one unit.
 
+#include "frontend/PortChoices.h"
 #include "frontend/UnitSetting.h"
 #include "module/SettingsDetect.h"
 #include "pages/ThreadHandoff.h"
@@ -72,9 +73,7 @@ private:
     void FillPorts();
     void ShowPortText();
 
-    // Ports listed at the last reading, and the one marked as plugged in last.
-    std::vector<int> m_listed;
-    int m_nNewest = 0;
+    PortChoices m_choices;
     std::unique_ptr<PortWatcher> m_watcher;
     QStringList m_warnings;
     // A burst of device events (a node, then its links) reads the list once.
