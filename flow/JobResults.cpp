@@ -160,7 +160,7 @@ void CPairingFlow::OnConnectResult(int code) {
         return;
     }
     if (code == RC_ABORTED) {
-        Start(Job::CancelCommand);
+        StartCancel(Job::Connect);
     } else if (code == RC_CONNECTED) {
         m_jobs->SetLinkState(LINK_CONNECTED);
         m_view.ShowConnected();
@@ -248,7 +248,7 @@ void CPairingFlow::OnStatusResult(int code) {
         HangUpIfLinked();
     } else if (link == LINK_PENDING) {
         module.SetCurOp(OP_STATUS);
-        Start(Job::CancelCommand);
+        StartCancel(Job::Status);
     } else {
         const int op = module.CurOp();
         if (op == OP_SCAN || op == OP_INQUIRY) {
@@ -318,24 +318,26 @@ void CPairingFlow::OnCancelResult(int code) {
         Start(Job::Status);
         return;
     }
-    const int op = module.CurOp();
-    if (op != OP_INQUIRY && op != OP_SCAN && op != OP_CONNECT && op != OP_STATUS) {
+    const std::optional<Job> ended = m_cancelledJob;
+    m_cancelledJob.reset();
+    if (ended != Job::Inquiry && ended != Job::Scan && ended != Job::Connect &&
+        ended != Job::Status) {
         return;
     }
     module.SetLinkState(LINK_STANDBY);
     module.SetCurOp(OP_NONE);
-    if (op == OP_INQUIRY) {
+    if (ended == Job::Inquiry) {
         m_view.EndSearchDisplay();
-    } else if (op == OP_CONNECT) {
+    } else if (ended == Job::Connect) {
         m_view.EnableConnectButtons();
-    } else if (op == OP_STATUS) {
+    } else if (ended == Job::Status) {
         AdvanceAfterJob(JOB_STATUS);
     }
 }
 
 void CPairingFlow::OnScanResult(int code) {
     if (code == RC_ABORTED) {
-        Start(Job::CancelCommand);
+        StartCancel(Job::Scan);
     } else if (code == RC_OK) {
         AdvanceAfterJob(JOB_SCAN);
     } else if (code == RC_ERROR) {
@@ -354,7 +356,7 @@ void CPairingFlow::OnInquiryResult(int code) {
         return;
     }
     if (code == RC_ABORTED) {
-        Start(Job::CancelCommand);
+        StartCancel(Job::Inquiry);
     } else if (code != RC_DONE) {
         Start(Job::Status);
     }

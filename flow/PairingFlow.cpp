@@ -23,6 +23,11 @@ void CPairingFlow::Start(Job job) {
     m_jobs->Start(request);
 }
 
+void CPairingFlow::StartCancel(Job ended) {
+    m_cancelledJob = ended;
+    Start(Job::CancelCommand);
+}
+
 void CPairingFlow::UserActs() {
     m_failure = Failure::None;
     m_nHangups = 0;

@@ -90,6 +90,8 @@ public:
 private:
     // Starts `job` with what the flow holds for it (scan, settings, target).
     void Start(Job job);
+    // The cancel command that ends `ended` (aborted, or found pending).
+    void StartCancel(Job ended);
     // A user action begins: earlier failures and hang-up rounds are history.
     void UserActs();
     // Tells the user about a failure; false when the run ended meanwhile.
@@ -128,6 +130,10 @@ private:
     uint64_t m_nJobsStarted = 0;
     uint64_t m_nResults = 0;
     std::optional<Job> m_lastJob;
+    // The job a cancel command ends: the flow's own record, since the
+    // module's operation code still names the job before it when the abort
+    // came before the job began.
+    std::optional<Job> m_cancelledJob;
     // What the storing step asked of the unit on the cable.
     StoredSettings m_apply;
     std::string m_target;

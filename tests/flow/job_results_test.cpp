@@ -127,13 +127,17 @@ TEST_F(FlowTest, AnUnconfirmedApplyRunsAgainOnlyTwice) {
 TEST_F(FlowTest, CancelResults) {
     EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_STOPPED), "");
     EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_ERROR), "job STATUS");
+    // The cancel ends the job the flow aborted, whatever the module's
+    // operation code says: an abort before the connect began leaves the
+    // search's code there.
     module.curOp = OP_INQUIRY;
-    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; search ended");
-    module.curOp = OP_CONNECT;
+    Result(STEP_CONNECTION, JOB_CONNECT, RC_ABORTED);
     EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; connect buttons");
-    module.curOp = OP_SCAN;
+    Result(STEP_CONNECTION, JOB_INQUIRY, RC_ABORTED);
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; search ended");
+    Result(STEP_SCAN, JOB_SCAN, RC_ABORTED);
     EXPECT_EQ(Result(STEP_SCAN, JOB_CANCEL_CMD, RC_OK), "link 0; op 0");
-    module.curOp = OP_SET_MODE;
+    // A cancel that follows no aborted job changes nothing.
     EXPECT_EQ(Result(STEP_MODE, JOB_CANCEL_CMD, RC_OK), "");
 }
 

@@ -362,6 +362,7 @@ TEST_F(DispatchTest, CancelAfterInquiryEndsTheSearchDisplay) {
     Pump();
     M().SetLinkState(LINK_PENDING);
     M().SetCurOp(OP_INQUIRY);
+    Inject(RC_ABORTED, JOB_INQUIRY);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
     EXPECT_EQ(M().CurOp(), OP_NONE);
@@ -374,6 +375,7 @@ TEST_F(DispatchTest, CancelAfterScanClearsTheState) {
     Show(S().ScanPage());
     M().SetLinkState(LINK_PENDING);
     M().SetCurOp(OP_SCAN);
+    Inject(RC_ABORTED, JOB_SCAN);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
     EXPECT_EQ(M().CurOp(), OP_NONE);
@@ -386,7 +388,9 @@ TEST_F(DispatchTest, CancelAfterConnectEnablesTheButtons) {
     page->m_btnConnect->setEnabled(false);
     page->m_btnSearch->setEnabled(false);
     M().SetLinkState(LINK_PENDING);
-    M().SetCurOp(OP_CONNECT);
+    // Aborted before the connect began: the module still names the search.
+    M().SetCurOp(OP_INQUIRY);
+    Inject(RC_ABORTED, JOB_CONNECT);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
     EXPECT_EQ(M().CurOp(), OP_NONE);
@@ -396,7 +400,7 @@ TEST_F(DispatchTest, CancelAfterConnectEnablesTheButtons) {
 
 TEST_F(DispatchTest, CancelAfterPendingStatusMovesOn) {
     M().SetLinkState(LINK_PENDING);
-    M().SetCurOp(OP_STATUS);
+    Inject(1, JOB_STATUS);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
     EXPECT_EQ(M().CurOp(), OP_NONE);
