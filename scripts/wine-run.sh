@@ -11,7 +11,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export WINEPREFIX="${NORVA_WINEPREFIX:-$root/build/win64/wine-prefix}"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export WINEDEBUG=${NORVA_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 
 usage() {
     sed -n '2,3s/^# //p' "$0" >&2

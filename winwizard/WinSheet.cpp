@@ -21,7 +21,7 @@ CWinSheet* g_sheet = nullptr;
 constexpr UINT WM_SHEET_INIT = WM_APP + 301;
 // The sheet's own controls, as the system numbers them.
 constexpr int kEtchedLineId = 0x3026;
-constexpr int kNoteHeight = 40;
+constexpr int kNoteHeight = 52;
 
 std::wstring Caption(int step, const std::wstring& demo) {
     return Wide(pages::kStepCaptions[step]) + demo;
