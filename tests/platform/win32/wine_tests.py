@@ -565,12 +565,24 @@ class WizardKorean(WithWizard):
         self.assertEqual(self.d.ok("wait-exit 20000"), "0")
 
 
+class WizardWithoutRegister(unittest.TestCase):
+    def test_record_is_refused_with_the_reason(self):
+        d = Driver(dict(ENGLISH, DISPLAY=None))
+        self.addCleanup(d.close)
+        wizard = os.path.join(ARGS.build, "winwizard", "norvawizard.exe")
+        d.ok("start Z:%s --record pairs.db" % wizard.replace("/", "\\"))
+        box = dict(d.texts("wait-dialog 143 %d" % STEP_MS))
+        self.assertIn("not part of the Windows build", box["1048"])
+        d.ok("click d1")
+        self.assertEqual(d.ok("wait-exit 20000"), "2")
+
+
 GROUPS = {
     "serial": [SerialPort, SerialChunked, SerialBurst, SerialGone],
     "norvactl": [NorvactlCommands, NorvactlDetect, NorvactlEndings],
     "pair": [NorvactlPair, NorvactlOneCable],
     "wizard": [WizardPairsOnOnePort, WizardConnectCancel, WizardUnitSilent, WizardDetect,
-               WizardKorean],
+               WizardKorean, WizardWithoutRegister],
 }
 
 
