@@ -272,6 +272,15 @@ std::string CPairingFlow::UnitName(int unit) const {
     return name.empty() ? "Norva-BX0" + std::to_string(unit == 1 ? 1 : 2) : name;
 }
 
+std::string UartText(const UartChoice& uart) {
+    const char* parity = uart.parity == kEvenParity  ? "even"
+                         : uart.parity == kOddParity ? "odd"
+                                                     : "none";
+    return std::to_string(uart.baud) + "," + parity + "," +
+           (uart.stopBits == kTwoStopBits ? "2" : "1") +
+           (uart.flowControl != 0 ? ",flow" : ",noflow");
+}
+
 std::string CPairingFlow::StoredSummary() const {
     const UiLanguage lang = GetUiLanguage();
     std::string text;

@@ -48,6 +48,9 @@ struct UartChoice {
     int flowControl = 1;
 };
 
+// "9600,none,1,flow": a stored UART as the register, labels and reports write it.
+std::string UartText(const UartChoice& uart);
+
 class IPairingView {
 public:
     virtual ~IPairingView() = default;

@@ -1,10 +1,25 @@
 #include "frontend/DetectJob.h"
 
+#include "res/strings/StringTable.h"
+
 namespace norva {
 
 std::string DetectSettingText(const LineSettings& s) {
     return std::to_string(s.BaudRate) + ", " + (s.Parity == kEvenParity ? "Even" : "None") + ", " +
            (s.StopBits == kTwoStopBits ? "2" : "1");
+}
+
+std::string DetectOutcomeText(const DetectResult& r, const std::string& port) {
+    switch (r.outcome) {
+    case DetectResult::Outcome::Found:
+        return FormatString(IDS_DETECT_FOUND, {DetectSettingText(r.setting)});
+    case DetectResult::Outcome::NoAnswer:
+        return FormatString(IDS_DETECT_NONE, {port});
+    case DetectResult::Outcome::Cancelled:
+        return LoadString(IDS_DETECT_STOPPED);
+    default:
+        return FormatString(IDS_DETECT_FAILED, {r.reason});
+    }
 }
 
 bool DetectJob::Start(const std::string& path, Progress progress, Done done) {

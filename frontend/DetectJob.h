@@ -15,6 +15,8 @@ namespace norva {
 
 // "115200, Even, 2": the dialog's own box texts.
 std::string DetectSettingText(const LineSettings& s);
+// What the dialog says when the search on `port` ("COM5") has ended.
+std::string DetectOutcomeText(const DetectResult& result, const std::string& port);
 
 class DetectJob {
 public:

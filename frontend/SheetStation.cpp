@@ -19,15 +19,6 @@ constexpr int kSuccessPage = 5;
 constexpr int kMode1Page = 7; // unit 2 stored
 constexpr int kDonePage = 8;  // unit 1 stored
 
-std::string UartText(const flow::UartChoice& uart) {
-    const char* parity = uart.parity == kEvenParity  ? "even"
-                         : uart.parity == kOddParity ? "odd"
-                                                     : "none";
-    return std::to_string(uart.baud) + "," + parity + "," +
-           (uart.stopBits == kTwoStopBits ? "2" : "1") +
-           (uart.flowControl != 0 ? ",flow" : ",noflow");
-}
-
 // The port is opened anew for each unit: an echo noted since is this unit's.
 void NoteEcho(station::UnitRecord& unit, const CModuleControl& module) {
     unit.echo = unit.echo == "seen" || module.EchoSeen() ? "seen" : "none";
@@ -127,11 +118,11 @@ void CSheetStation::Arrived(int index, const IWizardFacts& wizard) {
                (index == kSuccessPage && m_record.unit[1].address.empty())) {
         ReadUnit(m_record.unit[1], wizard.Pairing().Unit2Address(), wizard);
     } else if (index == kMode1Page) {
-        m_record.unit[1].uart = UartText(wizard.StoredUart(2));
+        m_record.unit[1].uart = flow::UartText(wizard.StoredUart(2));
         m_record.unit[1].mode = 1;
         NoteApply(m_record.unit[1], wizard);
     } else if (index == kDonePage) {
-        m_record.unit[0].uart = UartText(wizard.StoredUart(1));
+        m_record.unit[0].uart = flow::UartText(wizard.StoredUart(1));
         m_record.unit[0].mode = 2;
         NoteApply(m_record.unit[0], wizard);
         m_record.outcome = station::SetUpOutcome(false); // until Verify proves it

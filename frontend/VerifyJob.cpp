@@ -13,33 +13,26 @@ flow::VerifyLine LineOf(int baud, int parity, int stopBits) {
 } // namespace
 
 std::vector<flow::UnitToVerify> UnitsToVerify(const IWizardFacts& wizard) {
-    const UnitSetting s1 = wizard.UnitSettingOf(1);
-    const UnitSetting s2 = wizard.UnitSettingOf(2);
-    const flow::UartChoice stored1 = wizard.StoredUart(1);
-    const flow::UartChoice stored2 = wizard.StoredUart(2);
     const flow::CPairingFlow& pairing = wizard.Pairing();
-    flow::UnitToVerify u1;
-    u1.unit = 1;
-    u1.comPort = s1.port;
-    u1.now = LineOf(s1.baud, s1.parity, s1.stopBits);
-    u1.stored = LineOf(stored1.baud, stored1.parity, stored1.stopBits);
-    u1.partner = pairing.Unit2Address();
-    u1.name = pairing.UnitName(1);
-    u1.askedMode = 2;
-    u1.askedFlow = stored1.flowControl;
-    if (s1.port == s2.port) {
-        return {u1};
+    auto unitOf = [&](int unit) {
+        const UnitSetting line = wizard.UnitSettingOf(unit);
+        const flow::UartChoice stored = wizard.StoredUart(unit);
+        flow::UnitToVerify u;
+        u.unit = unit;
+        u.comPort = line.port;
+        u.now = LineOf(line.baud, line.parity, line.stopBits);
+        u.stored = LineOf(stored.baud, stored.parity, stored.stopBits);
+        u.partner = unit == 1 ? pairing.Unit2Address() : pairing.Unit1Address();
+        u.name = pairing.UnitName(unit);
+        // Unit 1 waits for its partner (mode 2), unit 2 dials it (mode 1).
+        u.askedMode = unit == 1 ? 2 : 1;
+        u.askedFlow = stored.flowControl;
+        return u;
+    };
+    if (wizard.UnitSettingOf(1).port == wizard.UnitSettingOf(2).port) {
+        return {unitOf(1)};
     }
-    flow::UnitToVerify u2;
-    u2.unit = 2;
-    u2.comPort = s2.port;
-    u2.now = LineOf(s2.baud, s2.parity, s2.stopBits);
-    u2.stored = LineOf(stored2.baud, stored2.parity, stored2.stopBits);
-    u2.partner = pairing.Unit1Address();
-    u2.name = pairing.UnitName(2);
-    u2.askedMode = 1;
-    u2.askedFlow = stored2.flowControl;
-    return {u1, u2};
+    return {unitOf(1), unitOf(2)};
 }
 
 std::string VerifyProgressText(int unit, flow::VerifyStep step) {

@@ -240,31 +240,16 @@ void CPortSettingDlg::OnDetectProgress(int index, int count, const QString& sett
 }
 
 void CPortSettingDlg::OnDetectFinished(const DetectResult& r) {
-    const std::string port = m_searchPort.toStdString();
-    switch (r.outcome) {
-    case DetectResult::Outcome::Found: {
-        const auto select = [](QComboBox* box, int value) {
-            const int i = box->findData(value);
-            if (i >= 0) {
+    if (r.outcome == DetectResult::Outcome::Found) {
+        for (auto [box, value] : {std::pair{m_cbBaudRate, static_cast<int>(r.setting.BaudRate)},
+                                  std::pair{m_cbParity, int{r.setting.Parity}},
+                                  std::pair{m_cbStopBits, int{r.setting.StopBits}}}) {
+            if (const int i = box->findData(value); i >= 0) {
                 box->setCurrentIndex(i);
             }
-        };
-        select(m_cbBaudRate, static_cast<int>(r.setting.BaudRate));
-        select(m_cbParity, r.setting.Parity);
-        select(m_cbStopBits, r.setting.StopBits);
-        ShowDetectIdle(Text(IDS_DETECT_FOUND, {SettingText(r.setting).toStdString()}));
-        break;
+        }
     }
-    case DetectResult::Outcome::NoAnswer:
-        ShowDetectIdle(Text(IDS_DETECT_NONE, {port}));
-        break;
-    case DetectResult::Outcome::Cancelled:
-        ShowDetectIdle(Text(IDS_DETECT_STOPPED));
-        break;
-    default:
-        ShowDetectIdle(Text(IDS_DETECT_FAILED, {r.reason}));
-        break;
-    }
+    ShowDetectIdle(QString::fromStdString(DetectOutcomeText(r, m_searchPort.toStdString())));
 }
 
 int CPortSettingDlg::DoModal() {

@@ -142,15 +142,6 @@ std::string PortName(const flow::UnitLine& line) {
     return line.device.empty() ? "COM" + std::to_string(line.port) : line.device;
 }
 
-std::string UartText(const flow::UartChoice& uart) {
-    const char* parity = uart.parity == kEvenParity  ? "even"
-                         : uart.parity == kOddParity ? "odd"
-                                                     : "none";
-    return std::to_string(uart.baud) + "," + parity + "," +
-           (uart.stopBits == kTwoStopBits ? "2" : "1") +
-           (uart.flowControl != 0 ? ",flow" : ",noflow");
-}
-
 namespace {
 
 void Name(PairSetup& setup) {

@@ -53,8 +53,8 @@ bool ParseUart(const std::string& text, flow::UartChoice& uart, std::string& err
 // COMn, n or an absolute device path.
 bool ParsePortName(const std::string& text, flow::UnitLine& line, std::string& error);
 std::string PortName(const flow::UnitLine& line);
-// "115200,even,2,flow".
-std::string UartText(const flow::UartChoice& uart);
+// The register, labels and reports write a stored UART one way.
+using flow::UartText;
 
 // Checks the options and builds the plan; a batch file is read here. On
 // failure `error` is one line a user can act on.

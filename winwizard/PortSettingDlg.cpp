@@ -175,23 +175,12 @@ void CPortSettingDlg::OnDetect() {
 }
 
 void CPortSettingDlg::OnDetectFinished(const DetectResult& r) {
-    switch (r.outcome) {
-    case DetectResult::Outcome::Found:
+    if (r.outcome == DetectResult::Outcome::Found) {
         SelectValue(Item(IDC_BAUD), static_cast<int>(r.setting.BaudRate));
         SelectValue(Item(IDC_PARITY), r.setting.Parity);
         SelectValue(Item(IDC_STOPBITS), r.setting.StopBits);
-        ShowDetectIdle(Text(IDS_DETECT_FOUND, {DetectSettingText(r.setting)}));
-        break;
-    case DetectResult::Outcome::NoAnswer:
-        ShowDetectIdle(Text(IDS_DETECT_NONE, {m_searchPort}));
-        break;
-    case DetectResult::Outcome::Cancelled:
-        ShowDetectIdle(Text(IDS_DETECT_STOPPED));
-        break;
-    default:
-        ShowDetectIdle(Text(IDS_DETECT_FAILED, {r.reason}));
-        break;
     }
+    ShowDetectIdle(DetectOutcomeText(r, m_searchPort));
 }
 
 } // namespace norva::win

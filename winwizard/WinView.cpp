@@ -6,6 +6,8 @@
 
 namespace norva::win {
 
+CWinView::CWinView(CWinSheet& sheet) : CWizardView(sheet, sheet), m_sheet(sheet) {}
+
 int CWinView::ActiveStep() const {
     return m_sheet.ActiveStep();
 }
@@ -64,18 +66,6 @@ void CWinView::EndConnecting(int code) {
 
 void CWinView::ShowConnected() {
     m_sheet.Connection().OnConnected();
-}
-
-flow::UnitLine CWinView::LineOf(int unit) const {
-    return norva::LineOf(m_sheet.UnitSettingOf(unit));
-}
-
-void CWinView::OfferLineSettings(int unit) {
-    m_sheet.EditUnitSetting(unit);
-}
-
-flow::UartChoice CWinView::UartOf(int step) const {
-    return m_sheet.StoredUart(step == flow::STEP_MODE1 ? 1 : 2);
 }
 
 } // namespace norva::win

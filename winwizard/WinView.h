@@ -1,15 +1,15 @@
 #pragma once
 // The pairing flow shown with the Windows sheet's pages, boxes and dialogs.
 
-#include "flow/PairingView.h"
+#include "frontend/WizardView.h"
 
 namespace norva::win {
 
 class CWinSheet;
 
-class CWinView : public flow::IPairingView {
+class CWinView : public CWizardView {
 public:
-    explicit CWinView(CWinSheet& sheet) : m_sheet(sheet) {}
+    explicit CWinView(CWinSheet& sheet);
 
     int ActiveStep() const override;
     void ShowStep(int step) override;
@@ -25,9 +25,6 @@ public:
     void EnableConnectButtons() override;
     void EndConnecting(int code) override;
     void ShowConnected() override;
-    flow::UnitLine LineOf(int unit) const override;
-    void OfferLineSettings(int unit) override;
-    flow::UartChoice UartOf(int step) const override;
 
 private:
     CWinSheet& m_sheet;

@@ -14,6 +14,8 @@ namespace norva {
 static_assert(int{flow::BUTTON_BACK} == int{PSWIZB_BACK} &&
               int{flow::BUTTON_NEXT} == int{PSWIZB_NEXT});
 
+CSheetView::CSheetView(CSerialSheet& sheet) : CWizardView(sheet, sheet), m_sheet(sheet) {}
+
 int CSheetView::ActiveStep() const {
     return m_sheet.GetActiveIndex();
 }
@@ -90,18 +92,6 @@ void CSheetView::EndConnecting(int code) {
 
 void CSheetView::ShowConnected() {
     m_sheet.ConnectionPage()->OnConnected();
-}
-
-flow::UnitLine CSheetView::LineOf(int unit) const {
-    return norva::LineOf(m_sheet.UnitSettingOf(unit));
-}
-
-void CSheetView::OfferLineSettings(int unit) {
-    m_sheet.EditUnitSetting(unit);
-}
-
-flow::UartChoice CSheetView::UartOf(int step) const {
-    return m_sheet.StoredUart(step == flow::STEP_MODE1 ? 1 : 2);
 }
 
 } // namespace norva

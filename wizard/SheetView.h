@@ -1,15 +1,15 @@
 #pragma once
 // The pairing flow shown with the sheet's pages, message boxes and dialogs.
 
-#include "flow/PairingView.h"
+#include "frontend/WizardView.h"
 
 namespace norva {
 
 class CSerialSheet;
 
-class CSheetView : public flow::IPairingView {
+class CSheetView : public CWizardView {
 public:
-    explicit CSheetView(CSerialSheet& sheet) : m_sheet(sheet) {}
+    explicit CSheetView(CSerialSheet& sheet);
 
     int ActiveStep() const override;
     void ShowStep(int step) override;
@@ -25,9 +25,6 @@ public:
     void EnableConnectButtons() override;
     void EndConnecting(int code) override;
     void ShowConnected() override;
-    flow::UnitLine LineOf(int unit) const override;
-    void OfferLineSettings(int unit) override;
-    flow::UartChoice UartOf(int step) const override;
 
 private:
     CSerialSheet& m_sheet;
