@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -34,7 +33,7 @@ bool SessionLog::SaveTo(const std::string& path, std::string* reason) const {
     file = std::fopen(temporary.c_str(), "wb");
 #endif
     if (file == nullptr) {
-        return fail(std::strerror(errno));
+        return fail(std::generic_category().message(errno));
     }
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     const int writeError = errno;
@@ -42,7 +41,7 @@ bool SessionLog::SaveTo(const std::string& path, std::string* reason) const {
         const int error = written ? errno : writeError;
         std::error_code ignored;
         std::filesystem::remove(temporary, ignored);
-        return fail(std::strerror(error));
+        return fail(std::generic_category().message(error));
     }
     std::error_code error;
     std::filesystem::rename(temporary, target, error);

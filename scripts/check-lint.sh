@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: scripts/check-lint.sh [BUILD_DIR] — clang-tidy with the repository's
 # .clang-tidy over every folder of product code (platform/ serial/ module/
-# flow/ station/ front/ tools/ sim/ pages/ wizard/ res/): every .cpp file of
+# flow/ station/ frontend/ tools/ sim/ pages/ wizard/ res/): every .cpp file of
 # those folders in BUILD_DIR's
 # compile_commands.json (default build/plain, made by scripts/build.sh plain),
 # and the headers of those folders they include. Prints each finding once and
@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${1:-build/plain}
-folders="platform|serial|module|flow|station|tools|sim|pages|wizard|front|res"
+folders="platform|serial|module|flow|station|tools|sim|pages|wizard|frontend|res"
 db=$build/compile_commands.json
 if ! command -v clang-tidy >/dev/null; then
     echo "check-lint: clang-tidy is not installed (scripts/deps.sh installs it)" >&2

@@ -1,10 +1,9 @@
-#include "tools/DetectCommand.h"
+// `norvactl detect`: finds the UART setting stored in the module on a port.
 
 #include "module/SettingsDetect.h"
 #include "platform/ComMap.h"
 #include "platform/Console.h"
-#include "tools/ExitCodes.h"
-#include "tools/JsonReport.h"
+#include "tools/Session.h"
 #include "tools/SignalWatcher.h"
 
 #include <cstdio>
@@ -14,7 +13,7 @@ namespace norva::tools {
 
 namespace {
 
-std::string PortPath(const CliOptions& opt) {
+std::string PortPath(const CommonOptions& opt) {
     return opt.device.empty() ? ComDevicePath(opt.comPort) : opt.device;
 }
 
@@ -24,13 +23,18 @@ std::string Short(const LineSettings& s) {
     return std::to_string(s.BaudRate) + " 8" + parity + (s.StopBits == kTwoStopBits ? "2" : "1");
 }
 
-} // namespace
+class DetectCommand : public Command {
+public:
+    std::string Check(const CommonOptions& common) override { return CheckPortGiven(common); }
+    CommandResult Run(const CommonOptions& opt) override;
+};
 
-int RunDetect(const CliOptions& opt) {
+CommandResult DetectCommand::Run(const CommonOptions& opt) {
     // Before anything else: the mask must be in place before any thread starts.
     SignalWatcher signals;
     signals.Start(nullptr);
-    JsonReport report(opt.command);
+    CommandResult result(opt.command);
+    JsonReport& report = result.report;
     const std::string path = PortPath(opt);
     // On a terminal the user sees which setting is being tried; a pipe or a
     // log file gets only the outcome.
@@ -55,11 +59,9 @@ int RunDetect(const CliOptions& opt) {
         switch (r.outcome) {
         case DetectResult::Outcome::Found:
             report.SetSetting(r.setting, r.tried);
-            if (!opt.json) {
-                // The first line for the one-unit commands, the second for pair.
-                std::printf("%s\n--line %s\n", DetectOptionText(r.setting).c_str(),
-                            DetectLineText(r.setting).c_str());
-            }
+            // The first line for the one-unit commands, the second for pair.
+            result.text =
+                DetectOptionText(r.setting) + "\n--line " + DetectLineText(r.setting) + "\n";
             break;
         case DetectResult::Outcome::NoAnswer:
             rc = kExitNoAnswer;
@@ -82,14 +84,22 @@ int RunDetect(const CliOptions& opt) {
         }
     }
     signals.Stop();
-    if (!error.empty()) {
-        std::fprintf(stderr, "norvactl: %s\n", error.c_str());
-    }
-    if (opt.json) {
-        std::printf("%s\n", report.Dump(rc, error).c_str());
-    }
-    std::fflush(stdout);
-    return rc;
+    result.exitCode = rc;
+    result.error = error;
+    return result;
 }
+
+} // namespace
+
+extern const CommandSpec kDetectCommand{
+    "detect",
+    "find the module's UART setting by trying every setting it can store",
+    " (--port COMn | --device PATH) [--json]",
+    "Tries 9600 8N1 first, then the other rates and framings (36 settings,\n"
+    "at most a few seconds) and prints the one that answered as the options\n"
+    "to pass back, e.g. \"--baud 115200 --parity even --stop 2\".\n",
+    PortOptions::Choice,
+    OutputOptions::Json,
+    Make<DetectCommand>};
 
 } // namespace norva::tools

@@ -7,6 +7,12 @@
 // came (OsError::reason, the gone reason, the flow's text), never reworded
 // into a guess.
 
+#include <string>
+
+namespace norva::flow {
+enum class Failure;
+}
+
 namespace norva::tools {
 
 enum ExitCode : int {
@@ -19,5 +25,30 @@ enum ExitCode : int {
     kExitRefused = 6,  // a unit is in another pair and --repair was not given
     kExitInterrupted = 130,
 };
+
+struct ExitMeaning {
+    int code;
+    const char* meaning; // as the help's footer says it
+};
+
+// Every status, in the order the help lists them.
+inline constexpr ExitMeaning kExitMeanings[] = {
+    {kExitOk, "success"},
+    {kExitFailed, "the module refused or the job failed"},
+    {kExitUsage, "bad command line"},
+    {kExitPortFailed, "the serial port did not open or the device went away"},
+    {kExitNoAnswer, "the module did not answer"},
+    {kExitRegister, "the register cannot be opened or written"},
+    {kExitRefused, "a unit is in another pair (pair --record without --repair)"},
+    {129, "SIGHUP"},
+    {kExitInterrupted, "SIGINT (Ctrl-C)"},
+    {143, "SIGTERM"},
+};
+
+// The one mapping from what went wrong to the status that says it.
+int ExitFor(flow::Failure failure);
+
+// The help's "Exit status: …" paragraph, wrapped for a terminal.
+std::string ExitStatusHelp();
 
 } // namespace norva::tools

@@ -1,9 +1,11 @@
-#include "tools/PairCommand.h"
+// `norvactl pair`: one pair, or a batch of pairs in parallel, each on its own
+// controller and worker; progress on standard error, the report on standard
+// output.
 
-#include "tools/ExitCodes.h"
-#include "tools/JsonReport.h"
+#include "tools/CliValues.h"
+#include "tools/Command.h"
 #ifndef NORVA_NO_STATION
-#include "tools/LabelCommand.h"
+#include "tools/StationCommands.h"
 #endif
 #include "tools/PairRecording.h"
 #include "tools/PairRun.h"
@@ -79,19 +81,18 @@ std::string UnitLine(const char* label, const UnitReport& u) {
     return text + "\n";
 }
 
-void PrintText(const PairOutcome& o, bool configuredOnly) {
+std::string PairText(const PairOutcome& o, bool configuredOnly) {
     if (!o.skipped.empty()) {
-        std::printf("%s: skipped: %s\n", o.name.c_str(), o.skipped.c_str());
-        return;
+        return o.name + ": skipped: " + o.skipped + "\n";
     }
     // A station run without Verify stored the settings but proved nothing.
-    const char* ok = o.verified || !configuredOnly ? "paired" : "configured (not verified)";
-    std::printf("%s: %s\n", o.name.c_str(), o.ok ? ok : ("not paired: " + o.error).c_str());
-    std::printf("%s%s", UnitLine("unit 1", o.unit[0]).c_str(),
-                UnitLine("unit 2", o.unit[1]).c_str());
+    const std::string ok = o.verified || !configuredOnly ? "paired" : "configured (not verified)";
+    std::string text = o.name + ": " + (o.ok ? ok : "not paired: " + o.error) + "\n" +
+                       UnitLine("unit 1", o.unit[0]) + UnitLine("unit 2", o.unit[1]);
     if (o.verified) {
-        std::printf("  %s\n", o.verifyDetail.c_str());
+        text += "  " + o.verifyDetail + "\n";
     }
+    return text;
 }
 
 // One transcript per pair, all into the same log file and standard error.
@@ -151,22 +152,105 @@ std::string WriteLabels(const std::string& path, const std::vector<PairOutcome>&
     return failure;
 }
 
-} // namespace
+void AddPairOptions(CLI::App& sub, PairArgs& a) {
+    constexpr const char* kPorts = "Ports";
+    constexpr const char* kSettings = "Settings";
+    sub.add_option("--unit1", a.unit[0], "unit 1's port")->type_name("PORT")->group(kPorts);
+    sub.add_option("--unit2", a.unit[1], "unit 2's port")->type_name("PORT")->group(kPorts);
+    sub.add_option("--port,--device", a.port, "one port for both units")
+        ->type_name("PORT")
+        ->group(kPorts);
+    sub.add_option("--batch", a.batchFile, "pair every pair of ports listed in FILE")
+        ->type_name("FILE")
+        ->group(kPorts);
+    sub.add_option("--line", a.line, "how the computer talks to both units")
+        ->type_name("LINE")
+        ->group(kSettings);
+    sub.add_option("--unit1-line", a.unitLine[0], "how the computer talks to unit 1")
+        ->type_name("LINE")
+        ->group(kSettings);
+    sub.add_option("--unit2-line", a.unitLine[1], "how the computer talks to unit 2")
+        ->type_name("LINE")
+        ->group(kSettings);
+    sub.add_option("--uart", a.uart, "the UART to store in both units")
+        ->type_name("UART")
+        ->group(kSettings);
+    sub.add_option("--unit1-uart", a.unitUart[0], "the UART to store in unit 1")
+        ->type_name("UART")
+        ->group(kSettings);
+    sub.add_option("--unit2-uart", a.unitUart[1], "the UART to store in unit 2")
+        ->type_name("UART")
+        ->group(kSettings);
+    CLI::Option* waitUnit =
+        sub.add_flag("--wait-unit", a.waitUnit,
+                     "one port: wait for the other module to answer instead of for Enter");
+    // A time without --wait-unit would be silently ignored: Enter has no limit.
+    sub.add_option("--wait-time", a.waitUnitSeconds,
+                   "how long --wait-unit waits for a module (default 300)")
+        ->transform(IntIn(1, 86400, "seconds"))
+        ->type_name("S")
+        ->needs(waitUnit);
+    sub.add_flag("--verify", a.verify,
+                 "afterwards restart the units and check that they link to each other");
+    sub.add_option("--retries", a.retries,
+                   "after a failure, try the step again N times (default 0)")
+        ->transform(IntIn(0, 100, "a count"))
+        ->type_name("N");
+}
 
-int RunPairCommand(const CliOptions& opt) {
-    const PairPlan& plan = opt.pairPlan;
+void AddStationPairOptions(CLI::App& sub, StationArgs& s) {
+    AddRecordOption(sub, s);
+    sub.add_option("--operator", s.operatorName, "the name recorded as the operator")
+        ->type_name("NAME")
+        ->group(kStationGroup);
+    sub.add_flag("--repair", s.repair,
+                 "pair a unit the register holds in another pair, replacing that pair")
+        ->group(kStationGroup);
+    sub.add_flag("--skip-done", s.skipDone,
+                 "leave out the pairs the register holds as paired (with --record)")
+        ->group(kStationGroup);
+    sub.add_option("--label", s.labelPath, "write each pair's label to FILE (.svg or .zpl)")
+        ->type_name("FILE")
+        ->group(kStationGroup);
+    sub.add_flag("--no-verify", s.noVerify,
+                 "with --record or --label: do not verify; the pair is recorded as configured")
+        ->group(kStationGroup);
+}
+
+class PairCommand : public Command {
+public:
+    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+        AddPairOptions(sub, m_args);
+        AddStationPairOptions(sub, m_station);
+    }
+    std::string Check(const CommonOptions& /*common*/) override {
+        std::string error;
+        if (!BuildPairPlan(m_args, m_plan, error) ||
+            !CheckStationPairArgs(m_station, m_args.verify, error)) {
+            return error;
+        }
+        // A station records and labels only what Verify proved, unless told not to verify.
+        m_plan.verify = m_plan.verify || StationVerifies(m_station);
+        return {};
+    }
+    CommandResult Run(const CommonOptions& opt) override;
+
+private:
+    PairArgs m_args;
+    PairPlan m_plan;
+    StationArgs m_station;
+};
+
+CommandResult PairCommand::Run(const CommonOptions& opt) {
+    const PairPlan& plan = m_plan;
+    const StationArgs& station = m_station;
     Transcripts transcripts;
-    JsonReport report("pair");
     if (!opt.logPath.empty()) {
         transcripts.file = std::fopen(opt.logPath.c_str(), "ae");
         if (transcripts.file == nullptr) {
-            const std::string error = "cannot write the log " + opt.logPath + ": " +
-                                      std::generic_category().message(errno);
-            std::fprintf(stderr, "norvactl: %s\n", error.c_str());
-            if (opt.json) {
-                std::printf("%s\n", report.Dump(kExitUsage, error).c_str());
-            }
-            return kExitUsage;
+            return {opt.command, kExitUsage,
+                    "cannot write the log " + opt.logPath + ": " +
+                        std::generic_category().message(errno)};
         }
     }
     // Before anything is sent to a module: a register that cannot be
@@ -177,22 +261,17 @@ int RunPairCommand(const CliOptions& opt) {
 #else
     const PairRecorder* recorder = nullptr;
 #endif
-    if (!opt.station.record.empty() || !opt.station.labelPath.empty()) {
+    if (!station.record.empty() || !station.labelPath.empty()) {
         std::string error;
 #ifndef NORVA_NO_STATION
-        if (!opt.station.record.empty()) {
-            recorder =
-                PairRecorder::Open(opt.station, opt.logPath, plan.verify, opt.verbose, error);
+        if (!station.record.empty()) {
+            recorder = PairRecorder::Open(station, opt.logPath, plan.verify, opt.verbose, error);
         }
 #else
         error = "the pair register and labels are not part of this build";
 #endif
         if (!recorder && !error.empty()) {
-            std::fprintf(stderr, "norvactl: %s\n", error.c_str());
-            if (opt.json) {
-                std::printf("%s\n", report.Dump(kExitRegister, error).c_str());
-            }
-            return kExitRegister;
+            return {opt.command, kExitRegister, error};
         }
     }
     // Before any thread starts, so that all of them leave the signals to it.
@@ -228,6 +307,7 @@ int RunPairCommand(const CliOptions& opt) {
     runs.clear();
     signals.Stop();
 
+    CommandResult result(opt.command);
     int failed = 0;
     int exitCode = kExitOk;
     Json pairs = Json::array();
@@ -237,12 +317,10 @@ int RunPairCommand(const CliOptions& opt) {
             // Failures of one kind keep their status; mixed ones are 1.
             exitCode = ++failed == 1 || exitCode == o.exitCode ? o.exitCode : kExitFailed;
         }
-        if (!opt.json) {
-            PrintText(o, opt.station.noVerify);
-        }
+        result.text += PairText(o, station.noVerify);
     }
     std::string error;
-    const std::string labelError = WriteLabels(opt.station.labelPath, outcomes, plan.batch);
+    const std::string labelError = WriteLabels(station.labelPath, outcomes, plan.batch);
 #ifndef NORVA_NO_STATION
     const std::string recordError = recorder ? recorder->Failure() : std::string();
 #else
@@ -262,15 +340,35 @@ int RunPairCommand(const CliOptions& opt) {
                                      : std::to_string(failed) + " of " +
                                            std::to_string(outcomes.size()) + " pairs not paired";
     }
-    if (!error.empty()) {
-        std::fprintf(stderr, "norvactl: %s\n", error.c_str());
-    }
-    if (opt.json) {
-        report.SetPairs(std::move(pairs));
-        std::printf("%s\n", report.Dump(exitCode, error).c_str());
-    }
-    std::fflush(stdout);
-    return exitCode;
+    result.report.SetPairs(std::move(pairs));
+    result.exitCode = exitCode;
+    result.error = error;
+    return result;
 }
+
+} // namespace
+
+extern const CommandSpec kPairCommand{
+    "pair",
+    "pair two modules as the wizard does, without a screen",
+    " (--unit1 PORT --unit2 PORT | --port PORT [--wait-unit] | --batch FILE) [OPTIONS]",
+    "PORT is COMn or a device path. --unit1 and --unit2 pair on two ports; --port\n"
+    "pairs on one port, asking for the cable to be moved (Enter) or, with\n"
+    "--wait-unit, waiting until the other module answers; --batch pairs every\n"
+    "pair of ports listed in FILE (one pair per line) in parallel.\n"
+    "A LINE is BAUD,PARITY,STOP (for example 9600,none,1): how the computer talks\n"
+    "to a unit now. A UART is BAUD,PARITY,STOP[,noflow]: the setting stored in a\n"
+    "unit (parity none or even; hardware flow control unless noflow). Both\n"
+    "default to 9600,none,1. Unit 1 is stored in mode 2 (waits for unit 2),\n"
+    "unit 2 in mode 1 (connects to unit 1). Exit status 0 only when both units\n"
+    "were configured (and, with --verify, the link was seen up).\n"
+    "--record writes every attempt to a register (a SQLite file or a\n"
+    "postgresql:// database) and refuses a unit the register holds in a pair\n"
+    "with another unit unless --repair is given; --skip-done leaves out the pairs\n"
+    "the register holds as paired (and, with --verify, verified). --label FILE\n"
+    "writes each pair's label (.svg or .zpl) after it was paired.\n",
+    PortOptions::None,
+    OutputOptions::JsonAndLog,
+    Make<PairCommand>};
 
 } // namespace norva::tools

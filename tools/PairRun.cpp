@@ -374,30 +374,18 @@ void PairRun::PrintNote() {
 }
 
 int PairRun::FailureExit() const {
+    using flow::Failure;
     if (Interrupted()) {
-        return kExitInterrupted;
+        return ExitFor(Failure::Cancelled);
     }
     if (m_holdFailed) {
-        return kExitPortFailed;
+        return ExitFor(Failure::PortFailed);
     }
     if (m_waitTimedOut) {
-        return kExitNoAnswer;
+        return ExitFor(Failure::NoAnswer);
     }
     // What an outcome means is the flow's word; the exit status only names it.
-    if (m_gone) {
-        return kExitPortFailed;
-    }
-    switch (m_flow.LastFailure()) {
-    case flow::Failure::DeviceGone:
-    case flow::Failure::PortFailed:
-        return kExitPortFailed;
-    case flow::Failure::NoAnswer:
-        return kExitNoAnswer;
-    case flow::Failure::Cancelled:
-        return kExitInterrupted;
-    default:
-        return kExitFailed;
-    }
+    return ExitFor(m_gone ? Failure::DeviceGone : m_flow.LastFailure());
 }
 
 PairOutcome PairRun::Finish(bool ok, const std::string& error) {

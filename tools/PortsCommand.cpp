@@ -1,34 +1,37 @@
-#include "tools/PortsCommand.h"
+// `norvactl ports`: the COM ports present, with their by-id link and USB details.
 
 #include "serial/SerialPortList.h"
-#include "tools/ExitCodes.h"
-#include "tools/JsonReport.h"
-
-#include <cstdio>
-#include <string>
+#include "tools/Command.h"
 
 namespace norva::tools {
+namespace {
 
-int ListPorts(const CliOptions& opt) {
-    CSerialPortList list;
-    list.Enumerate();
-    for (const std::string& warning : list.m_warnings) {
-        std::fprintf(stderr, "norvactl: %s\n", warning.c_str());
+class PortsCommand : public Command {
+    CommandResult Run(const CommonOptions& common) override {
+        CommandResult result(common.command);
+        CSerialPortList list;
+        list.Enumerate();
+        result.notes = list.m_warnings;
+        result.report.SetPorts(list.m_entries);
+        if (list.m_entries.empty()) {
+            result.text = NoPortsHint() + "\n";
+        }
+        for (const SerialPortEntry& e : list.m_entries) {
+            result.text += DescribePort(e) + "\n";
+        }
+        return result;
     }
-    if (opt.json) {
-        JsonReport report("ports");
-        report.SetPorts(list.m_entries);
-        std::printf("%s\n", report.Dump(kExitOk, {}).c_str());
-        return kExitOk;
-    }
-    if (list.m_entries.empty()) {
-        std::printf("%s\n", NoPortsHint().c_str());
-        return kExitOk;
-    }
-    for (const SerialPortEntry& e : list.m_entries) {
-        std::printf("%s\n", DescribePort(e).c_str());
-    }
-    return kExitOk;
-}
+};
+
+} // namespace
+
+extern const CommandSpec kPortsCommand{
+    "ports",
+    "list the serial ports present as \"COMn (device)\" with their USB details",
+    "",
+    "",
+    PortOptions::None,
+    OutputOptions::Json,
+    Make<PortsCommand>};
 
 } // namespace norva::tools

@@ -1,76 +1,47 @@
-#include "tools/RecordsCommand.h"
+// `norvactl records`: lists or exports the attempts a register holds.
 
-#include "station/Export.h"
-#include "station/Register.h"
-#include "tools/ExitCodes.h"
-#include "tools/JsonReport.h"
-
-#include <cstdio>
+#include "tools/CliValues.h"
+#include "tools/StationCommands.h"
 
 namespace norva::tools {
 namespace {
 
-int Fail(const CliOptions& opt, int exitCode, const std::string& error) {
-    std::fprintf(stderr, "norvactl: %s\n", error.c_str());
-    if (opt.json) {
-        std::printf("%s\n", JsonReport("records").Dump(exitCode, error).c_str());
+class RecordsCommand : public Command {
+public:
+    void AddOptions(CLI::App& sub, CommonOptions& common) override {
+        AddRecordOption(sub, m_args);
+        AddRegisterVerbose(sub, common);
+        sub.add_flag("--csv", m_args.csv, "print CSV (RFC 4180)")->group(kOutputGroup);
+        sub.add_option("--since", m_args.since,
+                       "only attempts started on DATE (YYYY-MM-DD, UTC) or later")
+            ->type_name("DATE");
+        sub.add_option("--unit", m_args.unit, "only attempts with this unit")
+            ->transform(Address())
+            ->type_name("ADDRESS");
     }
-    return exitCode;
-}
+    std::string Check(const CommonOptions& common) override {
+        std::string error;
+        return CheckRecordsArgs(m_args, common.json, error) ? std::string() : error;
+    }
+    CommandResult Run(const CommonOptions& common) override { return ListRecords(m_args, common); }
 
-// What the list was narrowed by, for the line that says nothing matched.
-std::string Narrowed(const StationArgs& a) {
-    std::string by;
-    if (!a.unit.empty()) {
-        by += " with unit " + a.unit;
-    }
-    if (!a.since.empty()) {
-        by += " since " + a.since;
-    }
-    return by;
-}
+private:
+    StationArgs m_args;
+};
 
 } // namespace
 
-int RunRecordsCommand(const CliOptions& opt) {
-    const StationArgs& a = opt.station;
-    station::RegisterError error;
-    station::RegisterTarget target;
-    std::unique_ptr<station::Register> reg;
-    if (station::ParseTarget(a.record, target, error.reason)) {
-        reg = station::Register::Open(target, error, station::kSchemaVersion, false);
-    }
-    if (!reg) {
-        return Fail(opt, kExitRegister,
-                    station::Describe(target, "cannot be used", error, opt.verbose));
-    }
-    station::ListFilter filter;
-    filter.since = a.since;
-    filter.address = a.unit;
-    std::vector<station::AttemptRecord> records;
-    if (!reg->List(filter, records, error)) {
-        return Fail(opt, kExitRegister,
-                    station::Describe(target, "cannot be read", error, opt.verbose));
-    }
-    if (a.csv) {
-        std::fputs(station::ToCsv(records).c_str(), stdout);
-    } else if (opt.json) {
-        nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
-        for (const station::AttemptRecord& r : records) {
-            pairs.push_back(station::ToJson(r));
-        }
-        JsonReport report("records");
-        report.SetPairs(std::move(pairs));
-        std::printf("%s\n", report.Dump(kExitOk, {}).c_str());
-    } else if (records.empty()) {
-        std::printf("No pairing attempts in %s%s.\n", target.Shown().c_str(), Narrowed(a).c_str());
-    } else {
-        for (const station::AttemptRecord& r : records) {
-            std::fputs(station::ToText(r).c_str(), stdout);
-        }
-    }
-    std::fflush(stdout);
-    return kExitOk;
-}
+extern const CommandSpec kRecordsCommand{
+    "records",
+    "list or export the pairings a register holds",
+    " --record TARGET [--json | --csv] [--since DATE] [--unit ADDRESS]",
+    "TARGET is a SQLite file or a postgresql:// database, as given to\n"
+    "'norvactl pair --record'. One line per pairing attempt, oldest first; --csv\n"
+    "prints RFC 4180 CSV with the register's column names, --json one JSON\n"
+    "object whose \"pairs\" have the keys of the pair report. --since keeps the\n"
+    "attempts started on DATE (YYYY-MM-DD, UTC) or later, --unit those of one unit.\n",
+    PortOptions::None,
+    OutputOptions::Json,
+    Make<RecordsCommand>};
 
 } // namespace norva::tools

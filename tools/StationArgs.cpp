@@ -1,5 +1,7 @@
 #include "tools/StationArgs.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cctype>
 #include <chrono>
 #include <string>
@@ -49,7 +51,26 @@ bool DateOk(const std::string& text) {
            (Number(text, 11, 2) < 24 && Number(text, 14, 2) < 60 && Number(text, 17, 2) < 60);
 }
 
+bool RegisterGiven(const StationArgs& a, std::string& error) {
+    if (a.record.empty()) {
+        error = "no register given: use --record FILE or --record postgresql://…";
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+void AddRecordOption(CLI::App& sub, StationArgs& s) {
+    sub.add_option("--record", s.record, "the register: a SQLite file or a postgresql:// database")
+        ->type_name("TARGET")
+        ->group(kStationGroup);
+}
+
+void AddRegisterVerbose(CLI::App& sub, CommonOptions& common) {
+    sub.add_flag("-v,--verbose", common.verbose, "add the database's own message to an error")
+        ->group(kOutputGroup);
+}
 
 bool StationVerifies(const StationArgs& a) {
     return (!a.record.empty() || !a.labelPath.empty()) && !a.noVerify;
@@ -78,22 +99,24 @@ bool CheckStationPairArgs(const StationArgs& a, bool verify, std::string& error)
     return a.labelPath.empty() || LabelPathOk(a.labelPath, "--label", error);
 }
 
-bool CheckStationCommandArgs(const std::string& command, const StationArgs& a, bool json,
-                             std::string& error) {
-    if (a.record.empty()) {
-        error = "no register given: use --record FILE or --record postgresql://…";
+bool CheckRecordsArgs(const StationArgs& a, bool json, std::string& error) {
+    if (!RegisterGiven(a, error)) {
         return false;
     }
-    if (command == "records") {
-        if (a.csv && json) {
-            error = "give either --csv or --json, not both";
-            return false;
-        }
-        if (!a.since.empty() && !DateOk(a.since)) {
-            error = "--since " + a.since + ": give a date as YYYY-MM-DD (UTC)";
-            return false;
-        }
-        return true;
+    if (a.csv && json) {
+        error = "give either --csv or --json, not both";
+        return false;
+    }
+    if (!a.since.empty() && !DateOk(a.since)) {
+        error = "--since " + a.since + ": give a date as YYYY-MM-DD (UTC)";
+        return false;
+    }
+    return true;
+}
+
+bool CheckLabelArgs(const StationArgs& a, std::string& error) {
+    if (!RegisterGiven(a, error)) {
+        return false;
     }
     if (a.unit.empty() || a.out.empty()) {
         error = "give the unit (--unit ADDRESS) and the label file (--out FILE)";

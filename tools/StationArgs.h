@@ -2,6 +2,8 @@
 // norvactl's options for the pairing station: the register, the operator,
 // triage, and the label.
 
+#include "tools/Command.h"
+
 #include <string>
 
 namespace norva::tools {
@@ -25,8 +27,13 @@ struct StationArgs {
 bool CheckStationPairArgs(const StationArgs& args, bool verify, std::string& error);
 // --record or --label without --no-verify: the pairing is verified.
 bool StationVerifies(const StationArgs& args);
-// The options of `records` and `label`.
-bool CheckStationCommandArgs(const std::string& command, const StationArgs& args, bool json,
-                             std::string& error);
+// The options of `records` (`json`: --json was given) and of `label`.
+bool CheckRecordsArgs(const StationArgs& args, bool json, std::string& error);
+bool CheckLabelArgs(const StationArgs& args, std::string& error);
+
+void AddRecordOption(CLI::App& sub, StationArgs& args);
+// records and label: -v adds the database's own message to a register's
+// trouble, said in plain words without it.
+void AddRegisterVerbose(CLI::App& sub, CommonOptions& common);
 
 } // namespace norva::tools

@@ -18,6 +18,8 @@ inline constexpr int kStatusJobLimitMs = 15000;
 inline constexpr int kCancelJobLimitMs = catalogue::kCancelJobTimeoutMs + 2000;
 // After Ctrl-C: how long the cancel sent to a dialling or searching unit may take.
 inline constexpr int kCancelAfterSignalMs = 10000;
+// probe, set-uart, write-sreg: the reply to a command sent directly.
+inline constexpr int kDirectReplyMs = 2000;
 // traits: a module that sends back every byte as it arrives does so within a
 // few character times; this is ample at any rate.
 inline constexpr int kTypedEchoMs = 250;

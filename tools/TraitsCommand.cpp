@@ -1,11 +1,17 @@
-#include "tools/TraitsCommand.h"
+// `norvactl traits`: measures on one unit what modules of this family do
+// differently: whether a command comes back before its reply (and in which
+// form), how long a restart takes, the status line's fields and idle word,
+// which UART command forms it takes and whether it sends result codes.
+// Nothing stored in the unit changes: the UART commands carry the values it
+// answers at now. With --probe-settings it also stores another operation
+// mode for a moment, to see whether the status shows a new mode at once, and
+// then the original mode again.
 
 #include "module/Catalogue.h"
 #include "module/ModuleControl.h"
 #include "module/Protocol.h"
 #include "module/ReplyParser.h"
 #include "platform/SerialDevice.h"
-#include "tools/CliOptions.h"
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
 #include "tools/Session.h"
@@ -130,7 +136,7 @@ std::string ShellWord(const std::string& text) {
 }
 
 // The norvactl command line that stores `mode` on the port and line given.
-std::string SetModeCommand(const CliOptions& opt, int mode) {
+std::string SetModeCommand(const CommonOptions& opt, int mode) {
     std::string command = "norvactl set-mode " + std::to_string(mode);
     command += opt.device.empty() ? " --port COM" + std::to_string(opt.comPort)
                                   : " --device " + ShellWord(opt.device);
@@ -157,13 +163,14 @@ std::optional<bool> Accepted(int code) {
 
 class TraitsRun {
 public:
-    TraitsRun(CModuleControl& module, const CliOptions& opt) : m(module), m_opt(opt) {}
+    TraitsRun(CModuleControl& module, const CommonOptions& opt, bool probeSettings)
+        : m(module), m_opt(opt), m_probeSettings(probeSettings) {}
 
     // RC_OK when the unit answered, RC_TIMEOUT when it did not (or not again
     // after its restart), else how the run was cut short.
     int Run();
     Json ToJson() const;
-    void Print() const;
+    std::string Text() const;
     bool Measured() const { return m_answered || !m_s10.empty(); }
     std::optional<ModuleInfoData> Status() const {
         return m_status ? std::optional<ModuleInfoData>(StatusData(*m_status)) : std::nullopt;
@@ -183,7 +190,8 @@ private:
     int ProbeMode();
 
     CModuleControl& m;
-    const CliOptions& m_opt;
+    const CommonOptions& m_opt;
+    bool m_probeSettings;
 
     std::optional<std::string> m_echo;
     bool m_answered = false; // "AT" got OK or ERROR
@@ -246,7 +254,7 @@ int TraitsRun::Run() {
     if (r = MeasureUartForms(); EndsTransaction(r)) {
         return r;
     }
-    if (m_opt.probeSettings) {
+    if (m_probeSettings) {
         return ProbeMode();
     }
     m_probeNote = "--probe-settings measures it";
@@ -516,9 +524,10 @@ Json TraitsRun::ToJson() const {
     };
 }
 
-void TraitsRun::Print() const {
-    auto line = [](const char* key, const std::string& text) {
-        std::printf("%s: %s\n", key, text.c_str());
+std::string TraitsRun::Text() const {
+    std::string out;
+    auto line = [&out](const char* key, const std::string& text) {
+        out += std::string(key) + ": " + text + "\n";
     };
     auto notMeasured = [](const std::string& why) {
         return why.empty() ? std::string("not measured") : "not measured (" + why + ")";
@@ -553,45 +562,72 @@ void TraitsRun::Print() const {
     } else {
         line("new-mode-shows", notMeasured(m_probeNote));
     }
+    return out;
+}
+
+class TraitsCommand : public ModuleCommand {
+public:
+    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+        sub.add_flag("--probe-settings", m_probeSettings,
+                     "also store another operation mode for a moment, then the original again");
+    }
+
+private:
+    int RunOn(Session& s) override;
+
+    bool m_probeSettings = false;
+};
+
+int TraitsCommand::RunOn(Session& s) {
+    CModuleControl& module = s.Module();
+    TraitsRun run(module, s.Options(), m_probeSettings);
+    const int r = run.Run();
+    s.Report().SetTraits(run.ToJson());
+    if (const std::optional<ModuleInfoData> status = run.Status()) {
+        s.Report().SetStatus(*status);
+    }
+    if (run.Measured()) {
+        s.AddText(run.Text());
+    }
+    if (r == RC_DEVICE_GONE || module.HungUp()) {
+        std::string error = module.GoneReason();
+        s.SetError(error.empty() ? module.DevicePath() + " went away" : error);
+        return ExitFor(flow::Failure::DeviceGone);
+    }
+    if (r == RC_ABORTED || r == RC_STOPPED) {
+        return ExitFor(flow::Failure::Cancelled);
+    }
+    if (r == RC_ERROR) {
+        s.SetError("writing to " + module.DevicePath() + " failed");
+        return ExitFor(flow::Failure::PortFailed);
+    }
+    if (!run.NoAnswerWhat().empty()) {
+        s.SetError(NoAnswerText(run.NoAnswerWhat()));
+        return ExitFor(flow::Failure::NoAnswer);
+    }
+    if (!run.Failure().empty()) {
+        s.SetError(run.Failure());
+        return ExitFor(flow::Failure::Refused);
+    }
+    return kExitOk;
 }
 
 } // namespace
 
-int MeasureTraits(CModuleControl& module, const CliOptions& opt, JsonReport& report,
-                  std::string& error) {
-    TraitsRun run(module, opt);
-    const int r = run.Run();
-    report.SetTraits(run.ToJson());
-    if (const std::optional<ModuleInfoData> status = run.Status()) {
-        report.SetStatus(*status);
-    }
-    if (!opt.json && run.Measured()) {
-        run.Print();
-        std::fflush(stdout);
-    }
-    if (r == RC_DEVICE_GONE || module.HungUp()) {
-        error = module.GoneReason();
-        if (error.empty()) {
-            error = module.DevicePath() + " went away";
-        }
-        return kExitPortFailed;
-    }
-    if (r == RC_ABORTED || r == RC_STOPPED) {
-        return kExitInterrupted;
-    }
-    if (r == RC_ERROR) {
-        error = "writing to " + module.DevicePath() + " failed";
-        return kExitPortFailed;
-    }
-    if (!run.NoAnswerWhat().empty()) {
-        error = NoAnswerText(run.NoAnswerWhat());
-        return kExitNoAnswer;
-    }
-    if (!run.Failure().empty()) {
-        error = run.Failure();
-        return kExitFailed;
-    }
-    return kExitOk;
-}
+extern const CommandSpec kTraitsCommand{
+    "traits",
+    "measure the module's echo, restart time, status line and UART command forms",
+    " (--port COMn | --device PATH) [PORT OPTIONS] [--probe-settings]",
+    "Measures whether a command comes back before its reply and in which form,\n"
+    "how long an ATZ restart takes until \"AT\" is answered again, the status\n"
+    "line's fields and idle word, which UART command forms (3 or 4 arguments)\n"
+    "the module takes and whether it sends result codes (S10). The UART commands\n"
+    "carry the setting it answers at now, so nothing stored changes.\n"
+    "--probe-settings also stores another operation mode for a moment to see\n"
+    "whether the status shows it at once, then stores the original mode again;\n"
+    "a run cut short in between prints the command that stores it back.\n",
+    PortOptions::Line,
+    OutputOptions::JsonAndLog,
+    Make<TraitsCommand>};
 
 } // namespace norva::tools

@@ -1,0 +1,15 @@
+// `norvactl escape`: "+++" back to command mode.
+
+#include "tools/Session.h"
+
+namespace norva::tools {
+
+extern const CommandSpec kEscapeCommand{"escape",
+                                        "leave data mode with \"+++\" (escape job)",
+                                        kPortSynopsis,
+                                        "",
+                                        PortOptions::Line,
+                                        OutputOptions::JsonAndLog,
+                                        Make<PlainJobCommand<Job::Escape>>};
+
+} // namespace norva::tools

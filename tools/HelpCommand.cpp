@@ -1,0 +1,34 @@
+// `norvactl help [COMMAND]`: the program's help or one command's.
+
+#include "tools/Command.h"
+
+#include <CLI/CLI.hpp>
+
+namespace norva::tools {
+namespace {
+
+class HelpCommand : public Command {
+public:
+    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+        sub.add_option("COMMAND", m_topic, "the command to explain");
+    }
+    CommandResult Run(const CommonOptions& common) override {
+        return CommandResult(common.command);
+    }
+    std::optional<std::string> HelpTopic() const override { return m_topic; }
+
+private:
+    std::string m_topic;
+};
+
+} // namespace
+
+extern const CommandSpec kHelpCommand{"help",
+                                      "show this help or a command's help",
+                                      " [COMMAND]",
+                                      "",
+                                      PortOptions::None,
+                                      OutputOptions::None,
+                                      Make<HelpCommand>};
+
+} // namespace norva::tools

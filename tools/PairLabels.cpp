@@ -1,0 +1,72 @@
+// The labels of pairs: from a pair just paired, and from the register.
+
+#include "tools/StationCommands.h"
+
+#include "station/Label.h"
+#include "station/Register.h"
+#include "tools/ExitCodes.h"
+#include "tools/PairRun.h"
+
+#include <cstdio>
+
+namespace norva::tools {
+
+std::string PairLabelPath(const std::string& path, const PairOutcome& outcome, bool batch) {
+    if (!batch) {
+        return path;
+    }
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.rfind('/');
+    const size_t cut =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path.size() : dot;
+    return path.substr(0, cut) + "-" + outcome.unit[0].address + path.substr(cut);
+}
+
+bool WritePairLabel(const PairOutcome& o, const std::string& path, std::string& error) {
+    station::LabelContent content;
+    for (int i = 0; i < 2; ++i) {
+        content.address[i] = o.unit[i].address;
+        content.name[i] = o.unit[i].name;
+        content.uart[i] = o.unit[i].stored ? UartText(o.unit[i].uart) : std::string();
+    }
+    content.date = station::UtcNow().substr(0, 10);
+    station::LabelLayout layout;
+    return station::LayOutLabel(content, layout, error) && station::WriteLabel(layout, path, error);
+}
+
+CommandResult LabelFromRegister(const StationArgs& a, const CommonOptions& opt) {
+    station::RegisterError failure;
+    station::RegisterTarget target;
+    std::unique_ptr<station::Register> reg;
+    if (station::ParseTarget(a.record, target, failure.reason)) {
+        reg = station::Register::Open(target, failure, station::kSchemaVersion, false);
+    }
+    if (!reg) {
+        return {opt.command, kExitRegister,
+                station::Describe(target, "cannot be used", failure, opt.verbose)};
+    }
+    const std::optional<station::PairHolding> held = reg->HoldingOf(a.unit, failure);
+    std::optional<station::AttemptRecord> record;
+    if (held) {
+        record = reg->Find(held->attemptId, failure);
+    }
+    if (!failure.Empty()) {
+        return {opt.command, kExitRegister,
+                station::Describe(target, "cannot be read", failure, opt.verbose)};
+    }
+    if (!record) {
+        return {opt.command, kExitFailed, a.unit + " is in no completed pair in " + target.Shown()};
+    }
+    station::LabelLayout layout;
+    std::string error;
+    if (!station::LayOutLabel(station::LabelFromRecord(*record), layout, error) ||
+        !station::WriteLabel(layout, a.out, error)) {
+        return {opt.command, kExitFailed, error};
+    }
+    CommandResult result(opt.command);
+    result.text = "label of " + record->unit[0].address + " + " + record->unit[1].address +
+                  " written to " + a.out + "\n";
+    return result;
+}
+
+} // namespace norva::tools

@@ -1,0 +1,15 @@
+// `norvactl reset`: restarts the module.
+
+#include "tools/Session.h"
+
+namespace norva::tools {
+
+extern const CommandSpec kResetCommand{"reset",
+                                       "restart the module (reset job)",
+                                       kPortSynopsis,
+                                       "",
+                                       PortOptions::Line,
+                                       OutputOptions::JsonAndLog,
+                                       Make<PlainJobCommand<Job::Reset>>};
+
+} // namespace norva::tools

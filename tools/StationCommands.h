@@ -1,0 +1,24 @@
+#pragma once
+// What norvactl does with the pairing station's register and labels; a build
+// without them answers each with "not part of this build" (NoStation.cpp).
+
+#include "tools/Command.h"
+#include "tools/StationArgs.h"
+
+#include <string>
+
+namespace norva::tools {
+
+struct PairOutcome;
+
+// `records`: the attempts a register holds, as text, CSV or JSON.
+CommandResult ListRecords(const StationArgs& args, const CommonOptions& common);
+// `label`: a unit's pair's label from the register.
+CommandResult LabelFromRegister(const StationArgs& args, const CommonOptions& common);
+
+// The label file of one pair: `path` itself for a single pair, and for a
+// batch "<path without extension>-<unit 1's address><extension>".
+std::string PairLabelPath(const std::string& path, const PairOutcome& outcome, bool batch);
+bool WritePairLabel(const PairOutcome& outcome, const std::string& path, std::string& error);
+
+} // namespace norva::tools
