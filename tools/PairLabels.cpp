@@ -35,24 +35,20 @@ bool WritePairLabel(const PairOutcome& o, const std::string& path, std::string& 
 }
 
 CommandResult LabelFromRegister(const StationArgs& a, const CommonOptions& opt) {
-    station::RegisterError failure;
     station::RegisterTarget target;
-    std::unique_ptr<station::Register> reg;
-    if (station::ParseTarget(a.record, target, failure.reason)) {
-        reg = station::Register::Open(target, failure, station::kSchemaVersion, false);
-    }
+    std::optional<CommandResult> unusable;
+    const std::unique_ptr<station::Register> reg = OpenToRead(a, opt, target, unusable);
     if (!reg) {
-        return {opt.command, kExitRegister,
-                station::Describe(target, "cannot be used", failure, opt.verbose)};
+        return std::move(*unusable);
     }
+    station::RegisterError failure;
     const std::optional<station::PairHolding> held = reg->HoldingOf(a.unit, failure);
     std::optional<station::AttemptRecord> record;
     if (held) {
         record = reg->Find(held->attemptId, failure);
     }
     if (!failure.Empty()) {
-        return {opt.command, kExitRegister,
-                station::Describe(target, "cannot be read", failure, opt.verbose)};
+        return ReadFailed(target, failure, opt);
     }
     if (!record) {
         return {opt.command, kExitFailed, a.unit + " is in no completed pair in " + target.Shown()};

@@ -23,23 +23,19 @@ std::string Narrowed(const StationArgs& a) {
 } // namespace
 
 CommandResult ListRecords(const StationArgs& a, const CommonOptions& opt) {
-    station::RegisterError error;
     station::RegisterTarget target;
-    std::unique_ptr<station::Register> reg;
-    if (station::ParseTarget(a.record, target, error.reason)) {
-        reg = station::Register::Open(target, error, station::kSchemaVersion, false);
-    }
+    std::optional<CommandResult> failure;
+    const std::unique_ptr<station::Register> reg = OpenToRead(a, opt, target, failure);
     if (!reg) {
-        return {opt.command, kExitRegister,
-                station::Describe(target, "cannot be used", error, opt.verbose)};
+        return std::move(*failure);
     }
+    station::RegisterError error;
     station::ListFilter filter;
     filter.since = a.since;
     filter.address = a.unit;
     std::vector<station::AttemptRecord> records;
     if (!reg->List(filter, records, error)) {
-        return {opt.command, kExitRegister,
-                station::Describe(target, "cannot be read", error, opt.verbose)};
+        return ReadFailed(target, error, opt);
     }
     CommandResult result(opt.command);
     nlohmann::ordered_json pairs = nlohmann::ordered_json::array();

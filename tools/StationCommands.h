@@ -5,11 +5,28 @@
 #include "tools/Command.h"
 #include "tools/StationArgs.h"
 
+#include <memory>
+#include <optional>
 #include <string>
+
+namespace norva::station {
+class Register;
+struct RegisterError;
+struct RegisterTarget;
+} // namespace norva::station
 
 namespace norva::tools {
 
 struct PairOutcome;
+
+// The register `args` names, opened to read; null with `failure` set when it
+// cannot be used.
+std::unique_ptr<station::Register> OpenToRead(const StationArgs& args, const CommonOptions& common,
+                                              station::RegisterTarget& target,
+                                              std::optional<CommandResult>& failure);
+// A register that opened but could not be read.
+CommandResult ReadFailed(const station::RegisterTarget& target, const station::RegisterError& error,
+                         const CommonOptions& common);
 
 // `records`: the attempts a register holds, as text, CSV or JSON.
 CommandResult ListRecords(const StationArgs& args, const CommonOptions& common);
