@@ -5,7 +5,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <map>
 #include <memory>
 
 #ifndef NORVA_VERSION
@@ -117,6 +116,17 @@ std::string SelectedCommand(const CLI::App& app) {
 
 } // namespace
 
+namespace {
+
+ParsedCommandLine Printed(std::string text) {
+    ParsedCommandLine out;
+    out.kind = ParsedCommandLine::Kind::Print;
+    out.text = std::move(text);
+    return out;
+}
+
+} // namespace
+
 ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     using Kind = ParsedCommandLine::Kind;
     ParsedCommandLine out;
@@ -145,9 +155,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        return {Kind::Print, app.help()};
+        return Printed(app.help());
     } catch (const CLI::CallForVersion& e) {
-        return {Kind::Print, std::string(e.what()) + "\n"};
+        return Printed(std::string(e.what()) + "\n");
     } catch (const CLI::ExtrasError&) {
         command = SelectedCommand(app);
         out.kind = Kind::UsageError;
@@ -172,10 +182,10 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     }
     if (const std::optional<std::string> topic = out.command->HelpTopic()) {
         if (topic->empty()) {
-            return {Kind::Print, app.help()};
+            return Printed(app.help());
         }
         try {
-            return {Kind::Print, app.get_subcommand(*topic)->help("norvactl")};
+            return Printed(app.get_subcommand(*topic)->help("norvactl"));
         } catch (const CLI::OptionNotFound&) {
             out.kind = Kind::UsageError;
             out.text = "unknown command '" + *topic + "'" + Try("");

@@ -5,16 +5,12 @@
 #include "tools/ExitCodes.h"
 #include "tools/Timing.h"
 
-#include <array>
 #include <cerrno>
-#include <chrono>
 #include <system_error>
 
 namespace norva::tools {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int kCancelAfterSignalMs = timing::kCancelAfterSignalMs;
 
