@@ -5,7 +5,7 @@
 #include "station/Label.h"
 #include "station/Register.h"
 #include "tools/ExitCodes.h"
-#include "tools/PairRun.h"
+#include "tools/PairOutcome.h"
 
 #include <cstdio>
 

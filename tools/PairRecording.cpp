@@ -4,7 +4,7 @@
 #include "platform/PortDetails.h"
 #include "platform/SystemDirs.h"
 #include "tools/ExitCodes.h"
-#include "tools/PairRun.h"
+#include "tools/PairSetup.h"
 
 #ifndef NORVA_VERSION
 #define NORVA_VERSION "unknown"

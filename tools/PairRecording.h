@@ -6,6 +6,7 @@
 // its end.
 
 #include "station/Register.h"
+#include "tools/PairOutcome.h"
 #include "tools/StationArgs.h"
 
 #include <atomic>
@@ -16,7 +17,6 @@
 
 namespace norva::tools {
 
-struct PairOutcome;
 struct PairSetup;
 
 class PairRecorder {

@@ -1,6 +1,7 @@
 // `norvactl pair --record`: where a pair's run meets its register entry.
 
 #include "tools/ExitCodes.h"
+#include "tools/PairRecording.h"
 #include "tools/PairRun.h"
 
 #include "module/Protocol.h"
