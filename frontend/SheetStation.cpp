@@ -4,6 +4,7 @@
 #include "module/ModuleControl.h"
 #include "platform/SerialDevice.h"
 #include "res/strings/StringTable.h"
+#include "station/Stamp.h"
 
 #include "NorvaVersion.h"
 
@@ -29,8 +30,7 @@ void ReadUnit(station::UnitRecord& unit, const std::string& address, const IWiza
     if (const CModuleControl* module = wizard.ModuleRead()) {
         const ModuleInfoData status = module->LastStatus();
         unit.name = status.Name();
-        unit.firmware = status.m_bFlowReported ? "flow-field" : "no-flow-field";
-        unit.statusFields = status.m_bFlowReported ? 7 : 6;
+        unit.NoteStatusLine(status.m_bFlowReported);
         NoteEcho(unit, *module);
     }
 }
@@ -120,10 +120,12 @@ void CSheetStation::Arrived(int index, const IWizardFacts& wizard) {
     } else if (index == kMode1Page) {
         m_record.unit[1].uart = flow::UartText(wizard.StoredUart(2));
         m_record.unit[1].mode = 1;
+        m_record.unit[1].configured = true;
         NoteApply(m_record.unit[1], wizard);
     } else if (index == kDonePage) {
         m_record.unit[0].uart = flow::UartText(wizard.StoredUart(1));
         m_record.unit[0].mode = 2;
+        m_record.unit[0].configured = true;
         NoteApply(m_record.unit[0], wizard);
         m_record.outcome = station::SetUpOutcome(false); // until Verify proves it
         m_ended = true;
@@ -209,14 +211,7 @@ std::string CSheetStation::TraitsText() const {
 }
 
 station::LabelContent CSheetStation::Label() const {
-    station::LabelContent c;
-    for (int i = 0; i < 2; ++i) {
-        c.address[i] = m_record.unit[i].address;
-        c.name[i] = m_record.unit[i].name;
-        c.uart[i] = m_record.unit[i].uart;
-    }
-    c.date = (m_record.endedAt.empty() ? station::UtcNow() : m_record.endedAt).substr(0, 10);
-    return c;
+    return station::LabelFromRecord(m_record);
 }
 
 } // namespace norva

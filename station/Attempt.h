@@ -1,6 +1,7 @@
 #pragma once
-// One pairing attempt as the register keeps it: who paired what, where, how
-// it was set and how it ended.
+// One pairing attempt: who paired what, where, how it was set and how it
+// ended. `norvactl pair` reports it, the register keeps it, labels show it,
+// and it is written as JSON by one writer (AttemptJson.h).
 
 #include <cstdint>
 #include <optional>
@@ -32,13 +33,18 @@ bool ParseOutcome(const std::string& name, Outcome& outcome);
 struct UnitRecord {
     std::string port;    // "COM33", or the device path given
     std::string device;  // the stable path (a /dev/serial/by-id link) where one exists
-    std::string address; // 12 hex digits, upper case; empty until read
+    std::string address; // as the unit gave it; the register keeps 12 upper-case hex digits
     std::string name;
     // "flow-field" when its status line reports flow control, "no-flow-field"
     // for firmware whose status line has no such field; empty until read.
     std::string firmware;
-    std::string uart; // what was stored, "115200,even,1,flow"; empty: nothing stored
-    int mode = -1;    // the mode stored; -1: none
+    // What the unit acknowledged storing: "115200,even,1,flow" (empty: no
+    // UART) and its mode (-1: none); a unit may take one and not the other.
+    std::string uart;
+    int mode = -1;
+    // Its step ended well: it holds its half of the pair. The register keeps
+    // the UART and mode of such a unit only.
+    bool configured = false;
     std::optional<bool> verified;
     // What the pairing saw the unit do where modules differ: whether a
     // command came back before its reply ("seen" or "none"; empty until a
@@ -49,6 +55,15 @@ struct UnitRecord {
     int statusFields = 0;
     int uartArgs = 0;
     int restartMs = -1;
+    // Unit 1 made discoverable and not taken out of it by the run, and why
+    // (or that the run took it out); the report's, not kept by the register.
+    bool discoverable = false;
+    std::string discoverableNote;
+
+    void NoteStatusLine(bool flowReported) {
+        firmware = flowReported ? "flow-field" : "no-flow-field";
+        statusFields = flowReported ? 7 : 6;
+    }
 };
 
 struct AttemptRecord {
@@ -68,6 +83,18 @@ struct AttemptRecord {
     std::string verifyDetail;
     std::string transcript; // the --log file, when one was written
     int64_t replaces = 0;   // the attempt whose pair this one replaced
+    // --skip-done: why the pair was left out; such an attempt is not kept.
+    std::string skipped;
+
+    bool Ok() const { return SetUp(outcome) || !skipped.empty(); }
+    // Whether Verify saw the link: null when it was not run, else true only
+    // when every unit it restarted linked.
+    std::optional<bool> Verified() const {
+        if (!unit[0].verified && !unit[1].verified) {
+            return std::nullopt;
+        }
+        return unit[0].verified.value_or(true) && unit[1].verified.value_or(true);
+    }
 };
 
 // The completed pair a unit belongs to now.
@@ -81,10 +108,6 @@ struct PairHolding {
     bool verified = false; // both units verified
 };
 
-// "UTC now" as the register writes it.
-std::string UtcNow();
-// The machine's host name.
-std::string HostName();
 // "00:a0:96-1b2c01" and the like as 12 upper-case hex digits; empty when it
 // is not an address.
 std::string NormalAddress(const std::string& text);

@@ -2,13 +2,10 @@
 
 #include "station/Schema.h"
 
-#include <sstream>
 #include <string_view>
 
 namespace norva::station {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 // A cell a spreadsheet would take for a formula (a unit's name is whatever
 // its owner typed) keeps a leading apostrophe, so that it stays text. The
@@ -30,47 +27,7 @@ std::string CsvField(const std::string& value) {
     return out + "\"";
 }
 
-Json TextOrNull(const std::string& text) {
-    return text.empty() ? Json(nullptr) : Json(text);
-}
-
-Json UnitJson(const UnitRecord& u) {
-    return {{"port", u.port},
-            {"address", TextOrNull(u.address)},
-            {"name", TextOrNull(u.name)},
-            {"stored", StoredJson(u.uart, u.mode)},
-            {"device", TextOrNull(u.device)},
-            {"firmware", TextOrNull(u.firmware)},
-            {"verified", u.verified ? Json(*u.verified) : Json(nullptr)},
-            {"echo", TextOrNull(u.echo)},
-            {"status_fields", u.statusFields > 0 ? Json(u.statusFields) : Json(nullptr)},
-            {"uart_args", u.uartArgs > 0 ? Json(u.uartArgs) : Json(nullptr)},
-            {"restart_ms", u.restartMs >= 0 ? Json(u.restartMs) : Json(nullptr)}};
-}
-
 } // namespace
-
-Json StoredJson(const std::string& uart, int mode) {
-    std::vector<std::string> parts;
-    std::istringstream in(uart);
-    for (std::string part; std::getline(in, part, ',');) {
-        parts.push_back(part);
-    }
-    if (parts.size() != 4 || mode < 0) {
-        return nullptr;
-    }
-    int baud = 0;
-    try {
-        baud = std::stoi(parts[0]);
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-    return {{"baud", baud},
-            {"parity", parts[1]},
-            {"stop_bits", parts[2] == "2" ? 2 : 1},
-            {"flow_control", parts[3] == "flow"},
-            {"mode", mode}};
-}
 
 std::string ToCsv(const std::vector<AttemptRecord>& records) {
     std::string out = "id";
@@ -88,34 +45,6 @@ std::string ToCsv(const std::vector<AttemptRecord>& records) {
     return out;
 }
 
-Json ToJson(const AttemptRecord& r) {
-    const bool ok = SetUp(r.outcome);
-    Json verified = nullptr;
-    if (r.unit[0].verified || r.unit[1].verified) {
-        verified = r.unit[0].verified.value_or(true) && r.unit[1].verified.value_or(true);
-    }
-    return {{"name", r.pairName},
-            {"ok", ok},
-            {"exit", r.exitCode >= 0 ? Json(r.exitCode) : Json(nullptr)},
-            {"error", TextOrNull(ok ? std::string() : r.reason)},
-            {"step", r.step > 0 ? Json(r.step) : Json(nullptr)},
-            {"unit1", UnitJson(r.unit[0])},
-            {"unit2", UnitJson(r.unit[1])},
-            {"verified", verified},
-            {"verify_detail", TextOrNull(r.verifyDetail)},
-            {"id", r.id},
-            {"started_at", r.startedAt},
-            {"ended_at", TextOrNull(r.endedAt)},
-            {"station", r.station},
-            {"tool", r.tool},
-            {"tool_version", r.toolVersion},
-            {"operator", TextOrNull(r.operatorName)},
-            {"outcome", OutcomeName(r.outcome)},
-            {"reason", TextOrNull(r.reason)},
-            {"replaces", r.replaces > 0 ? Json(r.replaces) : Json(nullptr)},
-            {"transcript", TextOrNull(r.transcript)}};
-}
-
 std::string ToText(const AttemptRecord& r) {
     std::string text = "#" + std::to_string(r.id) + " " + r.startedAt + " " + r.station + " " +
                        r.pairName + ": " + OutcomeName(r.outcome);
@@ -129,7 +58,7 @@ std::string ToText(const AttemptRecord& r) {
         if (!u.name.empty()) {
             text += " (" + u.name + ")";
         }
-        if (!u.uart.empty()) {
+        if (u.configured) {
             text += " " + u.uart + " mode " + std::to_string(u.mode);
         }
         if (u.verified) {

@@ -1,5 +1,7 @@
 #include "station/Label.h"
 
+#include "station/Stamp.h"
+
 #include <algorithm>
 #include <cmath>
 #include <fstream>
@@ -63,9 +65,10 @@ LabelContent LabelFromRecord(const AttemptRecord& r) {
     for (int i = 0; i < 2; ++i) {
         c.address[i] = r.unit[i].address;
         c.name[i] = r.unit[i].name;
-        c.uart[i] = r.unit[i].uart;
+        c.uart[i] = r.unit[i].configured ? r.unit[i].uart : std::string();
     }
-    const std::string& when = r.endedAt.empty() ? r.startedAt : r.endedAt;
+    // A pair labelled as it is paired, before the register has its end.
+    const std::string when = !r.endedAt.empty() ? r.endedAt : UtcNow();
     c.date = when.substr(0, 10);
     return c;
 }

@@ -1,6 +1,7 @@
 #include "station/Register.h"
 
 #include "station/RegisterSession.h"
+#include "station/Stamp.h"
 
 #include "station/Soci.h"
 
@@ -378,8 +379,11 @@ bool Register::Complete(AttemptRecord& record, bool allowReplace, RegisterError&
     if (record.endedAt.empty()) {
         record.endedAt = UtcNow();
     }
-    const std::string& a = record.unit[0].address;
-    const std::string& b = record.unit[1].address;
+    // As the register keeps the units: the paired_units key is the address column's spelling.
+    const std::string address[2] = {NormalAddress(record.unit[0].address),
+                                    NormalAddress(record.unit[1].address)};
+    const std::string& a = address[0];
+    const std::string& b = address[1];
     const bool pairs = SetUp(record.outcome) && !a.empty() && !b.empty();
     std::lock_guard<std::mutex> lock(m_lock);
     soci::session& sql = m_session->sql;
@@ -392,8 +396,8 @@ bool Register::Complete(AttemptRecord& record, bool allowReplace, RegisterError&
                 std::set<long long> old;
                 std::string conflict;
                 for (int i = 0; i < 2; ++i) {
-                    const std::string& unit = record.unit[i].address;
-                    const std::string& other = record.unit[1 - i].address;
+                    const std::string& unit = address[i];
+                    const std::string& other = address[1 - i];
                     std::string id;
                     std::string partner;
                     soci::indicator idInd = soci::i_null;
@@ -425,8 +429,7 @@ bool Register::Complete(AttemptRecord& record, bool allowReplace, RegisterError&
                         RunWithValues(sql,
                                       "INSERT INTO paired_units (address, attempt_id, partner)"
                                       " VALUES (:v0, :v1, :v2)",
-                                      {record.unit[i].address, std::to_string(record.id),
-                                       record.unit[1 - i].address});
+                                      {address[i], std::to_string(record.id), address[1 - i]});
                     }
                 }
             }

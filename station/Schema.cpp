@@ -2,30 +2,165 @@
 
 #include "station/Soci.h"
 
+#include <algorithm>
+#include <functional>
+#include <optional>
+
 namespace norva::station {
 namespace {
 
-const char* const kUnitColumns[] = {"port",     "device", "address", "name",
-                                    "firmware", "uart",   "mode",    "verified"};
-// Version 3's, after every older column of both units.
-const char* const kTraitColumns[] = {"echo", "status_fields", "uart_args", "restart_ms"};
+int ParseInt(const std::string& text, int fallback) {
+    try {
+        return text.empty() ? fallback : std::stoi(text);
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+std::string Number(long long value, long long none) {
+    return value > none ? std::to_string(value) : std::string();
+}
+
+// A column of attempts: its name, its type as the version that added it
+// made it, and how a record's field becomes its text (empty: NULL) and back.
+struct Column {
+    std::string name;
+    std::string type;
+    int version;
+    std::function<std::string(const AttemptRecord&)> get;
+    std::function<void(AttemptRecord&, const std::string&)> set;
+};
+
+Column Text(const char* name, std::string AttemptRecord::*field, bool required = false) {
+    return {name, required ? "TEXT NOT NULL" : "TEXT", 1,
+            [field](const AttemptRecord& r) { return r.*field; },
+            [field](AttemptRecord& r, const std::string& v) { r.*field = v; }};
+}
+
+Column Int(const char* name, int AttemptRecord::*field, int none) {
+    return {
+        name, "INTEGER", 1,
+        [field, none](const AttemptRecord& r) { return Number(r.*field, none); },
+        [field, none](AttemptRecord& r, const std::string& v) { r.*field = ParseInt(v, none); }};
+}
+
+// A unit's column, for each of the two units.
+void AddUnitColumn(std::vector<Column>& columns, const char* name, const char* type, int version,
+                   const std::function<std::string(const UnitRecord&)>& get,
+                   const std::function<void(UnitRecord&, const std::string&)>& set) {
+    for (int i = 0; i < 2; ++i) {
+        columns.push_back(
+            {"unit" + std::to_string(i + 1) + "_" + name, type, version,
+             [get, i](const AttemptRecord& r) { return get(r.unit[i]); },
+             [set, i](AttemptRecord& r, const std::string& v) { set(r.unit[i], v); }});
+    }
+}
+
+void AddUnitText(std::vector<Column>& columns, const char* name, std::string UnitRecord::*field,
+                 int version) {
+    AddUnitColumn(
+        columns, name, "TEXT", version, [field](const UnitRecord& u) { return u.*field; },
+        [field](UnitRecord& u, const std::string& v) { u.*field = v; });
+}
+
+void AddUnitInt(std::vector<Column>& columns, const char* name, int UnitRecord::*field, int none,
+                int version) {
+    AddUnitColumn(
+        columns, name, "INTEGER", version,
+        [field, none](const UnitRecord& u) { return Number(u.*field, none); },
+        [field, none](UnitRecord& u, const std::string& v) { u.*field = ParseInt(v, none); });
+}
+
+// The attempts table, every column once, in the order of the table a
+// register made anew has: a later version's columns follow an earlier one's.
+const std::vector<Column>& Columns() {
+    static const std::vector<Column> columns = [] {
+        std::vector<Column> c = {
+            Text("started_at", &AttemptRecord::startedAt, true),
+            Text("ended_at", &AttemptRecord::endedAt),
+            Text("station", &AttemptRecord::station, true),
+            Text("tool", &AttemptRecord::tool, true),
+            Text("tool_version", &AttemptRecord::toolVersion, true),
+            Text("operator", &AttemptRecord::operatorName),
+            Text("pair_name", &AttemptRecord::pairName, true),
+        };
+        // Each unit's columns of version 1 follow each other: unit1_port,
+        // unit1_device, …, unit2_port, …
+        std::vector<Column> units;
+        AddUnitText(units, "port", &UnitRecord::port, 1);
+        AddUnitText(units, "device", &UnitRecord::device, 1);
+        // The register's key for a unit: one spelling whatever the unit sent.
+        AddUnitColumn(
+            units, "address", "TEXT", 1,
+            [](const UnitRecord& u) { return NormalAddress(u.address); },
+            [](UnitRecord& u, const std::string& v) { u.address = v; });
+        AddUnitText(units, "name", &UnitRecord::name, 1);
+        AddUnitText(units, "firmware", &UnitRecord::firmware, 1);
+        // A unit's settings once it holds its half of the pair.
+        AddUnitColumn(
+            units, "uart", "TEXT", 1,
+            [](const UnitRecord& u) { return u.configured ? u.uart : std::string(); },
+            [](UnitRecord& u, const std::string& v) {
+                u.uart = v;
+                u.configured = !v.empty();
+            });
+        AddUnitColumn(
+            units, "mode", "INTEGER", 1,
+            [](const UnitRecord& u) { return u.configured ? Number(u.mode, -1) : std::string(); },
+            [](UnitRecord& u, const std::string& v) { u.mode = ParseInt(v, -1); });
+        AddUnitColumn(
+            units, "verified", "INTEGER", 1,
+            [](const UnitRecord& u) {
+                return u.verified ? std::string(*u.verified ? "1" : "0") : std::string();
+            },
+            [](UnitRecord& u, const std::string& v) {
+                u.verified = v.empty() ? std::nullopt : std::optional<bool>(v != "0");
+            });
+        for (int unit = 0; unit < 2; ++unit) {
+            for (size_t i = unit; i < units.size(); i += 2) {
+                c.push_back(units[i]);
+            }
+        }
+        c.push_back({"outcome", "TEXT NOT NULL", 1,
+                     [](const AttemptRecord& r) { return std::string(OutcomeName(r.outcome)); },
+                     [](AttemptRecord& r, const std::string& v) {
+                         if (!ParseOutcome(v, r.outcome)) {
+                             r.outcome = Outcome::Interrupted;
+                         }
+                     }});
+        c.push_back(Int("step", &AttemptRecord::step, 0));
+        c.push_back(Int("exit_code", &AttemptRecord::exitCode, -1));
+        c.push_back(Text("reason", &AttemptRecord::reason));
+        c.push_back(Text("verify_detail", &AttemptRecord::verifyDetail));
+        c.push_back(Text("transcript", &AttemptRecord::transcript));
+        c.push_back(
+            {"replaces", "BIGINT", 1, [](const AttemptRecord& r) { return Number(r.replaces, 0); },
+             [](AttemptRecord& r, const std::string& v) { r.replaces = std::stoll("0" + v); }});
+        // Version 3: what the pairing saw each unit do.
+        std::vector<Column> traits;
+        AddUnitText(traits, "echo", &UnitRecord::echo, 3);
+        AddUnitInt(traits, "status_fields", &UnitRecord::statusFields, 0, 3);
+        AddUnitInt(traits, "uart_args", &UnitRecord::uartArgs, 0, 3);
+        AddUnitInt(traits, "restart_ms", &UnitRecord::restartMs, -1, 3);
+        for (int unit = 0; unit < 2; ++unit) {
+            for (size_t i = unit; i < traits.size(); i += 2) {
+                c.push_back(traits[i]);
+            }
+        }
+        return c;
+    }();
+    return columns;
+}
 
 std::string AttemptsTable(Engine engine) {
     std::string ddl = "CREATE TABLE attempts (id ";
     ddl += engine == Engine::SQLite ? "INTEGER PRIMARY KEY AUTOINCREMENT" : "BIGSERIAL PRIMARY KEY";
-    ddl += ", started_at TEXT NOT NULL, ended_at TEXT, station TEXT NOT NULL,"
-           " tool TEXT NOT NULL, tool_version TEXT NOT NULL, operator TEXT,"
-           " pair_name TEXT NOT NULL";
-    for (const char* unit : {"unit1_", "unit2_"}) {
-        for (const char* column : kUnitColumns) {
-            const std::string name = column;
-            ddl += std::string(", ") + unit + name +
-                   (name == "mode" || name == "verified" ? " INTEGER" : " TEXT");
+    for (const Column& column : Columns()) {
+        if (column.version == 1) {
+            ddl += ", " + column.name + " " + column.type;
         }
     }
-    ddl += ", outcome TEXT NOT NULL, step INTEGER, exit_code INTEGER, reason TEXT,"
-           " verify_detail TEXT, transcript TEXT, replaces BIGINT)";
-    return ddl;
+    return ddl + ")";
 }
 
 void Version1(soci::session& sql, Engine engine) {
@@ -58,12 +193,10 @@ void Version2(soci::session& sql) {
 
 // Added where the table ends, so that a register made anew and one upgraded
 // have the same columns in the same order.
-void Version3(soci::session& sql) {
-    for (const char* unit : {"unit1_", "unit2_"}) {
-        for (const char* column : kTraitColumns) {
-            const std::string name = column;
-            sql << "ALTER TABLE attempts ADD COLUMN " + (unit + name) +
-                       (name == "echo" ? " TEXT" : " INTEGER");
+void AddColumns(soci::session& sql, int version) {
+    for (const Column& column : Columns()) {
+        if (column.version == version) {
+            sql << "ALTER TABLE attempts ADD COLUMN " + column.name + " " + column.type;
         }
     }
 }
@@ -79,14 +212,6 @@ bool TableExists(soci::session& sql, Engine engine, const std::string& name) {
             soci::use(name), soci::into(count);
     }
     return count > 0;
-}
-
-int ParseInt(const std::string& text, int fallback) {
-    try {
-        return text.empty() ? fallback : std::stoi(text);
-    } catch (const std::exception&) {
-        return fallback;
-    }
 }
 
 } // namespace
@@ -127,8 +252,9 @@ bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::strin
             Version1(sql, engine);
         } else if (v == 2) {
             Version2(sql);
-        } else if (v == 3) {
-            Version3(sql);
+        }
+        if (v > 1) {
+            AddColumns(sql, v);
         }
         const std::string text = std::to_string(v);
         sql << "UPDATE norva_meta SET value = :v WHERE key = 'schema_version'", soci::use(text);
@@ -137,117 +263,40 @@ bool Migrate(soci::session& sql, Engine engine, int upTo, int& found, std::strin
 }
 
 const std::vector<std::string>& AttemptColumns(int version) {
-    static const std::vector<std::string> older = [] {
-        std::vector<std::string> c = {"started_at",   "ended_at", "station",  "tool",
-                                      "tool_version", "operator", "pair_name"};
-        for (const char* unit : {"unit1_", "unit2_"}) {
-            for (const char* column : kUnitColumns) {
-                c.push_back(std::string(unit) + column);
+    static const std::vector<std::vector<std::string>> byVersion = [] {
+        std::vector<std::vector<std::string>> names(kSchemaVersion + 1);
+        for (int v = 1; v <= kSchemaVersion; ++v) {
+            for (const Column& column : Columns()) {
+                if (column.version <= v) {
+                    names[v].push_back(column.name);
+                }
             }
         }
-        for (const char* column : {"outcome", "step", "exit_code", "reason", "verify_detail",
-                                   "transcript", "replaces"}) {
-            c.emplace_back(column);
-        }
-        return c;
+        return names;
     }();
-    static const std::vector<std::string> withTraits = [] {
-        std::vector<std::string> c = older;
-        for (const char* unit : {"unit1_", "unit2_"}) {
-            for (const char* column : kTraitColumns) {
-                c.push_back(std::string(unit) + column);
-            }
-        }
-        return c;
-    }();
-    return version >= 3 ? withTraits : older;
+    return byVersion[std::clamp(version, 1, kSchemaVersion)];
 }
 
-namespace {
-
-std::string Flag(const std::optional<bool>& value) {
-    return value ? (*value ? "1" : "0") : "";
-}
-
-std::optional<bool> FlagOf(const std::string& text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    return text != "0";
-}
-
-} // namespace
-
-std::vector<std::string> AttemptValues(const AttemptRecord& r, int version) {
-    std::vector<std::string> v = {r.startedAt,   r.endedAt,      r.station, r.tool,
-                                  r.toolVersion, r.operatorName, r.pairName};
-    for (const UnitRecord& u : r.unit) {
-        for (const std::string& text :
-             {u.port, u.device, u.address, u.name, u.firmware, u.uart,
-              u.mode >= 0 ? std::to_string(u.mode) : std::string(), Flag(u.verified)}) {
-            v.push_back(text);
+std::vector<std::string> AttemptValues(const AttemptRecord& record, int version) {
+    std::vector<std::string> values;
+    for (const Column& column : Columns()) {
+        if (column.version <= version) {
+            values.push_back(column.get(record));
         }
     }
-    v.emplace_back(OutcomeName(r.outcome));
-    v.push_back(r.step > 0 ? std::to_string(r.step) : "");
-    v.push_back(r.exitCode >= 0 ? std::to_string(r.exitCode) : "");
-    v.push_back(r.reason);
-    v.push_back(r.verifyDetail);
-    v.push_back(r.transcript);
-    v.push_back(r.replaces > 0 ? std::to_string(r.replaces) : "");
-    if (version < 3) {
-        return v;
-    }
-    for (const UnitRecord& u : r.unit) {
-        v.push_back(u.echo);
-        v.push_back(u.statusFields > 0 ? std::to_string(u.statusFields) : "");
-        v.push_back(u.uartArgs > 0 ? std::to_string(u.uartArgs) : "");
-        v.push_back(u.restartMs >= 0 ? std::to_string(u.restartMs) : "");
-    }
-    return v;
+    return values;
 }
 
-AttemptRecord AttemptFromValues(const std::vector<std::string>& v) {
-    AttemptRecord r;
-    size_t i = 0;
-    auto next = [&]() -> const std::string& {
-        static const std::string none;
-        return i < v.size() ? v[i++] : none;
-    };
-    r.id = std::stoll("0" + next());
-    r.startedAt = next();
-    r.endedAt = next();
-    r.station = next();
-    r.tool = next();
-    r.toolVersion = next();
-    r.operatorName = next();
-    r.pairName = next();
-    for (UnitRecord& u : r.unit) {
-        u.port = next();
-        u.device = next();
-        u.address = next();
-        u.name = next();
-        u.firmware = next();
-        u.uart = next();
-        u.mode = ParseInt(next(), -1);
-        u.verified = FlagOf(next());
+AttemptRecord AttemptFromValues(const std::vector<std::string>& values) {
+    AttemptRecord record;
+    record.id = values.empty() ? 0 : std::stoll("0" + values[0]);
+    // A register of an older version lacks the later columns: NULL.
+    size_t i = 1;
+    for (const Column& column : Columns()) {
+        column.set(record, i < values.size() ? values[i] : std::string());
+        ++i;
     }
-    if (!ParseOutcome(next(), r.outcome)) {
-        r.outcome = Outcome::Interrupted;
-    }
-    r.step = ParseInt(next(), 0);
-    r.exitCode = ParseInt(next(), -1);
-    r.reason = next();
-    r.verifyDetail = next();
-    r.transcript = next();
-    r.replaces = std::stoll("0" + next());
-    for (UnitRecord& u : r.unit) {
-        u.echo = next();
-        u.statusFields = ParseInt(next(), 0);
-        u.uartArgs = ParseInt(next(), 0);
-        u.restartMs = ParseInt(next(), -1);
-    }
-    return r;
+    return record;
 }
 
 } // namespace norva::station

@@ -6,7 +6,7 @@
 
 namespace norva::tools {
 
-std::optional<PairOutcome> PairRun::BeginRecord() {
+std::optional<station::AttemptRecord> PairRun::BeginRecord() {
     return std::nullopt;
 }
 

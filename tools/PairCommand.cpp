@@ -2,6 +2,7 @@
 // controller and worker; progress on standard error, the report on standard
 // output.
 
+#include "station/AttemptJson.h"
 #include "tools/CliValues.h"
 #include "tools/Command.h"
 #ifndef NORVA_NO_STATION
@@ -23,55 +24,18 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json UnitJson(const UnitReport& u) {
-    Json stored = nullptr;
-    if (u.stored) {
-        stored = {{"baud", u.uart.baud},
-                  {"parity", u.uart.parity == 2 ? "even" : "none"},
-                  {"stop_bits", u.uart.stopBits == 2 ? 2 : 1},
-                  {"flow_control", u.uart.flowControl != 0},
-                  {"mode", u.mode}};
-    }
-    // What the unit was left with, also after a failure: a set that does
-    // not auto-connect shows which half is missing.
-    Json state = {{"discoverable", u.discoverable},
-                  {"mode_stored", u.modeStored},
-                  {"uart_stored", u.uartStored}};
-    return {{"port", u.port},
-            {"address", TextOrNull(u.address)},
-            {"name", TextOrNull(u.name)},
-            {"stored", stored},
-            {"state", state}};
-}
-
-Json PairJson(const PairOutcome& o) {
-    Json pair = {{"name", o.name},
-                 {"ok", o.ok},
-                 {"exit", o.exitCode},
-                 {"error", TextOrNull(o.error)},
-                 {"step", o.step},
-                 {"unit1", UnitJson(o.unit[0])},
-                 {"unit2", UnitJson(o.unit[1])},
-                 {"verified", o.verified ? Json(*o.verified) : Json(nullptr)},
-                 {"verify_detail", TextOrNull(o.verifyDetail)}};
-    if (!o.skipped.empty()) {
-        pair["skipped"] = o.skipped;
-    }
-    return pair;
-}
-
-std::string UnitLine(const char* label, const UnitReport& u) {
+std::string UnitLine(const char* label, const station::UnitRecord& u) {
     std::string text = std::string("  ") + label + ": " + u.port;
     if (!u.address.empty()) {
         text += " " + u.address + (u.name.empty() ? "" : " (" + u.name + ")");
     }
     const std::string mode = "mode " + std::to_string(u.mode);
-    const std::string uart = "UART " + UartText(u.uart);
-    if (u.stored) {
+    const std::string uart = "UART " + u.uart;
+    if (u.configured) {
         text += ", stored " + uart + " and " + mode;
-    } else if (u.modeStored || u.uartStored) {
-        text += u.modeStored ? ", stored " + mode + ", UART not stored"
-                             : ", stored " + uart + ", mode not stored";
+    } else if (u.mode >= 0 || !u.uart.empty()) {
+        text += u.mode >= 0 ? ", stored " + mode + ", UART not stored"
+                            : ", stored " + uart + ", mode not stored";
     } else {
         text += ", not configured";
     }
@@ -81,15 +45,16 @@ std::string UnitLine(const char* label, const UnitReport& u) {
     return text + "\n";
 }
 
-std::string PairText(const PairOutcome& o, bool configuredOnly) {
+std::string PairText(const station::AttemptRecord& o, bool configuredOnly) {
     if (!o.skipped.empty()) {
-        return o.name + ": skipped: " + o.skipped + "\n";
+        return o.pairName + ": skipped: " + o.skipped + "\n";
     }
     // A station run without Verify stored the settings but proved nothing.
-    const std::string ok = o.verified || !configuredOnly ? "paired" : "configured (not verified)";
-    std::string text = o.name + ": " + (o.ok ? ok : "not paired: " + o.error) + "\n" +
+    const bool verifyRan = o.Verified().has_value();
+    const std::string ok = verifyRan || !configuredOnly ? "paired" : "configured (not verified)";
+    std::string text = o.pairName + ": " + (o.Ok() ? ok : "not paired: " + o.reason) + "\n" +
                        UnitLine("unit 1", o.unit[0]) + UnitLine("unit 2", o.unit[1]);
-    if (o.verified) {
+    if (verifyRan) {
         text += "  " + o.verifyDetail + "\n";
     }
     return text;
@@ -131,12 +96,12 @@ struct Transcripts {
 
 // --label: one label per pair paired (none for one left out). Returns the
 // first failure.
-std::string WriteLabels(const std::string& path, const std::vector<PairOutcome>& outcomes,
-                        bool batch) {
+std::string WriteLabels(const std::string& path,
+                        const std::vector<station::AttemptRecord>& outcomes, bool batch) {
     std::string failure;
 #ifndef NORVA_NO_STATION
-    for (const PairOutcome& o : outcomes) {
-        if (path.empty() || !o.ok || !o.skipped.empty()) {
+    for (const station::AttemptRecord& o : outcomes) {
+        if (path.empty() || !o.Ok() || !o.skipped.empty()) {
             continue;
         }
         std::string error;
@@ -292,7 +257,7 @@ CommandResult PairCommand::Run(const CommonOptions& opt) {
             setup, plan, progress, signals.Signalled(),
             transcripts.For(transcripts.file != nullptr, opt.verbose), recording));
     }
-    std::vector<PairOutcome> outcomes(runs.size());
+    std::vector<station::AttemptRecord> outcomes(runs.size());
     if (runs.size() == 1) {
         outcomes[0] = runs[0]->Run();
     } else {
@@ -311,9 +276,9 @@ CommandResult PairCommand::Run(const CommonOptions& opt) {
     int failed = 0;
     int exitCode = kExitOk;
     Json pairs = Json::array();
-    for (const PairOutcome& o : outcomes) {
-        pairs.push_back(PairJson(o));
-        if (!o.ok) {
+    for (const station::AttemptRecord& o : outcomes) {
+        pairs.push_back(station::AttemptJson(o, station::AttemptView::Run));
+        if (!o.Ok()) {
             // Failures of one kind keep their status; mixed ones are 1.
             exitCode = ++failed == 1 || exitCode == o.exitCode ? o.exitCode : kExitFailed;
         }
@@ -336,7 +301,7 @@ CommandResult PairCommand::Run(const CommonOptions& opt) {
         exitCode = kExitFailed;
         error = labelError;
     } else if (failed > 0) {
-        error = outcomes.size() == 1 ? outcomes[0].error
+        error = outcomes.size() == 1 ? outcomes[0].reason
                                      : std::to_string(failed) + " of " +
                                            std::to_string(outcomes.size()) + " pairs not paired";
     }

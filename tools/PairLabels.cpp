@@ -5,13 +5,13 @@
 #include "station/Label.h"
 #include "station/Register.h"
 #include "tools/ExitCodes.h"
-#include "tools/PairOutcome.h"
 
 #include <cstdio>
 
 namespace norva::tools {
 
-std::string PairLabelPath(const std::string& path, const PairOutcome& outcome, bool batch) {
+std::string PairLabelPath(const std::string& path, const station::AttemptRecord& attempt,
+                          bool batch) {
     if (!batch) {
         return path;
     }
@@ -19,19 +19,14 @@ std::string PairLabelPath(const std::string& path, const PairOutcome& outcome, b
     const size_t slash = path.rfind('/');
     const size_t cut =
         dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path.size() : dot;
-    return path.substr(0, cut) + "-" + outcome.unit[0].address + path.substr(cut);
+    return path.substr(0, cut) + "-" + attempt.unit[0].address + path.substr(cut);
 }
 
-bool WritePairLabel(const PairOutcome& o, const std::string& path, std::string& error) {
-    station::LabelContent content;
-    for (int i = 0; i < 2; ++i) {
-        content.address[i] = o.unit[i].address;
-        content.name[i] = o.unit[i].name;
-        content.uart[i] = o.unit[i].stored ? UartText(o.unit[i].uart) : std::string();
-    }
-    content.date = station::UtcNow().substr(0, 10);
+bool WritePairLabel(const station::AttemptRecord& attempt, const std::string& path,
+                    std::string& error) {
     station::LabelLayout layout;
-    return station::LayOutLabel(content, layout, error) && station::WriteLabel(layout, path, error);
+    return station::LayOutLabel(station::LabelFromRecord(attempt), layout, error) &&
+           station::WriteLabel(layout, path, error);
 }
 
 CommandResult LabelFromRegister(const StationArgs& a, const CommonOptions& opt) {

@@ -3,7 +3,7 @@
 #include "platform/ComMap.h"
 #include "platform/PortDetails.h"
 #include "platform/SystemDirs.h"
-#include "tools/ExitCodes.h"
+#include "station/Stamp.h"
 #include "tools/PairSetup.h"
 
 #ifndef NORVA_VERSION
@@ -56,40 +56,22 @@ std::string PairRecorder::Failure() const {
 
 PairRecording::PairRecording(PairRecorder& recorder, const PairSetup& setup)
     : m_recorder(recorder) {
-    m_record.station = station::HostName();
-    m_record.tool = "norvactl";
-    m_record.toolVersion = NORVA_VERSION;
-    m_record.operatorName = recorder.Args().operatorName;
-    m_record.transcript = recorder.LogPath();
     for (int i = 0; i < 2; ++i) {
-        m_record.unit[i].device = StablePath(setup.line[i].port, setup.line[i].device);
+        m_device[i] = StablePath(setup.line[i].port, setup.line[i].device);
     }
 }
 
-void PairRecording::Fill(const PairOutcome& o) {
-    m_record.pairName = o.name;
+void PairRecording::Start(station::AttemptRecord& attempt) {
+    attempt.station = station::HostName();
+    attempt.tool = "norvactl";
+    attempt.toolVersion = NORVA_VERSION;
+    attempt.operatorName = m_recorder.Args().operatorName;
+    attempt.transcript = m_recorder.LogPath();
     for (int i = 0; i < 2; ++i) {
-        const UnitReport& u = o.unit[i];
-        station::UnitRecord& r = m_record.unit[i];
-        r.port = u.port;
-        r.address = station::NormalAddress(u.address);
-        r.name = u.name;
-        r.firmware = u.firmware;
-        r.uart = u.stored ? UartText(u.uart) : std::string();
-        r.mode = u.stored ? u.mode : -1;
-        r.verified = u.verified;
-        r.echo = u.echo;
-        r.statusFields = u.firmware == "flow-field" ? 7 : u.firmware == "no-flow-field" ? 6 : 0;
-        r.uartArgs = u.uartArgs;
-        r.restartMs = u.restartMs;
+        attempt.unit[i].device = m_device[i];
     }
-    m_record.verifyDetail = o.verifyDetail;
-}
-
-void PairRecording::Start(const PairOutcome& outcome) {
-    Fill(outcome);
     station::RegisterError error;
-    m_started = m_recorder.Register().Begin(m_record, error);
+    m_started = m_recorder.Register().Begin(attempt, error);
     if (!m_started) {
         m_recorder.Failed(error);
     }
@@ -135,52 +117,35 @@ PairRecording::Verdict PairRecording::Triage(const std::string& address1,
         }
         why = "unit " + std::to_string(i + 1) + " " + address[i] + " is in " +
               station::DescribeHolding(*held[i]) + "; pair it anew with --repair";
-        m_refused = true;
         return Verdict::Refuse;
     }
     return Verdict::Go;
 }
 
-void PairRecording::Update(const PairOutcome& outcome) {
+void PairRecording::Update(const station::AttemptRecord& attempt) {
     if (!m_started) {
         return;
     }
-    Fill(outcome);
     station::RegisterError error;
-    if (!m_recorder.Register().Progress(m_record, error)) {
+    if (!m_recorder.Register().Progress(attempt, error)) {
         m_recorder.Failed(error);
     }
 }
 
-std::string PairRecording::End(const PairOutcome& o) {
+std::string PairRecording::End(station::AttemptRecord& attempt) {
     if (!m_started) {
         return {};
     }
-    using station::Outcome;
-    Fill(o);
-    m_record.step = o.step;
-    m_record.exitCode = o.exitCode;
-    m_record.reason = o.ok ? std::string() : o.error;
-    if (o.ok) {
-        m_record.outcome = station::SetUpOutcome(o.verified.value_or(false));
-    } else if (m_refused) {
-        m_record.outcome = Outcome::Refused;
-    } else if (o.exitCode >= 128) {
-        m_record.outcome = Outcome::Cancelled;
-    } else if (o.deviceGone) {
-        m_record.outcome = Outcome::DeviceGone;
-    } else {
-        m_record.outcome = Outcome::Failed;
-    }
     station::RegisterError error;
-    if (!m_recorder.Register().Complete(m_record, m_recorder.Args().repair, error)) {
+    if (!m_recorder.Register().Complete(attempt, m_recorder.Args().repair, error)) {
         m_recorder.Failed(error);
         return {};
     }
-    if (!o.ok) {
+    if (!attempt.Ok()) {
         return {};
     }
-    std::string notes = m_record.reason;
+    // A pair the register could not take as it stands says why in its reason.
+    std::string notes = attempt.reason;
     for (const auto& [address, note] : m_leftBehind) {
         notes += (notes.empty() ? "" : "\n") + ("note: " + note);
     }

@@ -6,7 +6,6 @@
 // its end.
 
 #include "station/Register.h"
-#include "tools/PairOutcome.h"
 #include "tools/StationArgs.h"
 
 #include <atomic>
@@ -52,29 +51,27 @@ public:
 
     PairRecording(PairRecorder& recorder, const PairSetup& setup);
 
-    // Writes the attempt as under way, before the pair's first command.
-    void Start(const PairOutcome& outcome);
+    // Stamps the run's attempt with the station, the tool and the stable
+    // paths of its ports, and writes it as under way, before the pair's first
+    // command (the register gives it its id and start).
+    void Start(station::AttemptRecord& attempt);
     // The units known so far (an address may be empty): Refuse when one is
     // in a completed pair with another unit (and no --repair), Skip when
     // --skip-done finds both paired to each other. `why` says which pair.
     Verdict Triage(const std::string& address1, const std::string& address2, std::string& why);
     // What the run knows now.
-    void Update(const PairOutcome& outcome);
-    // The end; `outcome.exitCode` tells how it ended. Returns what the
-    // register adds (another station paired a unit meanwhile; what an old
-    // partner replaced by --repair still stores), or "".
-    std::string End(const PairOutcome& outcome);
-    bool Refused() const { return m_refused; }
+    void Update(const station::AttemptRecord& attempt);
+    // The end, with its outcome. Returns what the register adds (another
+    // station paired a unit meanwhile; what an old partner replaced by
+    // --repair still stores), or "".
+    std::string End(station::AttemptRecord& attempt);
 
 private:
-    void Fill(const PairOutcome& outcome);
-
     PairRecorder& m_recorder;
-    station::AttemptRecord m_record;
+    std::string m_device[2];
     // --repair: the units' old partners outside this pair, by address.
     std::map<std::string, std::string> m_leftBehind;
     bool m_started = false;
-    bool m_refused = false;
 };
 
 // The stable path of a port: its /dev/serial/by-id link where there is one,

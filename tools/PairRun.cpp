@@ -25,7 +25,7 @@ std::string StepText(int step) {
     return "step " + std::to_string(step + 1) + " of 9: ";
 }
 
-std::string Identity(const UnitReport& unit) {
+std::string Identity(const station::UnitRecord& unit) {
     return unit.address + (unit.name.empty() ? "" : " (" + unit.name + ")");
 }
 
@@ -38,11 +38,11 @@ PairRun::PairRun(const PairSetup& setup, const PairPlan& plan, ProgressOutput& o
     m_view.SetAsksEnter(setup.OnePort() && !plan.waitUnit);
     m_module.SetTranscript(transcript);
     m_flow.Attach(&m_controller);
-    m_outcome.name = setup.name;
+    m_attempt.pairName = setup.name;
+    m_attempt.step = 1;
+    m_attempt.exitCode = kExitOk;
     for (int i = 0; i < 2; ++i) {
-        m_outcome.unit[i].port = PortName(setup.line[i]);
-        m_outcome.unit[i].uart = setup.uart[i];
-        m_outcome.unit[i].mode = i == 0 ? 2 : 1;
+        m_attempt.unit[i].port = PortName(setup.line[i]);
     }
 }
 
@@ -52,18 +52,18 @@ PairRun::~PairRun() {
     m_module.SetTranscript(nullptr);
 }
 
-PairOutcome PairRun::Run() {
+station::AttemptRecord PairRun::Run() {
     m_view.Print(m_setup.OnePort()
-                     ? "pairing on one port, " + m_outcome.unit[0].port + ": unit 1 first"
-                     : "pairing unit 1 on " + m_outcome.unit[0].port + " with unit 2 on " +
-                           m_outcome.unit[1].port);
+                     ? "pairing on one port, " + m_attempt.unit[0].port + ": unit 1 first"
+                     : "pairing unit 1 on " + m_attempt.unit[0].port + " with unit 2 on " +
+                           m_attempt.unit[1].port);
     if (!m_setup.OnePort()) {
         if (std::string reason; !HoldUnit2(reason)) {
             return Unit2PortFailed(reason, false);
         }
     }
     if (m_recording != nullptr) {
-        if (std::optional<PairOutcome> early = BeginRecord()) {
+        if (std::optional<station::AttemptRecord> early = BeginRecord()) {
             return *early;
         }
     }
@@ -81,7 +81,7 @@ PairOutcome PairRun::Run() {
         if (now != step) {
             Arrived(step, now);
             if (m_recording != nullptr && !Recorded(step)) {
-                return Finish(false, m_outcome.error);
+                return Finish(false, m_attempt.reason);
             }
             step = now;
             retries = m_plan.retries;
@@ -90,11 +90,11 @@ PairOutcome PairRun::Run() {
                 if (m_plan.verify) {
                     Verify();
                 }
-                return Finish(!m_outcome.verified.has_value() || *m_outcome.verified,
-                              "both units were configured, but " + m_outcome.verifyDetail);
+                return Finish(m_attempt.Verified().value_or(true),
+                              "both units were configured, but " + m_attempt.verifyDetail);
             }
             if (!Act(step)) {
-                return Finish(false, m_outcome.error);
+                return Finish(false, m_attempt.reason);
             }
             continue;
         }
@@ -106,7 +106,7 @@ PairOutcome PairRun::Run() {
             m_connectAttempts < kConnectAttempts) {
             m_view.Print("connecting again");
             if (!Connect()) {
-                return Finish(false, m_outcome.error);
+                return Finish(false, m_attempt.reason);
             }
             continue;
         }
@@ -131,7 +131,7 @@ PairOutcome PairRun::Run() {
             m_view.ClearFailure();
             m_connectAttempts = 0;
             if (!Act(step)) {
-                return Finish(false, m_outcome.error);
+                return Finish(false, m_attempt.reason);
             }
             continue;
         }
@@ -184,9 +184,9 @@ bool PairRun::Connect() {
         m_gone = true;
         // The flow's own words where it said them: one failure, one text.
         const std::string reason = m_module.GoneReason();
-        m_outcome.error = !m_view.LastMessage().empty() ? m_view.LastMessage()
-                          : reason.empty() ? m_outcome.unit[1].port + " was disconnected"
-                                           : reason;
+        m_attempt.reason = !m_view.LastMessage().empty() ? m_view.LastMessage()
+                           : reason.empty() ? m_attempt.unit[1].port + " was disconnected"
+                                            : reason;
         return false;
     }
     if (m_connectAttempts == 0) {
@@ -266,8 +266,8 @@ void PairRun::Abort() {
 }
 
 void PairRun::Arrived(int from, int to) {
-    UnitReport& u1 = m_outcome.unit[0];
-    UnitReport& u2 = m_outcome.unit[1];
+    station::UnitRecord& u1 = m_attempt.unit[0];
+    station::UnitRecord& u2 = m_attempt.unit[1];
     switch (from) {
     case STEP_FIRST:
         NoteTraits(u1);
@@ -304,14 +304,16 @@ void PairRun::Arrived(int from, int to) {
         break;
     case STEP_MODE:
         NoteTraits(u2);
-        u2.stored = u2.modeStored = u2.uartStored = true;
-        m_view.Print(StepText(from) + "unit 2 stored UART " + UartText(u2.uart) + " and mode 1");
+        NoteStored(1, true, true);
+        u2.configured = true;
+        m_view.Print(StepText(from) + "unit 2 stored UART " + u2.uart + " and mode 1");
         PrintNote();
         break;
     case STEP_MODE1:
         NoteTraits(u1);
-        u1.stored = u1.modeStored = u1.uartStored = true;
-        m_view.Print(StepText(from) + "unit 1 stored UART " + UartText(u1.uart) + " and mode 2");
+        NoteStored(0, true, true);
+        u1.configured = true;
+        m_view.Print(StepText(from) + "unit 1 stored UART " + u1.uart + " and mode 2");
         PrintNote();
         m_view.Print(StepText(STEP_MODE_SUCCESS) + "both units are configured");
         break;
@@ -320,7 +322,19 @@ void PairRun::Arrived(int from, int to) {
     }
 }
 
-void PairRun::NoteTraits(UnitReport& unit) const {
+void PairRun::NoteStored(int i, bool uart, bool mode, bool flowKept) {
+    station::UnitRecord& unit = m_attempt.unit[i];
+    if (uart) {
+        flow::UartChoice held = m_setup.uart[i];
+        held.flowControl = flowKept ? 1 : held.flowControl;
+        unit.uart = UartText(held);
+    }
+    if (mode) {
+        unit.mode = StoredMode(i);
+    }
+}
+
+void PairRun::NoteTraits(station::UnitRecord& unit) const {
     // The port is reopened at every move between the units: what it noted
     // since is this unit's.
     unit.echo = unit.echo == "seen" || m_module.EchoSeen() ? "seen" : "none";
@@ -340,9 +354,9 @@ void PairRun::Verify() {
         u.now = {static_cast<int>(m_setup.line[i].baud), m_setup.line[i].parity,
                  m_setup.line[i].stopBits};
         u.stored = {m_setup.uart[i].baud, m_setup.uart[i].parity, m_setup.uart[i].stopBits};
-        u.partner = m_outcome.unit[1 - i].address;
+        u.partner = m_attempt.unit[1 - i].address;
         u.name = m_flow.UnitName(i + 1);
-        u.askedMode = m_outcome.unit[i].mode;
+        u.askedMode = StoredMode(i);
         u.askedFlow = m_setup.uart[i].flowControl;
         units.push_back(u);
     }
@@ -358,13 +372,12 @@ void PairRun::Verify() {
         }
     }
     const flow::VerifyResult result = flow::VerifyPair(units, m_interrupted, {}, options);
-    m_outcome.verified = result.Verified();
     for (size_t i = 0; i < result.units.size() && i < 2; ++i) {
-        m_outcome.unit[i].verified = result.units[i].Verified();
-        m_outcome.unit[i].restartMs = result.units[i].restartMs;
+        m_attempt.unit[i].verified = result.units[i].Verified();
+        m_attempt.unit[i].restartMs = result.units[i].restartMs;
     }
-    m_outcome.verifyDetail = OneLine(flow::DescribeVerifyResult(result));
-    m_view.Print(m_outcome.verifyDetail);
+    m_attempt.verifyDetail = OneLine(flow::DescribeVerifyResult(result));
+    m_view.Print(m_attempt.verifyDetail);
 }
 
 void PairRun::PrintNote() {
@@ -388,31 +401,43 @@ int PairRun::FailureExit() const {
     return ExitFor(m_gone ? Failure::DeviceGone : m_flow.LastFailure());
 }
 
-PairOutcome PairRun::Finish(bool ok, const std::string& error) {
+station::AttemptRecord PairRun::Finish(bool ok, const std::string& error) {
     m_module.ClosePort();
     ReleaseUnit2();
     if (!ok) {
         NoteUnitStates();
     }
-    m_outcome.ok = ok;
-    m_outcome.step = m_view.ActiveStep() + 1;
-    m_outcome.exitCode = ok ? kExitOk : FailureExit();
-    m_outcome.deviceGone = !ok && (m_gone || m_flow.LastFailure() == flow::Failure::DeviceGone);
+    using station::Outcome;
+    m_attempt.step = m_view.ActiveStep() + 1;
+    m_attempt.exitCode = ok ? kExitOk : m_refused ? kExitRefused : FailureExit();
+    if (ok) {
+        m_attempt.outcome = station::SetUpOutcome(m_attempt.Verified().value_or(false));
+    } else if (m_refused) {
+        m_attempt.outcome = Outcome::Refused;
+    } else if (m_attempt.exitCode >= 128) {
+        m_attempt.outcome = Outcome::Cancelled;
+    } else if (m_gone || m_flow.LastFailure() == flow::Failure::DeviceGone) {
+        m_attempt.outcome = Outcome::DeviceGone;
+    } else {
+        m_attempt.outcome = Outcome::Failed;
+    }
     // Printed with the run's end unless it was some other failure's prelude.
     m_view.PrintUnsaid(ok ? std::string() : error);
-    if (!ok) {
-        m_outcome.error = "step " + std::to_string(m_outcome.step) + ": " + error;
-        if (m_outcome.exitCode == kExitNoAnswer) {
-            const int unit = m_outcome.step <= 2 || m_outcome.step >= 8 ? 1 : 2;
+    if (ok) {
+        m_attempt.reason.clear();
+    } else {
+        m_attempt.reason = "step " + std::to_string(m_attempt.step) + ": " + error;
+        if (m_attempt.exitCode == kExitNoAnswer) {
+            const int unit = m_attempt.step <= 2 || m_attempt.step >= 8 ? 1 : 2;
             const std::string n = std::to_string(unit);
-            m_outcome.error += " (check unit " + n + "'s power and --unit" + n +
-                               "-line; 'norvactl detect' finds the setting it answers at)";
+            m_attempt.reason += " (check unit " + n + "'s power and --unit" + n +
+                                "-line; 'norvactl detect' finds the setting it answers at)";
         }
     }
     if (m_recording != nullptr) {
         EndRecord();
     }
-    return m_outcome;
+    return m_attempt;
 }
 
 } // namespace norva::tools

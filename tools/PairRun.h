@@ -8,7 +8,7 @@
 #include "flow/PairingFlow.h"
 #include "module/ModuleControl.h"
 #include "serial/Transcript.h"
-#include "tools/PairOutcome.h"
+#include "station/Attempt.h"
 #include "tools/PairSetup.h"
 #include "tools/PairView.h"
 #include "tools/Timing.h"
@@ -29,6 +29,8 @@ public:
     static constexpr int kSearchLimitMs = timing::kSearchLimitMs;
     static constexpr int kConnectAttempts = 2;
     static constexpr int kWaitUnitPollMs = timing::kWaitUnitPollMs;
+    // Unit 1 (0) waits for its partner, unit 2 (1) dials it.
+    static constexpr int StoredMode(int i) { return i == 0 ? 2 : 1; }
 
     // `interrupted`: a manual event set when the run is to end (Ctrl-C);
     // `transcript` and `recording` (--record) may be null.
@@ -38,7 +40,8 @@ public:
     PairRun(const PairRun&) = delete;
     PairRun& operator=(const PairRun&) = delete;
 
-    PairOutcome Run();
+    // The attempt as it ended: the report, the JSON and the register's row.
+    station::AttemptRecord Run();
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -73,8 +76,11 @@ private:
     void Arrived(int from, int to);
     // What the unit on the open line was seen to do: an echo, and after an
     // apply the UART command form.
-    void NoteTraits(UnitReport& unit) const;
-    PairOutcome Finish(bool ok, const std::string& error);
+    void NoteTraits(station::UnitRecord& unit) const;
+    // What unit `i` (0 or 1) acknowledged storing: its UART (with flow
+    // control that old firmware kept), its mode.
+    void NoteStored(int i, bool uart, bool mode, bool flowKept = false);
+    station::AttemptRecord Finish(bool ok, const std::string& error);
     // --verify: restart the configured units and watch for their link.
     void Verify();
     // Prints the flow's note on what the last apply confirmed, if any.
@@ -86,7 +92,7 @@ private:
     bool HoldUnit2(std::string& reason);
     void ReleaseUnit2() { m_unit2Hold.reset(); }
     // `afterReads`: the station's triage read both units first.
-    PairOutcome Unit2PortFailed(const std::string& reason, bool afterReads);
+    station::AttemptRecord Unit2PortFailed(const std::string& reason, bool afterReads);
     // Runs one job of the run's own on the open port and waits for its
     // result, bounded by `limitMs` and, when `untilInterrupt`, by Ctrl-C (a
     // clean-up after an interrupt runs to its limit).
@@ -98,7 +104,7 @@ private:
     // --record: the attempt written before the first command, with the
     // units read first for the triage (an outcome when the pair is refused
     // or skipped); what each step learnt (false: a unit refused); the end.
-    std::optional<PairOutcome> BeginRecord();
+    std::optional<station::AttemptRecord> BeginRecord();
     // Both units' addresses and names, read by status jobs of the run's own;
     // left empty where a unit does not answer.
     void ReadUnits();
@@ -130,7 +136,9 @@ private:
     bool m_waitTimedOut = false;
     // A port went away where the flow had no job to report it (the search's end).
     bool m_gone = false;
-    PairOutcome m_outcome;
+    // The triage refused a unit held in another pair.
+    bool m_refused = false;
+    station::AttemptRecord m_attempt;
 };
 
 } // namespace norva::tools

@@ -29,12 +29,12 @@ bool PairRun::WaitForEnter(int unit) {
         char c = 0;
         const int r = ReadStdinByte(m_interrupted, &c);
         if (r == 0) {
-            m_outcome.error = "interrupted";
+            m_attempt.reason = "interrupted";
             return false;
         }
         if (r < 0) {
-            m_outcome.error = "standard input ended before the cable was moved (use --wait-unit "
-                              "to wait for the module instead)";
+            m_attempt.reason = "standard input ended before the cable was moved (use --wait-unit "
+                               "to wait for the module instead)";
             return false;
         }
         if (c == '\n') {
@@ -77,14 +77,14 @@ bool PairRun::WaitForUnit(int unit) {
             return true;
         }
         if (SleepUnlessSet(m_interrupted, kWaitUnitPollMs)) {
-            m_outcome.error = "interrupted";
+            m_attempt.reason = "interrupted";
             return false;
         }
     }
     m_waitTimedOut = true;
-    m_outcome.error = "unit " + std::to_string(unit) + " did not answer on " +
-                      PortName(m_setup.line[unit - 1]) + " within " +
-                      std::to_string(m_plan.waitUnitSeconds) + " s";
+    m_attempt.reason = "unit " + std::to_string(unit) + " did not answer on " +
+                       PortName(m_setup.line[unit - 1]) + " within " +
+                       std::to_string(m_plan.waitUnitSeconds) + " s";
     return false;
 }
 

@@ -39,8 +39,8 @@ bool PairRun::ReadUnit(CModuleControl& module, ToolHost& host, int unit) {
     bool linked = false;
     if (r && StatusWasRead(r->code)) {
         const ModuleInfoData status = module.LastStatus();
-        m_outcome.unit[unit - 1].address = status.Address();
-        m_outcome.unit[unit - 1].name = status.Name();
+        m_attempt.unit[unit - 1].address = status.Address();
+        m_attempt.unit[unit - 1].name = status.Name();
         if (status.m_nLinkState == LINK_CONNECTED) {
             // Back to data mode, as the link was.
             module.ReturnOnline();
@@ -84,12 +84,12 @@ void PairRun::ReadUnits() {
     }
 }
 
-std::optional<PairOutcome> PairRun::BeginRecord() {
+std::optional<station::AttemptRecord> PairRun::BeginRecord() {
     // Read straight from the ports before the flow's first command, so that
     // a unit of another pair is refused before anything is sent to change
     // it. A unit that does not answer yet is judged when the flow reads it.
-    UnitReport& u1 = m_outcome.unit[0];
-    UnitReport& u2 = m_outcome.unit[1];
+    station::UnitRecord& u1 = m_attempt.unit[0];
+    station::UnitRecord& u2 = m_attempt.unit[1];
     ReadUnits();
     if (!m_setup.OnePort()) {
         if (std::string reason; !HoldUnit2(reason)) {
@@ -100,13 +100,13 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
     const PairRecording::Verdict verdict = m_recording->Triage(u1.address, u2.address, why);
     if (verdict == PairRecording::Verdict::Skip) {
         m_view.Print("skipped: " + why);
-        m_outcome.ok = true;
-        m_outcome.step = 0;
-        m_outcome.skipped = why;
-        return m_outcome;
+        m_attempt.step = 0;
+        m_attempt.skipped = why;
+        return m_attempt;
     }
     StartRecord();
     if (verdict == PairRecording::Verdict::Refuse) {
+        m_refused = true;
         return Finish(false, why);
     }
     return std::nullopt;
@@ -114,28 +114,26 @@ std::optional<PairOutcome> PairRun::BeginRecord() {
 
 bool PairRun::Recorded(int from) {
     if (from == flow::STEP_FIRST || from == flow::STEP_SCAN_WAIT) {
-        UnitReport& unit = m_outcome.unit[from == flow::STEP_FIRST ? 0 : 1];
-        unit.firmware = m_module.LastStatus().m_bFlowReported ? "flow-field" : "no-flow-field";
+        m_attempt.unit[from == flow::STEP_FIRST ? 0 : 1].NoteStatusLine(
+            m_module.LastStatus().m_bFlowReported);
         std::string why;
-        if (m_recording->Triage(m_outcome.unit[0].address, m_outcome.unit[1].address, why) ==
+        if (m_recording->Triage(m_attempt.unit[0].address, m_attempt.unit[1].address, why) ==
             PairRecording::Verdict::Refuse) {
-            m_outcome.error = why;
+            m_attempt.reason = why;
+            m_refused = true;
             return false;
         }
     }
-    m_recording->Update(m_outcome);
+    m_recording->Update(m_attempt);
     return true;
 }
 
 void PairRun::StartRecord() {
-    m_recording->Start(m_outcome);
+    m_recording->Start(m_attempt);
 }
 
 void PairRun::EndRecord() {
-    if (m_recording->Refused()) {
-        m_outcome.exitCode = kExitRefused;
-    }
-    const std::string note = m_recording->End(m_outcome);
+    const std::string note = m_recording->End(m_attempt);
     if (!note.empty()) {
         m_view.Print(note);
     }

@@ -39,12 +39,12 @@ bool PairRun::HoldUnit2(std::string& reason) {
     return false;
 }
 
-PairOutcome PairRun::Unit2PortFailed(const std::string& reason, bool afterReads) {
+station::AttemptRecord PairRun::Unit2PortFailed(const std::string& reason, bool afterReads) {
     m_holdFailed = true;
     // Read a moment ago, gone now: the unit was unplugged.
     m_gone = afterReads;
     const std::string error =
-        "unit 2's port " + m_outcome.unit[1].port + " cannot be opened: " + reason +
+        "unit 2's port " + m_attempt.unit[1].port + " cannot be opened: " + reason +
         (afterReads ? "; both units were only read, nothing was stored in either"
                     : "; nothing was sent to either unit");
     m_view.Print(error);
@@ -70,18 +70,17 @@ std::optional<JobResult> PairRun::RunJob(Job job, int limitMs, bool untilInterru
 void PairRun::NoteUnitStates() {
     const int step = m_view.ActiveStep();
     if (step == flow::STEP_MODE || step == flow::STEP_MODE1) {
-        UnitReport& unit = m_outcome.unit[step == flow::STEP_MODE ? 1 : 0];
         const ApplyReport apply = m_module.LastApply();
-        unit.modeStored = unit.modeStored || apply.modeAcked;
-        unit.uartStored = unit.uartStored || apply.uartAcked;
+        NoteStored(step == flow::STEP_MODE ? 1 : 0, apply.uartAcked, apply.modeAcked,
+                   apply.flowNotStored);
     }
-    if (m_outcome.unit[0].discoverable) {
+    if (m_attempt.unit[0].discoverable) {
         EndDiscoverable();
     }
 }
 
 void PairRun::EndDiscoverable() {
-    UnitReport& u1 = m_outcome.unit[0];
+    station::UnitRecord& u1 = m_attempt.unit[0];
     std::string reason;
     if (!m_controller.Open(m_setup.line[0], reason)) {
         u1.discoverableNote =

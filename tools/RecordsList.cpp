@@ -2,6 +2,7 @@
 
 #include "tools/StationCommands.h"
 
+#include "station/AttemptJson.h"
 #include "station/Export.h"
 #include "station/Register.h"
 
@@ -40,7 +41,7 @@ CommandResult ListRecords(const StationArgs& a, const CommonOptions& opt) {
     CommandResult result(opt.command);
     nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
     for (const station::AttemptRecord& r : records) {
-        pairs.push_back(station::ToJson(r));
+        pairs.push_back(station::AttemptJson(r, station::AttemptView::Register));
     }
     result.report.SetPairs(std::move(pairs));
     if (a.csv) {

@@ -10,14 +10,13 @@
 #include <string>
 
 namespace norva::station {
+struct AttemptRecord;
 class Register;
 struct RegisterError;
 struct RegisterTarget;
 } // namespace norva::station
 
 namespace norva::tools {
-
-struct PairOutcome;
 
 // The register `args` names, opened to read; null with `failure` set when it
 // cannot be used.
@@ -35,7 +34,9 @@ CommandResult LabelFromRegister(const StationArgs& args, const CommonOptions& co
 
 // The label file of one pair: `path` itself for a single pair, and for a
 // batch "<path without extension>-<unit 1's address><extension>".
-std::string PairLabelPath(const std::string& path, const PairOutcome& outcome, bool batch);
-bool WritePairLabel(const PairOutcome& outcome, const std::string& path, std::string& error);
+std::string PairLabelPath(const std::string& path, const station::AttemptRecord& attempt,
+                          bool batch);
+bool WritePairLabel(const station::AttemptRecord& attempt, const std::string& path,
+                    std::string& error);
 
 } // namespace norva::tools

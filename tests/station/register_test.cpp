@@ -2,12 +2,14 @@
 // (the same cases, built once per engine).
 
 #include "TestTarget.h"
+#include "station/AttemptJson.h"
 #include "station/Export.h"
 #include "station/Register.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -52,6 +54,7 @@ AttemptRecord Pair(Register& reg, const std::string& a, const std::string& b, bo
     for (int i = 0; i < 2; ++i) {
         r.unit[i].uart = "9600,none,1,flow";
         r.unit[i].mode = i == 0 ? 2 : 1;
+        r.unit[i].configured = true;
         if (verified) {
             r.unit[i].verified = true;
         }
@@ -122,7 +125,7 @@ TEST(Register, AnAttemptIsWrittenAtItsStartAndCompletedAtItsEnd) {
     EXPECT_NE(csv.find(",\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\","), std::string::npos) << csv;
     EXPECT_NE(csv.find(",Norva-BX02,"), std::string::npos) << csv;
     EXPECT_EQ(csv.substr(csv.size() - 2), "\r\n");
-    const nlohmann::ordered_json json = ToJson(*seen);
+    const nlohmann::ordered_json json = AttemptJson(*seen, AttemptView::Register);
     EXPECT_EQ(json["ok"], false);
     EXPECT_EQ(json["step"], 7);
     EXPECT_EQ(json["unit2"]["address"], "00A0961B2C02");
@@ -191,13 +194,58 @@ TEST(Register, WhatThePairingSawOfEachUnitRoundTrips) {
         << csv;
     const std::string row = ",seen,6,3,812,none,7,4,\r\n";
     EXPECT_EQ(csv.substr(csv.size() - row.size()), row) << csv;
-    const nlohmann::ordered_json json = ToJson(*seen);
+    const nlohmann::ordered_json json = AttemptJson(*seen, AttemptView::Register);
     EXPECT_EQ(json["unit1"]["echo"], "seen");
     EXPECT_EQ(json["unit1"]["status_fields"], 6);
     EXPECT_EQ(json["unit1"]["uart_args"], 3);
     EXPECT_EQ(json["unit1"]["restart_ms"], 812);
     EXPECT_EQ(json["unit2"]["uart_args"], 4);
     EXPECT_TRUE(json["unit2"]["restart_ms"].is_null());
+}
+
+// The pair report and the register write one attempt: the same leading
+// keys, a unit's address kept in one spelling whatever the unit sent, and a
+// unit that took its UART but failed its step reported so and kept as
+// holding no setting.
+TEST(Register, OneAttemptIsReportedAndKeptAlike) {
+    test::TestTarget t(kEngine);
+    auto reg = OpenOk(t.Target());
+    ASSERT_NE(reg, nullptr);
+    Pair(*reg, "00:a0:96-1b2c01", "00a0961b2c02");
+    RegisterError error;
+    const std::optional<PairHolding> held = reg->HoldingOf("00A0961B2C02", error);
+    ASSERT_TRUE(held) << error.Text(true);
+    EXPECT_EQ(held->partner, "00A0961B2C01");
+
+    AttemptRecord r = Attempt("00a0961b2c03", "");
+    ASSERT_TRUE(reg->Begin(r, error)) << error.Text(true);
+    r.unit[0].uart = "9600,even,2,noflow";
+    r.outcome = Outcome::Failed;
+    r.step = 8;
+    r.reason = "step 8: no answer";
+    ASSERT_TRUE(reg->Complete(r, false, error)) << error.Text(true);
+    const std::optional<AttemptRecord> seen = reg->Find(r.id, error);
+    ASSERT_TRUE(seen) << error.Text(true);
+    EXPECT_EQ(seen->unit[0].address, "00A0961B2C03");
+    EXPECT_TRUE(seen->unit[0].uart.empty());
+    EXPECT_FALSE(seen->unit[0].configured);
+
+    const nlohmann::ordered_json run = AttemptJson(r, AttemptView::Run);
+    const nlohmann::ordered_json kept = AttemptJson(*seen, AttemptView::Register);
+    std::vector<std::string> runKeys;
+    std::vector<std::string> keptKeys;
+    for (const auto& [key, value] : run.items()) {
+        runKeys.push_back(key);
+    }
+    for (const auto& [key, value] : kept.items()) {
+        keptKeys.push_back(key);
+    }
+    ASSERT_GE(keptKeys.size(), runKeys.size());
+    EXPECT_TRUE(std::equal(runKeys.begin(), runKeys.end(), keptKeys.begin())) << run << kept;
+    EXPECT_EQ(run["error"], kept["error"]);
+    EXPECT_TRUE(run["unit1"]["stored"].is_null());
+    EXPECT_EQ(run["unit1"]["state"]["uart_stored"], true);
+    EXPECT_EQ(run["unit1"]["state"]["mode_stored"], false);
 }
 
 TEST(Register, APairHoldsItsUnitsUntilARepairReplacesIt) {
