@@ -189,7 +189,7 @@ void CPairingFlow::OnDisconnectResult(int code) {
             return;
         }
         m_jobs->SetLinkState(LINK_STANDBY);
-        Start(m_jobs->CurOp() == OP_APPLY_AGAIN ? Job::Apply : Job::Status);
+        Start(m_applyAfterHangUp ? Job::Apply : Job::Status);
     } else if (code != RC_STOPPED) {
         // No DISCONNECT came (a link that had dropped already answers the
         // hang-up with ERROR): the check tells how to go on.
@@ -247,23 +247,16 @@ void CPairingFlow::OnStatusResult(int code) {
         ++m_nHangups;
         HangUpIfLinked();
     } else if (link == LINK_PENDING) {
-        module.SetCurOp(OP_STATUS);
         StartCancel(Job::Status);
-    } else {
-        const int op = module.CurOp();
-        if (op == OP_SCAN || op == OP_INQUIRY) {
-            module.SetCurOp(OP_NONE);
+    } else if (link == LINK_STANDBY) {
+        if (module.OpMode() != 0) {
+            // A job like any other, so that the thread that shows the
+            // steps never waits on the module; its result does not
+            // matter, the apply steps set the mode again.
+            Start(Job::SetMode);
+            return;
         }
-        if (link == LINK_STANDBY) {
-            if (module.OpMode() != 0) {
-                // A job like any other, so that the thread that shows the
-                // steps never waits on the module; its result does not
-                // matter, the apply steps set the mode again.
-                Start(Job::SetMode);
-                return;
-            }
-            AdvanceAfterJob(JOB_STATUS);
-        }
+        AdvanceAfterJob(JOB_STATUS);
     }
 }
 
@@ -334,7 +327,6 @@ void CPairingFlow::OnCancelResult(int code) {
         return;
     }
     module.SetLinkState(LINK_STANDBY);
-    module.SetCurOp(OP_NONE);
     if (ended == Job::Inquiry) {
         m_view.EndSearchDisplay();
     } else if (ended == Job::Connect) {
@@ -377,6 +369,8 @@ void CPairingFlow::OnInquiryResult(int code) {
 void CPairingFlow::OnApplyResult(int code) {
     IPairingController& module = *m_jobs;
     const int step = m_view.ActiveStep();
+    // The apply a hang-up chained has run.
+    m_applyAfterHangUp = false;
     if (code == RC_DONE && module.FlowNotStored()) {
         // Old firmware kept flow control on: the setting asked for was not
         // stored, so the step is not done. Where the firmware box has said
@@ -403,10 +397,12 @@ void CPairingFlow::OnApplyResult(int code) {
         }
         m_view.Note(note);
     } else if (code == RC_TIMEOUT) {
-        module.SetCurOp(OP_APPLY_AGAIN);
+        // Perhaps still linked, in data mode: the check hangs up, and the
+        // hang-up makes way for this apply again.
+        m_applyAfterHangUp = true;
         Start(Job::Status);
     } else if (code != RC_OK) {
-        if (Fail(Failure::Refused, ApplyFailureText(module.CurOp()))) {
+        if (Fail(Failure::Refused, ApplyFailureText(module.LastStep()))) {
             m_view.SetButtons(BUTTON_NEXT);
         }
     }

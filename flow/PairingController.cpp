@@ -60,12 +60,8 @@ void PairingJobs::SetLinkState(int state) {
     m_module.SetLinkState(state);
 }
 
-int PairingJobs::CurOp() const {
-    return m_module.CurOp();
-}
-
-void PairingJobs::SetCurOp(int op) {
-    m_module.SetCurOp(op);
+int PairingJobs::LastStep() const {
+    return m_module.LastOutcome().step;
 }
 
 bool PairingJobs::FlowNotStored() const {

@@ -37,8 +37,8 @@ public:
     virtual int OpMode() const = 0;
     virtual int LinkState() const = 0;
     virtual void SetLinkState(int state) = 0;
-    virtual int CurOp() const = 0;
-    virtual void SetCurOp(int op) = 0;
+    // The step (OpCode) under way when the last job ended.
+    virtual int LastStep() const = 0;
     // The last apply used the short UART form while no flow control was asked.
     virtual bool FlowNotStored() const = 0;
     // The last apply told the user of the firmware mismatch in a box.
@@ -70,8 +70,7 @@ public:
     int OpMode() const override;
     int LinkState() const override;
     void SetLinkState(int state) override;
-    int CurOp() const override;
-    void SetCurOp(int op) override;
+    int LastStep() const override;
     bool FlowNotStored() const override;
     bool FirmwareBoxShown() const override;
     ApplyConfirmation Confirmation() const override;

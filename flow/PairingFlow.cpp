@@ -16,9 +16,13 @@ void CPairingFlow::Start(Job job) {
     JobRequest request = JobRequest::Of(job);
     request.address = m_target;
     request.scan = {catalogue::kPairScanMode, catalogue::kPairScanTime};
+    if (job == Job::Apply) {
+        m_applyAfterHangUp = false;
+    }
     if (job == Job::Apply || job == Job::Disconnect) {
         // A hang-up on a storing step makes way for the apply it chains.
         request.apply = m_apply;
+        request.thenApply = job == Job::Disconnect && m_applyAfterHangUp;
     }
     m_jobs->Start(request);
 }
@@ -31,6 +35,7 @@ void CPairingFlow::StartCancel(Job ended) {
 void CPairingFlow::UserActs() {
     m_failure = Failure::None;
     m_nHangups = 0;
+    m_applyAfterHangUp = false;
 }
 
 bool CPairingFlow::Fail(Failure failure, const std::string& text) {
@@ -128,7 +133,7 @@ void CPairingFlow::NextOnStoringStep(int step) {
         // Still linked from step 5 and in data mode: the mode command would go
         // to the other unit. Escape and hang up first; the disconnect job runs
         // the apply after it.
-        module.SetCurOp(OP_APPLY_AGAIN);
+        m_applyAfterHangUp = true;
         Start(Job::Disconnect);
     } else {
         Start(Job::Apply);

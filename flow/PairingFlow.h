@@ -121,6 +121,9 @@ private:
     IPairingController* m_jobs = nullptr;
     // Apply jobs re-run after a status check within one Next press.
     int m_nApplyReruns = 0;
+    // An apply did not end (no answer: perhaps the link is up): the next
+    // hang-up chains it again. A new apply or a user's action ends it.
+    bool m_applyAfterHangUp = false;
     // Hang-ups started after a status showed the link up, since the user's
     // last action.
     int m_nHangups = 0;

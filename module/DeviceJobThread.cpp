@@ -87,8 +87,7 @@ private:
     }
 
     void DisconnectJob() {
-        // Disconnect overwrites m_nCurOp, so the chained apply is decided first.
-        const bool chainedApply = m.m_nCurOp.load() == OP_APPLY_AGAIN;
+        const bool chainedApply = m.m_bApplyAfterHangUp.load();
         if (m.m_info.m_nLinkState.load() == LINK_CONNECTED) {
             m.m_info.m_nLinkState.store(LINK_DISCONNECTING);
             // A stop during the pause must not send "+++" to a module that is
@@ -159,9 +158,8 @@ private:
             }
         } else if (mode != RC_OK) {
             // The module may still be connected: the host re-checks the link
-            // and the disconnect job starts this job again.
+            // and has the disconnect job start this job again.
             m.HideApplyingBanner();
-            m.m_nCurOp.store(OP_APPLY_AGAIN);
             Post(mode, Job::Apply);
             return;
         }

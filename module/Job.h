@@ -96,9 +96,12 @@ struct JobRequest {
     int sRegister = 0;   // ReadRegister
     int mode = 0;        // SetMode
     ScanSettings scan;   // Scan
-    // What an Apply stores, also the one a Disconnect chains (OP_APPLY_AGAIN);
+    // What an Apply stores, also the one a Disconnect chains (thenApply);
     // none: the settings of the last request stay.
     std::optional<StoredSettings> apply;
+    // Disconnect: once the link is hung up, the apply runs as part of the
+    // job, and only its result is posted.
+    bool thenApply = false;
 
     static JobRequest Of(Job job) {
         JobRequest r;
@@ -156,8 +159,6 @@ struct JobOutcome {
     int step = OP_NONE;
     // A status job that read nothing: why (StatusFailure).
     int statusFailure = STATUS_READ_OK;
-    // The device went away: what the port layer said of it.
-    std::string goneReason;
 };
 
 } // namespace norva

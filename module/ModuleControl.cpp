@@ -58,6 +58,9 @@ void CModuleControl::Start(const JobRequest& request) {
     case Job::Scan:
         m_scan.Set(request.scan);
         break;
+    case Job::Disconnect:
+        m_bApplyAfterHangUp.store(request.thenApply);
+        break;
     default:
         break;
     }
@@ -88,9 +91,6 @@ void CModuleControl::PostOutcome(Job job, int code) {
     outcome.step = m_nCurOp.load();
     if (job == Job::Status && !StatusWasRead(code)) {
         outcome.statusFailure = m_nStatusFailure.load();
-    }
-    if (code == RC_DEVICE_GONE || m_port.HungUp()) {
-        outcome.goneReason = m_port.GoneReason();
     }
     m_outcome.Set(std::move(outcome));
     if (m_hWndNotify != nullptr) {

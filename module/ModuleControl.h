@@ -131,10 +131,9 @@ public:
     // For a caller that stores settings without reading the status first:
     // the module's flow control as it is taken to be (1 = RTS/CTS).
     void AssumeFlowControl(int flow) { m_info.m_nFlowControl.store(flow); }
-    // The step under way (OpCode); the host may set it to chain jobs
-    // (OP_APPLY_AGAIN) or to mark a status check.
+    // The step under way (OpCode), as the transactions set it; a job's
+    // outcome carries it as it was when the job ended.
     int CurOp() const { return m_nCurOp.load(); }
-    void SetCurOp(int op) { m_nCurOp.store(op); }
     // What an apply stores; the restart command compares its baud with the
     // port's to know whether its answer can be read.
     StoredSettings ApplySettings() const { return m_apply.Get(); }
@@ -254,6 +253,8 @@ private:
 
     ModuleInfo m_info;
     std::atomic<int> m_nCurOp{0};
+    // The last Disconnect request chains the apply (JobRequest::thenApply).
+    std::atomic<bool> m_bApplyAfterHangUp{false};
     Guarded<JobOutcome> m_outcome;
     Guarded<ApplyReport> m_applyReport;
     Guarded<ApplyConfirmation> m_confirmation;

@@ -75,7 +75,6 @@ enum OpCode : int {
     OP_SET_MODE = 17,
     OP_SET_UART = 18,
     OP_WRITE_SREG = 19,
-    OP_APPLY_AGAIN = 21, // apply job to be run again after a disconnect
 };
 
 enum LinkState : int {

@@ -53,7 +53,7 @@ void ScriptedController::Start(const JobRequest& request) {
         m_log.Add("apply-args mode " + std::to_string(a.mode) + " " + std::to_string(a.baud) +
                   " flow " + std::to_string(a.flow));
     }
-    m_log.Add("job " + JobName(request.job));
+    m_log.Add("job " + JobName(request.job) + (request.thenApply ? " then APPLY" : ""));
 }
 
 void ScriptedController::Abort() {
@@ -63,11 +63,6 @@ void ScriptedController::Abort() {
 void ScriptedController::SetLinkState(int state) {
     m_log.Add("link " + std::to_string(state));
     link = state;
-}
-
-void ScriptedController::SetCurOp(int op) {
-    m_log.Add("op " + std::to_string(op));
-    curOp = op;
 }
 
 void ScriptedController::StopAndCancel(int timeoutMs) {

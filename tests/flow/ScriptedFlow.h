@@ -34,8 +34,7 @@ public:
     int OpMode() const override { return opMode; }
     int LinkState() const override { return link; }
     void SetLinkState(int state) override;
-    int CurOp() const override { return curOp; }
-    void SetCurOp(int op) override;
+    int LastStep() const override { return lastStep; }
     bool FlowNotStored() const override { return flowNotStored; }
     bool FirmwareBoxShown() const override { return firmwareBoxShown; }
     ApplyConfirmation Confirmation() const override { return confirmation; }
@@ -48,7 +47,7 @@ public:
     std::string address = "00A0961B2C01";
     int opMode = 0;
     int link = LINK_STANDBY;
-    int curOp = OP_NONE;
+    int lastStep = OP_NONE;
     bool flowNotStored = false;
     bool firmwareBoxShown = false;
     StoredSettings applied;

@@ -33,7 +33,8 @@ TEST_F(FlowTest, DisconnectResults) {
     EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_STOPPED), "");
     EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_DISCONNECTED),
               Told(IDS_DISCONNECTED) + "; link 0; job STATUS");
-    module.curOp = OP_APPLY_AGAIN;
+    // An apply left unanswered is run again once its link is hung up.
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_TIMEOUT), "job STATUS");
     EXPECT_EQ(Result(STEP_MODE, JOB_DISCONNECT, RC_DISCONNECTED),
               Told(IDS_DISCONNECTED) + "; link 0; job APPLY");
     // A link that had dropped already answers the hang-up with ERROR.
@@ -95,8 +96,8 @@ TEST_F(FlowTest, ALinkedUnitIsHungUpExceptAPairFoundLinkedAtStepThree) {
 
 TEST_F(FlowTest, APendingUnitIsCancelledAndTheCancelMovesTheStepOn) {
     module.link = LINK_PENDING;
-    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "op 9; job CANCEL");
-    EXPECT_EQ(Result(STEP_FIRST, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; step 2");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_STATUS, 1), "job CANCEL");
+    EXPECT_EQ(Result(STEP_FIRST, JOB_CANCEL_CMD, RC_OK), "link 0; step 2");
 }
 
 TEST_F(FlowTest, TheWrongUnitOnTheCableIsNamed) {
@@ -115,7 +116,7 @@ TEST_F(FlowTest, TheWrongUnitOnTheCableIsNamed) {
 }
 
 TEST_F(FlowTest, AnUnconfirmedApplyRunsAgainOnlyTwice) {
-    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_TIMEOUT), "op 21; job STATUS");
+    EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_TIMEOUT), "job STATUS");
     EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), "job APPLY");
     EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), "job APPLY");
     EXPECT_EQ(Result(STEP_MODE, JOB_STATUS, 1), Said(IDS_APPLY_NOT_CONFIRMED) + "; buttons NEXT");
@@ -130,13 +131,13 @@ TEST_F(FlowTest, CancelResults) {
     // The cancel ends the job the flow aborted, whatever the module's
     // operation code says: an abort before the connect began leaves the
     // search's code there.
-    module.curOp = OP_INQUIRY;
+    module.lastStep = OP_INQUIRY;
     Result(STEP_CONNECTION, JOB_CONNECT, RC_ABORTED);
-    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; connect buttons");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; connect buttons");
     Result(STEP_CONNECTION, JOB_INQUIRY, RC_ABORTED);
-    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; op 0; search ended");
+    EXPECT_EQ(Result(STEP_CONNECTION, JOB_CANCEL_CMD, RC_OK), "link 0; search ended");
     Result(STEP_SCAN, JOB_SCAN, RC_ABORTED);
-    EXPECT_EQ(Result(STEP_SCAN, JOB_CANCEL_CMD, RC_OK), "link 0; op 0");
+    EXPECT_EQ(Result(STEP_SCAN, JOB_CANCEL_CMD, RC_OK), "link 0");
     // A cancel that follows no aborted job changes nothing.
     EXPECT_EQ(Result(STEP_MODE, JOB_CANCEL_CMD, RC_OK), "");
 }
@@ -171,7 +172,7 @@ TEST_F(FlowTest, ApplyResults) {
               "operation mode 1 and hardware flow control on. Confirmed at the next restart "
               "(Verify): UART 9600,N,1.\"");
     EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_OK), "");
-    module.curOp = OP_SET_UART;
+    module.lastStep = OP_SET_UART;
     EXPECT_EQ(Result(STEP_MODE, JOB_APPLY, RC_ERROR),
               Said(ApplyFailureText(OP_SET_UART)) + "; buttons NEXT");
     EXPECT_EQ(flow.LastFailure(), Failure::Refused);

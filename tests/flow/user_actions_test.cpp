@@ -37,7 +37,7 @@ TEST_F(FlowTest, StepSevenStoresUnitTwoOnTheOpenLineAndHangsUpALinkFirst) {
     view.uart = {115200, kEvenParity, 2, 0};
     EXPECT_EQ(NextOn(STEP_MODE), "apply-args mode 1 115200 flow 0; job APPLY");
     module.link = LINK_CONNECTED;
-    EXPECT_EQ(NextOn(STEP_MODE), "op 21; job DISCONNECT");
+    EXPECT_EQ(NextOn(STEP_MODE), "job DISCONNECT then APPLY");
     // After a failed check the port is closed: reopened, and its link is unknown.
     module.portOpen = false;
     EXPECT_EQ(NextOn(STEP_MODE), "open COM34; job APPLY");

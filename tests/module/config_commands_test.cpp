@@ -32,7 +32,6 @@ TEST_F(ConfigCommands, ModeAndRegisterWritesSetTheirOperationCodes) {
 
 TEST_F(ConfigCommands, RegisterReadTakesTheValueLine) {
     std::string value = "unchanged";
-    module.SetCurOp(OP_STATUS);
 
     peer.Answer("ATS10?\r", {"\r\n0\r\n" + kOk});
     EXPECT_EQ(RC_OK, module.ReadSRegister(kReplyMs, 10, value));
@@ -50,7 +49,7 @@ TEST_F(ConfigCommands, RegisterReadTakesTheValueLine) {
 
     peer.Answer("ATS10?\r", {kError});
     EXPECT_EQ(RC_ERROR, module.ReadSRegister(kReplyMs, 10, value));
-    EXPECT_EQ(OP_STATUS, module.CurOp());
+    EXPECT_EQ(OP_NONE, module.CurOp());
 }
 
 TEST_F(ConfigCommands, ResetAtAnotherBaudRateDoesNotWaitForAnAnswer) {

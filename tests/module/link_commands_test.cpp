@@ -112,11 +112,10 @@ TEST_F(ModeSwitch, EscapeWaitsForAQuietLineThenSendsPlusPlusPlus) {
 }
 
 TEST_F(ModeSwitch, ReturnOnlineOnlyWrites) {
-    module.SetCurOp(OP_STATUS);
     EXPECT_EQ(4, module.ReturnOnline());
     ASSERT_TRUE(peer.WaitForCommands(1, kReplyMs));
     EXPECT_EQ(std::vector<std::string>{"ATO\r"}, peer.Commands());
-    EXPECT_EQ(OP_STATUS, module.CurOp());
+    EXPECT_EQ(OP_NONE, module.CurOp());
 }
 
 TEST_F(Scan, SendsModeAndTimeAndEndsOnOkOrError) {

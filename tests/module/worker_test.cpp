@@ -189,14 +189,15 @@ TEST_F(WorkerTest, DisconnectOfAConnectedLinkEscapesThenHangsUp) {
 
 TEST_F(WorkerTest, DisconnectAfterAFailedApplyRunsApplyAgainWithoutNotifying) {
     module.SetLinkState(LINK_CONNECTED);
-    module.SetCurOp(OP_APPLY_AGAIN);
     SetApplyValues(1);
     peer.Answer("+++\r", {kOk});
     peer.Answer("ATH\r", {Chunk(std::string(kOk) + "\r\nDISCONNECT\r\n")});
     peer.Answer("AT+BTMODE,1\r", {kOk});
     peer.Answer("AT+UARTCONFIG,9600,N,1,1\r", {kOk});
     AnswerReadBack(kMode1Line);
-    module.Start(JobRequest::Of(Job::Disconnect));
+    JobRequest hangUp = JobRequest::Of(Job::Disconnect);
+    hangUp.thenApply = true;
+    module.Start(hangUp);
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_DONE, JOB_APPLY}}));
     EXPECT_EQ(peer.Commands(), (std::vector<std::string>{"+++\r", "ATH\r", "AT+BTMODE,1\r",
@@ -207,9 +208,10 @@ TEST_F(WorkerTest, DisconnectAfterAFailedApplyRunsApplyAgainWithoutNotifying) {
 
 TEST_F(WorkerTest, FailedEscapeReportsTheEscapeJobAndLeavesTheLinkDisconnecting) {
     module.SetLinkState(LINK_CONNECTED);
-    module.SetCurOp(OP_APPLY_AGAIN);
     peer.Answer("+++\r", {kError});
-    module.Start(JobRequest::Of(Job::Disconnect));
+    JobRequest hangUp = JobRequest::Of(Job::Disconnect);
+    hangUp.thenApply = true;
+    module.Start(hangUp);
 
     EXPECT_EQ(WaitResults(1), (std::vector<JobResult>{{RC_ERROR, JOB_ESCAPE}}));
     EXPECT_EQ(module.LastStatus().m_nLinkState, LINK_DISCONNECTING);
@@ -456,14 +458,13 @@ TEST_F(WorkerTest, ApplyReadBackRecordsWhatTheStatusShowsAndEndsDone) {
     }
 }
 
-TEST_F(WorkerTest, ApplyWithoutAnswerMarksItForRunningAgain) {
+TEST_F(WorkerTest, ApplyWithoutAnswerNamesTheModeCommand) {
     SetApplyValues(1);
-    module.SetCurOp(OP_NONE);
     // The mode command is not answered (a module in data mode hears nothing).
     StartApply();
     ASSERT_TRUE(host.WaitForResults(1, kResultMs));
     EXPECT_EQ(host.Results(), (std::vector<JobResult>{{RC_TIMEOUT, JOB_APPLY}}));
-    EXPECT_EQ(module.CurOp(), OP_APPLY_AGAIN);
+    EXPECT_EQ(module.LastOutcome().step, OP_SET_MODE);
     EXPECT_FALSE(host.BannerShown(Banner::Applying));
 }
 

@@ -30,6 +30,13 @@ struct ControlProbe {
     // Job arguments set without starting the job.
     static void SetTarget(CModuleControl& m, const std::string& a) { m.m_strTargetAddr.Set(a); }
     static void SetRegister(CModuleControl& m, int reg) { m.m_nSRegNo.store(reg); }
+    // The step a job's outcome names, as if a job had ended at it.
+    static void SetLastStep(CModuleControl& m, int op) {
+        JobOutcome outcome;
+        outcome.step = op;
+        m.m_outcome.Set(outcome);
+    }
+    static bool ApplyAfterHangUp(const CModuleControl& m) { return m.m_bApplyAfterHangUp.load(); }
 };
 
 } // namespace norva::test

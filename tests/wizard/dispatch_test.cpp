@@ -178,7 +178,6 @@ TEST_F(DispatchTest, ConnectFailureWithoutTheDialogStillReports) {
 
 TEST_F(DispatchTest, DisconnectedShowsMessageAndQueriesStatus) {
     M().SetLinkState(LINK_DISCONNECTING);
-    M().SetCurOp(OP_DISCONNECT);
     Inject(RC_DISCONNECTED, JOB_DISCONNECT);
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_DISCONNECTED)});
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
@@ -186,8 +185,10 @@ TEST_F(DispatchTest, DisconnectedShowsMessageAndQueriesStatus) {
 }
 
 TEST_F(DispatchTest, DisconnectedDuringApplyRunsTheApplyAgain) {
+    Show(S().ModePage());
+    Inject(RC_TIMEOUT, JOB_APPLY);
+    ResetEvents();
     M().SetLinkState(LINK_DISCONNECTING);
-    M().SetCurOp(OP_APPLY_AGAIN);
     Inject(RC_DISCONNECTED, JOB_DISCONNECT);
     EXPECT_EQ(messages.Texts(), std::vector<QString>{Text(IDS_DISCONNECTED)});
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
@@ -288,7 +289,6 @@ TEST_F(DispatchTest, StatusConnectedReturnsOnlineThenDisconnects) {
 TEST_F(DispatchTest, StatusPendingCancelsTheCommandFirst) {
     M().SetLinkState(LINK_PENDING);
     Inject(1, JOB_STATUS);
-    EXPECT_EQ(M().CurOp(), OP_STATUS);
     EXPECT_EQ(Signalled(), Slots{EV_CANCEL_CMD});
     EXPECT_EQ(S().GetActiveIndex(), 0);
 }
@@ -296,10 +296,7 @@ TEST_F(DispatchTest, StatusPendingCancelsTheCommandFirst) {
 TEST_F(DispatchTest, StatusIdleInModeTwoSetsModeZeroThenShowsStepTwo) {
     M().SetLinkState(LINK_STANDBY);
     test::ControlProbe::Info(M()).m_nOpMode.store(2);
-    M().SetCurOp(OP_SCAN);
     Inject(1, JOB_STATUS);
-    // Cleared before the mode job, which the step waits for.
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(Signalled(), Slots{EV_SET_MODE});
     EXPECT_EQ(S().GetActiveIndex(), 0);
     Inject(RC_OK, JOB_SET_MODE);
@@ -311,22 +308,17 @@ TEST_F(DispatchTest, StatusIdleInModeZeroSendsNothing) {
     OpenIdlePort(peer);
     M().SetLinkState(LINK_STANDBY);
     test::ControlProbe::Info(M()).m_nOpMode.store(0);
-    M().SetCurOp(OP_INQUIRY);
     Inject(1, JOB_STATUS);
     Pump(50);
     EXPECT_TRUE(peer.Commands().empty());
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
 }
 
 TEST_F(DispatchTest, StatusIdleOnStepThreeShowsStepFour) {
     Show(S().ScanWaitPage());
     M().SetLinkState(LINK_STANDBY);
-    M().SetCurOp(OP_CONNECT);
     Inject(1, JOB_STATUS);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().SearchPage()));
-    // Only scan and inquiry are cleared.
-    EXPECT_EQ(M().CurOp(), OP_CONNECT);
 }
 
 TEST_F(DispatchTest, StatusIdleOnTheSearchPageMovesNothing) {
@@ -337,11 +329,9 @@ TEST_F(DispatchTest, StatusIdleOnTheSearchPageMovesNothing) {
     EXPECT_EQ(Signalled(), Slots{});
 }
 
-TEST_F(DispatchTest, StatusWithAnotherLinkStateOnlyClearsTheOperation) {
+TEST_F(DispatchTest, StatusWithAnotherLinkStateChangesNothing) {
     M().SetLinkState(LINK_DISCONNECTING);
-    M().SetCurOp(OP_INQUIRY);
     Inject(1, JOB_STATUS);
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActiveIndex(), 0);
     EXPECT_EQ(Signalled(), Slots{});
     EXPECT_EQ(messages.Count(), 0u);
@@ -361,11 +351,9 @@ TEST_F(DispatchTest, CancelAfterInquiryEndsTheSearchDisplay) {
     S().ConnectionPage()->BeginSearchDisplay();
     Pump();
     M().SetLinkState(LINK_PENDING);
-    M().SetCurOp(OP_INQUIRY);
     Inject(RC_ABORTED, JOB_INQUIRY);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().ConnectionPage()->m_btnSearch->text(), QStringLiteral("Search"));
     EXPECT_EQ(S().ConnectionPage()->m_bSearching, 0);
     EXPECT_EQ(S().WizardButtons(), PSWIZB_BACK);
@@ -374,11 +362,9 @@ TEST_F(DispatchTest, CancelAfterInquiryEndsTheSearchDisplay) {
 TEST_F(DispatchTest, CancelAfterScanClearsTheState) {
     Show(S().ScanPage());
     M().SetLinkState(LINK_PENDING);
-    M().SetCurOp(OP_SCAN);
     Inject(RC_ABORTED, JOB_SCAN);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
 }
 
@@ -388,12 +374,9 @@ TEST_F(DispatchTest, CancelAfterConnectEnablesTheButtons) {
     page->m_btnConnect->setEnabled(false);
     page->m_btnSearch->setEnabled(false);
     M().SetLinkState(LINK_PENDING);
-    // Aborted before the connect began: the module still names the search.
-    M().SetCurOp(OP_INQUIRY);
     Inject(RC_ABORTED, JOB_CONNECT);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_TRUE(page->m_btnConnect->isEnabled());
     EXPECT_TRUE(page->m_btnSearch->isEnabled());
 }
@@ -403,16 +386,13 @@ TEST_F(DispatchTest, CancelAfterPendingStatusMovesOn) {
     Inject(1, JOB_STATUS);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_STANDBY);
-    EXPECT_EQ(M().CurOp(), OP_NONE);
     EXPECT_EQ(S().GetActivePage(), static_cast<CPropertyPage*>(S().ScanPage()));
 }
 
 TEST_F(DispatchTest, CancelAfterAnotherOperationChangesNothing) {
     M().SetLinkState(LINK_PENDING);
-    M().SetCurOp(OP_SET_UART);
     Inject(RC_OK, JOB_CANCEL_CMD);
     EXPECT_EQ(M().LastStatus().m_nLinkState, LINK_PENDING);
-    EXPECT_EQ(M().CurOp(), OP_SET_UART);
     EXPECT_EQ(Signalled(), Slots{});
 }
 
@@ -512,16 +492,23 @@ TEST_F(DispatchTest, ApplyDoneElsewhereDoesNothing) {
 TEST_F(DispatchTest, ApplyTimeoutChecksTheLinkForAnotherRun) {
     Show(S().ModePage());
     Inject(RC_TIMEOUT, JOB_APPLY);
-    EXPECT_EQ(M().CurOp(), OP_APPLY_AGAIN);
     EXPECT_EQ(Signalled(), Slots{EV_STATUS});
     EXPECT_EQ(messages.Count(), 0u);
+    // Still linked: the hang-up carries the apply along.
+    ResetEvents();
+    M().SetLinkState(LINK_CONNECTED);
+    Inject(1, JOB_STATUS);
+    EXPECT_EQ(Signalled(), Slots{EV_RETURN_ONLINE});
+    ResetEvents();
+    Inject(RC_OK, JOB_RETURN_ONLINE);
+    EXPECT_EQ(Signalled(), Slots{EV_DISCONNECT});
+    EXPECT_TRUE(test::ControlProbe::ApplyAfterHangUp(M()));
 }
 
 TEST_F(DispatchTest, AnIdleUnitOnAStoringStepIsAppliedAgainButNotForEver) {
-    // The 21 chain's check found the link gone (dropped, or hung up): the
-    // unit is in command mode, so the settings are stored now.
+    // The check after an unanswered apply found the link gone (dropped, or
+    // hung up): the unit is in command mode, so the settings are stored now.
     Show(S().ModePage());
-    M().SetCurOp(OP_APPLY_AGAIN);
     M().SetLinkState(LINK_STANDBY);
     for (int run = 0; run < CSerialSheet::kMaxApplyReruns; ++run) {
         ResetEvents();
@@ -579,7 +566,7 @@ TEST_F(DispatchTest, ApplyFailureNamesTheStepAndOffersNextOnly) {
         PostSheetMessage(sheet.get(), PSM_SETWIZBUTTONS, 0, 0);
         Pump();
         messages.Clear();
-        M().SetCurOp(row.op);
+        test::ControlProbe::SetLastStep(M(), row.op);
         Inject(row.code, JOB_APPLY);
         EXPECT_EQ(messages.Texts(), std::vector<QString>{QString::fromStdString(row.text)})
             << row.code << " " << row.op;
