@@ -148,18 +148,16 @@ int ApplyCommand::VerifyApplied(Session& s, const PairSetup& setup) const {
 
 } // namespace
 
-extern const CommandSpec kApplyCommand{
-    "apply",
-    "store operation mode and UART setting as the wizard does (apply job)",
-    " (--port COMn | --device PATH) [--port-baud RATE] [--port-parity P] [--port-stop S]"
-    " --mode N --baud RATE --parity P --stop S [--no-flow] [--verify]",
-    "After 'apply', --baud, --parity and --stop are the module's new UART setting;\n"
-    "the port's own settings go before the command or as --port-baud,\n"
-    "--port-parity and --port-stop. A module may show a new mode or flow control\n"
-    "in its status only after a restart: --verify restarts it, reads the status\n"
-    "at the new UART setting and fails when it shows other values.\n",
-    PortOptions::LineLong,
-    OutputOptions::JsonAndLog,
-    Make<ApplyCommand>};
+const CommandRegistration kApplyCommand{
+    130,
+    {"apply", "store operation mode and UART setting as the wizard does (apply job)",
+     " (--port COMn | --device PATH) [--port-baud RATE] [--port-parity P] [--port-stop S]"
+     " --mode N --baud RATE --parity P --stop S [--no-flow] [--verify]",
+     "After 'apply', --baud, --parity and --stop are the module's new UART setting;\n"
+     "the port's own settings go before the command or as --port-baud,\n"
+     "--port-parity and --port-stop. A module may show a new mode or flow control\n"
+     "in its status only after a restart: --verify restarts it, reads the status\n"
+     "at the new UART setting and fails when it shows other values.\n",
+     PortOptions::LineLong, OutputOptions::JsonAndLog, Make<ApplyCommand>}};
 
 } // namespace norva::tools

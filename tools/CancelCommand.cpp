@@ -4,12 +4,9 @@
 
 namespace norva::tools {
 
-extern const CommandSpec kCancelCommand{"cancel",
-                                        "cancel a pending scan, search or connect (cancel job)",
-                                        kPortSynopsis,
-                                        "",
-                                        PortOptions::Line,
-                                        OutputOptions::JsonAndLog,
-                                        Make<PlainJobCommand<Job::CancelCommand>>};
+const CommandRegistration kCancelCommand{
+    60,
+    {"cancel", "cancel a pending scan, search or connect (cancel job)", kPortSynopsis, "",
+     PortOptions::Line, OutputOptions::JsonAndLog, Make<PlainJobCommand<Job::CancelCommand>>}};
 
 } // namespace norva::tools

@@ -89,6 +89,13 @@ struct CommandSpec {
 // The commands in the order the help lists them.
 const std::vector<CommandSpec>& Commands();
 
+// A command's file registers its spec at start-up: `order` is its place in
+// the help (ports 10, status 20, … help 210; a new command takes a number
+// between its neighbours), so that adding one touches its own file only.
+struct CommandRegistration {
+    CommandRegistration(int order, const CommandSpec& spec);
+};
+
 template <typename T> std::unique_ptr<Command> Make() {
     return std::make_unique<T>();
 }

@@ -1,24 +1,37 @@
-// norvactl's commands, in the order its help lists them. A command's name,
-// texts, options and run are in its own file.
+// norvactl's commands, gathered from their files in the order of their
+// registrations. A command's name, texts, options and run are in its own file.
 
 #include "tools/Command.h"
 
-namespace norva::tools {
+#include <algorithm>
+#include <utility>
 
-extern const CommandSpec kPortsCommand, kStatusCommand, kProbeCommand, kDetectCommand,
-    kEscapeCommand, kCancelCommand, kScanCommand, kInquiryCommand, kConnectCommand,
-    kDisconnectCommand, kSetModeCommand, kSetUartCommand, kApplyCommand, kReadSregCommand,
-    kWriteSregCommand, kResetCommand, kTraitsCommand, kPairCommand, kRecordsCommand, kLabelCommand,
-    kHelpCommand;
+namespace norva::tools {
+namespace {
+
+// Filled while the program starts, before main reads it.
+std::vector<std::pair<int, CommandSpec>>& Registered() {
+    static std::vector<std::pair<int, CommandSpec>> registered;
+    return registered;
+}
+
+} // namespace
+
+CommandRegistration::CommandRegistration(int order, const CommandSpec& spec) {
+    Registered().emplace_back(order, spec);
+}
 
 const std::vector<CommandSpec>& Commands() {
-    static const std::vector<CommandSpec> commands = {
-        kPortsCommand,   kStatusCommand,  kProbeCommand,   kDetectCommand,   kEscapeCommand,
-        kCancelCommand,  kScanCommand,    kInquiryCommand, kConnectCommand,  kDisconnectCommand,
-        kSetModeCommand, kSetUartCommand, kApplyCommand,   kReadSregCommand, kWriteSregCommand,
-        kResetCommand,   kTraitsCommand,  kPairCommand,    kRecordsCommand,  kLabelCommand,
-        kHelpCommand,
-    };
+    static const std::vector<CommandSpec> commands = [] {
+        std::vector<std::pair<int, CommandSpec>> sorted = Registered();
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<CommandSpec> specs;
+        for (const auto& entry : sorted) {
+            specs.push_back(entry.second);
+        }
+        return specs;
+    }();
     return commands;
 }
 

@@ -22,12 +22,10 @@ private:
 
 } // namespace
 
-extern const CommandSpec kConnectCommand{"connect",
-                                         "dial a device by its 12-digit address (connect job)",
-                                         " (--port COMn | --device PATH) [PORT OPTIONS] ADDR",
-                                         "",
-                                         PortOptions::Line,
-                                         OutputOptions::JsonAndLog,
-                                         Make<ConnectCommand>};
+const CommandRegistration kConnectCommand{
+    90,
+    {"connect", "dial a device by its 12-digit address (connect job)",
+     " (--port COMn | --device PATH) [PORT OPTIONS] ADDR", "", PortOptions::Line,
+     OutputOptions::JsonAndLog, Make<ConnectCommand>}};
 
 } // namespace norva::tools

@@ -91,15 +91,13 @@ CommandResult DetectCommand::Run(const CommonOptions& opt) {
 
 } // namespace
 
-extern const CommandSpec kDetectCommand{
-    "detect",
-    "find the module's UART setting by trying every setting it can store",
-    " (--port COMn | --device PATH) [--json]",
-    "Tries 9600 8N1 first, then the other rates and framings (36 settings,\n"
-    "at most a few seconds) and prints the one that answered as the options\n"
-    "to pass back, e.g. \"--baud 115200 --parity even --stop 2\".\n",
-    PortOptions::Choice,
-    OutputOptions::Json,
-    Make<DetectCommand>};
+const CommandRegistration kDetectCommand{
+    40,
+    {"detect", "find the module's UART setting by trying every setting it can store",
+     " (--port COMn | --device PATH) [--json]",
+     "Tries 9600 8N1 first, then the other rates and framings (36 settings,\n"
+     "at most a few seconds) and prints the one that answered as the options\n"
+     "to pass back, e.g. \"--baud 115200 --parity even --stop 2\".\n",
+     PortOptions::Choice, OutputOptions::Json, Make<DetectCommand>}};
 
 } // namespace norva::tools

@@ -53,10 +53,9 @@ class DisconnectCommand : public ModuleCommand {
 
 } // namespace
 
-extern const CommandSpec kDisconnectCommand{
-    "disconnect",           "read the status and hang up a connected link (disconnect job)",
-    kPortSynopsis,          "",
-    PortOptions::Line,      OutputOptions::JsonAndLog,
-    Make<DisconnectCommand>};
+const CommandRegistration kDisconnectCommand{
+    100,
+    {"disconnect", "read the status and hang up a connected link (disconnect job)", kPortSynopsis,
+     "", PortOptions::Line, OutputOptions::JsonAndLog, Make<DisconnectCommand>}};
 
 } // namespace norva::tools

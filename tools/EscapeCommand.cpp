@@ -4,12 +4,9 @@
 
 namespace norva::tools {
 
-extern const CommandSpec kEscapeCommand{"escape",
-                                        "leave data mode with \"+++\" (escape job)",
-                                        kPortSynopsis,
-                                        "",
-                                        PortOptions::Line,
-                                        OutputOptions::JsonAndLog,
-                                        Make<PlainJobCommand<Job::Escape>>};
+const CommandRegistration kEscapeCommand{
+    50,
+    {"escape", "leave data mode with \"+++\" (escape job)", kPortSynopsis, "", PortOptions::Line,
+     OutputOptions::JsonAndLog, Make<PlainJobCommand<Job::Escape>>}};
 
 } // namespace norva::tools

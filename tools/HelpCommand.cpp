@@ -23,12 +23,9 @@ private:
 
 } // namespace
 
-extern const CommandSpec kHelpCommand{"help",
-                                      "show this help or a command's help",
-                                      " [COMMAND]",
-                                      "",
-                                      PortOptions::None,
-                                      OutputOptions::None,
-                                      Make<HelpCommand>};
+const CommandRegistration kHelpCommand{210,
+                                       {"help", "show this help or a command's help", " [COMMAND]",
+                                        "", PortOptions::None, OutputOptions::None,
+                                        Make<HelpCommand>}};
 
 } // namespace norva::tools

@@ -37,14 +37,12 @@ private:
 
 } // namespace
 
-extern const CommandSpec kInquiryCommand{
-    "inquiry",
-    "search for devices, printing them as they are found (inquiry job)",
-    " (--port COMn | --device PATH) [PORT OPTIONS] [--timeout MS]",
-    "--timeout ends the search after MS milliseconds the way the wizard's\n"
-    "Cancel Search does (abort, then \"AT+BTCANCEL\").\n",
-    PortOptions::Line,
-    OutputOptions::JsonAndLog,
-    Make<InquiryCommand>};
+const CommandRegistration kInquiryCommand{
+    80,
+    {"inquiry", "search for devices, printing them as they are found (inquiry job)",
+     " (--port COMn | --device PATH) [PORT OPTIONS] [--timeout MS]",
+     "--timeout ends the search after MS milliseconds the way the wizard's\n"
+     "Cancel Search does (abort, then \"AT+BTCANCEL\").\n",
+     PortOptions::Line, OutputOptions::JsonAndLog, Make<InquiryCommand>}};
 
 } // namespace norva::tools

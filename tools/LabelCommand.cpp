@@ -31,16 +31,14 @@ private:
 } // namespace
 
 // It writes a file and prints nothing but errors: no output options.
-extern const CommandSpec kLabelCommand{
-    "label",
-    "write the label of a unit's pair from a register",
-    " --record TARGET --unit ADDRESS --out FILE",
-    "The label of the completed pair ADDRESS is in now, for a 50 x 25 mm label:\n"
-    "both names and addresses, the UART stored, the date and a QR code of\n"
-    "NORVA-PAIR:<address 1>,<address 2>. FILE ending in .svg gets SVG, in .zpl\n"
-    "ZPL for label printers.\n",
-    PortOptions::None,
-    OutputOptions::None,
-    Make<LabelCommand>};
+const CommandRegistration kLabelCommand{
+    200,
+    {"label", "write the label of a unit's pair from a register",
+     " --record TARGET --unit ADDRESS --out FILE",
+     "The label of the completed pair ADDRESS is in now, for a 50 x 25 mm label:\n"
+     "both names and addresses, the UART stored, the date and a QR code of\n"
+     "NORVA-PAIR:<address 1>,<address 2>. FILE ending in .svg gets SVG, in .zpl\n"
+     "ZPL for label printers.\n",
+     PortOptions::None, OutputOptions::None, Make<LabelCommand>}};
 
 } // namespace norva::tools

@@ -313,27 +313,25 @@ CommandResult PairCommand::Run(const CommonOptions& opt) {
 
 } // namespace
 
-extern const CommandSpec kPairCommand{
-    "pair",
-    "pair two modules as the wizard does, without a screen",
-    " (--unit1 PORT --unit2 PORT | --port PORT [--wait-unit] | --batch FILE) [OPTIONS]",
-    "PORT is COMn or a device path. --unit1 and --unit2 pair on two ports; --port\n"
-    "pairs on one port, asking for the cable to be moved (Enter) or, with\n"
-    "--wait-unit, waiting until the other module answers; --batch pairs every\n"
-    "pair of ports listed in FILE (one pair per line) in parallel.\n"
-    "A LINE is BAUD,PARITY,STOP (for example 9600,none,1): how the computer talks\n"
-    "to a unit now. A UART is BAUD,PARITY,STOP[,noflow]: the setting stored in a\n"
-    "unit (parity none or even; hardware flow control unless noflow). Both\n"
-    "default to 9600,none,1. Unit 1 is stored in mode 2 (waits for unit 2),\n"
-    "unit 2 in mode 1 (connects to unit 1). Exit status 0 only when both units\n"
-    "were configured (and, with --verify, the link was seen up).\n"
-    "--record writes every attempt to a register (a SQLite file or a\n"
-    "postgresql:// database) and refuses a unit the register holds in a pair\n"
-    "with another unit unless --repair is given; --skip-done leaves out the pairs\n"
-    "the register holds as paired (and, with --verify, verified). --label FILE\n"
-    "writes each pair's label (.svg or .zpl) after it was paired.\n",
-    PortOptions::None,
-    OutputOptions::JsonAndLog,
-    Make<PairCommand>};
+const CommandRegistration kPairCommand{
+    180,
+    {"pair", "pair two modules as the wizard does, without a screen",
+     " (--unit1 PORT --unit2 PORT | --port PORT [--wait-unit] | --batch FILE) [OPTIONS]",
+     "PORT is COMn or a device path. --unit1 and --unit2 pair on two ports; --port\n"
+     "pairs on one port, asking for the cable to be moved (Enter) or, with\n"
+     "--wait-unit, waiting until the other module answers; --batch pairs every\n"
+     "pair of ports listed in FILE (one pair per line) in parallel.\n"
+     "A LINE is BAUD,PARITY,STOP (for example 9600,none,1): how the computer talks\n"
+     "to a unit now. A UART is BAUD,PARITY,STOP[,noflow]: the setting stored in a\n"
+     "unit (parity none or even; hardware flow control unless noflow). Both\n"
+     "default to 9600,none,1. Unit 1 is stored in mode 2 (waits for unit 2),\n"
+     "unit 2 in mode 1 (connects to unit 1). Exit status 0 only when both units\n"
+     "were configured (and, with --verify, the link was seen up).\n"
+     "--record writes every attempt to a register (a SQLite file or a\n"
+     "postgresql:// database) and refuses a unit the register holds in a pair\n"
+     "with another unit unless --repair is given; --skip-done leaves out the pairs\n"
+     "the register holds as paired (and, with --verify, verified). --label FILE\n"
+     "writes each pair's label (.svg or .zpl) after it was paired.\n",
+     PortOptions::None, OutputOptions::JsonAndLog, Make<PairCommand>}};
 
 } // namespace norva::tools

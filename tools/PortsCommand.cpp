@@ -25,13 +25,9 @@ class PortsCommand : public Command {
 
 } // namespace
 
-extern const CommandSpec kPortsCommand{
-    "ports",
-    "list the serial ports present as \"COMn (device)\" with their USB details",
-    "",
-    "",
-    PortOptions::None,
-    OutputOptions::Json,
-    Make<PortsCommand>};
+const CommandRegistration kPortsCommand{
+    10,
+    {"ports", "list the serial ports present as \"COMn (device)\" with their USB details", "", "",
+     PortOptions::None, OutputOptions::Json, Make<PortsCommand>}};
 
 } // namespace norva::tools

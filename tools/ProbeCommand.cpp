@@ -14,8 +14,9 @@ class ProbeCommand : public ModuleCommand {
 
 } // namespace
 
-extern const CommandSpec kProbeCommand{
-    "probe",           "send \"AT\" and wait for OK", kPortSynopsis,     "",
-    PortOptions::Line, OutputOptions::JsonAndLog,     Make<ProbeCommand>};
+const CommandRegistration kProbeCommand{30,
+                                        {"probe", "send \"AT\" and wait for OK", kPortSynopsis, "",
+                                         PortOptions::Line, OutputOptions::JsonAndLog,
+                                         Make<ProbeCommand>}};
 
 } // namespace norva::tools

@@ -35,12 +35,10 @@ private:
 
 } // namespace
 
-extern const CommandSpec kReadSregCommand{"read-sreg",
-                                          "read S-register N (S-register read job)",
-                                          " (--port COMn | --device PATH) [PORT OPTIONS] N",
-                                          "",
-                                          PortOptions::Line,
-                                          OutputOptions::JsonAndLog,
-                                          Make<ReadSregCommand>};
+const CommandRegistration kReadSregCommand{140,
+                                           {"read-sreg", "read S-register N (S-register read job)",
+                                            " (--port COMn | --device PATH) [PORT OPTIONS] N", "",
+                                            PortOptions::Line, OutputOptions::JsonAndLog,
+                                            Make<ReadSregCommand>}};
 
 } // namespace norva::tools

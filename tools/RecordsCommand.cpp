@@ -31,17 +31,15 @@ private:
 
 } // namespace
 
-extern const CommandSpec kRecordsCommand{
-    "records",
-    "list or export the pairings a register holds",
-    " --record TARGET [--json | --csv] [--since DATE] [--unit ADDRESS]",
-    "TARGET is a SQLite file or a postgresql:// database, as given to\n"
-    "'norvactl pair --record'. One line per pairing attempt, oldest first; --csv\n"
-    "prints RFC 4180 CSV with the register's column names, --json one JSON\n"
-    "object whose \"pairs\" have the keys of the pair report. --since keeps the\n"
-    "attempts started on DATE (YYYY-MM-DD, UTC) or later, --unit those of one unit.\n",
-    PortOptions::None,
-    OutputOptions::Json,
-    Make<RecordsCommand>};
+const CommandRegistration kRecordsCommand{
+    190,
+    {"records", "list or export the pairings a register holds",
+     " --record TARGET [--json | --csv] [--since DATE] [--unit ADDRESS]",
+     "TARGET is a SQLite file or a postgresql:// database, as given to\n"
+     "'norvactl pair --record'. One line per pairing attempt, oldest first; --csv\n"
+     "prints RFC 4180 CSV with the register's column names, --json one JSON\n"
+     "object whose \"pairs\" have the keys of the pair report. --since keeps the\n"
+     "attempts started on DATE (YYYY-MM-DD, UTC) or later, --unit those of one unit.\n",
+     PortOptions::None, OutputOptions::Json, Make<RecordsCommand>}};
 
 } // namespace norva::tools

@@ -4,12 +4,9 @@
 
 namespace norva::tools {
 
-extern const CommandSpec kResetCommand{"reset",
-                                       "restart the module (reset job)",
-                                       kPortSynopsis,
-                                       "",
-                                       PortOptions::Line,
-                                       OutputOptions::JsonAndLog,
-                                       Make<PlainJobCommand<Job::Reset>>};
+const CommandRegistration kResetCommand{160,
+                                        {"reset", "restart the module (reset job)", kPortSynopsis,
+                                         "", PortOptions::Line, OutputOptions::JsonAndLog,
+                                         Make<PlainJobCommand<Job::Reset>>}};
 
 } // namespace norva::tools

@@ -26,15 +26,13 @@ private:
 
 } // namespace
 
-extern const CommandSpec kScanCommand{
-    "scan",
-    "make the module discoverable and connectable (scan job)",
-    " (--port COMn | --device PATH) [PORT OPTIONS] [--mode M] [--time S]",
-    "--mode M is the scan mode, --time S the seconds the module stays discoverable\n"
-    "(0 = no limit), as the wizard sends them. A module that does not confirm the\n"
-    "scan within a few seconds counts as not answering.\n",
-    PortOptions::Line,
-    OutputOptions::JsonAndLog,
-    Make<ScanCommand>};
+const CommandRegistration kScanCommand{
+    70,
+    {"scan", "make the module discoverable and connectable (scan job)",
+     " (--port COMn | --device PATH) [PORT OPTIONS] [--mode M] [--time S]",
+     "--mode M is the scan mode, --time S the seconds the module stays discoverable\n"
+     "(0 = no limit), as the wizard sends them. A module that does not confirm the\n"
+     "scan within a few seconds counts as not answering.\n",
+     PortOptions::Line, OutputOptions::JsonAndLog, Make<ScanCommand>}};
 
 } // namespace norva::tools

@@ -27,12 +27,9 @@ private:
 
 } // namespace
 
-extern const CommandSpec kSetModeCommand{"set-mode",
-                                         "store operation mode N (0..3)",
-                                         " (--port COMn | --device PATH) [PORT OPTIONS] N",
-                                         "",
-                                         PortOptions::Line,
-                                         OutputOptions::JsonAndLog,
-                                         Make<SetModeCommand>};
+const CommandRegistration kSetModeCommand{
+    110,
+    {"set-mode", "store operation mode N (0..3)", " (--port COMn | --device PATH) [PORT OPTIONS] N",
+     "", PortOptions::Line, OutputOptions::JsonAndLog, Make<SetModeCommand>}};
 
 } // namespace norva::tools

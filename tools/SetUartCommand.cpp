@@ -34,14 +34,12 @@ private:
 
 } // namespace
 
-extern const CommandSpec kSetUartCommand{
-    "set-uart",
-    "store the module's UART setting",
-    " (--port COMn | --device PATH) [PORT OPTIONS] BAUD PARITY STOP [--no-flow]",
-    "PARITY is none or even (the module cannot store odd); STOP is 1 or 2. The\n"
-    "module uses hardware flow control unless --no-flow is given.\n",
-    PortOptions::Line,
-    OutputOptions::JsonAndLog,
-    Make<SetUartCommand>};
+const CommandRegistration kSetUartCommand{
+    120,
+    {"set-uart", "store the module's UART setting",
+     " (--port COMn | --device PATH) [PORT OPTIONS] BAUD PARITY STOP [--no-flow]",
+     "PARITY is none or even (the module cannot store odd); STOP is 1 or 2. The\n"
+     "module uses hardware flow control unless --no-flow is given.\n",
+     PortOptions::Line, OutputOptions::JsonAndLog, Make<SetUartCommand>}};
 
 } // namespace norva::tools

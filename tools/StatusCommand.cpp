@@ -28,10 +28,9 @@ class StatusCommand : public ModuleCommand {
 
 } // namespace
 
-extern const CommandSpec kStatusCommand{
-    "status",           "check the module and read its status (status job)",
-    kPortSynopsis,      "",
-    PortOptions::Line,  OutputOptions::JsonAndLog,
-    Make<StatusCommand>};
+const CommandRegistration kStatusCommand{
+    20,
+    {"status", "check the module and read its status (status job)", kPortSynopsis, "",
+     PortOptions::Line, OutputOptions::JsonAndLog, Make<StatusCommand>}};
 
 } // namespace norva::tools

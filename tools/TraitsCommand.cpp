@@ -614,20 +614,18 @@ int TraitsCommand::RunOn(Session& s) {
 
 } // namespace
 
-extern const CommandSpec kTraitsCommand{
-    "traits",
-    "measure the module's echo, restart time, status line and UART command forms",
-    " (--port COMn | --device PATH) [PORT OPTIONS] [--probe-settings]",
-    "Measures whether a command comes back before its reply and in which form,\n"
-    "how long an ATZ restart takes until \"AT\" is answered again, the status\n"
-    "line's fields and idle word, which UART command forms (3 or 4 arguments)\n"
-    "the module takes and whether it sends result codes (S10). The UART commands\n"
-    "carry the setting it answers at now, so nothing stored changes.\n"
-    "--probe-settings also stores another operation mode for a moment to see\n"
-    "whether the status shows it at once, then stores the original mode again;\n"
-    "a run cut short in between prints the command that stores it back.\n",
-    PortOptions::Line,
-    OutputOptions::JsonAndLog,
-    Make<TraitsCommand>};
+const CommandRegistration kTraitsCommand{
+    170,
+    {"traits", "measure the module's echo, restart time, status line and UART command forms",
+     " (--port COMn | --device PATH) [PORT OPTIONS] [--probe-settings]",
+     "Measures whether a command comes back before its reply and in which form,\n"
+     "how long an ATZ restart takes until \"AT\" is answered again, the status\n"
+     "line's fields and idle word, which UART command forms (3 or 4 arguments)\n"
+     "the module takes and whether it sends result codes (S10). The UART commands\n"
+     "carry the setting it answers at now, so nothing stored changes.\n"
+     "--probe-settings also stores another operation mode for a moment to see\n"
+     "whether the status shows it at once, then stores the original mode again;\n"
+     "a run cut short in between prints the command that stores it back.\n",
+     PortOptions::Line, OutputOptions::JsonAndLog, Make<TraitsCommand>}};
 
 } // namespace norva::tools

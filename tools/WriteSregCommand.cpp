@@ -31,12 +31,10 @@ private:
 
 } // namespace
 
-extern const CommandSpec kWriteSregCommand{"write-sreg",
-                                           "write value V (0..65535) into S-register N",
-                                           " (--port COMn | --device PATH) [PORT OPTIONS] N V",
-                                           "",
-                                           PortOptions::Line,
-                                           OutputOptions::JsonAndLog,
-                                           Make<WriteSregCommand>};
+const CommandRegistration kWriteSregCommand{
+    150,
+    {"write-sreg", "write value V (0..65535) into S-register N",
+     " (--port COMn | --device PATH) [PORT OPTIONS] N V", "", PortOptions::Line,
+     OutputOptions::JsonAndLog, Make<WriteSregCommand>}};
 
 } // namespace norva::tools
