@@ -92,7 +92,7 @@ void CModuleControl::PostOutcome(Job job, int code) {
     if (job == Job::Status && !StatusWasRead(code)) {
         outcome.statusFailure = m_nStatusFailure.load();
     }
-    m_outcome.Set(std::move(outcome));
+    m_outcome.Set(outcome);
     if (m_hWndNotify != nullptr) {
         m_hWndNotify->PostJobResult(code, IdOf(job));
     }

@@ -27,6 +27,7 @@ const std::vector<CommandSpec>& Commands() {
         std::stable_sort(sorted.begin(), sorted.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<CommandSpec> specs;
+        specs.reserve(sorted.size());
         for (const auto& entry : sorted) {
             specs.push_back(entry.second);
         }

@@ -33,6 +33,10 @@ std::string UnitLine(const char* label, const station::UnitRecord& u) {
     const std::string uart = "UART " + u.uart;
     if (u.configured) {
         text += ", stored " + uart + " and " + mode;
+    } else if (u.mode >= 0 && !u.uart.empty()) {
+        // Both taken, yet the step failed: old firmware kept flow control on,
+        // or the unit did not show what it was told to store.
+        text += ", stored " + uart + " and " + mode + ", not as asked";
     } else if (u.mode >= 0 || !u.uart.empty()) {
         text += u.mode >= 0 ? ", stored " + mode + ", UART not stored"
                             : ", stored " + uart + ", mode not stored";

@@ -6,6 +6,8 @@ namespace norva {
 // the list is read again only when it is shown.
 class PortWatcher::Impl {};
 
+// The Linux watcher keeps both: the shared signature takes them by value.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 PortWatcher::PortWatcher(std::function<void()> /*onChange*/, std::vector<std::string> /*extraDirs*/)
     : m_impl(std::make_unique<Impl>()) {}
 

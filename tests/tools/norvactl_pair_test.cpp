@@ -114,6 +114,10 @@ TEST_F(PairTest, OldFirmwareKeepsFlowControlSoNoFlowIsNotReportedAsStored) {
     EXPECT_TRUE(
         Contains(report["error"].get<std::string>(), "cannot turn hardware flow control off"))
         << refused.out;
+    // The report names what the unit holds now: flow control on.
+    const ToolRun text = Norvactl(TwoPorts({"--uart", "9600,none,1,noflow"}));
+    EXPECT_TRUE(Contains(text.out, "stored UART 9600,none,1,flow and mode 1, not as asked"))
+        << text.out;
     // With flow control kept the old unit stores the short form and pairs.
     const ToolRun kept = Norvactl(TwoPorts());
     EXPECT_EQ(kept.exitCode, 0) << kept.err;
