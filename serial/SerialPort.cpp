@@ -4,7 +4,6 @@
 #include "serial/Transcript.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <system_error>
 
@@ -234,27 +233,6 @@ uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
         MarkGone(why.code);
     }
     return static_cast<uint32_t>(sent);
-}
-
-bool CSerialPort::SetLine(const LineSettings& settings, OsError* error) {
-    // A write computes its bound from the settings in force.
-    std::lock_guard<std::mutex> lock(m_writeLock);
-    if (m_bOpen.load() == 0) {
-        *error = {EBADF, "the port is not open"};
-        return false;
-    }
-    if (!m_device.SetLine(settings, error)) {
-        return false;
-    }
-    m_dcb = settings;
-    m_device.FlushInput();
-    return true;
-}
-
-void CSerialPort::DiscardOutput() {
-    if (m_bOpen.load() != 0) {
-        m_device.DiscardOutput();
-    }
 }
 
 void CSerialPort::Close() {

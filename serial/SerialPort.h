@@ -47,12 +47,6 @@ public:
     // or `stop` (may be null) became set.
     uint32_t Write(const void* pData, int nLength, const Event* stop = nullptr);
     void Close();
-    // Puts other line settings into effect on the open port, the reader
-    // going on; input not read yet is dropped. False, with the OS's reason,
-    // when the device did not take them (the port stays open).
-    bool SetLine(const LineSettings& settings, OsError* error);
-    // Drops output not sent yet, so that a close does not wait for it.
-    void DiscardOutput();
 
     // Why the last Open failed (errno and a line a user can act on).
     OsError LastOpenError() const;
