@@ -34,6 +34,15 @@ protected:
         ResetEvents();
     }
 
+    // A status that finds the link up: back to data mode, then the hang-up.
+    void ExpectHangUpAfterStatus() {
+        Inject(1, JOB_STATUS);
+        EXPECT_EQ(Signalled(), Slots{EV_RETURN_ONLINE});
+        ResetEvents();
+        Inject(RC_OK, JOB_RETURN_ONLINE);
+        EXPECT_EQ(Signalled(), Slots{EV_DISCONNECT});
+    }
+
     // Connect reopens a closed port first: the line is open as after step 4.
     // Step 5 with a device chosen: Connect dials it.
     void ShowConnection() {
@@ -278,11 +287,7 @@ TEST_F(DispatchTest, StatusFailureClosesThePortAndOffersNextOnly) {
 
 TEST_F(DispatchTest, StatusConnectedReturnsOnlineThenDisconnects) {
     M().SetLinkState(LINK_CONNECTED);
-    Inject(1, JOB_STATUS);
-    EXPECT_EQ(Signalled(), Slots{EV_RETURN_ONLINE});
-    ResetEvents();
-    Inject(RC_OK, JOB_RETURN_ONLINE);
-    EXPECT_EQ(Signalled(), Slots{EV_DISCONNECT});
+    ExpectHangUpAfterStatus();
     EXPECT_EQ(S().GetActiveIndex(), 0);
 }
 
@@ -497,11 +502,7 @@ TEST_F(DispatchTest, ApplyTimeoutChecksTheLinkForAnotherRun) {
     // Still linked: the hang-up carries the apply along.
     ResetEvents();
     M().SetLinkState(LINK_CONNECTED);
-    Inject(1, JOB_STATUS);
-    EXPECT_EQ(Signalled(), Slots{EV_RETURN_ONLINE});
-    ResetEvents();
-    Inject(RC_OK, JOB_RETURN_ONLINE);
-    EXPECT_EQ(Signalled(), Slots{EV_DISCONNECT});
+    ExpectHangUpAfterStatus();
     EXPECT_TRUE(test::ControlProbe::ApplyAfterHangUp(M()));
 }
 
