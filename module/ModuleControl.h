@@ -90,6 +90,13 @@ public:
     void SleepUnlessGone(int ms) const;
     // Records every byte and line event of the port; null turns it off.
     void SetTranscript(ITranscript* transcript);
+    // Other line settings on the open port, for a caller that talks directly
+    // (the settings search): false with the OS's reason when refused.
+    bool SetLine(const LineSettings& settings, OsError* error) {
+        return m_port.SetLine(settings, error);
+    }
+    // Output not sent yet is dropped: a search that was stopped closes at once.
+    void DiscardOutput() { m_port.DiscardOutput(); }
 
     // --- Jobs on the worker -----------------------------------------------
     // Starts `request` on the worker; its result goes to the host.

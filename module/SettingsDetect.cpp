@@ -1,15 +1,16 @@
 #include "module/SettingsDetect.h"
 
 #include "module/Catalogue.h"
+#include "module/ModuleControl.h"
+#include "module/Protocol.h"
 
 #include <array>
-#include <chrono>
+#include <thread>
 
 namespace norva {
 namespace {
 
 namespace cat = catalogue;
-using Clock = std::chrono::steady_clock;
 
 // Changing parity or stop bits is rarer than changing the rate, so every
 // rate is tried at 8N1 before any rate at another framing.
@@ -37,60 +38,39 @@ std::array<LineSettings, kDetectSettingCount> MakeOrder() {
 
 const std::array<LineSettings, kDetectSettingCount> kOrder = MakeOrder();
 
-int MsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
+// The search shows nothing of its own: no banners, no boxes, no rows.
+class QuietHost : public IModuleHost {
+public:
+    void PostJobResult(int /*code*/, int /*jobId*/) override {}
+    void AddDeviceRow(const std::string& /*address*/, const std::string& /*name*/,
+                      const std::string& /*classOfDevice*/) override {}
+    void ShowMessageBox(const std::string& /*text*/, const Event* /*stop*/) override {}
+    void ShowBanner(Banner /*which*/) override {}
+    void HideBanner(Banner /*which*/) override {}
+};
 
-enum class Heard { Ok, Error, Nothing, Gone, Stopped };
+// The caller's stop ends the probe under way: the controller's waits watch
+// its own stop, which this sets.
+class StopRelay {
+public:
+    StopRelay(Event* stop, CModuleControl& module)
+        : m_thread([this, stop, &module] {
+              Event* const events[] = {stop, &m_done};
+              if (WaitAny(events, -1) == 0) {
+                  module.Stop();
+              }
+          }) {}
+    ~StopRelay() {
+        m_done.Set();
+        m_thread.join();
+    }
+    StopRelay(const StopRelay&) = delete;
+    StopRelay& operator=(const StopRelay&) = delete;
 
-// One "AT" at the line settings now in effect; `err` says why for Gone.
-Heard ProbeOnce(SerialDevice& device, const LineSettings& s, Event* stop, int* err) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(DetectProbeMs(s));
-    const std::string_view probe = cat::kProbe.text;
-    const int length = static_cast<int>(probe.size());
-    IoStop why;
-    if (device.Write(probe.data(), length, MsLeft(deadline), stop, &why) != length) {
-        *err = why.code;
-        if (why.kind == IoStop::Kind::Stopped) {
-            return Heard::Stopped;
-        }
-        return why.kind == IoStop::Kind::TimedOut ? Heard::Nothing : Heard::Gone;
-    }
-    std::string reply;
-    Event* const events[] = {stop};
-    for (;;) {
-        char chunk[64];
-        int n = 0;
-        const int r = device.WaitRead(events, MsLeft(deadline), chunk, sizeof chunk, &n, &why);
-        if (r == 0) {
-            return Heard::Stopped;
-        }
-        if (r == kWaitTimeout) {
-            return Heard::Nothing;
-        }
-        if (r != 1) {
-            *err = LastSystemError();
-            return Heard::Gone;
-        }
-        if (n < 0) {
-            *err = why.code;
-            return Heard::Gone;
-        }
-        reply.append(chunk, static_cast<size_t>(n));
-        if (reply.find(cat::kReplyOk) != std::string::npos) {
-            return Heard::Ok;
-        }
-        if (reply.find(cat::kReplyError) != std::string::npos) {
-            return Heard::Error;
-        }
-        // Noise at a wrong rate can be endless: only the probe's own window
-        // and a bounded reply are looked at.
-        if (reply.size() > static_cast<size_t>(cat::kProbe.accumulation)) {
-            reply.erase(0, reply.size() - cat::kReplyError.size());
-        }
-    }
-}
+private:
+    Event m_done{Event::Mode::Manual};
+    std::thread m_thread;
+};
 
 } // namespace
 
@@ -111,21 +91,26 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
     Event never(Event::Mode::Manual);
     Event* const cancel = stop != nullptr ? stop : &never;
     DetectResult result;
-    SerialDevice device;
-    OsError error;
-    if (!device.Open(path, kOrder.front(), &error)) {
+    QuietHost host;
+    CModuleControl module(&host);
+    const LineSettings& first = kOrder.front();
+    if (module.OpenPortPath(path, first.BaudRate, first.StopBits, first.Parity) == 0) {
+        const OsError error = module.LastOpenError();
         result.outcome = DetectResult::Outcome::OpenFailed;
         result.reason =
             error.reason.empty() ? path + ": " + SystemErrorText(error.code) : error.reason;
         return result;
     }
-    const auto finish = [&device, &result](DetectResult::Outcome outcome) {
-        // Nothing of a cancelled probe may hold up the close.
-        device.DiscardOutput();
-        device.Close();
+    // The probes run on this thread, one setting after another.
+    module.TalkDirectly();
+    const auto finish = [&module, &result](DetectResult::Outcome outcome) {
+        // Nothing of a stopped probe may hold up the close.
+        module.DiscardOutput();
+        module.ClosePort();
         result.outcome = outcome;
         return result;
     };
+    StopRelay relay(cancel, module);
     for (const LineSettings& s : kOrder) {
         if (cancel->IsSet()) {
             return finish(DetectResult::Outcome::Cancelled);
@@ -134,32 +119,32 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
         if (progress) {
             progress(result.tried, kDetectSettingCount, s);
         }
-        if (!device.SetLine(s, &error)) {
+        OsError error;
+        if (!module.SetLine(s, &error)) {
             if (!IsDeviceGoneError(error.code)) {
                 continue; // the port cannot take this setting: nothing can be heard at it
             }
             result.reason = error.reason;
             return finish(DetectResult::Outcome::DeviceGone);
         }
-        // A late reply to the previous try must not count for this one.
-        device.FlushInput();
-        int err = 0;
-        Heard heard = ProbeOnce(device, s, cancel, &err);
-        if (heard == Heard::Error) {
+        int heard = module.Probe(DetectProbeMs(s));
+        if (heard == RC_ERROR) {
             // ERROR at a legible rate: the module heard a line that began with
             // noise of the earlier tries. A clean "AT" must answer OK.
-            heard = ProbeOnce(device, s, cancel, &err);
+            heard = module.Probe(DetectProbeMs(s));
         }
         switch (heard) {
-        case Heard::Ok:
+        case RC_OK:
             result.setting = s;
             return finish(DetectResult::Outcome::Found);
-        case Heard::Stopped:
+        case RC_STOPPED:
+        case RC_ABORTED:
             return finish(DetectResult::Outcome::Cancelled);
-        case Heard::Gone:
-            result.reason = path + " was disconnected (" + SystemErrorText(err) + ")";
+        case RC_DEVICE_GONE:
+            result.reason = module.GoneReason();
             return finish(DetectResult::Outcome::DeviceGone);
         default:
+            // No answer, ERROR twice, or noise at a wrong rate.
             break;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 // Finds the UART setting stored in a module: tries every setting the module
-// can store on one port, most likely first, until one answers "AT" with OK.
+// can store on one port, most likely first, until one answers the
+// controller's probe ("AT", OK), changing the line without reopening it.
 
 #include "module/Catalogue.h"
 #include "platform/Event.h"
@@ -20,8 +21,8 @@ inline constexpr int kDetectMarginMs = catalogue::kDetectMarginMs;
 // The settings in the order they are tried.
 std::span<const LineSettings> DetectOrder();
 
-// How long one try at `s` waits for its reply, counted from the first byte
-// sent: "AT\r" and "\r\nOK\r\n" on the wire, plus kDetectMarginMs.
+// How long one try at `s` waits for its reply: the time "AT\r" and
+// "\r\nOK\r\n" take on the wire, plus kDetectMarginMs.
 int DetectProbeMs(const LineSettings& s);
 
 struct DetectResult {

@@ -4,6 +4,7 @@
 #include "serial/Transcript.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <system_error>
 
@@ -80,7 +81,6 @@ bool CSerialPort::OpenPath(const std::string& path) {
         const int err = LastSystemError();
         error = {err, "cannot create events: " + SystemErrorText(err)};
     } else {
-        m_hStopEvent->Reset();
         m_hGoneEvent->Reset();
         {
             std::lock_guard<std::mutex> lock(m_textLock);
@@ -98,16 +98,13 @@ bool CSerialPort::OpenPath(const std::string& path) {
                 t->OnOpen(path, note.empty() ? SettingsText(m_dcb)
                                              : SettingsText(m_dcb) + " (" + note + ")");
             }
-            try {
-                m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
+            if (StartReader(&error)) {
                 std::lock_guard<std::mutex> lock(m_textLock);
                 m_lastOpenError = {};
                 return true;
-            } catch (const std::system_error& e) {
-                m_bOpen.store(0);
-                m_device.Close();
-                error = {e.code().value(), std::string("cannot start the reader: ") + e.what()};
             }
+            m_bOpen.store(0);
+            m_device.Close();
         }
     }
     if (ITranscript* t = m_pTranscript.load()) {
@@ -235,15 +232,66 @@ uint32_t CSerialPort::Write(const void* pData, int nLength, const Event* stop) {
     return static_cast<uint32_t>(sent);
 }
 
+bool CSerialPort::SetLine(const LineSettings& settings, OsError* error) {
+    // A write computes its bound from the settings in force.
+    std::lock_guard<std::mutex> lock(m_writeLock);
+    if (m_bOpen.load() == 0) {
+        *error = {EBADF, "the port is not open"};
+        return false;
+    }
+    // Some drivers abort a read under way when the line changes (Windows
+    // does, and the reader would take that for a device gone): the line
+    // changes with no read pending.
+    StopReader();
+    const bool changed = m_device.SetLine(settings, error);
+    if (changed) {
+        m_dcb = settings;
+        m_device.FlushInput();
+    }
+    if (!m_bHungUp.load()) {
+        OsError startError;
+        if (!StartReader(&startError)) {
+            // Without a reader nothing could be heard: the port is as good as gone.
+            MarkGone(startError.code);
+            if (changed) {
+                *error = startError;
+            }
+            return false;
+        }
+    }
+    return changed;
+}
+
+bool CSerialPort::StartReader(OsError* error) {
+    m_hStopEvent->Reset();
+    try {
+        m_readerThread = std::thread(&CSerialPort::ReaderThreadProc, this);
+        return true;
+    } catch (const std::system_error& e) {
+        *error = {e.code().value(), std::string("cannot start the reader: ") + e.what()};
+        return false;
+    }
+}
+
+void CSerialPort::StopReader() {
+    m_hStopEvent->Set();
+    // The reader watches the stop event in every wait, so it ends at once;
+    // kReaderJoinMs is the bound the tests hold it to.
+    if (m_readerThread.joinable()) {
+        m_readerThread.join();
+    }
+}
+
+void CSerialPort::DiscardOutput() {
+    if (m_bOpen.load() != 0) {
+        m_device.DiscardOutput();
+    }
+}
+
 void CSerialPort::Close() {
     if (m_bOpen.load() != 0) {
         m_bOpen.store(0);
-        m_hStopEvent->Set();
-        // The reader watches the stop event in every wait, so it ends at once;
-        // kReaderJoinMs is the bound the tests hold it to.
-        if (m_readerThread.joinable()) {
-            m_readerThread.join();
-        }
+        StopReader();
         // Only input is discarded: a command written just before the close
         // (a reset, say) must still reach the module.
         m_device.FlushInput();

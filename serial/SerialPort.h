@@ -47,6 +47,12 @@ public:
     // or `stop` (may be null) became set.
     uint32_t Write(const void* pData, int nLength, const Event* stop = nullptr);
     void Close();
+    // Puts other line settings into effect on the open port; input not read
+    // yet is dropped. False, with the OS's reason, when the device did not
+    // take them (the port stays open). Not while another thread closes it.
+    bool SetLine(const LineSettings& settings, OsError* error);
+    // Drops output not sent yet, so that a close does not wait for it.
+    void DiscardOutput();
 
     // Why the last Open failed (errno and a line a user can act on).
     OsError LastOpenError() const;
@@ -77,6 +83,8 @@ public:
 private:
     bool CreateEvents();
     void ReaderThreadProc();
+    bool StartReader(OsError* error);
+    void StopReader();
     void ReportError(const char* text);
     void CloseEvents();
     // Notes the device as gone, once, with the OS reason.

@@ -146,6 +146,39 @@ TEST(SerialPortLineSettings, AreThoseFoundAgainAfterTheClose) {
     EXPECT_EQ(pty.Receive(3), "AT\r"); // what was written still went out
 }
 
+// The settings search changes the line of an open port many times: the
+// reader must hear at the new setting, a refused rate must leave the port as
+// it was, and nothing heard before the change may count after it.
+TEST(SerialPortLineSettings, ChangeOnTheOpenPortAndTheReaderGoesOn) {
+    PtyPair pty;
+    CSerialPort port;
+    ASSERT_TRUE(port.OpenPath(pty.path));
+    OsError error;
+    const auto line = [](uint32_t baud) {
+        LineSettings s;
+        s.BaudRate = baud;
+        s.StopBits = kTwoStopBits;
+        return s;
+    };
+    for (const uint32_t baud : {1200U, 115200U}) {
+        ASSERT_TRUE(port.SetLine(line(baud), &error)) << error.reason;
+        termios seen{};
+        ASSERT_EQ(tcgetattr(pty.master, &seen), 0);
+        EXPECT_TRUE(seen.c_cflag & CSTOPB);
+        const std::string text = "OK" + std::to_string(baud);
+        ASSERT_TRUE(pty.Send(text));
+        EXPECT_EQ(Drain(port, text.size()), text);
+    }
+    EXPECT_FALSE(port.SetLine(line(12345), &error));
+    EXPECT_FALSE(port.HungUp());
+    ASSERT_TRUE(pty.Send("still"));
+    EXPECT_EQ(Drain(port, 5), "still");
+    EXPECT_EQ(port.Write("AT\r", 3), 3u);
+    EXPECT_EQ(pty.Receive(3), "AT\r");
+    port.Close();
+    EXPECT_FALSE(port.SetLine(line(9600), &error));
+}
+
 TEST(SerialPortLineSettings, AnUnsupportedRateFailsTheOpen) {
     PtyPair pty;
     CSerialPort port;
