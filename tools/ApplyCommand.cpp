@@ -5,9 +5,9 @@
 #include "flow/PairVerify.h"
 #include "flow/PairingController.h"
 #include "flow/PairingFlow.h"
-#include "tools/CliValues.h"
 #include "tools/PairView.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
@@ -30,23 +30,23 @@ private:
 
 class ApplyCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("--mode", m_mode, "operation mode to store, 0..3")
-            ->transform(IntIn(0, 3, "a mode"))
-            ->type_name("N")
-            ->required();
+            .transform(IntIn(0, 3, "a mode"))
+            .type_name("N")
+            .required();
         sub.add_option("--baud", m_uart.baud, "the module's new baud rate")
-            ->transform(ModuleBaud())
-            ->type_name("RATE")
-            ->required();
+            .transform(ModuleBaud())
+            .type_name("RATE")
+            .required();
         sub.add_option("--parity", m_uart.parity, "the module's new parity: none or even")
-            ->transform(ModuleParityName())
-            ->type_name("P")
-            ->required();
+            .transform(ModuleParityName())
+            .type_name("P")
+            .required();
         sub.add_option("--stop", m_uart.stopBits, "the module's new stop bits: 1 or 2")
-            ->transform(StopBits())
-            ->type_name("S")
-            ->required();
+            .transform(StopBits())
+            .type_name("S")
+            .required();
         sub.add_flag("--no-flow", m_noFlow, "no hardware flow control");
         sub.add_flag("--verify", m_verify,
                      "afterwards restart the unit and check its status at the new setting");

@@ -34,12 +34,6 @@ bool ParseInt(const std::string& text, long min, long max, long& out) {
     return true;
 }
 
-// CLI11 puts a validator's description into the help's type column; these
-// leave it to the option's own type name.
-CLI::Validator Make(std::function<std::string(std::string&)> op) {
-    return CLI::Validator(std::move(op), std::string());
-}
-
 std::string Bad(const std::string& text, const std::string& expected) {
     return "bad value '" + text + "': expected " + expected;
 }
@@ -60,28 +54,28 @@ int ParityCode(const std::string& text) {
 
 } // namespace
 
-CLI::Validator IntIn(long min, long max, const char* what) {
+ValueRule IntIn(long min, long max, const char* what) {
     const std::string expected =
         std::string(what) + " " + std::to_string(min) + ".." + std::to_string(max);
-    return Make([=](std::string& text) {
+    return [=](std::string& text) {
         long v = 0;
         return ParseInt(text, min, max, v) ? std::string() : Bad(text, expected);
-    });
+    };
 }
 
-CLI::Validator ParityName() {
-    return Make([](std::string& text) {
+ValueRule ParityName() {
+    return [](std::string& text) {
         const int code = ParityCode(text);
         if (code < 0) {
             return Bad(text, "none, even or odd");
         }
         text = std::to_string(code);
         return std::string();
-    });
+    };
 }
 
-CLI::Validator ModuleParityName() {
-    return Make([](std::string& text) {
+ValueRule ModuleParityName() {
+    return [](std::string& text) {
         const int code = ParityCode(text);
         if (code < 0) {
             return Bad(text, "none or even");
@@ -91,41 +85,41 @@ CLI::Validator ModuleParityName() {
         }
         text = std::to_string(code);
         return std::string();
-    });
+    };
 }
 
-CLI::Validator StopBits() {
-    return Make([](std::string& text) {
+ValueRule StopBits() {
+    return [](std::string& text) {
         if (text != "1" && text != "2") {
             return Bad(text, "1 or 2");
         }
         text = std::to_string(text == "1" ? kOneStopBit : kTwoStopBits);
         return std::string();
-    });
+    };
 }
 
-CLI::Validator ModuleBaud() {
-    return Make([](std::string& text) {
+ValueRule ModuleBaud() {
+    return [](std::string& text) {
         long v = 0;
         if (!ParseInt(text, 1, 4000000, v) || !catalogue::IsModuleBaud(v)) {
             return Bad(text, catalogue::ModuleBaudList());
         }
         return std::string();
-    });
+    };
 }
 
-CLI::Validator PortBaud() {
-    return Make([](std::string& text) {
+ValueRule PortBaud() {
+    return [](std::string& text) {
         long v = 0;
         if (!ParseInt(text, 1, 4000000, v) || !BaudSupported(static_cast<uint32_t>(v))) {
             return Bad(text, "a baud rate the port can use");
         }
         return std::string();
-    });
+    };
 }
 
-CLI::Validator ComPort() {
-    return Make([](std::string& text) {
+ValueRule ComPort() {
+    return [](std::string& text) {
         std::string t = Lower(text);
         if (t.rfind("com", 0) == 0) {
             t = t.substr(3);
@@ -139,11 +133,11 @@ CLI::Validator ComPort() {
         }
         text = t;
         return std::string();
-    });
+    };
 }
 
-CLI::Validator Address() {
-    return Make([](std::string& text) {
+ValueRule Address() {
+    return [](std::string& text) {
         std::string digits;
         for (char c : text) {
             if (c == ':' || c == '-') {
@@ -159,7 +153,7 @@ CLI::Validator Address() {
         }
         text = digits;
         return std::string();
-    });
+    };
 }
 
 } // namespace norva::tools

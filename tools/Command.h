@@ -12,11 +12,9 @@
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}
-
 namespace norva::tools {
+
+class Subcommand;
 
 inline constexpr const char* kPortGroup = "Port options";
 inline constexpr const char* kOutputGroup = "Output options";
@@ -59,7 +57,7 @@ public:
     Command& operator=(const Command&) = delete;
 
     // The command's own options and arguments on its subcommand.
-    virtual void AddOptions(CLI::App& /*sub*/, CommonOptions& /*common*/) {}
+    virtual void AddOptions(Subcommand& /*sub*/, CommonOptions& /*common*/) {}
     // After the parse: a usage error in one line, or empty.
     virtual std::string Check(const CommonOptions& /*common*/) { return {}; }
     virtual CommandResult Run(const CommonOptions& common) = 0;

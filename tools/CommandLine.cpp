@@ -1,11 +1,12 @@
 #include "tools/CommandLine.h"
 
-#include "tools/CliValues.h"
 #include "tools/ExitCodes.h"
+#include "tools/Subcommand.h"
 
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <utility>
 
 #ifndef NORVA_VERSION
 #define NORVA_VERSION "unknown"
@@ -28,10 +29,13 @@ public:
     }
 };
 
-void AddLineOptions(CLI::App* app, CommonOptions& out, bool shortNames) {
-    auto add = [&](const std::string& name, auto& target, CLI::Validator v, const char* type,
+void AddLineOptions(Subcommand& app, CommonOptions& out, bool shortNames) {
+    auto add = [&](const std::string& name, auto& target, ValueRule rule, const char* type,
                    const char* help) {
-        app->add_option(name, target, help)->transform(v)->type_name(type)->group(kPortGroup);
+        app.add_option(name, target, help)
+            .transform(std::move(rule))
+            .type_name(type)
+            .group(kPortGroup);
     };
     if (shortNames) {
         add("--baud", out.baud, PortBaud(), "RATE", "line speed the computer uses (default 9600)");
@@ -43,35 +47,35 @@ void AddLineOptions(CLI::App* app, CommonOptions& out, bool shortNames) {
     add("--port-stop", out.stopBits, StopBits(), "S", "the same as --stop, anywhere");
 }
 
-void AddPortChoice(CLI::App* app, CommonOptions& out) {
-    app->add_option("--port", out.comPort, "the port by its COM number (see 'norvactl ports')")
-        ->transform(ComPort())
-        ->type_name("COMn")
-        ->group(kPortGroup);
-    app->add_option("--device", out.device, "the port by its device path")
-        ->type_name("PATH")
-        ->group(kPortGroup);
+void AddPortChoice(Subcommand& app, CommonOptions& out) {
+    app.add_option("--port", out.comPort, "the port by its COM number (see 'norvactl ports')")
+        .transform(ComPort())
+        .type_name("COMn")
+        .group(kPortGroup);
+    app.add_option("--device", out.device, "the port by its device path")
+        .type_name("PATH")
+        .group(kPortGroup);
 }
 
-void AddPortOptions(CLI::App* app, CommonOptions& out, bool shortNames) {
+void AddPortOptions(Subcommand& app, CommonOptions& out, bool shortNames) {
     AddPortChoice(app, out);
     AddLineOptions(app, out, shortNames);
 }
 
-void AddOutputOptions(CLI::App* app, CommonOptions& out, bool logs) {
-    app->add_flag("--json", out.json, "print the result as one JSON object")->group(kOutputGroup);
+void AddOutputOptions(Subcommand& app, CommonOptions& out, bool logs) {
+    app.add_flag("--json", out.json, "print the result as one JSON object").group(kOutputGroup);
     if (!logs) {
         return;
     }
-    app->add_option("--log", out.logPath,
-                    "append a timestamped transcript of every byte in and out to FILE")
-        ->type_name("FILE")
-        ->group(kOutputGroup);
-    app->add_flag("-v,--verbose", out.verbose, "write the same transcript to standard error")
-        ->group(kOutputGroup);
+    app.add_option("--log", out.logPath,
+                   "append a timestamped transcript of every byte in and out to FILE")
+        .type_name("FILE")
+        .group(kOutputGroup);
+    app.add_flag("-v,--verbose", out.verbose, "write the same transcript to standard error")
+        .group(kOutputGroup);
 }
 
-void AddSharedOptions(CLI::App* sub, const CommandSpec& spec, CommonOptions& out) {
+void AddSharedOptions(Subcommand& sub, const CommandSpec& spec, CommonOptions& out) {
     switch (spec.port) {
     case PortOptions::None:
         break;
@@ -137,8 +141,9 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", std::string("norvactl ") + NORVA_VERSION,
                          "print the version and exit");
-    AddPortOptions(&app, out.common, true);
-    AddOutputOptions(&app, out.common, true);
+    Subcommand top(app);
+    AddPortOptions(top, out.common, true);
+    AddOutputOptions(top, out.common, true);
 
     std::vector<std::pair<CLI::App*, std::unique_ptr<Command>>> commands;
     for (const CommandSpec& spec : Commands()) {
@@ -146,9 +151,10 @@ ParsedCommandLine ParseCommandLine(int argc, char** argv) {
         if (spec.footer[0] != '\0') {
             sub->footer(spec.footer);
         }
-        AddSharedOptions(sub, spec, out.common);
+        Subcommand options(*sub);
+        AddSharedOptions(options, spec, out.common);
         commands.emplace_back(sub, spec.make());
-        commands.back().second->AddOptions(*sub, out.common);
+        commands.back().second->AddOptions(options, out.common);
     }
 
     std::string& command = out.common.command;

@@ -1,17 +1,17 @@
 // `norvactl connect`: dials a device by its address.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class ConnectCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("ADDR", m_address, "the device's address, e.g. 00:12:A1:00:00:01")
-            ->transform(Address())
-            ->required();
+            .transform(Address())
+            .required();
     }
 
 private:

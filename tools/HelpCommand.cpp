@@ -1,15 +1,14 @@
 // `norvactl help [COMMAND]`: the program's help or one command's.
 
 #include "tools/Command.h"
-
-#include <CLI/CLI.hpp>
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class HelpCommand : public Command {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("COMMAND", m_topic, "the command to explain");
     }
     CommandResult Run(const CommonOptions& common) override {

@@ -1,17 +1,17 @@
 // `norvactl inquiry`: the search, its devices printed as they are found.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class InquiryCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("--timeout", m_timeoutMs, "end the search after MS milliseconds")
-            ->transform(IntIn(1, 86400000, "milliseconds"))
-            ->type_name("MS");
+            .transform(IntIn(1, 86400000, "milliseconds"))
+            .type_name("MS");
     }
 
 private:

@@ -1,20 +1,20 @@
 // `norvactl label`: writes the label of a unit's pair from a register.
 
-#include "tools/CliValues.h"
 #include "tools/StationCommands.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class LabelCommand : public Command {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& common) override {
+    void AddOptions(Subcommand& sub, CommonOptions& common) override {
         AddRecordOption(sub, m_args);
         AddRegisterVerbose(sub, common);
         sub.add_option("--unit", m_args.unit, "a unit of the pair")
-            ->transform(Address())
-            ->type_name("ADDRESS");
-        sub.add_option("--out", m_args.out, "the label file: .svg or .zpl")->type_name("FILE");
+            .transform(Address())
+            .type_name("ADDRESS");
+        sub.add_option("--out", m_args.out, "the label file: .svg or .zpl").type_name("FILE");
     }
     std::string Check(const CommonOptions& /*common*/) override {
         std::string error;

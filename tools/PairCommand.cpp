@@ -3,8 +3,8 @@
 // output.
 
 #include "station/AttemptJson.h"
-#include "tools/CliValues.h"
 #include "tools/Command.h"
+#include "tools/Subcommand.h"
 #ifndef NORVA_NO_STATION
 #include "tools/StationCommands.h"
 #endif
@@ -121,74 +121,74 @@ std::string WriteLabels(const std::string& path,
     return failure;
 }
 
-void AddPairOptions(CLI::App& sub, PairArgs& a) {
+void AddPairOptions(Subcommand& sub, PairArgs& a) {
     constexpr const char* kPorts = "Ports";
     constexpr const char* kSettings = "Settings";
-    sub.add_option("--unit1", a.unit[0], "unit 1's port")->type_name("PORT")->group(kPorts);
-    sub.add_option("--unit2", a.unit[1], "unit 2's port")->type_name("PORT")->group(kPorts);
+    sub.add_option("--unit1", a.unit[0], "unit 1's port").type_name("PORT").group(kPorts);
+    sub.add_option("--unit2", a.unit[1], "unit 2's port").type_name("PORT").group(kPorts);
     sub.add_option("--port,--device", a.port, "one port for both units")
-        ->type_name("PORT")
-        ->group(kPorts);
+        .type_name("PORT")
+        .group(kPorts);
     sub.add_option("--batch", a.batchFile, "pair every pair of ports listed in FILE")
-        ->type_name("FILE")
-        ->group(kPorts);
+        .type_name("FILE")
+        .group(kPorts);
     sub.add_option("--line", a.line, "how the computer talks to both units")
-        ->type_name("LINE")
-        ->group(kSettings);
+        .type_name("LINE")
+        .group(kSettings);
     sub.add_option("--unit1-line", a.unitLine[0], "how the computer talks to unit 1")
-        ->type_name("LINE")
-        ->group(kSettings);
+        .type_name("LINE")
+        .group(kSettings);
     sub.add_option("--unit2-line", a.unitLine[1], "how the computer talks to unit 2")
-        ->type_name("LINE")
-        ->group(kSettings);
+        .type_name("LINE")
+        .group(kSettings);
     sub.add_option("--uart", a.uart, "the UART to store in both units")
-        ->type_name("UART")
-        ->group(kSettings);
+        .type_name("UART")
+        .group(kSettings);
     sub.add_option("--unit1-uart", a.unitUart[0], "the UART to store in unit 1")
-        ->type_name("UART")
-        ->group(kSettings);
+        .type_name("UART")
+        .group(kSettings);
     sub.add_option("--unit2-uart", a.unitUart[1], "the UART to store in unit 2")
-        ->type_name("UART")
-        ->group(kSettings);
-    CLI::Option* waitUnit =
+        .type_name("UART")
+        .group(kSettings);
+    const OptionRef waitUnit =
         sub.add_flag("--wait-unit", a.waitUnit,
                      "one port: wait for the other module to answer instead of for Enter");
     // A time without --wait-unit would be silently ignored: Enter has no limit.
     sub.add_option("--wait-time", a.waitUnitSeconds,
                    "how long --wait-unit waits for a module (default 300)")
-        ->transform(IntIn(1, 86400, "seconds"))
-        ->type_name("S")
-        ->needs(waitUnit);
+        .transform(IntIn(1, 86400, "seconds"))
+        .type_name("S")
+        .needs(waitUnit);
     sub.add_flag("--verify", a.verify,
                  "afterwards restart the units and check that they link to each other");
     sub.add_option("--retries", a.retries,
                    "after a failure, try the step again N times (default 0)")
-        ->transform(IntIn(0, 100, "a count"))
-        ->type_name("N");
+        .transform(IntIn(0, 100, "a count"))
+        .type_name("N");
 }
 
-void AddStationPairOptions(CLI::App& sub, StationArgs& s) {
+void AddStationPairOptions(Subcommand& sub, StationArgs& s) {
     AddRecordOption(sub, s);
     sub.add_option("--operator", s.operatorName, "the name recorded as the operator")
-        ->type_name("NAME")
-        ->group(kStationGroup);
+        .type_name("NAME")
+        .group(kStationGroup);
     sub.add_flag("--repair", s.repair,
                  "pair a unit the register holds in another pair, replacing that pair")
-        ->group(kStationGroup);
+        .group(kStationGroup);
     sub.add_flag("--skip-done", s.skipDone,
                  "leave out the pairs the register holds as paired (with --record)")
-        ->group(kStationGroup);
+        .group(kStationGroup);
     sub.add_option("--label", s.labelPath, "write each pair's label to FILE (.svg or .zpl)")
-        ->type_name("FILE")
-        ->group(kStationGroup);
+        .type_name("FILE")
+        .group(kStationGroup);
     sub.add_flag("--no-verify", s.noVerify,
                  "with --record or --label: do not verify; the pair is recorded as configured")
-        ->group(kStationGroup);
+        .group(kStationGroup);
 }
 
 class PairCommand : public Command {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         AddPairOptions(sub, m_args);
         AddStationPairOptions(sub, m_station);
     }

@@ -1,17 +1,17 @@
 // `norvactl read-sreg`: one S-register's value.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class ReadSregCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("N", m_reg, "register number 0..255")
-            ->transform(IntIn(0, 255, "a register"))
-            ->required();
+            .transform(IntIn(0, 255, "a register"))
+            .required();
     }
 
 private:

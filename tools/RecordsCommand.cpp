@@ -1,23 +1,23 @@
 // `norvactl records`: lists or exports the attempts a register holds.
 
-#include "tools/CliValues.h"
 #include "tools/StationCommands.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class RecordsCommand : public Command {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& common) override {
+    void AddOptions(Subcommand& sub, CommonOptions& common) override {
         AddRecordOption(sub, m_args);
         AddRegisterVerbose(sub, common);
-        sub.add_flag("--csv", m_args.csv, "print CSV (RFC 4180)")->group(kOutputGroup);
+        sub.add_flag("--csv", m_args.csv, "print CSV (RFC 4180)").group(kOutputGroup);
         sub.add_option("--since", m_args.since,
                        "only attempts started on DATE (YYYY-MM-DD, UTC) or later")
-            ->type_name("DATE");
+            .type_name("DATE");
         sub.add_option("--unit", m_args.unit, "only attempts with this unit")
-            ->transform(Address())
-            ->type_name("ADDRESS");
+            .transform(Address())
+            .type_name("ADDRESS");
     }
     std::string Check(const CommonOptions& common) override {
         std::string error;

@@ -16,9 +16,7 @@ int PrintResult(const CommandResult& result, bool json) {
         std::fprintf(stderr, "norvactl: %s\n", result.error.c_str());
     }
     if (json) {
-        // A copy: Dump fills in the ending, and the result stays as it came.
-        JsonReport report = result.report;
-        std::printf("%s\n", report.Dump(result.exitCode, result.error).c_str());
+        std::printf("%s\n", result.report.Dump(result.exitCode, result.error).c_str());
     }
     std::fflush(stdout);
     return result.exitCode;

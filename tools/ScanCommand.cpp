@@ -1,20 +1,20 @@
 // `norvactl scan`: makes the module discoverable and connectable.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 
 namespace norva::tools {
 namespace {
 
 class ScanCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("--mode", m_mode, "scan mode (default 3)")
-            ->transform(IntIn(0, 3, "a mode"))
-            ->type_name("M");
+            .transform(IntIn(0, 3, "a mode"))
+            .type_name("M");
         sub.add_option("--time", m_time, "seconds discoverable (default 3000, 0 = no limit)")
-            ->transform(IntIn(0, 100000, "seconds"))
-            ->type_name("S");
+            .transform(IntIn(0, 100000, "seconds"))
+            .type_name("S");
     }
 
 private:

@@ -12,8 +12,6 @@
 #include "tools/ToolHost.h"
 #include "tools/TranscriptTee.h"
 
-#include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <functional>
 #include <memory>

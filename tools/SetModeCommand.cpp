@@ -1,7 +1,7 @@
 // `norvactl set-mode`: stores an operation mode, sent directly.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 #include "tools/Timing.h"
 
 namespace norva::tools {
@@ -9,10 +9,10 @@ namespace {
 
 class SetModeCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("N", m_mode, "operation mode 0..3")
-            ->transform(IntIn(0, 3, "a mode"))
-            ->required();
+            .transform(IntIn(0, 3, "a mode"))
+            .required();
     }
 
 private:

@@ -1,7 +1,7 @@
 // `norvactl set-uart`: stores a UART setting, sent directly.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 #include "tools/Timing.h"
 
 namespace norva::tools {
@@ -9,12 +9,10 @@ namespace {
 
 class SetUartCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
-        sub.add_option("BAUD", m_baud, "baud rate")->transform(ModuleBaud())->required();
-        sub.add_option("PARITY", m_parity, "none or even")
-            ->transform(ModuleParityName())
-            ->required();
-        sub.add_option("STOP", m_stopBits, "1 or 2")->transform(StopBits())->required();
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
+        sub.add_option("BAUD", m_baud, "baud rate").transform(ModuleBaud()).required();
+        sub.add_option("PARITY", m_parity, "none or even").transform(ModuleParityName()).required();
+        sub.add_option("STOP", m_stopBits, "1 or 2").transform(StopBits()).required();
         sub.add_flag("--no-flow", m_noFlow, "no hardware flow control");
     }
 

@@ -1,6 +1,6 @@
 #include "tools/StationArgs.h"
 
-#include <CLI/CLI.hpp>
+#include "tools/Subcommand.h"
 
 #include <cctype>
 #include <chrono>
@@ -61,15 +61,15 @@ bool RegisterGiven(const StationArgs& a, std::string& error) {
 
 } // namespace
 
-void AddRecordOption(CLI::App& sub, StationArgs& s) {
+void AddRecordOption(Subcommand& sub, StationArgs& s) {
     sub.add_option("--record", s.record, "the register: a SQLite file or a postgresql:// database")
-        ->type_name("TARGET")
-        ->group(kStationGroup);
+        .type_name("TARGET")
+        .group(kStationGroup);
 }
 
-void AddRegisterVerbose(CLI::App& sub, CommonOptions& common) {
+void AddRegisterVerbose(Subcommand& sub, CommonOptions& common) {
     sub.add_flag("-v,--verbose", common.verbose, "add the database's own message to an error")
-        ->group(kOutputGroup);
+        .group(kOutputGroup);
 }
 
 bool StationVerifies(const StationArgs& a) {

@@ -31,9 +31,9 @@ bool StationVerifies(const StationArgs& args);
 bool CheckRecordsArgs(const StationArgs& args, bool json, std::string& error);
 bool CheckLabelArgs(const StationArgs& args, std::string& error);
 
-void AddRecordOption(CLI::App& sub, StationArgs& args);
+void AddRecordOption(Subcommand& sub, StationArgs& args);
 // records and label: -v adds the database's own message to a register's
 // trouble, said in plain words without it.
-void AddRegisterVerbose(CLI::App& sub, CommonOptions& common);
+void AddRegisterVerbose(Subcommand& sub, CommonOptions& common);
 
 } // namespace norva::tools

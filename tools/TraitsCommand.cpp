@@ -15,7 +15,10 @@
 #include "tools/ExitCodes.h"
 #include "tools/JsonReport.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 #include "tools/Timing.h"
+
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -567,7 +570,7 @@ std::string TraitsRun::Text() const {
 
 class TraitsCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_flag("--probe-settings", m_probeSettings,
                      "also store another operation mode for a moment, then the original again");
     }

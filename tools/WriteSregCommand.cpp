@@ -1,7 +1,7 @@
 // `norvactl write-sreg`: stores a value in an S-register, sent directly.
 
-#include "tools/CliValues.h"
 #include "tools/Session.h"
+#include "tools/Subcommand.h"
 #include "tools/Timing.h"
 
 namespace norva::tools {
@@ -9,13 +9,13 @@ namespace {
 
 class WriteSregCommand : public ModuleCommand {
 public:
-    void AddOptions(CLI::App& sub, CommonOptions& /*common*/) override {
+    void AddOptions(Subcommand& sub, CommonOptions& /*common*/) override {
         sub.add_option("N", m_reg, "register number 0..255")
-            ->transform(IntIn(0, 255, "a register"))
-            ->required();
+            .transform(IntIn(0, 255, "a register"))
+            .required();
         sub.add_option("V", m_value, "value 0..65535")
-            ->transform(IntIn(0, 65535, "a value"))
-            ->required();
+            .transform(IntIn(0, 65535, "a value"))
+            .required();
     }
 
 private:
