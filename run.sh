@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
-scripts/build.sh plain >/dev/null
+# The tests are not needed to run the wizard (./test.sh builds them).
+NORVA_BUILD_TESTS=OFF scripts/build.sh plain >/dev/null
 bin=build/plain
 if [ ! -x "$bin/wizard/norvawizard" ]; then
     exec "$bin/tools/norvactl" ports
