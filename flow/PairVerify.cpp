@@ -1,13 +1,13 @@
 #include "flow/PairVerify.h"
 
 #include "flow/Address.h"
-#include "flow/StopRelay.h"
 #include "flow/Timing.h"
 #include "module/ModuleControl.h"
 #include "module/ModuleHost.h"
 #include "module/Protocol.h"
 #include "module/ReadBack.h"
 #include "module/ReplyParser.h"
+#include "module/StopRelay.h"
 #include "res/strings/StringTable.h"
 #include "serial/PinnedTranscript.h"
 

@@ -3,9 +3,9 @@
 #include "module/Catalogue.h"
 #include "module/ModuleControl.h"
 #include "module/Protocol.h"
+#include "module/StopRelay.h"
 
 #include <array>
-#include <thread>
 
 namespace norva {
 namespace {
@@ -49,29 +49,6 @@ public:
     void HideBanner(Banner /*which*/) override {}
 };
 
-// The caller's stop ends the probe under way: the controller's waits watch
-// its own stop, which this sets.
-class StopRelay {
-public:
-    StopRelay(Event* stop, CModuleControl& module)
-        : m_thread([this, stop, &module] {
-              Event* const events[] = {stop, &m_done};
-              if (WaitAny(events, -1) == 0) {
-                  module.Stop();
-              }
-          }) {}
-    ~StopRelay() {
-        m_done.Set();
-        m_thread.join();
-    }
-    StopRelay(const StopRelay&) = delete;
-    StopRelay& operator=(const StopRelay&) = delete;
-
-private:
-    Event m_done{Event::Mode::Manual};
-    std::thread m_thread;
-};
-
 } // namespace
 
 std::span<const LineSettings> DetectOrder() {
@@ -110,7 +87,8 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
         result.outcome = outcome;
         return result;
     };
-    StopRelay relay(cancel, module);
+    // The caller's stop ends the probe under way, not only the search.
+    StopRelay relay(cancel, {&module});
     for (const LineSettings& s : kOrder) {
         if (cancel->IsSet()) {
             return finish(DetectResult::Outcome::Cancelled);

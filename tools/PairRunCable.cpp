@@ -2,7 +2,7 @@
 // asked of a person (Enter) or waited for on the port (--wait-unit).
 
 #include "flow/Address.h"
-#include "flow/StopRelay.h"
+#include "module/StopRelay.h"
 #include "platform/Console.h"
 #include "res/strings/StringTable.h"
 #include "tools/PairRun.h"
@@ -99,7 +99,7 @@ std::string PairRun::AddressOnPort(int unit) {
     bool read = false;
     {
         // The query's waits watch the controller's stop: Ctrl-C ends it at once.
-        flow::StopRelay relay(m_interrupted, {&m_module});
+        StopRelay relay(m_interrupted, {&m_module});
         read = StatusWasRead(m_module.QueryStatus(info));
     }
     m_module.ClosePort();

@@ -1,8 +1,8 @@
-#include "flow/StopRelay.h"
+#include "module/StopRelay.h"
 
 #include "module/ModuleControl.h"
 
-namespace norva::flow {
+namespace norva {
 
 StopRelay::StopRelay(const Event* stop, std::vector<CModuleControl*> modules) {
     if (stop == nullptr) {
@@ -25,4 +25,4 @@ StopRelay::~StopRelay() {
     }
 }
 
-} // namespace norva::flow
+} // namespace norva

@@ -9,10 +9,8 @@
 #include <vector>
 
 namespace norva {
-class CModuleControl;
-}
 
-namespace norva::flow {
+class CModuleControl;
 
 class StopRelay {
 public:
@@ -27,4 +25,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace norva::flow
+} // namespace norva
