@@ -8,8 +8,8 @@
 #
 # The builds and the tests run one after another; the lint runs beside them
 # at the lowest priority, on what they leave of the processor (the tests
-# mostly wait on serial time-outs). Tests run beside a build can miss their
-# time limits. Each phase prints its whole output once it has ended; a
+# mostly wait on serial time-outs), and ends before the TSan tests. Tests
+# run beside a build can miss their time limits. Each phase prints its whole output once it has ended; a
 # failure of any fails the run at the end.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -84,6 +84,10 @@ if wants win64; then
 fi
 if wants tsan; then
     build tsan
+    # TSan's GUI tests need both cores: beside the lint they missed their
+    # time limits.
+    finish "plain: lint"
+    finish "win64: lint"
     run_tests tsan
 fi
 for cfg in plain asan win64 tsan; do
