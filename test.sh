@@ -6,11 +6,10 @@
 # over the Windows-only files, then the Windows programs under Wine against
 # norva-sim of the plain build).
 #
-# The builds and the tests run one after another; the lint runs beside them
-# at the lowest priority, on what they leave of the processor (the tests
-# mostly wait on serial time-outs), and ends before the TSan tests. Tests
-# run beside a build can miss their time limits. Each phase prints its whole output once it has ended; a
-# failure of any fails the run at the end.
+# The builds and the test runs follow one another. The lint runs beside the
+# builds at the lowest priority and is paused while tests run. Each phase
+# prints its whole output once it has ended; a failure of any fails the run
+# at the end.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -23,7 +22,7 @@ wants() { [[ " $configs " == *" $1 "* ]]; }
 
 declare -A job_pid job_log
 failed=()
-trap 'kill ${job_pid[@]+"${job_pid[@]}"} 2>/dev/null || true' EXIT
+trap 'signal_lint CONT; kill ${job_pid[@]+"${job_pid[@]}"} 2>/dev/null || true' EXIT
 
 build() {
     phase "$1: build"
@@ -51,14 +50,28 @@ start_tests() {
     background "$1: tests" "build/$1/ctest.log" \
         sh -c "cd build/$1 && exec ctest -j $jobs --output-on-failure --timeout 300"
 }
+# The lint takes what the builds leave of the processor. It has a process
+# group of its own, so that a test run can pause it.
+start_lint() {
+    set -m
+    background "$1: lint" "build/$1/lint.log" nice -n 19 scripts/check-lint.sh "build/$1"
+    set +m
+}
+signal_lint() {
+    local name
+    for name in "plain: lint" "win64: lint"; do
+        if [ -n "${job_pid[$name]:-}" ]; then
+            kill "-$1" -- "-${job_pid[$name]}" 2>/dev/null || true
+        fi
+    done
+}
+# Tests run alone: beside a build, or even beside the lint at the lowest
+# priority, the GUI and pairing tests missed their time limits.
 run_tests() {
+    signal_lint STOP
     start_tests "$1"
     finish "$1: tests"
-}
-# The lint takes what the builds leave of the processor: it gates nothing
-# but the end.
-start_lint() {
-    background "$1: lint" "build/$1/lint.log" nice -n 19 scripts/check-lint.sh "build/$1"
+    signal_lint CONT
 }
 
 phase format
@@ -84,10 +97,6 @@ if wants win64; then
 fi
 if wants tsan; then
     build tsan
-    # TSan's GUI tests need both cores: beside the lint they missed their
-    # time limits.
-    finish "plain: lint"
-    finish "win64: lint"
     run_tests tsan
 fi
 for cfg in plain asan win64 tsan; do
