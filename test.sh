@@ -22,7 +22,8 @@ wants() { [[ " $configs " == *" $1 "* ]]; }
 
 declare -A job_pid job_log
 failed=()
-trap 'signal_lint CONT; kill ${job_pid[@]+"${job_pid[@]}"} 2>/dev/null || true' EXIT
+# A run that stops early ends what it started, the lint's clang-tidy runs too.
+trap 'signal_lint CONT; signal_lint TERM; kill ${job_pid[@]+"${job_pid[@]}"} 2>/dev/null || true' EXIT
 
 build() {
     phase "$1: build"
