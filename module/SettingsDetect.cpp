@@ -87,8 +87,9 @@ DetectResult DetectSettings(const std::string& path, Event* stop, const DetectPr
         result.outcome = outcome;
         return result;
     };
-    // The caller's stop ends the probe under way, not only the search.
-    StopRelay relay(cancel, {&module});
+    // The caller's stop ends the probe under way, not only the search; with
+    // no stop given there is nothing to relay.
+    StopRelay relay(stop, {&module});
     for (const LineSettings& s : kOrder) {
         if (cancel->IsSet()) {
             return finish(DetectResult::Outcome::Cancelled);

@@ -147,8 +147,8 @@ TEST(SerialPortLineSettings, AreThoseFoundAgainAfterTheClose) {
 }
 
 // The settings search changes the line of an open port many times: the
-// reader must hear at the new setting, a refused rate must leave the port as
-// it was, and nothing heard before the change may count after it.
+// reader must hear at the new setting, and a refused rate must leave the
+// port open and listening.
 TEST(SerialPortLineSettings, ChangeOnTheOpenPortAndTheReaderGoesOn) {
     PtyPair pty;
     CSerialPort port;
